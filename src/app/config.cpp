@@ -1,0 +1,5 @@
+#include "app/config.h"
+
+void trialix_config(void)
+{
+}

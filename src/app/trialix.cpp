@@ -1,0 +1,105 @@
+#include "app/trialix.h"
+
+#include <gtk/gtk.h>
+
+#include "app/config.h"
+#include "app/functions.h"
+#include "app/globals.h"
+#include "app/menu.h"
+
+void trialix_quit(GtkWidget *, void *)
+{
+    gtk_main_quit();
+}
+
+static gboolean on_main_delete(GtkWidget *, GdkEvent *, gpointer)
+{
+    gtk_main_quit();
+    return TRUE;
+}
+
+void trialix_create_main_window(void)
+{
+    char title[64];
+    g_snprintf(title, sizeof title, "Trialix %s", TRIALIX_VERSION);
+
+    main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(main_window), title);
+    gtk_window_resize(GTK_WINDOW(main_window), 640, 480);
+    g_signal_connect(main_window, "delete_event", G_CALLBACK(on_main_delete), nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(main_window), 0);
+
+    GtkWidget *outer = gtk_vbox_new(FALSE, 0);
+    gtk_box_set_spacing(GTK_BOX(outer), 0);
+
+    GtkWidget *menubar = createMenuBar();
+
+    statusbar = gtk_statusbar_new();
+    box2 = gtk_vbox_new(FALSE, 0);
+
+    gtk_box_pack_start(GTK_BOX(outer), menubar, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(outer), box2, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(outer), statusbar, FALSE, FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(main_window), outer);
+    gtk_widget_show_all(main_window);
+}
+
+int trialix_main(int argc, char **argv)
+{
+    gtk_init(&argc, &argv);
+    trialix_config();
+    trialix_create_main_window();
+    gtk_main();
+    return 0;
+}
+
+void screen_take_down(void)
+{
+    if (frame)
+        gtk_container_remove(GTK_CONTAINER(box2), frame);
+    if (bbox)
+        gtk_container_remove(GTK_CONTAINER(box2), bbox);
+    frame = nullptr;
+    bbox = nullptr;
+    // The start and resume forms' check buttons went with the frame.
+    cb_answer = nullptr;
+    cb_timer = nullptr;
+}
+
+void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox)
+{
+    screen_take_down();
+    frame = new_frame;
+    bbox = new_bbox;
+    gtk_box_pack_start(GTK_BOX(box2), frame, TRUE, TRUE, 10);
+    gtk_box_pack_end(GTK_BOX(box2), bbox, FALSE, FALSE, 10);
+    gtk_widget_show_all(box2);
+}
+
+void screen_empty(void)
+{
+    screen_take_down();
+    enable_exam_menus();
+}
+
+GtkWidget *screen_button_bar(void)
+{
+    GtkWidget *bar = gtk_hbox_new(FALSE, 5);
+    gtk_container_set_border_width(GTK_CONTAINER(bar), 7);
+    return bar;
+}
+
+GtkWidget *screen_add_button(GtkWidget *bar, const char *label, bool from_end,
+                             void (*handler)(GtkWidget *, void *), void *data,
+                             GClosureNotify destroy)
+{
+    GtkWidget *button = gtk_button_new_with_label(label);
+    if (handler)
+        g_signal_connect_data(button, "clicked", G_CALLBACK(handler), data,
+                              destroy, GConnectFlags(0));
+    if (from_end)
+        gtk_box_pack_end(GTK_BOX(bar), button, FALSE, FALSE, 2);
+    else
+        gtk_box_pack_start(GTK_BOX(bar), button, FALSE, FALSE, 2);
+    return button;
+}

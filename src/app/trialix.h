@@ -1,0 +1,41 @@
+// Start-up, the main window, quitting, and the screen protocol that every
+// screen uses to replace the one before it.
+#pragma once
+
+#include <glib-object.h>
+
+typedef struct _GtkWidget GtkWidget;
+
+// Everything `main` does: settings, main window, main loop. Returns 0 when
+// the main loop ends.
+int trialix_main(int argc, char **argv);
+
+// Builds the main window (menu bar, content area `box2`, status bar) into
+// the globals and shows it. Expects the toolkit to be initialised.
+void trialix_create_main_window(void);
+
+// Handler of the Quit item: ends the main loop.
+void trialix_quit(GtkWidget *widget, void *data);
+
+// Takes the current screen down: removes `frame`, then `bbox` from `box2`
+// (each only if set), forgets both and the form's check buttons.
+void screen_take_down(void);
+
+// Puts a new screen up: `frame` from the start of `box2` (expand, fill,
+// padding 10), `bbox` from the end (no expand, no fill, padding 10), shows
+// `box2` with all its children. Takes the old screen down first.
+void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox);
+
+// Back to the empty main window: screen taken down, Exam menu re-enabled.
+void screen_empty(void);
+
+// A new button bar: horizontal box, not homogeneous, spacing 5, border 7.
+GtkWidget *screen_button_bar(void);
+
+// A button with `label` put into `bar` (no expand, no fill, padding 2),
+// from the start or from the end, its "clicked" handler connected with
+// `data`; `destroy`, when given, frees `data` when the button goes (the
+// signal's destroy notify). Returns the button.
+GtkWidget *screen_add_button(GtkWidget *bar, const char *label, bool from_end,
+                             void (*handler)(GtkWidget *, void *), void *data,
+                             GClosureNotify destroy = nullptr);

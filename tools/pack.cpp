@@ -167,6 +167,8 @@ struct checker {
             memset(q.get(), 0, sizeof(question));
             parse_item(b->data, b->size, index, n, q.get(), &problems);
         }
+        std::stable_sort(problems.begin(), problems.end(),
+                         [](const item_problem &a, const item_problem &b) { return a.line < b.line; });
         for (const item_problem &p : problems)
             flag(path, p.line, "item " + std::to_string(p.item) + ": " + p.what);
     }

@@ -327,6 +327,7 @@ void parse_item(const char *text, size_t size, const item_index &index, int n,
     lines.text = r.line + 1;
     text_field body(q->text, TEXT_SIZE);
     int answer_lines = 0;
+    bool layout_broken = false;
     for (int section = 0; section < 2; section++) {
         bool ended = false, separator_seen = false;
         while (r.next(s, len)) {
@@ -361,8 +362,14 @@ void parse_item(const char *text, size_t size, const item_index &index, int n,
                 report(r.line, "answer line over 255 bytes; cut");
             lines.slot[answer_lines++] = r.line;
         }
-        if (!ended && !separator_seen)
-            report(r.line, section_end_problem(section));
+        if (!ended) {
+            // The rest of the item ran into the end of the text.
+            if (!separator_seen)
+                report(r.line, section_end_problem(section));
+            return;
+        }
+        if (separator_seen)
+            layout_broken = true;
     }
 
     // Explanation, up to the separator that begins the next item.
@@ -373,7 +380,9 @@ void parse_item(const char *text, size_t size, const item_index &index, int n,
             report(r.line, "explanation over 2047 bytes; the rest is cut");
     }
 
-    if (problems)
+    // A swallowed separator makes every later complaint about this item
+    // a consequence of the missing end line.
+    if (problems && !layout_broken)
         check_item(*q, n, lines, problems);
 }
 

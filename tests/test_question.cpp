@@ -39,20 +39,6 @@ int grade_entry(question *q, const char *entry)
 
 } // namespace
 
-TEST(Record, NewRecordIsEmpty)
-{
-    question *q = new_question();
-    EXPECT_EQ(q->type, 0);
-    EXPECT_EQ(q->points, 0);
-    EXPECT_EQ(q->OK, 0);
-    EXPECT_STREQ(q->text, "");
-    EXPECT_STREQ(q->answers[6], "");
-    EXPECT_EQ(q->selected[6], 0);
-    EXPECT_EQ(q->next, nullptr);
-    EXPECT_EQ(q->prev, nullptr);
-    destroy_list(q);
-}
-
 TEST(Grading, SingleChoice)
 {
     question *q = item('S', {"+Red", "-Blue", "-Green"});

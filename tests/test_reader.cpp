@@ -323,11 +323,3 @@ TEST(TextHelpers, Utf8CopyCutsOnBoundary)
     EXPECT_STREQ(dst, "abc");
 }
 
-TEST(TextHelpers, Markup)
-{
-    EXPECT_TRUE(markup_is_valid("plain <b>bold</b> &amp; more"));
-    std::string why;
-    EXPECT_FALSE(markup_is_valid("a < b", &why));
-    EXPECT_FALSE(why.empty());
-    EXPECT_FALSE(markup_is_valid("<b>open"));
-}

@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -101,7 +102,7 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
 {
     char *end = nullptr;
     long k = strtol(number, &end, 10);
-    if (!*number || *end || k < 1 || k > INT32_MAX)
+    if (!*number || *end || k < 1 || k > INT_MAX)
         return t.usage(std::string("item number must be a whole number from 1 on, not '") + number + "'");
     load_error e;
     membuf_ptr b = load_question_file(path, &e);

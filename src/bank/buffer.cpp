@@ -19,7 +19,7 @@ void free_membuf(membuf *b)
 
 int fileexists(const char *path)
 {
-    FILE *f = path ? fopen(path, "rb") : nullptr;
+    FILE *f = path ? g_fopen(path, "rb") : nullptr;
     if (!f)
         return 0;
     fclose(f);
@@ -28,7 +28,7 @@ int fileexists(const char *path)
 
 long filesize(const char *path)
 {
-    FILE *f = fopen(path, "rb");
+    FILE *f = g_fopen(path, "rb");
     if (!f)
         return -1;
     long size = -1;
@@ -152,7 +152,7 @@ bool decompress(const char *path, char *body, size_t length, char **text, size_t
 membuf_ptr load_question_file(const char *path, load_error *error)
 {
     *error = load_error();
-    FILE *f = path ? fopen(path, "rb") : nullptr;
+    FILE *f = path ? g_fopen(path, "rb") : nullptr;
     if (!f) {
         fail(error, load_status::missing, "");
         return nullptr;

@@ -1,0 +1,221 @@
+// trialix-pack: what an exam author sees from pack, unpack, show and check.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bank/question.h"
+#include "bank_fixture.h"
+#include "tools/pack.h"
+
+namespace {
+
+struct result {
+    int status;
+    std::string out, err;
+};
+
+std::string slurp(FILE *f)
+{
+    std::string s;
+    rewind(f);
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+        s.append(chunk, n);
+    fclose(f);
+    return s;
+}
+
+result run(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "trialix-pack");
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(&a[0]);
+    FILE *out = tmpfile(), *err = tmpfile();
+    int status = pack_main((int)argv.size(), argv.data(), out, err);
+    return {status, slurp(out), slurp(err)};
+}
+
+bool has_line(const std::string &out, const std::string &line)
+{
+    return ("\n" + out).find("\n" + line) != std::string::npos;
+}
+
+} // namespace
+
+TEST(Pack, UnpackGivesBackTheSameBytes)
+{
+    scratch_dir dir;
+    std::string text = "+++\r\nS\r\nno final newline";
+    for (int c = 0; c < 256; c++)
+        text += (char)c;
+    write_file(dir / "source.txt", text);
+    result packed = run({"pack", dir / "source.txt", dir / "cat01"});
+    EXPECT_EQ(packed.status, PACK_OK) << packed.err;
+    result unpacked = run({"unpack", dir / "cat01"});
+    EXPECT_EQ(unpacked.status, PACK_OK);
+    EXPECT_EQ(unpacked.out, text);
+
+    write_file(dir / "empty.txt", "");
+    EXPECT_EQ(run({"pack", dir / "empty.txt", dir / "cat02"}).status, PACK_OK);
+    EXPECT_EQ(run({"unpack", dir / "cat02"}).out, "");
+}
+
+TEST(Pack, ShowJsonAgreesWithTheRecord)
+{
+    scratch_dir dir;
+    std::string choice = "-" + std::string(60, 'x') + " " + std::string(30, 'y');
+    write_question_file(dir / "cat01", "+++\nM3 comment\nSay \"hi\" \\ back\ttab \xc3\xa9\nsecond\r\n---\n+ok\n"
+                                           + choice + "\n\n---\nsee <i>this</i>\n+++\n");
+    result shown = run({"show", dir / "cat01", "1", "--json"});
+    ASSERT_EQ(shown.status, PACK_OK) << shown.err;
+    std::string expected = R"({"type":"M","points":3,"text":"Say \"hi\" \\ back\ttab )"
+                           "\xc3\xa9"
+                           R"(\nsecond\r","answers":["+ok",")"
+                           + choice.substr(0, 61) + "\\n" + choice.substr(62)
+                           + R"(","","","","",""],"explanation":"see <i>this</i>"})" + "\n";
+    EXPECT_EQ(shown.out, expected);
+
+    question *q = read_question(1, (dir / "cat01").c_str());
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(item_json(q) + "\n", shown.out);
+    EXPECT_EQ(std::string(q->answers[1]), choice.substr(0, 61) + "\n" + choice.substr(62));
+    destroy_list(q);
+
+    EXPECT_EQ(json_string("\xff\x01", 2), "\"\\u00ff\\u0001\"");
+}
+
+TEST(Pack, ShowAsText)
+{
+    scratch_dir dir;
+    write_question_file(dir / "cat01", "+++\nF2\nCapital?\n---\nParis\n---\nSee a map.\n+++\n");
+    result shown = run({"show", dir / "cat01", "1"});
+    EXPECT_EQ(shown.out, "kind: F\npoints: 2\ntext:\nCapital?\nanswer 1: Paris\nanswer 2:\nanswer 3:\n"
+                         "answer 4:\nanswer 5:\nanswer 6:\nanswer 7:\nexplanation:\nSee a map.\n");
+    result none = run({"show", dir / "cat01", "2"});
+    EXPECT_EQ(none.status, PACK_PROBLEM);
+    EXPECT_EQ(none.err, "trialix-pack: " + dir / "cat01" + ": holds 1 items; there is no item 2\n");
+    EXPECT_EQ(run({"show", dir / "cat01", "x1"}).status, PACK_USAGE);
+    EXPECT_EQ(run({"show", dir / "missing", "1"}).status, PACK_PROBLEM);
+}
+
+TEST(Pack, UsageErrors)
+{
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {}, {"frob"}, {"pack", "a"}, {"unpack"}, {"show", "f"}, {"check"}, {"check", "--prefix"},
+             {"check", "--bogus", "x"}, {"check", "x", "--config", "a/b"}}) {
+        result r = run(args);
+        EXPECT_EQ(r.status, PACK_USAGE) << (args.empty() ? "" : args[0]);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(run({"--help"}).status, PACK_OK);
+}
+
+TEST(Check, ProblemsNameTheirLine)
+{
+    scratch_dir dir;
+    const char *text =
+        "comment\n"                 // 1
+        "+++\n"                     // 2
+        "Q2\n"                      // 3
+        "text <b>unclosed\n"        // 4
+        "---\n"                     // 5
+        "+a\n"                      // 6
+        "---\n"                     // 7
+        "fine\n"                    // 8
+        "+++\n"                     // 9
+        "S\n"                       // 10
+        "which?\n"                  // 11
+        "---\n"                     // 12
+        "+one\n"                    // 13
+        "+two\n"                    // 14
+        "three\n"                   // 15
+        "---\n"                     // 16
+        "x & y\n"                   // 17
+        "+++\n"                     // 18
+        "M\n"                       // 19
+        "no plus\n"                 // 20
+        "---\n"                     // 21
+        "-a\n-b\n-c\n-d\n-e\n-f\n-g\n"  // 22-28
+        "-h\n"                      // 29
+        "---\n"                     // 30
+        "\n"                        // 31
+        "+++\n"                     // 32
+        "S10\n"                     // 33
+        "question without end line\n"  // 34
+        "+++\n";                    // 35
+    std::string f = dir / "cat01";
+    write_question_file(f, text);
+    result r = run({"check", f});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    EXPECT_TRUE(has_line(r.out, f + ": 4 items\n"));
+    for (const char *line : {":3: item 1: unknown kind letter 'Q' (S, M or F expected)\n",
+                             ":4: item 1: question text is not valid markup: ",
+                             ":14: item 2: more than one '+' choice in a single-choice item\n",
+                             ":15: item 2: choice line without '+' or '-' in its first column\n",
+                             ":17: item 2: explanation is not valid markup: ",
+                             ":22: item 3: no '+' choice: the item can never be right\n",
+                             ":29: item 3: more than 7 answer lines; the rest are ignored\n",
+                             ":33: item 4: points must be one digit from 1 to 9; this item is worth 1\n",
+                             ":35: item 4: no end-of-section line ('---') after the question text\n"})
+        EXPECT_TRUE(has_line(r.out, f + line)) << line << "\n" << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 10) << r.out;
+}
+
+TEST(Check, BrokenFiles)
+{
+    scratch_dir dir;
+    write_file(dir / "cat01", "plain text, not packed");
+    write_question_file(dir / "cat02", "+++\nS\n");
+    result r = run({"check", dir / "cat01", dir / "cat02", dir / "cat03"});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    EXPECT_EQ(r.out, dir / "cat01" + ": 0 items\n" + dir / "cat01" + ": does not decompress (bzip2 error -5)\n"
+                         + dir / "cat02" + ": 0 items\n" + dir / "cat02"
+                         + ": no item: an item stands between two separator lines ('+++')\n");
+    EXPECT_EQ(r.err, "trialix-pack: " + dir / "cat03" + ": no such file or directory\n");
+}
+
+TEST(Check, ExamDirectory)
+{
+    scratch_dir dir;
+    write_file(dir / "exam.cfg", "title=T\npercentage=150\n[message]\n<b>bad\n");
+    write_question_file(dir / "q01", "+++\nS\nq\n---\n+a\n---\n\n+++\n");
+    write_question_file(dir / "cat01", "not a question file under --prefix q");
+    result r = run({"check", "--prefix", "q", dir.path(), "--config=exam.cfg"});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    std::string c = dir / "exam.cfg";
+    std::vector<std::string> expected = {
+        c + ": title: T",
+        c + ": time: 0 minutes",
+        c + ": pass mark: 150%",
+        c + ": message: yes",
+        c + ": no timeout line (timeout=MINUTES); it counts as 0",
+        c + ":2: the pass mark must be from 0 to 100 percent",
+        c + ":4: message is not valid markup: ",
+        dir / "q01" + ": 1 item",
+    };
+    gchar **lines = g_strsplit(r.out.c_str(), "\n", -1);
+    ASSERT_EQ(g_strv_length(lines), expected.size() + 1) << r.out;
+    for (size_t i = 0; i < expected.size(); i++)
+        EXPECT_TRUE(g_str_has_prefix(lines[i], expected[i].c_str())) << lines[i];
+    g_strfreev(lines);
+
+    scratch_dir empty;
+    result none = run({"check", empty.path()});
+    EXPECT_EQ(none.status, PACK_PROBLEM);
+    EXPECT_TRUE(has_line(none.out, empty / ".xconfig" + ": exam configuration file can't be opened\n"));
+    EXPECT_TRUE(has_line(none.out, empty.path() + ": no question files (names beginning with \"cat\")\n"));
+}
+
+TEST(Check, CleanExamPasses)
+{
+    result r = run({"check", TEST_EXAMS_DIR "/sample"});
+    EXPECT_EQ(r.status, PACK_OK) << r.out;
+    EXPECT_TRUE(has_line(r.out, TEST_EXAMS_DIR "/sample/.xconfig: title: Sample <i>exam</i>\n")) << r.out;
+    EXPECT_TRUE(has_line(r.out, TEST_EXAMS_DIR "/sample/cat01: 2 items\n"));
+}

@@ -5,12 +5,27 @@
 
 #include <cstdio>
 
+#include "test_util.h"
+
 int main(int argc, char **argv)
 {
+    // The user's own settings must not steer the tests: the settings
+    // directories are empty ones of our own, set before GLib reads them.
+    TempDir xdg;
+    g_setenv("XDG_CONFIG_HOME", xdg.mkdir("config").c_str(), TRUE);
+    g_setenv("XDG_CONFIG_DIRS", xdg.mkdir("etc-xdg").c_str(), TRUE);
+    g_setenv("TRIALIX_TEST_XDG", xdg.path().c_str(), TRUE);
+    // A documents folder the settings loader can find.
+    xdg.write("config/user-dirs.dirs",
+              "XDG_DOCUMENTS_DIR=\"" + xdg.mkdir("Documents") + "\"\n");
+
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "GUI tests: no display (gtk_init_check failed); run them under xvfb-run\n");
         return 1;
     }
+    // A critical from GTK or GLib is a fault of ours (a bad cast, a widget
+    // used after it went): stop at it.
+    g_log_set_always_fatal(GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_FATAL_MASK));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

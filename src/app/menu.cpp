@@ -2,7 +2,246 @@
 
 #include <gtk/gtk.h>
 
+#include "app/dialogs.h"
+#include "app/functions.h"
+#include "app/globals.h"
+#include "app/trialix.h"
+#include "saved/load.h"
+#include "saved/store.h"
+
+const char NO_EXAM_ROOT_TEXT[] =
+    "There are no exam directories in %s\n\nThe simulation will not work!\n\n"
+    "Check your installation\n\n";
+const char NO_EXAMS_TEXT[] =
+    "There are no exams in %s\n\nThe simulation will not work!\n\nCheck your installation\n\n";
+
+// The menu icons, 16 x 16, transparent background.
+
+// A new, blank page with a folded corner.
+static const char *const filenew_xpm[] = {
+    "16 16 4 1",
+    "  c None",
+    ". c #404040",
+    "+ c #FFFFFF",
+    "@ c #C0C0C0",
+    "                ",
+    "   ........     ",
+    "   .++++++..    ",
+    "   .++++++.@.   ",
+    "   .++++++.@@.  ",
+    "   .++++++....  ",
+    "   .+++++++++.  ",
+    "   .+++++++++.  ",
+    "   .+++++++++.  ",
+    "   .+++++++++.  ",
+    "   .+++++++++.  ",
+    "   .+++++++++.  ",
+    "   .+++++++++.  ",
+    "   .+++++++++.  ",
+    "   ...........  ",
+    "                ",
+};
+
+// An opened folder: the back panel and the front flap tilted open.
+static const char *const fileopen_xpm[] = {
+    "16 16 4 1",
+    "  c None",
+    "o c #6B4E0E",
+    "d c #D4A12A",
+    "y c #FCE07C",
+    "                ",
+    "                ",
+    "  oooo          ",
+    " oddddo         ",
+    " oddddooooooo   ",
+    " oddddddddddo   ",
+    " oddooooooooooo ",
+    " odoyyyyyyyyyyo ",
+    " odoyyyyyyyyyo  ",
+    " ooyyyyyyyyyyo  ",
+    " ooyyyyyyyyyo   ",
+    " oyyyyyyyyyyo   ",
+    " oooooooooooo   ",
+    "                ",
+    "                ",
+    "                ",
+};
+
+// A floppy disk: label at the top, shutter at the bottom.
+static const char *const filesave_xpm[] = {
+    "16 16 6 1",
+    "  c None",
+    "o c #101040",
+    "b c #3050A0",
+    "w c #FFFFFF",
+    "g c #A0A0A0",
+    "s c #C8C8C8",
+    "                ",
+    " oooooooooooooo ",
+    " obwwwwwwwwwwbo ",
+    " obwwwwwwwwwwbo ",
+    " obwggggggggwbo ",
+    " obwwwwwwwwwwbo ",
+    " obwggggggggwbo ",
+    " obwwwwwwwwwwbo ",
+    " obbbbbbbbbbbbo ",
+    " obbbbbbbbbbbbo ",
+    " obbssssssssbbo ",
+    " obbssbbssssbbo ",
+    " obbssbbssssbbo ",
+    " obbssssssssbbo ",
+    " oooooooooooooo ",
+    "                ",
+};
+
+// A door with an arrow leading out of it.
+static const char *const exit_xpm[] = {
+    "16 16 5 1",
+    "  c None",
+    "o c #5A3A1A",
+    "d c #B07840",
+    "k c #FFD700",
+    "a c #20A020",
+    "                ",
+    " ooooooo        ",
+    " odddddo        ",
+    " odddddo   a    ",
+    " odddddo   aa   ",
+    " odddddo   aaa  ",
+    " odddddoaaaaaaa ",
+    " odddkdoaaaaaaaa",
+    " odddkdoaaaaaaaa",
+    " odddddoaaaaaaa ",
+    " odddddo   aaa  ",
+    " odddddo   aa   ",
+    " odddddo   a    ",
+    " odddddo        ",
+    " ooooooo        ",
+    "                ",
+};
+
+static GdkPixbuf *pixbuf_from(const char *const *xpm)
+{
+    return gdk_pixbuf_new_from_xpm_data(const_cast<const char **>(xpm));
+}
+
+// An image menu item whose icon shows even where the desktop hides menu
+// icons: the icons are how the items are told apart at a glance.
+static GtkWidget *image_item(GtkWidget *item, GdkPixbuf *icon)
+{
+    if (icon) {
+        gtk_image_menu_item_set_image(GTK_IMAGE_MENU_ITEM(item), gtk_image_new_from_pixbuf(icon));
+        gtk_image_menu_item_set_always_show_image(GTK_IMAGE_MENU_ITEM(item), TRUE);
+    }
+    return item;
+}
+
+static void append_separator(GtkWidget *menu)
+{
+    GtkWidget *separator = gtk_separator_menu_item_new();
+    gtk_widget_show(separator);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), separator);
+}
+
+// The item's copy of its exam's name goes with the item.
+static void free_name(gpointer name, GClosure *)
+{
+    g_free(name);
+}
+
+static void catalogue_warning(const char *format)
+{
+    char *root = g_filename_display_name(examdir);
+    char *text = g_strdup_printf(format, root);
+    g_free(root);
+    installation_warning(text);
+    g_free(text);
+}
+
+// Lists every directory of the exam root whose name doesn't begin with "."
+// as one "Start Practice Exam" item, in the order the listing returns them.
+static void build_catalogue(GtkWidget *menu, GdkPixbuf *icon)
+{
+    GDir *root = g_dir_open(examdir, 0, nullptr);
+    if (!root) {
+        catalogue_warning(NO_EXAM_ROOT_TEXT);
+        return;
+    }
+    int count = 0;
+    while (const char *name = g_dir_read_name(root)) {
+        char *path = g_build_filename(examdir, name, nullptr);
+        bool is_dir = g_file_test(path, G_FILE_TEST_IS_DIR);
+        g_free(path);
+        if (!is_dir || name[0] == '.')
+            continue;
+        count++;
+        // The label shows the name as text whatever its encoding; the handler
+        // gets the name as it is on disk.
+        char *shown = g_filename_display_name(name);
+        char *label = g_strdup_printf("  Start Practice Exam %s ", shown);
+        GtkWidget *item = image_item(gtk_image_menu_item_new_with_label(label), icon);
+        g_free(label);
+        g_free(shown);
+        gtk_widget_show(item);
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+        g_signal_connect_data(item, "activate", G_CALLBACK(start_exam), g_strdup(name),
+                              free_name, GConnectFlags(0));
+    }
+    g_dir_close(root);
+    if (count == 0)
+        catalogue_warning(NO_EXAMS_TEXT);
+}
+
 GtkWidget *createMenuBar(void)
 {
-    return gtk_menu_bar_new();
+    GdkPixbuf *filenew = pixbuf_from(filenew_xpm);
+    GdkPixbuf *fileopen = pixbuf_from(fileopen_xpm);
+    GdkPixbuf *exit_icon = pixbuf_from(exit_xpm);
+    GdkPixbuf *filesave = pixbuf_from(filesave_xpm);
+
+    exammenu = gtk_menu_new();
+    GtkWidget *helpmenu = gtk_menu_new();
+
+    exam_open = image_item(gtk_image_menu_item_new_with_mnemonic("  _Open Exam       "), fileopen);
+    gtk_widget_show(exam_open);
+    g_signal_connect(exam_open, "activate", G_CALLBACK(cb_load_exam), nullptr);
+    gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_open);
+
+    exam_save = image_item(gtk_image_menu_item_new_with_mnemonic("  _Save Exam"), filesave);
+    gtk_widget_show(exam_save);
+    g_signal_connect(exam_save, "activate", G_CALLBACK(cb_save_exam), nullptr);
+    gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_save);
+    gtk_widget_set_sensitive(exam_save, FALSE);
+
+    append_separator(exammenu);
+    build_catalogue(exammenu, filenew);
+    append_separator(exammenu);
+
+    exam_quit = image_item(gtk_image_menu_item_new_with_mnemonic("  _Quit"), exit_icon);
+    g_signal_connect(exam_quit, "activate", G_CALLBACK(trialix_quit), nullptr);
+    gtk_widget_show(exam_quit);
+    gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_quit);
+
+    GtkWidget *about = gtk_image_menu_item_new_with_label("About");
+    gtk_menu_shell_append(GTK_MENU_SHELL(helpmenu), about);
+    gtk_widget_show(about);
+    g_signal_connect(about, "activate", G_CALLBACK(trialix_about), nullptr);
+
+    GtkWidget *menubar = gtk_menu_bar_new();
+    GtkWidget *exam_item = gtk_menu_item_new_with_label("Exam");
+    GtkWidget *help_item = gtk_menu_item_new_with_label("Help");
+    gtk_widget_show(exam_item);
+    gtk_widget_show(help_item);
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(exam_item), exammenu);
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(help_item), helpmenu);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menubar), exam_item);
+    gtk_menu_item_set_right_justified(GTK_MENU_ITEM(help_item), TRUE);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menubar), help_item);
+
+    // The image widgets hold their own references.
+    GdkPixbuf *icons[] = {filenew, fileopen, exit_icon, filesave};
+    for (GdkPixbuf *icon : icons)
+        if (icon)
+            g_object_unref(icon);
+    return menubar;
 }

@@ -53,17 +53,25 @@ int trialix_main(int argc, char **argv)
     return 0;
 }
 
+// Forgets a form's check button that lives inside `old`, which is about to
+// go. A button of the screen being built is not inside it and is kept, so a
+// builder may set cb_answer and cb_timer before it puts its screen up.
+static void forget_inside(GtkWidget **button, GtkWidget *old)
+{
+    if (*button && old && (*button == old || gtk_widget_is_ancestor(*button, old)))
+        *button = nullptr;
+}
+
 void screen_take_down(void)
 {
+    forget_inside(&cb_answer, frame);
+    forget_inside(&cb_timer, frame);
     if (frame)
         gtk_container_remove(GTK_CONTAINER(box2), frame);
     if (bbox)
         gtk_container_remove(GTK_CONTAINER(box2), bbox);
     frame = nullptr;
     bbox = nullptr;
-    // The start and resume forms' check buttons went with the frame.
-    cb_answer = nullptr;
-    cb_timer = nullptr;
 }
 
 void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox)

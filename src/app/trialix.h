@@ -18,7 +18,8 @@ void trialix_create_main_window(void);
 void trialix_quit(GtkWidget *widget, void *data);
 
 // Takes the current screen down: removes `frame`, then `bbox` from `box2`
-// (each only if set), forgets both and the form's check buttons.
+// (each only if set), which destroys them, and forgets both, and
+// `cb_answer` and `cb_timer` when they were inside the old frame.
 void screen_take_down(void);
 
 // Puts a new screen up: `frame` from the start of `box2` (expand, fill,

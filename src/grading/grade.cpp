@@ -1,0 +1,5 @@
+#include "grading/grade.h"
+
+void gradeExam(question *)
+{
+}

@@ -1,0 +1,5 @@
+#include "grading/review.h"
+
+void reviewExam(question *)
+{
+}

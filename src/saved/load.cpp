@@ -1,0 +1,5 @@
+#include "saved/load.h"
+
+void cb_load_exam(GtkWidget *, void *)
+{
+}

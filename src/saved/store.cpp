@@ -1,0 +1,5 @@
+#include "saved/store.h"
+
+void cb_save_exam(GtkWidget *, void *)
+{
+}

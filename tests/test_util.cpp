@@ -1,0 +1,70 @@
+#include "test_util.h"
+
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <stdexcept>
+
+static void remove_tree(const std::string &path)
+{
+    if (g_file_test(path.c_str(), G_FILE_TEST_IS_DIR) &&
+        !g_file_test(path.c_str(), G_FILE_TEST_IS_SYMLINK)) {
+        if (GDir *dir = g_dir_open(path.c_str(), 0, nullptr)) {
+            while (const char *name = g_dir_read_name(dir))
+                remove_tree(path + G_DIR_SEPARATOR_S + name);
+            g_dir_close(dir);
+        }
+    }
+    g_remove(path.c_str());
+}
+
+TempDir::TempDir()
+{
+    GError *error = nullptr;
+    char *dir = g_dir_make_tmp("trialix-test-XXXXXX", &error);
+    if (!dir) {
+        std::string message = error->message;
+        g_error_free(error);
+        throw std::runtime_error("cannot make a temporary directory: " + message);
+    }
+    root_ = dir;
+    g_free(dir);
+}
+
+TempDir::~TempDir()
+{
+    remove_tree(root_);
+}
+
+std::string TempDir::path(const std::string &rel) const
+{
+    if (rel.empty())
+        return root_;
+    char *p = g_build_filename(root_.c_str(), rel.c_str(), nullptr);
+    std::string result(p);
+    g_free(p);
+    return result;
+}
+
+std::string TempDir::mkdir(const std::string &rel) const
+{
+    std::string p = path(rel);
+    if (g_mkdir_with_parents(p.c_str(), 0755) != 0)
+        throw std::runtime_error("cannot make " + p);
+    return p;
+}
+
+std::string TempDir::write(const std::string &rel, const std::string &content) const
+{
+    std::string p = path(rel);
+    char *parent = g_path_get_dirname(p.c_str());
+    g_mkdir_with_parents(parent, 0755);
+    g_free(parent);
+    GError *error = nullptr;
+    if (!g_file_set_contents(p.c_str(), content.data(), gssize(content.size()), &error)) {
+        std::string message = error->message;
+        g_error_free(error);
+        throw std::runtime_error("cannot write " + p + ": " + message);
+    }
+    return p;
+}

@@ -20,17 +20,3 @@ TEST(Globals, ResetRestoresInitialValues)
     EXPECT_STREQ(savedir, ".");
     EXPECT_EQ(QP, nullptr);
 }
-
-TEST(Globals, TextCopyCutsOnlyBetweenCharacters)
-{
-    char buf[6];
-    EXPECT_TRUE(text_copy(buf, sizeof buf, "abcde"));
-    EXPECT_STREQ(buf, "abcde");
-    EXPECT_FALSE(text_copy(buf, sizeof buf, "abcdef"));
-    EXPECT_STREQ(buf, "abcde");
-    // The two bytes of the ä would straddle the end.
-    EXPECT_FALSE(text_copy(buf, sizeof buf, "abcd\xc3\xa4"));
-    EXPECT_STREQ(buf, "abcd");
-    EXPECT_FALSE(text_copy(buf, sizeof buf, "a\xe2\x82\xac\xe2\x82\xac"));
-    EXPECT_STREQ(buf, "a\xe2\x82\xac");
-}

@@ -4,6 +4,7 @@
 
 #include "app/dialogs.h"
 #include "app/globals.h"
+#include "bank/tools.h"
 
 const char ABOUT_TEXT[] = "Trialix " TRIALIX_VERSION "\n\n"
                           "Written by the Trialix developers.";
@@ -43,5 +44,5 @@ void trialix_about(GtkWidget *, void *)
 
 void start_exam(GtkWidget *, void *name)
 {
-    text_copy(examname, sizeof examname, static_cast<const char *>(name));
+    utf8_strlcpy(examname, static_cast<const char *>(name), sizeof examname);
 }

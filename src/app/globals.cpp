@@ -49,23 +49,6 @@ GtkWidget *cb_timer = nullptr;
 
 guint timer_source = 0;
 
-bool text_copy(char *dst, gsize size, const char *src)
-{
-    if (size == 0)
-        return false;
-    gsize len = strlen(src);
-    bool fits = len < size;
-    if (!fits) {
-        len = size - 1;
-        // Back off over continuation bytes to the start of the cut character.
-        while (len > 0 && (static_cast<unsigned char>(src[len]) & 0xC0) == 0x80)
-            len--;
-    }
-    memcpy(dst, src, len);
-    dst[len] = '\0';
-    return fits;
-}
-
 void globals_reset(void)
 {
     g_strlcpy(examdir, DEFAULT_EXAMDIR, sizeof examdir);

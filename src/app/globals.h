@@ -64,10 +64,6 @@ extern guint timer_source;
 // The status bar context every message of the program uses.
 enum { STATUS_CONTEXT = 1 };
 
-// Copies `src` into the text buffer `dst` of `size` bytes. What doesn't fit
-// is cut at a UTF-8 character boundary, never inside a character. Returns
-// false when it had to cut.
-bool text_copy(char *dst, gsize size, const char *src);
 
 // Puts every variable above back to its initial value (widgets forgotten,
 // not destroyed). The program never needs it; tests start from it.

@@ -1,7 +1,5 @@
 #include "app/globals.h"
 
-#include <cstring>
-
 #ifdef _WIN32
 #define DEFAULT_EXAMDIR "c:\\trialix\\exams"
 #elif defined(TRIALIX_EXAMDIR)

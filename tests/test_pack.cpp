@@ -8,44 +8,8 @@
 
 #include "bank/question.h"
 #include "bank_fixture.h"
+#include "pack_run.h"
 #include "tools/pack.h"
-
-namespace {
-
-struct result {
-    int status;
-    std::string out, err;
-};
-
-std::string slurp(FILE *f)
-{
-    std::string s;
-    rewind(f);
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        s.append(chunk, n);
-    fclose(f);
-    return s;
-}
-
-result run(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "trialix-pack");
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(&a[0]);
-    FILE *out = tmpfile(), *err = tmpfile();
-    int status = pack_main((int)argv.size(), argv.data(), out, err);
-    return {status, slurp(out), slurp(err)};
-}
-
-bool has_line(const std::string &out, const std::string &line)
-{
-    return ("\n" + out).find("\n" + line) != std::string::npos;
-}
-
-} // namespace
 
 TEST(Pack, UnpackGivesBackTheSameBytes)
 {

@@ -13,6 +13,7 @@
 #include "bank/buffer.h"
 #include "bank/question.h"
 #include "bank/tools.h"
+#include "tools/import.h"
 
 static const char USAGE[] =
     "Usage:\n"
@@ -22,18 +23,18 @@ static const char USAGE[] =
     "  trialix-pack check PATH... [--prefix P] [--config NAME]\n"
     "                                              check question files and exam directories\n"
     "                                              (defaults: prefix \"cat\", config \".xconfig\")\n"
-    "Exit status: 0 all well, 1 a problem was found, 2 bad usage.\n";
+    "  trialix-pack import gift|aiken SOURCE EXAMDIR [--title TEXT] [--timeout MIN]\n"
+    "                      [--percentage P] [--prefix P] [--config NAME]\n"
+    "                                              make an exam out of a GIFT or Aiken question bank\n"
+    "Exit status: 0 all well, 1 a problem was found (import: a question was skipped),\n"
+    "2 bad usage (import: nothing could be imported).\n";
 
 namespace {
 
 struct tool {
     FILE *out, *err;
 
-    int usage(const std::string &what) const
-    {
-        fprintf(err, "trialix-pack: %s (see trialix-pack --help)\n", what.c_str());
-        return PACK_USAGE;
-    }
+    int usage(const std::string &what) const { return pack_usage(err, what); }
 
     int error(const std::string &path, const std::string &what) const
     {
@@ -129,7 +130,7 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
 // ---- check ----
 
 struct checker {
-    const tool &t;
+    FILE *out;
     const char *prefix = "cat";
     const char *config = ".xconfig";
     bool problem = false;
@@ -137,9 +138,9 @@ struct checker {
     void say(const std::string &name, int line, const std::string &what)
     {
         if (line > 0)
-            fprintf(t.out, "%s:%d: %s\n", name.c_str(), line, what.c_str());
+            fprintf(out, "%s:%d: %s\n", name.c_str(), line, what.c_str());
         else
-            fprintf(t.out, "%s: %s\n", name.c_str(), what.c_str());
+            fprintf(out, "%s: %s\n", name.c_str(), what.c_str());
     }
 
     void flag(const std::string &name, int line, const std::string &what)
@@ -240,40 +241,19 @@ struct checker {
     }
 };
 
-// The value of an option given as "--name VALUE" or "--name=VALUE".
-bool option_value(int argc, char **argv, int *i, const char *name, const char **value)
-{
-    size_t n = strlen(name);
-    const char *arg = argv[*i];
-    if (strncmp(arg, name, n) != 0)
-        return false;
-    if (arg[n] == '=') {
-        *value = arg + n + 1;
-        return true;
-    }
-    if (arg[n] != '\0')
-        return false;
-    *value = *i + 1 < argc ? argv[++*i] : nullptr;
-    return true;
-}
-
 int cmd_check(const tool &t, int argc, char **argv)
 {
-    checker c{t};
+    checker c{t.out};
     std::vector<const char *> paths;
     bool options = true;
     for (int i = 2; i < argc; i++) {
-        const char *value = nullptr;
+        int taken = options ? exam_option(argc, argv, &i, &c.prefix, &c.config, t.err) : 0;
+        if (taken < 0)
+            return PACK_USAGE;
+        if (taken > 0)
+            continue;
         if (options && strcmp(argv[i], "--") == 0) {
             options = false;
-        } else if (options && option_value(argc, argv, &i, "--prefix", &value)) {
-            if (!value || strlen(value) >= PREFIX_SIZE)
-                return t.usage("--prefix needs a prefix of at most 15 characters");
-            c.prefix = value;
-        } else if (options && option_value(argc, argv, &i, "--config", &value)) {
-            if (!value || !*value || strlen(value) >= EXAMCONFIG_SIZE || strchr(value, G_DIR_SEPARATOR))
-                return t.usage("--config needs a file name of 1 to 29 characters");
-            c.config = value;
         } else if (options && argv[i][0] == '-' && argv[i][1] == '-') {
             return t.usage(std::string("unknown option '") + argv[i] + "'");
         } else {
@@ -295,6 +275,58 @@ int cmd_check(const tool &t, int argc, char **argv)
 }
 
 } // namespace
+
+int pack_usage(FILE *err, const std::string &what)
+{
+    fprintf(err, "trialix-pack: %s (see trialix-pack --help)\n", what.c_str());
+    return PACK_USAGE;
+}
+
+// The value of an option given as "--name VALUE" or "--name=VALUE".
+bool option_value(int argc, char **argv, int *i, const char *name, const char **value)
+{
+    size_t n = strlen(name);
+    const char *arg = argv[*i];
+    if (strncmp(arg, name, n) != 0)
+        return false;
+    if (arg[n] == '=') {
+        *value = arg + n + 1;
+        return true;
+    }
+    if (arg[n] != '\0')
+        return false;
+    *value = *i + 1 < argc ? argv[++*i] : nullptr;
+    return true;
+}
+
+int exam_option(int argc, char **argv, int *i, const char **prefix, const char **config, FILE *err)
+{
+    const char *value = nullptr;
+    if (option_value(argc, argv, i, "--prefix", &value)) {
+        if (!value || strlen(value) >= PREFIX_SIZE) {
+            pack_usage(err, "--prefix needs a prefix of at most 15 characters");
+            return -1;
+        }
+        *prefix = value;
+        return 1;
+    }
+    if (option_value(argc, argv, i, "--config", &value)) {
+        if (!value || !*value || strlen(value) >= EXAMCONFIG_SIZE || strchr(value, G_DIR_SEPARATOR)) {
+            pack_usage(err, "--config needs a file name of 1 to 29 characters");
+            return -1;
+        }
+        *config = value;
+        return 1;
+    }
+    return 0;
+}
+
+bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *config)
+{
+    checker c{out, prefix, config};
+    c.check_dir(dir);
+    return !c.problem;
+}
 
 std::string json_string(const char *s, size_t len)
 {
@@ -372,5 +404,7 @@ int pack_main(int argc, char **argv, FILE *out, FILE *err)
     }
     if (strcmp(cmd, "check") == 0)
         return cmd_check(t, argc, argv);
+    if (strcmp(cmd, "import") == 0)
+        return import_main(argc, argv, out, err);
     return t.usage(argc > 1 ? std::string("unknown command '") + cmd + "'" : std::string("no command given"));
 }

@@ -1,5 +1,5 @@
-// trialix-pack, the authoring tool for question files: pack, unpack, show
-// and check. The commands live in the library so that tests can run them.
+// trialix-pack, the authoring tool for question files: pack, unpack, show,
+// check and import. The commands live in the library so that tests can run them.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,19 @@ enum { PACK_OK = 0, PACK_PROBLEM = 1, PACK_USAGE = 2 };
 
 // Runs the tool on argv (argv[0] is the program), writing to out and err.
 int pack_main(int argc, char **argv, FILE *out, FILE *err);
+
+// Prints a usage error on err; returns PACK_USAGE.
+int pack_usage(FILE *err, const std::string &what);
+// The value of an option given as "--name VALUE" or "--name=VALUE" at
+// argv[*i] (advancing *i past a separate value); false when argv[*i] is
+// not that option. *value is none when the value is missing.
+bool option_value(int argc, char **argv, int *i, const char *name, const char **value);
+// Takes "--prefix P" or "--config NAME" at argv[*i]: 1 when taken, 0 when
+// argv[*i] is neither, -1 when its value is bad (the usage error printed).
+int exam_option(int argc, char **argv, int *i, const char **prefix, const char **config, FILE *err);
+// Runs the checks of `check` on an exam directory, printing what it finds
+// to out. True when nothing needs fixing.
+bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *config);
 
 // s[0..len) as a JSON string; bytes that are not UTF-8 become \u00XX.
 std::string json_string(const char *s, size_t len);

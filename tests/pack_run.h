@@ -1,0 +1,43 @@
+// Runs trialix-pack in the test process and collects what it prints.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/pack.h"
+
+struct result {
+    int status;
+    std::string out, err;
+};
+
+inline std::string slurp(FILE *f)
+{
+    std::string s;
+    rewind(f);
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+        s.append(chunk, n);
+    fclose(f);
+    return s;
+}
+
+// Runs the tool with args (without the program name).
+inline result run(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "trialix-pack");
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(&a[0]);
+    FILE *out = tmpfile(), *err = tmpfile();
+    int status = pack_main((int)argv.size(), argv.data(), out, err);
+    return {status, slurp(out), slurp(err)};
+}
+
+// True when out holds a line that begins with `line`.
+inline bool has_line(const std::string &out, const std::string &line)
+{
+    return ("\n" + out).find("\n" + line) != std::string::npos;
+}

@@ -1,0 +1,477 @@
+// trialix-pack import: GIFT and Aiken question banks made into exams, with
+// what the author is told about every question that didn't come over as is.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "bank_fixture.h"
+#include "pack_run.h"
+#include "tools/import_markup.h"
+
+namespace {
+
+struct list_deleter {
+    void operator()(question *q) const { destroy_list(q); }
+};
+using record = std::unique_ptr<question, list_deleter>;
+
+record item(const scratch_dir &dir, const std::string &file, int n = 1)
+{
+    return record(read_question(n, (dir / ("exam/" + file)).c_str()));
+}
+
+std::vector<std::string> slots(const question *q)
+{
+    std::vector<std::string> out;
+    for (const auto &a : q->answers)
+        if (a[0])
+            out.push_back(a);
+    return out;
+}
+
+// Imports text written to a source file named `name` into dir/exam.
+result import(const scratch_dir &dir, const char *kind, const std::string &name, const std::string &text,
+              std::vector<std::string> options = {})
+{
+    write_file(dir / name, text);
+    std::vector<std::string> args = {"import", kind, dir / name, dir / "exam"};
+    args.insert(args.end(), options.begin(), options.end());
+    return run(args);
+}
+
+// The report lines (skipped, changed) of an import, without the source's path.
+std::string report(const result &r, const std::string &source)
+{
+    std::string out;
+    size_t start = 0;
+    while (start < r.out.size()) {
+        size_t nl = r.out.find('\n', start);
+        std::string line = r.out.substr(start, nl - start);
+        if (line.compare(0, source.size() + 1, source + ":") == 0 && g_ascii_isdigit(line[source.size() + 1]))
+            out += line.substr(source.size()) + "\n";
+        start = nl + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ImportGift, ConstructsBecomeItems)
+{
+    scratch_dir dir;
+    const char *source =
+        "// A comment line; one stands inside a question as well.\n"          // 1
+        "::Capital:: What is the capital of France? {\n"                       // 2
+        "// this comment is no answer\n"                                       // 3
+        "  =Paris#Right.\n"                                                    // 4
+        "  ~Lyon#Third city.\n"                                                // 5
+        "  ####Paris has been the capital for centuries.\n"                    // 6
+        "}\n"                                                                  // 7
+        "\n"                                                                   // 8
+        "::Q\\:1:: Escapes\\: \\~ \\= \\# \\{ \\} and a\\nbreak {=a \\= b ~c\\~d}\n"  // 9
+        "\n"                                                                   // 10
+        "Which are prime? {~%50%Two ~%50%Three ~%-100%Four}\n"                 // 11
+        "\n"                                                                   // 12
+        "Pick the even numbers. {=Two =Four ~Three}\n"                         // 13
+        "\n"                                                                   // 14
+        "Grass is green.{T}\n"                                                 // 15
+        "\n"                                                                   // 16
+        "The sun is cold.{FALSE#It is hot: you said true.#Right, it is hot.}\n"  // 17
+        "\n"                                                                   // 18
+        "Water is wet.{TRUE}\n"                                                // 19
+        "\n"                                                                   // 20
+        "Ice is hot.{F}\n"                                                     // 21
+        "\n"                                                                   // 22
+        "Capital of Italy? {=Rome =Roma#Italian spelling}\n";                  // 23
+    result r = import(dir, "gift", "bank.gift", source);
+    EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
+    EXPECT_EQ(report(r, dir / "bank.gift"), "");
+    EXPECT_TRUE(has_line(r.out, dir / "bank.gift" + ": 9 questions imported into " + dir / "exam"
+                                    + " (9 question files)\n")) << r.out;
+    EXPECT_TRUE(has_line(r.out, dir / "exam/cat09: 1 item\n")) << r.out;
+    EXPECT_EQ(read_file(dir / "exam/.xconfig"),
+              "title=bank\ntimeout=18\npercentage=75\n[message]\n"
+              "Imported from <i>bank.gift</i>, a GIFT question bank.\n"
+              "Each run asks all 9 questions in a random order.\n");
+
+    record q = item(dir, "cat01");
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->type, 'S');
+    EXPECT_EQ(q->points, 1);
+    EXPECT_STREQ(q->text, "What is the capital of France?");
+    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"+Paris", "-Lyon"}));
+    EXPECT_STREQ(q->explanation, "Paris has been the capital for centuries.\n"
+                                 "<b>Paris</b>: Right.\n<b>Lyon</b>: Third city.");
+
+    q = item(dir, "cat02");
+    EXPECT_STREQ(q->text, "Escapes: ~ = # { } and a\nbreak");
+    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"+a = b", "-c~d"}));
+    // The name stays out of the text; the head line tells where the item came from.
+    EXPECT_TRUE(has_line(run({"unpack", dir / "exam/cat02"}).out, "S1 bank.gift:9 Q:1\n"));
+
+    struct expected {
+        const char *file;
+        char type;
+        std::vector<std::string> answers;
+    };
+    for (const expected &e : std::vector<expected>{
+             {"cat03", 'M', {"+Two", "+Three", "-Four"}},
+             {"cat04", 'M', {"+Two", "+Four", "-Three"}},
+             {"cat05", 'S', {"+True", "-False"}},
+             {"cat06", 'S', {"-True", "+False"}},
+             {"cat07", 'S', {"+True", "-False"}},
+             {"cat08", 'S', {"-True", "+False"}},
+             {"cat09", 'F', {"Rome", "Roma", "rome", "roma", "ROME", "ROMA"}},
+         }) {
+        q = item(dir, e.file);
+        ASSERT_TRUE(q) << e.file;
+        EXPECT_EQ(q->type, e.type) << e.file;
+        EXPECT_EQ(slots(q.get()), e.answers) << e.file;
+    }
+    // The first feedback of a true/false question is for the wrong answer.
+    EXPECT_STREQ(item(dir, "cat06")->explanation, "<b>True</b>: It is hot: you said true.\n"
+                                                  "<b>False</b>: Right, it is hot.");
+    EXPECT_STREQ(item(dir, "cat09")->explanation, "<b>Roma</b>: Italian spelling");
+}
+
+TEST(ImportGift, CategoriesMakeQuestionFiles)
+{
+    scratch_dir dir;
+    const char *source =
+        "Before any category {=a ~b}\n"    // 1
+        "\n"                               // 2
+        "$CATEGORY: $course$/top/Net\n"    // 3
+        "Net one {=a ~b}\n"                // 4
+        "\n"                               // 5
+        "Net two {=a ~b}\n"                // 6
+        "$CATEGORY: $course$/top/Unix\n"   // 7
+        "Unix one {=a ~b}\n"               // 8
+        "\n"                               // 9
+        "$CATEGORY: $course$/top/Net\n"    // 10
+        "Net three {=a ~b}\n";             // 11
+    result r = import(dir, "gift", "net.txt", source,
+                      {"--title", "Nets & <Unix>", "--timeout=45", "--percentage", "80"});
+    EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
+    EXPECT_EQ(read_file(dir / "exam/.xconfig"),
+              "title=Nets &amp; &lt;Unix&gt;\ntimeout=45\npercentage=80\n[message]\n"
+              "Imported from <i>net.txt</i>, a GIFT question bank.\n"
+              "Each run draws one question from each of its 3 categories (5 questions in all).\n");
+    EXPECT_EQ(count_files((dir / "exam").c_str(), "cat"), 3);
+    EXPECT_EQ(count_questions((dir / "exam/cat01").c_str()), 1);
+    EXPECT_EQ(count_questions((dir / "exam/cat02").c_str()), 3);
+    EXPECT_EQ(count_questions((dir / "exam/cat03").c_str()), 1);
+    EXPECT_STREQ(item(dir, "cat02", 3)->text, "Net three");
+    EXPECT_TRUE(has_line(run({"unpack", dir / "exam/cat03"}).out, "Category: $course$/top/Unix\n"));
+
+    // Another prefix and configuration file name, as an installation may use.
+    scratch_dir other;
+    write_file(other / "net.txt", source);
+    r = run({"import", "gift", other / "net.txt", other / "exam", "--prefix", "q", "--config", "exam.cfg"});
+    EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
+    EXPECT_EQ(count_files((other / "exam").c_str(), "q"), 3);
+    EXPECT_TRUE(g_file_test((other / "exam/exam.cfg").c_str(), G_FILE_TEST_IS_REGULAR));
+}
+
+TEST(ImportGift, SkippedQuestionsNameTheirLines)
+{
+    scratch_dir dir;
+    const char *source =
+        "The answer is {#42}.\n"                        // 1
+        "\n"                                            // 2
+        "Match {=cat -> feline =dog -> canine}\n"       // 3
+        "\n"                                            // 4
+        "Moodle costs {~lots =nothing} to download.\n"  // 5
+        "\n"                                            // 6
+        "Write an essay. {}\n"                          // 7
+        "\n"                                            // 8
+        "Just a description.\n"                         // 9
+        "\n"                                            // 10
+        "Unclosed {=a ~b\n"                             // 11
+        "\n"                                            // 12
+        "Weight {~%fifty%a =b}\n"                       // 13
+        "\n"                                            // 14
+        "Stray text {x =a ~b}\n"                        // 15
+        "\n"                                            // 16
+        "Nothing right {~a ~b}\n"                       // 17
+        "\n"                                            // 18
+        "Too many {=1 ~2 ~3 ~4 ~5 ~6 ~7 ~8}\n"          // 19
+        "\n"                                            // 20
+        "::Unended name {=a ~b}\n"                      // 21
+        "\n"                                            // 22
+        "One {=a ~b} two {=c ~d}\n"                     // 23
+        "\n"                                            // 24
+        "::OnlyName:: {=a ~b}\n"                        // 25
+        "\n"                                            // 26
+        "Fine {=a ~b}\n";                               // 27
+    result r = import(dir, "gift", "bank.gift", source);
+    EXPECT_EQ(r.status, PACK_PROBLEM) << r.err;
+    EXPECT_EQ(report(r, dir / "bank.gift"),
+              ":1: skipped: numerical question: Trialix has no items that take a number within a range\n"
+              ":3: skipped: matching question: Trialix has no items that pair answers\n"
+              ":5: skipped: missing-word question (answers inside the text): a Trialix item asks before its answers\n"
+              ":7: skipped: essay question: Trialix has no items answered in free text\n"
+              ":9: skipped: no answers in braces: a description, not a question\n"
+              ":11: skipped: no '}' closing the answers (write \\} for a literal brace)\n"
+              ":13: skipped: the weight '%fifty%' is not a percentage from -100 to 100 between two '%'\n"
+              ":15: skipped: text before the first answer: begin each answer with '=' (right) or '~' (wrong)\n"
+              ":17: skipped: no answer is right: mark one with '=' or give weights above 0%\n"
+              ":19: skipped: 8 choices; an item holds at most 7\n"
+              ":21: skipped: question name without its closing '::'\n"
+              ":23: skipped: more than one set of answers in braces\n"
+              ":25: skipped: no question text\n");
+    EXPECT_TRUE(has_line(r.out, dir / "bank.gift" + ": 1 question imported into " + dir / "exam"
+                                    + " (1 question file); 13 skipped\n")) << r.out;
+    EXPECT_STREQ(item(dir, "cat01")->text, "Fine");
+}
+
+TEST(ImportGift, ChangedQuestionsAreReported)
+{
+    scratch_dir dir;
+    const char *source =
+        "Best {=best ~%50%good ~bad}\n"                             // 1
+        "\n"                                                        // 2
+        "Half {~%50%a ~%25%b ~c}\n"                                 // 3
+        "\n"                                                        // 4
+        "City {=Paris =%50%Lyon =Mar* =%0%Nice#Not the capital}\n"  // 5
+        "\n"                                                        // 6
+        "Greek {=Alpha =Beta =Gamma =Delta}\n"                      // 7
+        "\n"                                                        // 8
+        "[html]See <img src=\"x.png\" alt=\"a &lt;map&gt;\"> here {=a ~b}\n";  // 9
+    result r = import(dir, "gift", "bank.gift", source);
+    EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
+    EXPECT_EQ(report(r, dir / "bank.gift"),
+              ":1: changed: partial credit dropped: only the answer worth 100% counts as right\n"
+              ":3: changed: the weights above 0% add up to 75%, not 100%: here the question is right "
+              "when all of those answers are ticked\n"
+              ":5: changed: partial credit dropped: the answer 'Lyon' is graded wrong\n"
+              ":5: changed: the answer 'Mar*' holds the wildcard '*', which Trialix can't match; left out\n"
+              ":7: changed: answers are matched with letter case here: only some lower-case, capitalised "
+              "and upper-case spellings fit into the 7 slots\n"
+              ":9: changed: images can't be shown: each is replaced by its description in brackets\n");
+    EXPECT_EQ(slots(item(dir, "cat01").get()), (std::vector<std::string>{"+best", "-good", "-bad"}));
+    EXPECT_EQ(item(dir, "cat01")->type, 'S');
+    EXPECT_EQ(slots(item(dir, "cat02").get()), (std::vector<std::string>{"+a", "+b", "-c"}));
+    record city = item(dir, "cat03");
+    EXPECT_EQ(slots(city.get()), (std::vector<std::string>{"Paris", "paris", "PARIS"}));
+    EXPECT_STREQ(city->explanation, "<b>Nice</b>: Not the capital");
+    EXPECT_EQ(slots(item(dir, "cat04").get()),
+              (std::vector<std::string>{"Alpha", "Beta", "Gamma", "Delta", "alpha", "beta", "gamma"}));
+    EXPECT_STREQ(item(dir, "cat05")->text, "See [image: a &lt;map&gt;] here");
+}
+
+TEST(ImportGift, LinesThatLookLikeTheFileLayoutStayText)
+{
+    scratch_dir dir;
+    result r = import(dir, "gift", "bank.gift",
+                      "[plain]First\\n--- not an end\\n+++ nor a separator {=++i ~---all}\n");
+    ASSERT_EQ(r.status, PACK_OK) << r.out << r.err;
+    record q = item(dir, "cat01");
+    EXPECT_EQ(markup_to_line(q->text), "First --- not an end +++ nor a separator");
+    // An invisible word joiner keeps the choices choices.
+    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"+\u2060++i", "-\u2060---all"}));
+}
+
+TEST(ImportText, FormatsBecomeValidMarkup)
+{
+    struct example {
+        text_format format;
+        const char *in, *out;
+    };
+    const example examples[] = {
+        {text_format::html, "<p>One &amp; two</p><p>Three<br>four</p>", "One &amp; two\n\nThree\nfour"},
+        {text_format::html, "<b><i>x</b>y</i> <B>z</B>", "<b><i>x</i></b>y <b>z</b>"},
+        {text_format::html, "a <x> b < c && d", "a &lt;x&gt; b &lt; c &amp;&amp; d"},
+        {text_format::html, "&eacute;&#233;&#xE9; &bogus; &#0;", "\u00e9\u00e9\u00e9 &amp;bogus; &amp;#0;"},
+        {text_format::html, "<script>alert('<b>')</script>ok<!-- note -->", "ok"},
+        {text_format::html, "<ul><li>one</li><li>two</li></ul>", "\u2022 one\n\u2022 two"},
+        {text_format::html, "a\n   b <strong >c</strong>", "a b <b>c</b>"},
+        {text_format::html, "<pre>x  =\n  1</pre>", "<tt>x  =\n  1</tt>"},
+        {text_format::html, "<span style=\"a>b\">s</span><img alt='pic'>", "s[image: pic]"},
+        {text_format::moodle, "a\n   b <i>c</i>", "a\nb <i>c</i>"},
+        {text_format::plain, "<b>x</b> & y\nz", "&lt;b&gt;x&lt;/b&gt; &amp; y\nz"},
+        {text_format::markdown, "**bold** and *it* and `a<b` and snake_case_name and [link](http://x)",
+         "<b>bold</b> and <i>it</i> and <tt>a&lt;b</tt> and snake_case_name and link"},
+        {text_format::markdown, "# Title\n- one\n- two\n\nlast\nline", "<b>Title</b>\n\n\u2022 one\n\u2022 two\n\nlast line"},
+        {text_format::markdown, "**a *b** c* \\*d\\* 2 * 3", "<b>a *b</b> c* *d* 2 * 3"},
+    };
+    for (const example &e : examples) {
+        std::string got = to_markup(e.in, e.format);
+        EXPECT_EQ(got, e.out) << e.in;
+        EXPECT_TRUE(markup_is_valid(got.c_str())) << got;
+    }
+    // Whatever an author wrote, the result is markup Trialix can show.
+    for (const char *nasty : {"</b>x", "<b", "<b>unclosed", "&", "<img alt='<b>'>", "a <!-- open",
+                              "<i><b><u>x</i>", "<a href='x'>", "\x01\x7f<pre>", "&#xD800;"}) {
+        for (text_format f : {text_format::html, text_format::moodle, text_format::markdown, text_format::plain}) {
+            std::string got = to_markup(nasty, f);
+            EXPECT_TRUE(markup_is_valid(got.c_str())) << nasty << " -> " << got;
+        }
+    }
+    EXPECT_EQ(markup_to_line("<b>a</b>\n  b &amp; c "), "a b & c");
+    std::string s = "  [html]<b>x</b>";
+    text_format f = text_format::moodle;
+    EXPECT_TRUE(take_format(&s, &f));
+    EXPECT_EQ(f, text_format::html);
+    EXPECT_EQ(s, "<b>x</b>");
+    EXPECT_FALSE(take_format(&s, &f));
+}
+
+TEST(ImportAiken, WellFormedAndMalformed)
+{
+    scratch_dir dir;
+    const char *source =
+        "\xEF\xBB\xBFWhat is the largest planet?\r\n"  // 1
+        "A. Mars\r\n"                                 // 2
+        "B. Jupiter\r\n"                              // 3
+        "ANSWER: B\r\n"                               // 4
+        "\r\n"                                        // 5
+        "Which <protocol> & resolves\r\n"             // 6
+        "names?\r\n"                                  // 7
+        "A) ARP\r\n"                                  // 8
+        "B) DNS\r\n"                                  // 9
+        "answer: b\r\n"                               // 10
+        "A question without an answer line\n"         // 11
+        "A. one\n"                                    // 12
+        "B. two\n"                                    // 13
+        "Letters out of order\n"                      // 14
+        "A. one\n"                                    // 15
+        "C. two\n"                                    // 16
+        "ANSWER: A\n"                                 // 17
+        "ANSWER: B\n"                                 // 18
+        "One choice\n"                                // 19
+        "A. only\n"                                   // 20
+        "ANSWER: A\n"                                 // 21
+        "Two letters\n"                               // 22
+        "A. x\n"                                      // 23
+        "B. y\n"                                      // 24
+        "ANSWER: A, B\n"                              // 25
+        "Out of range\n"                              // 26
+        "A. x\n"                                      // 27
+        "B. y\n"                                      // 28
+        "ANSWER: E\n"                                 // 29
+        "Eight\nA. 1\nB. 2\nC. 3\nD. 4\nE. 5\nF. 6\nG. 7\nH. 8\nANSWER: A\n"  // 30-39
+        "Trailing question\n";                        // 40
+    result r = import(dir, "aiken", "bank.txt", source);
+    EXPECT_EQ(r.status, PACK_PROBLEM) << r.err;
+    EXPECT_EQ(report(r, dir / "bank.txt"),
+              ":11: skipped: no ANSWER line after the choices\n"
+              ":16: skipped: choice C where B was expected\n"
+              ":18: skipped: an ANSWER line without a question before it\n"
+              ":19: skipped: fewer than two choices before the ANSWER line\n"
+              ":25: skipped: the ANSWER line must name one choice by its letter\n"
+              ":29: skipped: the ANSWER line names E, but the last choice is B\n"
+              ":30: skipped: 8 choices; an item holds at most 7\n"
+              ":40: skipped: no choices and no ANSWER line\n");
+    record q = item(dir, "cat01");
+    EXPECT_STREQ(q->text, "What is the largest planet?");
+    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"-Mars", "+Jupiter"}));
+    q = item(dir, "cat02");
+    EXPECT_STREQ(q->text, "Which &lt;protocol&gt; &amp; resolves\nnames?");
+    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"-ARP", "+DNS"}));
+    EXPECT_EQ(count_files((dir / "exam").c_str(), "cat"), 2);
+    EXPECT_TRUE(has_line(read_file(dir / "exam/.xconfig"), "Imported from <i>bank.txt</i>, an Aiken question bank.\n"));
+}
+
+TEST(Import, NothingToImportOrBadUsage)
+{
+    scratch_dir dir;
+    for (const char *text : {"", "// only a comment\n\n$CATEGORY: x\n\n", "Just a description.\n"}) {
+        result r = import(dir, "gift", "bank.gift", text);
+        EXPECT_EQ(r.status, PACK_USAGE) << text;
+        EXPECT_EQ(r.err, "trialix-pack: " + dir / "bank.gift" + ": no question could be imported\n");
+        EXPECT_FALSE(g_file_test((dir / "exam").c_str(), G_FILE_TEST_EXISTS));
+    }
+    EXPECT_EQ(import(dir, "aiken", "bank.txt", "\n\n").status, PACK_USAGE);
+
+    result latin = import(dir, "gift", "bank.gift", "Fine {=a ~b}\n\nCaf\xe9 {=a ~b}\n");
+    EXPECT_EQ(latin.status, PACK_USAGE);
+    EXPECT_EQ(latin.err, "trialix-pack: " + dir / "bank.gift"
+                             + ":3: not UTF-8 text (convert it first, for example with iconv)\n");
+    EXPECT_EQ(run({"import", "gift", dir / "missing.gift", dir / "exam"}).status, PACK_USAGE);
+
+    // More question files than a run can take.
+    std::string many;
+    for (int i = 0; i < MAX_RUN_ITEMS + 1; i++)
+        many += "Q" + std::to_string(i) + " {=a ~b}\n\n";
+    result r = import(dir, "gift", "many.gift", many);
+    EXPECT_EQ(r.status, PACK_USAGE);
+    EXPECT_NE(r.err.find("would make 128 question files (one per question), but a run takes at most 127"),
+              std::string::npos) << r.err;
+    EXPECT_FALSE(g_file_test((dir / "exam").c_str(), G_FILE_TEST_EXISTS));
+
+    // An existing directory is filled only when it is empty.
+    g_mkdir((dir / "exam").c_str(), 0700);
+    EXPECT_EQ(import(dir, "gift", "bank.gift", "Q {=a ~b}\n").status, PACK_OK);
+    r = import(dir, "gift", "bank.gift", "Other {=a ~b}\n");
+    EXPECT_EQ(r.status, PACK_USAGE);
+    EXPECT_STREQ(item(dir, "cat01")->text, "Q");
+
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"import"}, {"import", "gift", "a"}, {"import", "csv", "a", "b"},
+             {"import", "gift", "a", "b", "c"}, {"import", "gift", "a", "b", "--timeout", "0"},
+             {"import", "gift", "a", "b", "--percentage=101"}, {"import", "gift", "a", "b", "--title", " "},
+             {"import", "gift", "a", "b", "--title", std::string(300, 'x')}, {"import", "gift", "a", "b", "--bogus"},
+             {"import", "gift", "a", "b", "--prefix"}}) {
+        result u = run(args);
+        EXPECT_EQ(u.status, PACK_USAGE) << args.back();
+        EXPECT_EQ(u.out, "");
+        EXPECT_EQ(std::count(u.err.begin(), u.err.end(), '\n'), 1) << u.err;
+    }
+}
+
+// An imported exam assembles into a run, and ticking what the source calls
+// right is graded right.
+TEST(Import, ImportedExamGradesAsTheSourceMeant)
+{
+    const char *gift =
+        "$CATEGORY: one\n"
+        "Pick {=right one ~wrong one ~wrong two}\n\n"
+        "Pick all {~%50%right a ~%50%right b ~%-100%wrong c}\n\n"
+        "$CATEGORY: two\n"
+        "Say true {TRUE}\n\n"
+        "Both {=right x =right y ~wrong z}\n\n"
+        "$CATEGORY: three\n"
+        "Type yes {=yes}\n";
+    const char *aiken = "Pick\nA. wrong\nB. right\nC. wrong\nANSWER: B\n\nAgain\nA) right\nB) wrong\nANSWER: A\n";
+    for (std::pair<const char *, const char *> source : {std::make_pair("gift", gift), std::make_pair("aiken", aiken)}) {
+        scratch_dir dir;
+        ASSERT_EQ(import(dir, source.first, "bank", source.second).status, PACK_OK) << source.first;
+        std::string exam = dir / "exam";
+        std::vector<std::string> names = filename_list(exam.c_str(), "cat");
+        int n = (int)names.size();
+        for (int round = 0; round < 10; round++) {
+            record list(create_exam_list(create_random_list(n), n, exam.c_str(), names));
+            int items = 0;
+            for (question *q = list.get(); q; q = q->next, items++) {
+                if (q->type == 'F') {
+                    g_strlcpy(q->entry, "Yes", sizeof q->entry);   // the source ignores letter case
+                    check_question(q);
+                    EXPECT_EQ(q->OK, OK_RIGHT);
+                    g_strlcpy(q->entry, "no", sizeof q->entry);
+                    check_question(q);
+                    EXPECT_EQ(q->OK, OK_WRONG);
+                    continue;
+                }
+                int wrong = -1;
+                for (int i = 0; i < NUM_ANSWERS && q->answers[i][0]; i++) {
+                    std::string label = q->answers[i] + 1;
+                    q->selected[i] = label.find("right") != std::string::npos || label == "True";
+                    if (!q->selected[i] && wrong < 0)
+                        wrong = i;
+                }
+                check_question(q);
+                EXPECT_EQ(q->OK, OK_RIGHT) << q->text;
+                ASSERT_GE(wrong, 0);
+                q->selected[wrong] = 1;
+                check_question(q);
+                EXPECT_EQ(q->OK, OK_WRONG) << q->text;
+            }
+            EXPECT_EQ(items, n);
+        }
+    }
+}

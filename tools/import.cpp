@@ -1,0 +1,404 @@
+#include "tools/import.h"
+
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "bank/buffer.h"
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "tools/import_markup.h"
+#include "tools/pack.h"
+
+namespace {
+
+// A text line that begins like a separator or an end-of-section line would
+// end the item early; a character reference shows the same character.
+std::string guard_lines(const std::string &markup)
+{
+    std::string guarded;
+    size_t start = 0;
+    for (;;) {
+        size_t nl = markup.find('\n', start);
+        size_t end = nl == std::string::npos ? markup.size() : nl, from = start;
+        if (markup.compare(start, 3, "---") == 0 || markup.compare(start, 3, "+++") == 0) {
+            guarded += markup[start] == '-' ? "&#45;" : "&#43;";
+            from++;
+        }
+        guarded.append(markup, from, end - from);
+        if (nl == std::string::npos)
+            return guarded;
+        guarded += '\n';
+        start = nl + 1;
+    }
+}
+
+// The answer line of a choice or accepted answer. A choice such as "--all"
+// that is wrong would make "---all", an end-of-section line: an invisible
+// word joiner after the mark keeps it a choice and shows the same label.
+std::string answer_line(char type, const std::string &answer)
+{
+    if (type != 'F' && (answer.compare(0, 3, "---") == 0 || answer.compare(0, 3, "+++") == 0))
+        return answer.substr(0, 1) + "\u2060" + answer.substr(1);
+    return answer;
+}
+
+// The item's text in a question file, from its head line to its explanation.
+std::string item_text(const imported_item &item, const std::string &origin)
+{
+    std::string s = std::string(1, item.type) + "1 " + origin + "\n" + item.text + "\n---\n";
+    for (const std::string &a : item.answers)
+        s += answer_line(item.type, a) + "\n";
+    s += "---\n";
+    if (!item.explanation.empty())
+        s += item.explanation + "\n";
+    return s;
+}
+
+// Why the item can't be a Trialix item; empty when it can.
+std::string why_not_an_item(const imported_item &item)
+{
+    bool fill_in = item.type == 'F';
+    if (markup_to_line(item.text).empty())
+        return "no question text";
+    if (item.text.size() > TEXT_SIZE - 1)
+        return "question text over " + std::to_string(TEXT_SIZE - 1) + " bytes";
+    if (item.answers.size() > NUM_ANSWERS)
+        return std::to_string(item.answers.size()) + (fill_in ? " accepted answers" : " choices")
+               + "; an item holds at most " + std::to_string(NUM_ANSWERS);
+    if (item.explanation.size() > TEXT_SIZE - 1)
+        return "explanation over " + std::to_string(TEXT_SIZE - 1) + " bytes";
+    for (const std::string &a : item.answers) {
+        if (fill_in && (a.compare(0, 3, "---") == 0 || a.compare(0, 3, "+++") == 0))
+            return "the accepted answer '" + a + "' begins with '---' or '+++', which the question file can't hold";
+        std::string line = answer_line(item.type, a) + "\n";
+        std::string shown = fill_in ? line : line_broken(line.data(), line.size(), CHOICE_WIDTH);
+        if (shown.size() - 1 > ANSWER_SIZE - 1)
+            return std::string(fill_in ? "accepted answer" : "choice") + " over "
+                   + std::to_string(ANSWER_SIZE - 1) + " bytes";
+    }
+    // The item as the reader will see it: the checks of `check`.
+    std::string text = "+++\n" + item_text(item, "") + "+++\n";
+    item_index index = index_items(text.data(), text.size());
+    if (index.count() != 1)
+        return "the item would not stand alone in a question file";
+    std::vector<item_problem> problems;
+    question *q = new_question();
+    parse_item(text.data(), text.size(), index, 1, q, &problems);
+    destroy_list(q);
+    return problems.empty() ? "" : problems.front().what;
+}
+
+// The question file name for group i of n: prefix and a number with at
+// least two digits, all of the same width so that they sort in order.
+std::string file_name(const char *prefix, size_t i, size_t n)
+{
+    int width = std::max(2, (int)std::to_string(n).size());
+    char number[16];
+    g_snprintf(number, sizeof number, "%0*d", width, (int)i + 1);
+    return std::string(prefix) + number;
+}
+
+struct group {
+    std::string category;
+    std::vector<const imported_item *> items;
+};
+
+std::vector<group> make_groups(const import_result &r)
+{
+    std::vector<group> groups;
+    for (const imported_item &item : r.items) {
+        auto same = std::find_if(groups.begin(), groups.end(),
+                                 [&](const group &g) { return g.category == item.category; });
+        if (!r.categories || same == groups.end()) {
+            groups.push_back({item.category, {}});
+            same = groups.end() - 1;
+        }
+        same->items.push_back(&item);
+    }
+    return groups;
+}
+
+// A name from the source for a comment line: one line, not too long.
+std::string one_line(const std::string &s, size_t max)
+{
+    std::string out = s;
+    for (char &c : out)
+        if ((unsigned char)c < 0x20)
+            c = ' ';
+    out.resize(utf8_cut(out.data(), out.size(), max));
+    return out;
+}
+
+// The whole text of the question file of one group.
+std::string group_text(const group &g, const std::string &source, const char *kind)
+{
+    std::string text = "Imported by trialix-pack from " + one_line(source, 200) + " (" + kind + ").\n";
+    if (!g.category.empty())
+        text += "Category: " + one_line(g.category, 200) + "\n";
+    text += "+++\n";
+    for (const imported_item *item : g.items) {
+        std::string origin = source + ":" + std::to_string(item->line);
+        if (!item->name.empty())
+            origin += " " + item->name;
+        text += item_text(*item, one_line(origin, 250)) + "+++\n";
+    }
+    return text;
+}
+
+// Plain text as a title: escaped, and within the title's width.
+std::string title_markup(std::string plain)
+{
+    std::string title = escape_markup(plain);
+    while (title.size() > TITLE_SIZE - 1) {
+        plain.resize(utf8_cut(plain.data(), plain.size(), plain.size() - 1));
+        title = escape_markup(plain);
+    }
+    return title;
+}
+
+struct import_options {
+    const char *kind = nullptr, *source = nullptr, *examdir = nullptr, *title = nullptr;
+    const char *prefix = "cat", *config = ".xconfig";
+    int timeout = 0;   // 0: two minutes an item
+    int percentage = 75;
+};
+
+bool parse_number(const char *value, int low, int high, int *number)
+{
+    if (!value || !g_ascii_isdigit(value[0]))
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    long v = strtol(value, &end, 10);
+    if (*end || errno == ERANGE || v < low || v > high)
+        return false;
+    *number = (int)v;
+    return true;
+}
+
+// Reads the command line; returns -1 when it is good, else the exit status.
+int parse_options(int argc, char **argv, FILE *err, import_options *o)
+{
+    std::vector<const char *> args;
+    bool options = true;
+    for (int i = 2; i < argc; i++) {
+        const char *value = nullptr;
+        int taken = options ? exam_option(argc, argv, &i, &o->prefix, &o->config, err) : 0;
+        if (taken < 0)
+            return PACK_USAGE;
+        if (taken > 0)
+            continue;
+        if (options && strcmp(argv[i], "--") == 0) {
+            options = false;
+        } else if (options && option_value(argc, argv, &i, "--title", &value)) {
+            if (!value || !g_utf8_validate(value, -1, nullptr) || strpbrk(value, "\r\n") || trim(value).empty())
+                return pack_usage(err, "--title needs a title on one line, in UTF-8");
+            o->title = value;
+        } else if (options && option_value(argc, argv, &i, "--timeout", &value)) {
+            if (!parse_number(value, 1, 10000, &o->timeout))
+                return pack_usage(err, "--timeout needs the minutes allowed, 1 to 10000");
+        } else if (options && option_value(argc, argv, &i, "--percentage", &value)) {
+            if (!parse_number(value, 0, 100, &o->percentage))
+                return pack_usage(err, "--percentage needs the pass mark, 0 to 100");
+        } else if (options && argv[i][0] == '-' && argv[i][1] == '-') {
+            return pack_usage(err, std::string("unknown option '") + argv[i] + "'");
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    if (args.size() != 3 || (strcmp(args[0], "gift") != 0 && strcmp(args[0], "aiken") != 0))
+        return pack_usage(err, "import takes gift or aiken, SOURCE and EXAMDIR");
+    o->kind = args[0];
+    o->source = args[1];
+    o->examdir = args[2];
+    if (o->title && title_markup(o->title) != escape_markup(o->title))
+        return pack_usage(err, "--title takes at most 255 bytes (with <, > and & written as markup)");
+    return -1;
+}
+
+// The source as UTF-8 text without a byte-order mark; false after saying why not.
+bool read_source(const char *path, FILE *err, std::string *text)
+{
+    gchar *data = nullptr;
+    gsize size = 0;
+    GError *gerror = nullptr;
+    if (!g_file_get_contents(path, &data, &size, &gerror)) {
+        fprintf(err, "trialix-pack: %s: %s\n", path, gerror->message);
+        g_error_free(gerror);
+        return false;
+    }
+    text->assign(data, size);
+    g_free(data);
+    const char *bad = nullptr;
+    if (!g_utf8_validate(text->data(), (gssize)text->size(), &bad)) {
+        long line = 1 + std::count(text->c_str(), bad, '\n');
+        fprintf(err, "trialix-pack: %s:%ld: not UTF-8 text (convert it first, for example with iconv)\n",
+                path, line);
+        return false;
+    }
+    if (text->compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text->erase(0, 3);
+    return true;
+}
+
+bool dir_is_empty(const char *path)
+{
+    GDir *d = g_dir_open(path, 0, nullptr);
+    if (!d)
+        return false;
+    bool empty = g_dir_read_name(d) == nullptr;
+    g_dir_close(d);
+    return empty;
+}
+
+// Writes the exam; on failure takes back what it wrote and says why.
+bool write_exam(const import_options &o, const std::vector<group> &groups, const std::string &config,
+                const std::string &source, FILE *err)
+{
+    bool made = !g_file_test(o.examdir, G_FILE_TEST_EXISTS);
+    if (made && g_mkdir_with_parents(o.examdir, 0755) != 0) {
+        fprintf(err, "trialix-pack: %s: can't create the directory: %s\n", o.examdir, g_strerror(errno));
+        return false;
+    }
+    std::vector<std::string> written;
+    std::string why;
+    std::optional<std::string> path = join_path(o.examdir, o.config);
+    bool ok = path && g_file_set_contents(path->c_str(), config.data(), (gssize)config.size(), nullptr);
+    if (ok)
+        written.push_back(*path);
+    else
+        why = (path ? *path : o.config) + ": can't be written";
+    for (size_t i = 0; ok && i < groups.size(); i++) {
+        std::string text = group_text(groups[i], source, strcmp(o.kind, "gift") == 0 ? "GIFT" : "Aiken");
+        path = join_path(o.examdir, file_name(o.prefix, i, groups.size()).c_str());
+        ok = path && text2file(text.data(), text.size(), path->c_str(), &why);
+        if (ok)
+            written.push_back(*path);
+        else
+            why = (path ? *path : std::string(o.examdir)) + ": " + (path ? why : "path too long");
+    }
+    if (ok)
+        return true;
+    fprintf(err, "trialix-pack: %s\n", why.c_str());
+    for (const std::string &p : written)
+        g_unlink(p.c_str());
+    if (made)
+        g_rmdir(o.examdir);
+    return false;
+}
+
+std::string plural(size_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+std::string join_explanation(const std::vector<std::string> &paragraphs, int *dropped)
+{
+    std::string out;
+    *dropped = 0;
+    for (const std::string &p : paragraphs) {
+        if (p.empty())
+            continue;
+        size_t size = out.size() + (out.empty() ? 0 : 1) + p.size();
+        if (size > TEXT_SIZE - 1) {
+            ++*dropped;
+            continue;
+        }
+        out += (out.empty() ? "" : "\n") + p;
+    }
+    return out;
+}
+
+void add_item(import_result *result, imported_item item, std::vector<import_note> changes)
+{
+    item.text = guard_lines(item.text);
+    item.explanation = guard_lines(item.explanation);
+    std::string why = why_not_an_item(item);
+    if (!why.empty()) {
+        result->notes.push_back({item.line, why, true});
+        return;
+    }
+    result->notes.insert(result->notes.end(), changes.begin(), changes.end());
+    result->items.push_back(std::move(item));
+}
+
+int import_main(int argc, char **argv, FILE *out, FILE *err)
+{
+    import_options o;
+    int status = parse_options(argc, argv, err, &o);
+    if (status >= 0)
+        return status;
+    std::string longest = file_name(o.prefix, MAX_RUN_ITEMS - 1, MAX_RUN_ITEMS);
+    if (!join_path(o.examdir, o.config) || !join_path(o.examdir, longest.c_str())) {
+        fprintf(err, "trialix-pack: %s: path too long for an exam directory\n", o.examdir);
+        return PACK_USAGE;
+    }
+    if (g_file_test(o.examdir, G_FILE_TEST_EXISTS) && !dir_is_empty(o.examdir)) {
+        fprintf(err, "trialix-pack: %s: exists and is not an empty directory; nothing was imported\n", o.examdir);
+        return PACK_USAGE;
+    }
+    std::string text;
+    if (!read_source(o.source, err, &text))
+        return PACK_USAGE;
+
+    bool gift = strcmp(o.kind, "gift") == 0;
+    import_result r;
+    if (gift)
+        import_gift(text, &r);
+    else
+        import_aiken(text, &r);
+    std::stable_sort(r.notes.begin(), r.notes.end(),
+                     [](const import_note &a, const import_note &b) { return a.line < b.line; });
+    size_t skipped = 0;
+    for (const import_note &n : r.notes) {
+        fprintf(out, "%s:%d: %s: %s\n", o.source, n.line, n.skipped ? "skipped" : "changed", n.what.c_str());
+        skipped += n.skipped;
+    }
+
+    std::vector<group> groups = make_groups(r);
+    if (groups.empty()) {
+        fprintf(err, "trialix-pack: %s: no question could be imported\n", o.source);
+        return PACK_USAGE;
+    }
+    if (groups.size() > MAX_RUN_ITEMS) {
+        fprintf(err, "trialix-pack: %s: would make %s question files (one per %s), but a run takes at most %d; %s\n",
+                o.source, std::to_string(groups.size()).c_str(), r.categories ? "category" : "question", MAX_RUN_ITEMS,
+                r.categories ? "use fewer categories"
+                             : gift ? "group the questions with $CATEGORY lines" : "split the source");
+        return PACK_USAGE;
+    }
+
+    gchar *base = g_filename_display_basename(o.source);
+    std::string source = base;
+    g_free(base);
+    size_t dot = source.rfind('.');
+    std::string stem = dot != std::string::npos && dot > 0 ? source.substr(0, dot) : source;
+    std::string config = "title=" + (o.title ? title_markup(o.title) : title_markup(stem)) + "\n";
+    config += "timeout=" + std::to_string(o.timeout ? o.timeout : 2 * (int)groups.size()) + "\n";
+    config += "percentage=" + std::to_string(o.percentage) + "\n[message]\n";
+    config += "Imported from <i>" + escape_markup(source) + "</i>, " + (gift ? "a GIFT" : "an Aiken")
+              + " question bank.\n";
+    if (r.categories)
+        config += "Each run draws one question from each of its " + plural(groups.size(), "category", "categories")
+                  + " (" + plural(r.items.size(), "question", "questions") + " in all).\n";
+    else
+        config += "Each run asks all " + plural(r.items.size(), "question", "questions") + " in a random order.\n";
+    if (!write_exam(o, groups, config, source, err))
+        return PACK_USAGE;
+
+    fprintf(out, "%s: %s imported into %s (%s)", o.source, plural(r.items.size(), "question", "questions").c_str(),
+            o.examdir, plural(groups.size(), "question file", "question files").c_str());
+    if (skipped)
+        fprintf(out, "; %s skipped", std::to_string(skipped).c_str());
+    fputc('\n', out);
+    bool clean = check_exam_dir(out, o.examdir, o.prefix, o.config);
+    return skipped || !clean ? PACK_PROBLEM : PACK_OK;
+}

@@ -1,0 +1,46 @@
+// trialix-pack import: an exam made from a question bank in another
+// platform's text format (GIFT, Aiken).
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// One question as it goes into a question file.
+struct imported_item {
+    int line = 0;                      // source line where the question starts
+    std::string name;                  // its name in the source; may be empty
+    std::string category;              // the group it is drawn from; "" none
+    char type = 'S';                   // 'S', 'M' or 'F'
+    std::string text;                  // Pango markup
+    std::vector<std::string> answers;  // 'S', 'M': '+' or '-' and the choice; 'F': accepted answers
+    std::string explanation;           // Pango markup
+};
+
+// What the author is told about one question of the source.
+struct import_note {
+    int line;
+    std::string what;
+    bool skipped;   // false: imported, but not quite as the source meant
+};
+
+struct import_result {
+    std::vector<imported_item> items;
+    std::vector<import_note> notes;
+    bool categories = false;   // the source groups its questions itself
+};
+
+// The parsers take valid UTF-8 text without a byte-order mark.
+void import_gift(const std::string &text, import_result *result);
+void import_aiken(const std::string &text, import_result *result);
+
+// Adds item with the notes on how it was changed, or, when it can't be
+// written as a Trialix item, a note saying why it was skipped.
+void add_item(import_result *result, imported_item item, std::vector<import_note> changes = {});
+
+// Paragraphs of Pango markup joined by line breaks, as many as fit into an
+// explanation; *dropped counts those left out.
+std::string join_explanation(const std::vector<std::string> &paragraphs, int *dropped);
+
+// Runs `trialix-pack import ...` (argv[1] is "import").
+int import_main(int argc, char **argv, FILE *out, FILE *err);

@@ -1,0 +1,31 @@
+// Question text as authors write it in other question banks (HTML, Moodle
+// auto-format, Markdown, plain text), turned into what Trialix shows:
+// Pango markup for texts and explanations, one plain line for choices.
+#pragma once
+
+#include <string>
+
+enum class text_format { moodle, html, plain, markdown };
+
+// Takes a leading "[moodle]", "[html]", "[plain]" or "[markdown]" (after
+// blanks) off s. True when there was one; *format is then set.
+bool take_format(std::string *s, text_format *format);
+
+// s as valid Pango markup. Tags Pango knows are kept (b, i, u, s, sub, sup,
+// small, big, tt and their HTML synonyms), block tags become line breaks,
+// other tags are dropped with their text kept, entities are decoded.
+// *images (if given) counts the images replaced by their description.
+std::string to_markup(const std::string &s, text_format format, int *images = nullptr);
+
+// Markdown as Pango markup (what to_markup does for text_format::markdown).
+std::string markdown_to_markup(const std::string &s, int *images);
+
+// The text that Pango markup shows, on one line: line breaks and runs of
+// blanks become one blank, none at either end.
+std::string markup_to_line(const std::string &markup);
+
+// Plain text escaped for Pango markup.
+std::string escape_markup(const std::string &s);
+
+// Blanks, tabs and line breaks taken off both ends.
+std::string trim(const std::string &s);

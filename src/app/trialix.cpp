@@ -47,6 +47,8 @@ void trialix_create_main_window(void)
 int trialix_main(int argc, char **argv)
 {
     gtk_init(&argc, &argv);
+    // The installed icon, so window lists and task bars show ours.
+    gtk_window_set_default_icon_name(TRIALIX_APP_ID);
     trialix_config();
     trialix_create_main_window();
     gtk_main();

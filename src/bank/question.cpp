@@ -131,10 +131,12 @@ static void text_to_image(unsigned char *dst, const char *src, size_t size)
     memcpy(dst, src, n);
 }
 
+// A field without its terminator is cut on a character boundary, so that
+// what the screens show from it stays UTF-8.
 static void text_from_image(char *dst, const unsigned char *src, size_t size)
 {
-    memcpy(dst, src, size);
-    dst[size - 1] = '\0';
+    const char *text = (const char *)src;
+    utf8_copy(dst, size, text, strnlen(text, size));
 }
 
 void record_to_image(const question *q, unsigned char *image)

@@ -1,11 +1,12 @@
-// Saved exam files: the byte layout both ways, round trips, damaged files
-// and failed writes.
+// Saved exam files: the byte layout both ways, round trips, damaged files,
+// failed writes; and the name proposed for saving.
 #include <gtest/gtest.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 #ifndef _WIN32
@@ -15,6 +16,7 @@
 
 #include "app/globals.h"
 #include "bank/question.h"
+#include "bank/tools.h"
 #include "bank_fixture.h"
 
 namespace {
@@ -342,4 +344,41 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
 #endif
     EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"net101", "run.sav", "taken"}));
     destroy_list(list);
+}
+
+TEST(DefaultSaveName, ExamineeAndDateParts)
+{
+    struct tm t = {};
+    t.tm_year = 2024 - 1900;
+    t.tm_mon = 11;
+    t.tm_mday = 6;
+    t.tm_hour = 3;
+    t.tm_min = 25;
+    t.tm_isdst = -1;
+    time_t when = mktime(&t);
+    char out[256];
+    ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Jane Q Doe", when));
+    EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Jane_Q_Doe_12.06_03_25");
+    ASSERT_TRUE(default_save_name(out, sizeof out, "saves" G_DIR_SEPARATOR_S, "net101", "", when));
+    EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Unnamed_12.06_03_25");
+
+    char part[256];
+    check_name("a\tb/c d", part, sizeof part);
+    EXPECT_STREQ(part, "a\tb/c_d");
+    std::string long_name;
+    for (int i = 0; i < 60; i++)
+        long_name += "\xC3\xA9";   // é, two bytes
+    check_name(long_name.c_str(), part, sizeof part);
+    EXPECT_EQ(strlen(part), 78u);  // 79 would split a character
+    EXPECT_TRUE(g_utf8_validate(part, -1, nullptr));
+
+    // A long directory leaves less room for the examinee, never none.
+    std::string dir200(200, 'd');
+    ASSERT_TRUE(default_save_name(out, sizeof out, dir200.c_str(), "net101", long_name.c_str(), when));
+    EXPECT_EQ(strlen(out), 254u);
+    EXPECT_TRUE(g_str_has_suffix(out, "_12.06_03_25"));
+    EXPECT_TRUE(g_utf8_validate(out, -1, nullptr));
+    std::string dir240(240, 'd');
+    EXPECT_FALSE(default_save_name(out, sizeof out, dir240.c_str(), "net101", "Jo", when));
+    EXPECT_STREQ(out, "");
 }

@@ -341,7 +341,7 @@ int save_list_file(const char *path, question *q, std::string *error)
     std::string why;
     auto fail = [&](const std::string &what) {
         if (error)
-            *error = what;
+            *error = std::string(path ? path : "") + ": " + what;
         return 0;
     };
     if (!path || !*path)
@@ -360,12 +360,12 @@ int save_list_file(const char *path, question *q, std::string *error)
         temp.path = pattern;
     g_free(pattern);
     if (fd < 0)
-        return fail("cannot create a file in " + dirname + ": " + errno_text(e));
+        return fail("cannot create a temporary file in " + dirname + ": " + errno_text(e));
     temp.f = fdopen(fd, "wb");
     if (!temp.f) {
         e = errno;
         g_close(fd, nullptr);
-        return fail(temp.path + ": " + errno_text(e));
+        return fail("cannot write " + temp.path + ": " + errno_text(e));
     }
 
     unsigned char image[RECORD_SIZE];
@@ -378,13 +378,13 @@ int save_list_file(const char *path, question *q, std::string *error)
         written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
     }
     if (!written || fflush(temp.f) != 0 || !sync_file(temp.f))
-        return fail(temp.path + ": " + errno_text(errno));
+        return fail("cannot write " + temp.path + ": " + errno_text(errno));
     FILE *f = temp.f;
     temp.f = nullptr;
     if (fclose(f) != 0)
-        return fail(temp.path + ": " + errno_text(errno));
+        return fail("cannot write " + temp.path + ": " + errno_text(errno));
     if (!replace_file(temp.path.c_str(), path, &why))
-        return fail(std::string(path) + ": " + why);
+        return fail("cannot rename " + temp.path + " to it: " + why);
     temp.keep = true;
     return records + 1;
 }

@@ -1,14 +1,34 @@
 #include "bank/question.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
-#include <glib.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include "app/dialogs.h"
+#include "app/globals.h"
 #include "bank/buffer.h"
 #include "bank/tools.h"
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
 
 static_assert(IMAGE_ANSWERS == IMAGE_TEXT + TEXT_SIZE, "image layout");
 static_assert(IMAGE_EXPLANATION == IMAGE_ANSWERS + NUM_ANSWERS * ANSWER_SIZE, "image layout");
@@ -131,10 +151,12 @@ static void text_to_image(unsigned char *dst, const char *src, size_t size)
     memcpy(dst, src, n);
 }
 
+// A field without its terminator is cut on a character boundary, so that
+// what the screens show from it stays UTF-8.
 static void text_from_image(char *dst, const unsigned char *src, size_t size)
 {
-    memcpy(dst, src, size);
-    dst[size - 1] = '\0';
+    const char *text = (const char *)src;
+    utf8_copy(dst, size, text, strnlen(text, size));
 }
 
 void record_to_image(const question *q, unsigned char *image)
@@ -166,6 +188,290 @@ void record_from_image(const unsigned char *image, question *q)
     memcpy(q->selected, image + IMAGE_SELECTED, NUM_ANSWERS);
     text_from_image(q->entry, image + IMAGE_ENTRY, ANSWER_SIZE);
     q->marked = (char)image[IMAGE_MARKED];
+}
+
+// ---- Saved exam file ----
+
+static_assert((int)PATH_SIZE == (int)ANSWER_SIZE, "a header slot fills a global text exactly");
+
+// The text of a header slot into a global, terminated within the slot.
+static void header_text(char *dst, const unsigned char *slot)
+{
+    text_from_image(dst, slot, ANSWER_SIZE);
+}
+
+// A text into a zeroed header slot, cut on a character boundary.
+static void put_text(unsigned char *slot, const char *text)
+{
+    memcpy(slot, text, utf8_cut(text, strlen(text), ANSWER_SIZE - 1));
+}
+
+// A name the exam menu can have given: one directory of the exam root. The
+// name is joined to paths when the exam is saved again, so a saved file must
+// not be able to lead anywhere else.
+static bool is_exam_name(const char *name)
+{
+    return name[0] != '.' && !strchr(name, '/') && !strchr(name, G_DIR_SEPARATOR);
+}
+
+// A slot holding a decimal int and nothing else.
+static bool parse_int(const unsigned char *slot, int *value)
+{
+    char text[ANSWER_SIZE];
+    header_text(text, slot);
+    const char *digits = text + (text[0] == '-' || text[0] == '+');
+    if (!g_ascii_isdigit(digits[0]))
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    gint64 v = g_ascii_strtoll(text, &end, 10);
+    if (errno || *end || v < INT_MIN || v > INT_MAX)
+        return false;
+    *value = (int)v;
+    return true;
+}
+
+void create_header(unsigned char *area)
+{
+    memset(area, 0, RECORD_SIZE);
+    area[IMAGE_TYPE] = 'H';
+    put_text(area + HEADER_EXAMNAME, examname);
+    put_text(area + HEADER_USERNAME, username);
+    g_snprintf((char *)area + HEADER_SECONDS, ANSWER_SIZE, "%d", seconds);
+    g_snprintf((char *)area + HEADER_PASSED_TIME, ANSWER_SIZE, "%d", passed_time);
+    if (GDateTime *now = g_date_time_new_now_local()) {
+        g_snprintf((char *)area + HEADER_SAVEDATE, ANSWER_SIZE, "%02d/%02d %02d:%02d:%02d",
+                   g_date_time_get_month(now), g_date_time_get_day_of_month(now),
+                   g_date_time_get_hour(now), g_date_time_get_minute(now),
+                   g_date_time_get_second(now));
+        g_date_time_unref(now);
+    }
+    // An exam whose configuration has gone since it was started gets the
+    // same title as one whose configuration has none.
+    std::optional<std::string> title = getExamTitle(examname);
+    put_text(area + HEADER_TITLE, title ? title->c_str() : "UNKNOWN");
+    area[HEADER_NUM_QUESTIONS] = (unsigned char)num_questions;
+    area[HEADER_PERCENTAGE] = (unsigned char)percentage;
+    area[HEADER_EXAM_ENDED] = (unsigned char)exam_ended;
+    area[HEADER_TRAINING] = (unsigned char)training;
+    area[HEADER_ENABLE_TIMER] = (unsigned char)enableTimer;
+    area[HEADER_ENABLE_ANSWER] = (unsigned char)enableAnswer;
+}
+
+void set_globals(const unsigned char *header)
+{
+    header_text(examname, header + HEADER_EXAMNAME);
+    if (!is_exam_name(examname))
+        examname[0] = '\0';
+    header_text(username, header + HEADER_USERNAME);
+    header_text(savedate, header + HEADER_SAVEDATE);
+    header_text(examtitle, header + HEADER_TITLE);
+    num_questions = (signed char)header[HEADER_NUM_QUESTIONS];
+    percentage = (signed char)header[HEADER_PERCENTAGE];
+    exam_ended = header[HEADER_EXAM_ENDED] != 0;
+    training = header[HEADER_TRAINING] != 0;
+    enableTimer = header[HEADER_ENABLE_TIMER] != 0;
+    enableAnswer = header[HEADER_ENABLE_ANSWER] != 0;
+    parse_int(header + HEADER_SECONDS, &seconds);
+    parse_int(header + HEADER_PASSED_TIME, &passed_time);
+}
+
+static std::string errno_text(int error)
+{
+    return g_strerror(error);
+}
+
+// fsync: the rename must not reach the disk before the data does.
+static bool sync_file(FILE *f)
+{
+#ifdef _WIN32
+    return _commit(_fileno(f)) == 0;
+#else
+    return fsync(fileno(f)) == 0;
+#endif
+}
+
+// Puts `from` in the place of `to`, replacing a file that is there.
+static bool replace_file(const char *from, const char *to, std::string *why)
+{
+#ifdef _WIN32
+    // rename() refuses to replace an existing file on Windows.
+    gunichar2 *wfrom = g_utf8_to_utf16(from, -1, nullptr, nullptr, nullptr);
+    gunichar2 *wto = g_utf8_to_utf16(to, -1, nullptr, nullptr, nullptr);
+    bool done = wfrom && wto &&
+                MoveFileExW((wchar_t *)wfrom, (wchar_t *)wto,
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!done) {
+        gchar *message = g_win32_error_message(GetLastError());
+        *why = message;
+        g_free(message);
+    }
+    g_free(wfrom);
+    g_free(wto);
+    return done;
+#else
+    if (g_rename(from, to) == 0)
+        return true;
+    *why = errno_text(errno);
+    return false;
+#endif
+}
+
+namespace {
+
+// A file under a unique name that goes again unless it was kept.
+struct temp_file {
+    std::string path;
+    FILE *f = nullptr;
+    bool keep = false;
+
+    ~temp_file()
+    {
+        if (f)
+            fclose(f);
+        if (!path.empty() && !keep)
+            g_unlink(path.c_str());
+    }
+};
+
+} // namespace
+
+int save_list_file(const char *path, question *q, std::string *error)
+{
+    std::string why;
+    auto fail = [&](const std::string &what) {
+        if (error)
+            *error = std::string(path ? path : "") + ": " + what;
+        return 0;
+    };
+    if (!path || !*path)
+        return fail("no file name given");
+
+    // Beside the target, so that the rename stays on one file system; a
+    // short name of our own, so that a long target name still leaves room.
+    gchar *dir = g_path_get_dirname(path);
+    gchar *pattern = g_build_filename(dir, ".trialix-XXXXXX", nullptr);
+    std::string dirname = dir;
+    g_free(dir);
+    int fd = g_mkstemp_full(pattern, O_WRONLY | O_BINARY, 0666);
+    int e = errno;
+    temp_file temp;
+    if (fd >= 0)
+        temp.path = pattern;
+    g_free(pattern);
+    if (fd < 0)
+        return fail("cannot create a temporary file in " + dirname + ": " + errno_text(e));
+    temp.f = fdopen(fd, "wb");
+    if (!temp.f) {
+        e = errno;
+        g_close(fd, nullptr);
+        return fail("cannot write " + temp.path + ": " + errno_text(e));
+    }
+
+    unsigned char image[RECORD_SIZE];
+    create_header(image);
+    int records = 0;
+    bool written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
+    for (question *r = head_of(q); written && r; r = r->next) {
+        records++;
+        record_to_image(r, image);
+        written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
+    }
+    if (!written || fflush(temp.f) != 0 || !sync_file(temp.f))
+        return fail("cannot write " + temp.path + ": " + errno_text(errno));
+    FILE *f = temp.f;
+    temp.f = nullptr;
+    if (fclose(f) != 0)
+        return fail("cannot write " + temp.path + ": " + errno_text(errno));
+    if (!replace_file(temp.path.c_str(), path, &why))
+        return fail("cannot rename " + temp.path + " to it: " + why);
+    temp.keep = true;
+    return records + 1;
+}
+
+question *load_list_file(const char *path, bool *ok, std::string *error)
+{
+    *ok = false;
+    auto fail = [&](const std::string &what) -> question * {
+        if (error)
+            *error = std::string(path ? path : "") + ": " + what;
+        return nullptr;
+    };
+    FILE *f = path ? g_fopen(path, "rb") : nullptr;
+    if (!f)
+        return fail(errno_text(errno));
+    std::unique_ptr<FILE, int (*)(FILE *)> closer(f, fclose);
+
+    // Everything is checked before a global changes.
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0)
+        return fail(errno_text(errno));
+    if ((st.st_mode & S_IFMT) != S_IFREG)
+        return fail("not a regular file");
+    if (st.st_size < RECORD_SIZE || st.st_size % RECORD_SIZE != 0)
+        return fail("not a saved exam: " + std::to_string((long long)st.st_size) +
+                    " bytes are not a whole number of " + std::to_string(RECORD_SIZE) +
+                    "-byte records");
+    long long items = (long long)st.st_size / RECORD_SIZE - 1;
+
+    unsigned char header[RECORD_SIZE], image[RECORD_SIZE];
+    if (fread(header, RECORD_SIZE, 1, f) != 1)
+        return fail("cannot read the header");
+    char name[PATH_SIZE];
+    header_text(name, header + HEADER_EXAMNAME);
+    if (!is_exam_name(name))
+        return fail("the exam name is not the name of an exam directory");
+
+    question *head = nullptr, *tail = nullptr;
+    for (long long i = 0; i < items; i++) {
+        if (fread(image, RECORD_SIZE, 1, f) != 1) {
+            destroy_list(head);
+            return fail("cannot read record " + std::to_string(i + 1));
+        }
+        char type = (char)image[IMAGE_TYPE];
+        if (type != 'S' && type != 'M' && type != 'F')
+            continue;
+        question *r = new_question();
+        record_from_image(image, r);
+        if (r->points < 1 || r->points > 9)
+            r->points = 1;
+        for (char &flag : r->selected)
+            flag = flag != 0;
+        r->marked = r->marked != 0;
+        if (r->OK != OK_RIGHT && r->OK != OK_WRONG && r->OK != OK_UNANSWERED)
+            check_question(r);
+        if (tail)
+            append_question(tail, r);
+        else
+            head = r;
+        tail = r;
+    }
+    set_globals(header);
+    *ok = true;
+    return head;
+}
+
+int write_list(const char *path, question *q)
+{
+    std::string error;
+    int records = save_list_file(path, q, &error);
+    if (!records) {
+        g_printerr("%s\n", error.c_str());
+        file_write_error_dialog(path ? path : "");
+    }
+    return records;
+}
+
+question *read_list(const char *path)
+{
+    bool ok = false;
+    std::string error;
+    question *list = load_list_file(path, &ok, &error);
+    if (!ok) {
+        g_printerr("%s\n", error.c_str());
+        file_read_error_dialog(path ? path : "");
+    }
+    return list;
 }
 
 // ---- Items in the text of a question file ----

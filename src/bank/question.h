@@ -73,6 +73,60 @@ void record_to_image(const question *q, unsigned char *image);
 // prev are left alone.
 void record_from_image(const unsigned char *image, question *q);
 
+// ---- Saved exam file ----
+//
+// A header record (an image whose type is 'H') with the run's settings,
+// then every record of the list as its image, head first.
+
+// Where the header keeps the run's settings: texts in answer slots 0 to 5,
+// one-byte values in selected flags 0 to 5.
+enum {
+    HEADER_EXAMNAME = IMAGE_ANSWERS,
+    HEADER_USERNAME = IMAGE_ANSWERS + ANSWER_SIZE,
+    HEADER_SECONDS = IMAGE_ANSWERS + 2 * ANSWER_SIZE,
+    HEADER_PASSED_TIME = IMAGE_ANSWERS + 3 * ANSWER_SIZE,
+    HEADER_SAVEDATE = IMAGE_ANSWERS + 4 * ANSWER_SIZE,
+    HEADER_TITLE = IMAGE_ANSWERS + 5 * ANSWER_SIZE,
+    HEADER_NUM_QUESTIONS = IMAGE_SELECTED,
+    HEADER_PERCENTAGE = IMAGE_SELECTED + 1,
+    HEADER_EXAM_ENDED = IMAGE_SELECTED + 2,
+    HEADER_TRAINING = IMAGE_SELECTED + 3,
+    HEADER_ENABLE_TIMER = IMAGE_SELECTED + 4,
+    HEADER_ENABLE_ANSWER = IMAGE_SELECTED + 5,
+};
+
+// Fills the RECORD_SIZE bytes of `area` with the header of the running
+// exam: the globals, the local time now, and the exam's title read afresh
+// from its configuration file ("UNKNOWN" when that can't be read). Bytes
+// the header doesn't use are zero.
+void create_header(unsigned char *area);
+// Sets the globals the header holds. Texts are terminated within their
+// slots; the four flags become 0 or 1; a time that isn't a plain decimal
+// int leaves its global alone; an exam name that could lead out of the
+// exam root (a separator, or a leading '.') becomes empty.
+void set_globals(const unsigned char *header);
+
+// Writes the header and every record of the list that holds q (any record
+// of it; none writes the header alone) to `path`. The file is written
+// under a temporary name beside it and renamed over `path` only when all
+// of it is on disk, so a failure leaves whatever was at `path` as it was.
+// Returns the records written, header included, or 0 with *error set.
+int save_list_file(const char *path, question *q, std::string *error);
+// Reads a saved exam file. A file that can't be read, isn't a whole number
+// of records, or whose header names no valid exam directory is refused:
+// *ok is false, *error says why, and no global changes. Otherwise the
+// globals take the header's values and the result is the list of the
+// file's 'S', 'M' and 'F' records (other kinds are skipped), or none when
+// it holds none. Points outside 1 to 9 become 1, flags 0 or 1, and a
+// grading result that can't be right is graded afresh.
+question *load_list_file(const char *path, bool *ok, std::string *error);
+
+// The same, telling the examinee about a failure with the file error
+// dialogs. write_list returns what save_list_file returns; read_list
+// returns the list, or none (a file of a header alone is no failure).
+int write_list(const char *path, question *q);
+question *read_list(const char *path);
+
 // ---- Items in the text of a question file ----
 
 // One thing an author should fix, at a line of the file's text.

@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <pango/pango.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -346,4 +347,58 @@ std::vector<int> create_random_list(int n)
         }
     }
     return order;
+}
+
+// ---- Default name of a saved exam ----
+
+void check_name(const char *name, char *out, size_t size)
+{
+    if (size == 0)
+        return;
+    if (!name || !*name)
+        name = "Unnamed";
+    size_t max = std::min(size - 1, (size_t)EXAMINEE_PART_MAX);
+    size_t n = utf8_cut(name, strlen(name), max);
+    for (size_t i = 0; i < n; i++)
+        out[i] = name[i] == ' ' ? '_' : name[i];
+    out[n] = '\0';
+}
+
+void create_filename(char *out, size_t size, time_t when)
+{
+    int month = 0, day = 0, hour = 0, minute = 0;
+    if (GDateTime *t = g_date_time_new_from_unix_local((gint64)when)) {
+        month = g_date_time_get_month(t);
+        day = g_date_time_get_day_of_month(t);
+        hour = g_date_time_get_hour(t);
+        minute = g_date_time_get_minute(t);
+        g_date_time_unref(t);
+    }
+    g_snprintf(out, (gulong)size, "_%02d.%02d_%02d_%02d", month, day, hour, minute);
+}
+
+bool default_save_name(char *out, size_t size, const char *dir, const char *exam,
+                       const char *name, time_t when)
+{
+    if (size == 0)
+        return false;
+    out[0] = '\0';
+    char examinee[EXAMINEE_PART_MAX + 1], date[32];
+    check_name(name, examinee, sizeof examinee);
+    create_filename(date, sizeof date, when);
+
+    std::string path = dir ? dir : "";
+    if (!path.empty() && !G_IS_DIR_SEPARATOR(path.back()))
+        path += G_DIR_SEPARATOR_S;
+    path += exam ? exam : "";
+    path += '_';
+    size_t limit = std::min(size - 1, (size_t)MAX_PATH_CHARS);
+    size_t fixed = path.size() + strlen(date);
+    size_t n = fixed < limit ? utf8_cut(examinee, strlen(examinee), limit - fixed) : 0;
+    if (n == 0)
+        return false;
+    path.append(examinee, n);
+    path += date;
+    g_strlcpy(out, path.c_str(), size);
+    return true;
 }

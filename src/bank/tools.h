@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -89,3 +90,21 @@ std::vector<std::string> filename_list(const char *dir, const char *prefix);
 int random(int n);
 // 0 to n - 1, each once, shuffled.
 std::vector<int> create_random_list(int n);
+
+// ---- Default name of a saved exam ----
+
+enum { EXAMINEE_PART_MAX = 79 };   // bytes of the examinee part of the name
+
+// The examinee part: `name` with every blank made '_', or "Unnamed" when it
+// is empty; at most EXAMINEE_PART_MAX bytes (and size - 1), cut on a
+// character boundary.
+void check_name(const char *name, char *out, size_t size);
+// The date part "_%02d.%02d_%02d_%02d": month, day, hour and minute of
+// `when` in local time.
+void create_filename(char *out, size_t size, time_t when = time(nullptr));
+// The name proposed for saving: dir, a separator (unless dir is empty or
+// ends in one), exam, '_', the examinee part and the date part. When that
+// is over MAX_PATH_CHARS (or size - 1) the examinee part is cut further,
+// down to one character; false, with `out` empty, when even that is over.
+bool default_save_name(char *out, size_t size, const char *dir, const char *exam,
+                       const char *name, time_t when = time(nullptr));

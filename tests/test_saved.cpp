@@ -1,0 +1,273 @@
+// Saved exam files: the byte layout both ways, round trips, damaged files,
+// failed writes; and the name proposed for saving.
+#include <gtest/gtest.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+#include "app/globals.h"
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "bank_fixture.h"
+
+namespace {
+
+const size_t REC = 6164;
+
+// Three items, one of each kind: a wrong choice, a marked right pair, a
+// wrong entry.
+question *sample_list()
+{
+    const char *answers[3][3] = {{"+Red", "-Blue", "-Green"}, {"+Alpha", "+Beta", "-Gamma"}, {"Paris", "paris", ""}};
+    question *head = nullptr;
+    for (int i = 0; i < 3; i++) {
+        question *q = new_question();
+        q->type = "SMF"[i];
+        q->points = q->number = (signed char)(i + 1);
+        g_snprintf(q->text, sizeof q->text, "Question <b>%d</b>", i + 1);
+        g_strlcpy(q->explanation, "Because.", sizeof q->explanation);
+        for (int k = 0; k < 3; k++)
+            g_strlcpy(q->answers[k], answers[i][k], ANSWER_SIZE);
+        if (head)
+            append_question(head, q);
+        else
+            head = q;
+    }
+    head->selected[1] = 1;
+    head->next->selected[0] = head->next->selected[1] = head->next->marked = 1;
+    g_strlcpy(head->next->next->entry, "Lyon", ANSWER_SIZE);
+    for (question *r = head; r; r = r->next)
+        check_question(r);
+    return head;
+}
+
+// Every global a saved file touches, as one comparable text.
+std::string globals_snapshot()
+{
+    return std::string(examname) + "|" + username + "|" + savedate + "|" + examtitle + "|" +
+           std::to_string(seconds) + "|" + std::to_string(passed_time) + "|" + std::to_string(num_questions) +
+           "|" + std::to_string(percentage) + "|" + std::to_string(exam_ended) + std::to_string(training) +
+           std::to_string(enableTimer) + std::to_string(enableAnswer);
+}
+
+void put(std::string &file, size_t offset, const char *text, size_t len = 0)
+{
+    memcpy(&file[offset], text, len ? len : strlen(text));
+}
+
+std::string make_file(const std::string &path, const std::string &bytes)
+{
+    write_file(path, bytes);
+    return path;
+}
+
+class SavedFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        globals_reset();
+        g_strlcpy(examdir, dir.path().c_str(), sizeof examdir);
+        ASSERT_EQ(g_mkdir((dir / "net101").c_str(), 0755), 0);
+        write_file(dir / ("net101" G_DIR_SEPARATOR_S ".xconfig"), "title=Networking Basics\n");
+        g_strlcpy(examname, "net101", sizeof examname);
+        g_strlcpy(username, "Jane Doe", sizeof username);
+        g_strlcpy(examtitle, "Stale title", sizeof examtitle);
+        seconds = 1800, passed_time = 754, num_questions = 3, percentage = 70;
+        exam_ended = 0, training = 1, enableTimer = 0, enableAnswer = 1;
+    }
+    void TearDown() override { globals_reset(); }
+
+    question *load(const std::string &path, bool expect_ok = true)
+    {
+        bool ok = !expect_ok;
+        std::string error;
+        question *list = load_list_file(path.c_str(), &ok, &error);
+        EXPECT_EQ(ok, expect_ok) << path << ": " << error;
+        EXPECT_EQ(error.empty(), expect_ok);
+        return list;
+    }
+
+    scratch_dir dir;
+};
+
+} // namespace
+
+TEST_F(SavedFile, BytesStandAtTheirOffsetsAndComeBack)
+{
+    question *list = sample_list();
+    std::string path = make_file(dir / "run.sav", "an older save"), error;
+    // Handed the middle record, the whole list is written from its head.
+    ASSERT_EQ(save_list_file(path.c_str(), list->next, &error), 4) << error;
+    std::string b = read_file(path);
+    ASSERT_EQ(b.size(), 24656u);
+    auto text = [&](size_t offset) { return std::string(b.c_str() + offset); };
+    EXPECT_EQ(b.substr(0, 2052), 'H' + std::string(2051, '\0'));
+    EXPECT_EQ(text(2052) + "|" + text(2308) + "|" + text(2564) + "|" + text(2820), "net101|Jane Doe|1800|754");
+    EXPECT_TRUE(g_regex_match_simple("^[01]\\d/[0-3]\\d [0-2]\\d:[0-5]\\d:[0-5]\\d$", text(3076).c_str(),
+                                     (GRegexCompileFlags)0, (GRegexMatchFlags)0)) << text(3076);
+    EXPECT_EQ(text(3332), "Networking Basics");   // afresh, not examtitle
+    EXPECT_EQ(b.substr(5892, 7), std::string("\x03\x46\x00\x01\x00\x01\x00", 7));
+    EXPECT_EQ(b.substr(REC, 4) + text(REC + 4), "S\x01\x01\xFFQuestion <b>1</b>");
+    EXPECT_EQ(text(REC + 2052 + 256) + text(REC + 3844), "-BlueBecause.");
+    EXPECT_EQ(b.substr(REC + 5892, 7), std::string("\0\1\0\0\0\0\0", 7));
+    EXPECT_EQ(b.substr(2 * REC, 4) + b[2 * REC + 6155], "M\x02\x02\x01\x01");   // right, marked
+    EXPECT_EQ(b.substr(3 * REC, 4) + text(3 * REC + 5899), "F\x03\x03\xFFLyon");
+    EXPECT_EQ(b.substr(3 * REC + 6156, 8), std::string(8, '\0'));   // links
+
+    // Whatever the state before loading, the saved one comes back.
+    training = 0, enableTimer = 1, seconds = 5, passed_time = 0;
+    question *back = load(path);
+    EXPECT_EQ(globals_snapshot(), "net101|Jane Doe|" + std::string(savedate) + "|Networking Basics|1800|754|3|70|0101");
+    unsigned char a_image[RECORD_SIZE], b_image[RECORD_SIZE];
+    question *a = list, *r = back;
+    for (; a && r; a = a->next, r = r->next) {
+        record_to_image(a, a_image);
+        record_to_image(r, b_image);
+        EXPECT_EQ(memcmp(a_image, b_image, RECORD_SIZE), 0) << "item " << (int)a->number;
+        EXPECT_EQ(r->next ? r->next->prev : r, r);
+    }
+    EXPECT_EQ(a, r);   // same length
+    destroy_list(back);
+
+    // An exam whose configuration is gone still gets a title.
+    g_strlcpy(examname, "gone", sizeof examname);
+    ASSERT_EQ(save_list_file(path.c_str(), list, &error), 4) << error;
+    destroy_list(load(path));
+    EXPECT_STREQ(examtitle, "UNKNOWN");
+    destroy_list(list);
+}
+
+TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
+{
+    std::string f(5 * REC, '\0');
+    put(f, 2052, "ccna");
+    put(f, 2308, "Ann Lee");
+    put(f, 2564, "95");
+    put(f, 2820, "1705");
+    put(f, 3076, "12/06 03:25:09");
+    put(f, 3332, "Routing &amp; Switching");
+    put(f, 5892, "\x02\x4B\x01\x00\x07\x00", 6);   // 2 items, 75 %, ended, exam mode, timer (7), no answer
+    put(f, REC, "S\x0C\x01\x01Pick one");          // 12 points
+    f[REC + 5892] = 1;
+    f[REC + 6155] = 5;                              // marked
+    memset(&f[REC + 6156], 0xFF, 8);                // links mean nothing
+    put(f, 2 * REC, "X\x01\x02");                   // dropped
+    put(f, 3 * REC, "F\x03\x02\x85");               // impossible grade
+    memset(&f[3 * REC + 4], 'a', 2048);             // unterminated text
+    put(f, 3 * REC + 2052, "Paris");
+    put(f, 3 * REC + 5899, "Paris");
+    put(f, 4 * REC, "H\x01\x03");                   // a second header: dropped too
+
+    question *s = load(make_file(dir / "hand.sav", f));
+    EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|12/06 03:25:09|Routing &amp; Switching|95|1705|2|75|1010");
+    ASSERT_TRUE(s && s->next);
+    question *fill = s->next;
+    EXPECT_TRUE(!s->prev && fill->prev == s && !fill->next);
+    EXPECT_EQ(std::string(&s->type, 4) + s->text, "S\x01\x01\x01Pick one");
+    EXPECT_EQ(s->selected[0] + 10 * s->marked, 11);
+    EXPECT_EQ(std::string(&fill->type, 4) + fill->entry, "F\x03\x02\x01Paris");   // regraded: right
+    EXPECT_EQ(strlen(fill->text), 2047u);
+    destroy_list(s);
+}
+
+TEST_F(SavedFile, HeaderAloneSetsTheGlobalsAndGivesNoList)
+{
+    std::string f(REC, '\0');
+    put(f, 2052, "ccna");
+    put(f, 2564, "600");
+    put(f, 2820, "12abc");   // not a number: passed_time stays
+    EXPECT_EQ(load(make_file(dir / "header.sav", f)), nullptr);
+    EXPECT_EQ(globals_snapshot(), "ccna||||600|754|0|0|0000");
+}
+
+TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
+{
+    std::string header(REC, '\0'), leading_out(REC, '\0');
+    put(leading_out, 2052, "../../elsewhere");
+    const std::string paths[] = {
+        make_file(dir / "empty.sav", ""),
+        make_file(dir / "short.sav", header.substr(0, REC - 1)),
+        make_file(dir / "partial.sav", header + header.substr(0, 100)),
+        make_file(dir / "outside.sav", leading_out),
+        dir.path(),
+        dir / "missing.sav",
+    };
+    std::string before = globals_snapshot();
+    for (const std::string &path : paths) {
+        EXPECT_EQ(load(path, false), nullptr);
+        EXPECT_EQ(globals_snapshot(), before) << path;
+    }
+}
+
+TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
+{
+    question *list = sample_list();
+    // No directory to write in; a directory where the file should go.
+    std::string taken = dir / "taken";
+    ASSERT_EQ(g_mkdir(taken.c_str(), 0755), 0);
+    for (const std::string &path : {dir / ("missing" G_DIR_SEPARATOR_S "run.sav"), taken}) {
+        std::string error;
+        EXPECT_EQ(save_list_file(path.c_str(), list, &error), 0) << path;
+        EXPECT_NE(error, "");
+    }
+    EXPECT_TRUE(g_file_test(taken.c_str(), G_FILE_TEST_IS_DIR));
+
+    std::string old = make_file(dir / "run.sav", "an older save");
+#ifndef _WIN32
+    // The disk fills up after the first record.
+    struct rlimit saved, small = {10000, 10000};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    small.rlim_max = saved.rlim_max;
+    void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int records = save_list_file(old.c_str(), list, nullptr);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
+    EXPECT_EQ(records, 0);
+    EXPECT_EQ(read_file(old), "an older save");
+#endif
+    GDir *d = g_dir_open(dir.path().c_str(), 0, nullptr);
+    std::string names;
+    while (const gchar *name = g_dir_read_name(d))
+        names += std::string(" ") + name;
+    g_dir_close(d);
+    EXPECT_EQ(names.size(), strlen(" net101 run.sav taken")) << names;
+    destroy_list(list);
+}
+
+TEST(DefaultSaveName, ExamineeAndDateParts)
+{
+    struct tm t = {};
+    t.tm_year = 2024 - 1900, t.tm_mon = 11, t.tm_mday = 6, t.tm_hour = 3, t.tm_min = 25;
+    t.tm_isdst = -1;
+    time_t when = mktime(&t);   // 6 December, 03:25 here
+    char out[256];
+    ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Jane Q Doe", when));
+    EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Jane_Q_Doe_12.06_03_25");
+    ASSERT_TRUE(default_save_name(out, sizeof out, "saves" G_DIR_SEPARATOR_S, "net101", "", when));
+    EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Unnamed_12.06_03_25");
+
+    char part[256];
+    check_name("a\tb/c d", part, sizeof part);
+    EXPECT_STREQ(part, "a\tb/c_d");
+    std::string long_name;
+    for (int i = 0; i < 60; i++)
+        long_name += "\xC3\xA9";   // é, two bytes
+    check_name(long_name.c_str(), part, sizeof part);
+    EXPECT_EQ(strlen(part), 78u);  // 79 would split a character
+
+    // A long directory leaves less room for the examinee, never none.
+    ASSERT_TRUE(default_save_name(out, sizeof out, std::string(200, 'd').c_str(), "net101", long_name.c_str(), when));
+    EXPECT_EQ(strlen(out), 254u);
+    EXPECT_TRUE(g_str_has_suffix(out, "\xC3\xA9_12.06_03_25"));
+    EXPECT_FALSE(default_save_name(out, sizeof out, std::string(240, 'd').c_str(), "net101", "Jo", when));
+    EXPECT_STREQ(out, "");
+}

@@ -93,6 +93,7 @@ TEST_F(StartFormTest, ShowsTheExamAndSwitchesModesWhateverWasTicked)
 TEST_F(StartFormTest, MissingConfigurationAndMissingQuestionFiles)
 {
     exams.mkdir("demo");
+    gtk_widget_set_sensitive(exam_open, FALSE);   // as the resume form leaves it
     dialogs.plan(GTK_RESPONSE_OK);
     start_exam(nullptr, (void *)"demo");
     ASSERT_EQ(dialogs.seen.size(), 1u);

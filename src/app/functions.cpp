@@ -49,6 +49,9 @@ void start_exam(GtkWidget *, void *name)
     std::optional<std::string> dir = join_path(examdir, examname);
     num_questions = dir ? count_files(dir->c_str(), prefix) : 0;
     passed_time = 0;
+    // The catalogue is usable only between runs and on the resume form,
+    // which leaves Open Exam off; a start form has the idle menus.
+    enable_exam_menus();
     createExamStart();
 }
 

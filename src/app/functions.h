@@ -3,6 +3,7 @@
 #pragma once
 
 typedef struct _GtkWidget GtkWidget;
+struct question;
 
 // A run begins: only Save Exam and Quit stay usable in the Exam menu.
 void disable_exam_menus(void);
@@ -21,5 +22,18 @@ void trialix_about(GtkWidget *widget, void *data);
 extern const char ABOUT_TEXT[];
 
 // Handler of an exam's "Start Practice Exam" item; `name` is the exam's
-// directory within the exam root.
+// directory within the exam root. Shows the exam's start form.
 void start_exam(GtkWidget *widget, void *name);
+
+// Option handlers of the start and resume forms. set_mode2 is the
+// "toggled" handler of "Training Mode" and switches every option to the
+// new mode's values; set_answer_mode and set_timer_mode flip enableAnswer
+// and enableTimer; set_examinee_name copies the text of the entry given as
+// `entry` into username, cut to fit on a character boundary.
+void set_mode2(GtkWidget *widget, void *data);
+void set_answer_mode(GtkWidget *widget, void *data);
+void set_timer_mode(GtkWidget *widget, void *data);
+void set_examinee_name(GtkWidget *widget, void *entry);
+
+// Starts the countdown of the run whose question list is `list`.
+void trialix_start_timer(GtkWidget *widget, question *list);

@@ -2,10 +2,14 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdio>
+#include <string>
+
 #include "app/config.h"
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/menu.h"
+#include "bank/tools.h"
 
 void trialix_quit(GtkWidget *, void *)
 {
@@ -112,4 +116,27 @@ GtkWidget *screen_add_button(GtkWidget *bar, const char *label, bool from_end,
     else
         gtk_box_pack_start(GTK_BOX(bar), button, FALSE, FALSE, 2);
     return button;
+}
+
+GtkWidget *colour_panel(GtkWidget *child, const char *colour)
+{
+    GtkWidget *panel = gtk_event_box_new();
+    GdkColor c;
+    if (gdk_color_parse(colour, &c))
+        gtk_widget_modify_bg(panel, GTK_STATE_NORMAL, &c);
+    gtk_container_add(GTK_CONTAINER(panel), child);
+    return panel;
+}
+
+void set_label_markup_or_text(GtkLabel *label, const char *text, const char *what)
+{
+    std::string why;
+    if (markup_is_valid(text, &why)) {
+        gtk_label_set_markup(label, text);
+        return;
+    }
+    // An author's stray '&' must not cost the examinee the whole text.
+    fprintf(stderr, "Trialix: %s is not valid markup (%s); shown as plain text\n", what,
+            why.c_str());
+    gtk_label_set_text(label, text);
 }

@@ -5,6 +5,7 @@
 #include <glib-object.h>
 
 typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkLabel GtkLabel;
 
 // Everything `main` does: settings, main window, main loop. Returns 0 when
 // the main loop ends.
@@ -40,3 +41,15 @@ GtkWidget *screen_button_bar(void);
 GtkWidget *screen_add_button(GtkWidget *bar, const char *label, bool from_end,
                              void (*handler)(GtkWidget *, void *), void *data,
                              GClosureNotify destroy = nullptr);
+
+// ---- Pieces that many screens show ----
+
+// `child` on a panel whose background is the named colour ("white",
+// "green", "red"): an event box. Returns the event box.
+GtkWidget *colour_panel(GtkWidget *child, const char *colour);
+
+// Shows text from an exam's files (title, message, question, explanation)
+// as Pango markup. Text that isn't valid markup (a bare '&' or '<') is
+// shown as plain text instead of an empty label, and one line on standard
+// error names `what`, the text's place ("the question of item 3").
+void set_label_markup_or_text(GtkLabel *label, const char *text, const char *what);

@@ -1,5 +1,175 @@
 #include "grading/grade.h"
 
-void gradeExam(question *)
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/dialogs.h"
+#include "app/functions.h"
+#include "app/globals.h"
+#include "app/trialix.h"
+#include "bank/question.h"
+#include "grading/review2.h"
+#include "run/callback.h"
+
+static question *head_of(question *q)
 {
+    while (q && q->prev)
+        q = q->prev;
+    return q;
+}
+
+// Grades every record of the list that holds q; returns the head.
+static question *grade_all(question *q)
+{
+    question *head = head_of(q);
+    for (question *r = head; r; r = r->next)
+        check_question(r);
+    return head;
+}
+
+void cb_grade(GtkWidget *, void *item)
+{
+    question *head = grade_all(static_cast<question *>(item));
+    if (!head)
+        return;
+    int unanswered = get_unanswered_questions(head);
+    int response = unanswered > 0 ? unanswered_dialog(unanswered) : realend_dialog();
+    if (response == GTK_RESPONSE_YES)
+        gradeExam(head);
+}
+
+score_figures score_of(question *item, int pass_mark)
+{
+    score_figures f;
+    f.correct = get_right_questions(item);
+    f.incorrect = get_wrong_questions(item) + get_unanswered_questions(item);
+    f.total_points = get_total_points(item);
+    f.reached_points = get_correct_points(item);
+    // Computed in double, kept and compared as a float. No points at all
+    // (only damaged data) is a score of 0 that fails.
+    f.score = f.total_points > 0 ? (float)((100.0 / f.total_points) * f.reached_points) : 0.0f;
+    f.passed = f.total_points > 0 && f.score >= pass_mark;
+    return f;
+}
+
+static GtkWidget *report_label(const std::string &markup, bool aligned = true)
+{
+    GtkWidget *label = gtk_label_new("");
+    gtk_label_set_markup(GTK_LABEL(label), markup.c_str());
+    if (aligned)
+        gtk_misc_set_alignment(GTK_MISC(label), 0.02, 0.2);
+    return label;
+}
+
+static std::string bold(const std::string &text)
+{
+    return "<b>" + text + "</b>";
+}
+
+static GtkWidget *figures_table(const score_figures &f)
+{
+    char score[64];
+    g_snprintf(score, sizeof score, "<b>Your Score: %.1f%% Correct</b>", (double)f.score);
+    GtkWidget *cells[] = {
+        report_label(bold("Questions: " + std::to_string(num_questions))),
+        report_label(bold("Correct: " + std::to_string(f.correct))),
+        report_label(bold("Incorrect: " + std::to_string(f.incorrect))),
+        report_label(bold("Total Points: " + std::to_string(f.total_points))),
+        report_label(bold("Reached Points: " + std::to_string(f.reached_points))),
+        report_label(score),
+    };
+    GtkWidget *table = gtk_table_new(2, 3, TRUE);
+    gtk_table_set_row_spacings(GTK_TABLE(table), 7);
+    for (guint i = 0; i < G_N_ELEMENTS(cells); i++)
+        gtk_table_attach_defaults(GTK_TABLE(table), cells[i], i % 3, i % 3 + 1, i / 3, i / 3 + 1);
+
+    GtkWidget *row = gtk_hbox_new(FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), table, TRUE, FALSE, 0);
+    GtkWidget *column = gtk_vbox_new(FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(column), row, TRUE, FALSE, 10);
+    GtkWidget *f_frame = gtk_frame_new(nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(f_frame), 7);
+    gtk_container_add(GTK_CONTAINER(f_frame), column);
+    return f_frame;
+}
+
+static GtkWidget *verdict_panel(bool passed)
+{
+    GtkWidget *verdict = report_label(passed ? "<b><big><big>\n   Passed   \n</big></big></b>"
+                                             : "<b><big><big>\n   Failed   \n</big></big></b>",
+                                      false);
+    GtkWidget *v_frame = gtk_frame_new(nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(v_frame), 40);
+    gtk_container_add(GTK_CONTAINER(v_frame), colour_panel(verdict, passed ? "green" : "red"));
+    return v_frame;
+}
+
+static void add_review_button(GtkWidget *bar, const char *label, question *head, int errors_only)
+{
+    auto *request = static_cast<review_request *>(malloc(sizeof(review_request)));
+    if (!request) {
+        fputs("[gradeExam:malloc] Out of memory\n", stderr);
+        exit(1);
+    }
+    request->list = head;
+    request->errorsOnly = errors_only;
+    screen_add_button(bar, label, false, cb_review2_start, request, free_binding);
+}
+
+void gradeExam(question *item)
+{
+    int taken = passed_time;
+    // The countdown's next tick sees these and ends with its closing text.
+    exam_ended = 1;
+    seconds = 1;
+    screen_take_down();
+    question *head = grade_all(item);
+    if (!head)
+        return;
+    score_figures f = score_of(head, percentage);
+
+    std::string time = "Time: Timer Off";
+    if (enableTimer)
+        time = "Time: " + std::to_string(taken / 60) + ":" + std::to_string(taken % 60);
+    GtkWidget *header = gtk_hbox_new(FALSE, 10);
+    gtk_box_pack_start(GTK_BOX(header),
+                       report_label("<b><big><big>Your Score Report</big></big></b>"), FALSE,
+                       FALSE, 5);
+    gtk_box_pack_end(GTK_BOX(header), report_label(time, false), FALSE, FALSE, 5);
+
+    GtkWidget *report = gtk_vbox_new(FALSE, 10);
+    gtk_box_pack_start(GTK_BOX(report), header, FALSE, FALSE, 5);
+    gtk_box_pack_start(GTK_BOX(report), figures_table(f), FALSE, FALSE, 5);
+    gtk_box_pack_start(GTK_BOX(report),
+                       report_label(bold("Needed Score to pass: " + std::to_string(percentage) +
+                                         "%")),
+                       FALSE, FALSE, 5);
+    gtk_box_pack_start(GTK_BOX(report), verdict_panel(f.passed), TRUE, FALSE, 0);
+    GtkWidget *r_frame = gtk_frame_new(nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(r_frame), 7);
+    gtk_container_add(GTK_CONTAINER(r_frame), report);
+
+    GtkWidget *bar = screen_button_bar();
+    add_review_button(bar, " Review All ", head, 0);
+    add_review_button(bar, " Review Errors ", head, 1);
+    screen_add_button(bar, " End Exam ", true, cb_exam_end, head);
+    screen_put_up(r_frame, bar);
+}
+
+void cb_grade_back(GtkWidget *, void *item)
+{
+    gradeExam(static_cast<question *>(item));
+}
+
+void cb_exam_end(GtkWidget *, void *head)
+{
+    screen_empty();
+    destroy_list(static_cast<question *>(head));
+    // Nothing may read the freed list.
+    QP = nullptr;
+    if (statusbar)
+        gtk_statusbar_pop(GTK_STATUSBAR(statusbar), STATUS_CONTEXT);
 }

@@ -1,0 +1,72 @@
+#include "run/answer.h"
+
+#include <gtk/gtk.h>
+
+#include "app/trialix.h"
+#include "bank/question.h"
+
+static const char *result_markup(int ok)
+{
+    switch (ok) {
+    case OK_RIGHT:
+        return "Your answer was <span background=\"green\"><b>  right  </b></span>";
+    case OK_WRONG:
+        return "Your answer was <span background=\"red\"><b>  wrong  </b></span>";
+    case OK_UNANSWERED:
+        return "You didn't answer yet";
+    default:
+        return "Wrong value in qp->OK";
+    }
+}
+
+// `child` in a vertical box (spacing 10, border 10).
+static GtkWidget *padded(GtkWidget *child)
+{
+    GtkWidget *box = gtk_vbox_new(FALSE, 10);
+    gtk_container_set_border_width(GTK_CONTAINER(box), 10);
+    gtk_box_pack_start(GTK_BOX(box), child, TRUE, TRUE, 0);
+    return box;
+}
+
+static GtkWidget *bordered_frame(const char *label, GtkWidget *child)
+{
+    GtkWidget *f = gtk_frame_new(label);
+    gtk_container_set_border_width(GTK_CONTAINER(f), 7);
+    gtk_container_add(GTK_CONTAINER(f), child);
+    return f;
+}
+
+void showAnswer(question *q)
+{
+    check_question(q);
+    GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+
+    GtkWidget *explanation = gtk_label_new(nullptr);
+    char text[64];
+    g_snprintf(text, sizeof text, "the explanation of item %d", q->number);
+    set_label_markup_or_text(GTK_LABEL(explanation), q->explanation, text);
+    g_snprintf(text, sizeof text, "Answer for Question %d", q->number);
+    GtkWidget *upper = bordered_frame(text, colour_panel(padded(explanation), "white"));
+    gtk_frame_set_label_align(GTK_FRAME(upper), 0.99, 0.5);
+
+    GtkWidget *result = gtk_label_new(nullptr);
+    gtk_label_set_markup(GTK_LABEL(result), result_markup(q->OK));
+    gtk_misc_set_alignment(GTK_MISC(result), 0.1, 0);
+    GtkWidget *lower = bordered_frame(nullptr, padded(result));
+
+    GtkWidget *close = gtk_button_new_with_label(" Close Window ");
+    g_signal_connect(close, "clicked", G_CALLBACK(answer_quit), window);
+
+    GtkWidget *box = gtk_vbox_new(FALSE, 10);
+    gtk_container_set_border_width(GTK_CONTAINER(box), 7);
+    gtk_box_pack_start(GTK_BOX(box), upper, TRUE, TRUE, 10);
+    gtk_box_pack_start(GTK_BOX(box), lower, TRUE, TRUE, 10);
+    gtk_box_pack_start(GTK_BOX(box), close, FALSE, FALSE, 10);
+    gtk_container_add(GTK_CONTAINER(window), box);
+    gtk_widget_show_all(window);
+}
+
+void answer_quit(GtkWidget *, void *window)
+{
+    gtk_widget_destroy(GTK_WIDGET(window));
+}

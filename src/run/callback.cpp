@@ -1,0 +1,166 @@
+#include "run/callback.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dialogs.h"
+#include "app/functions.h"
+#include "app/globals.h"
+#include "app/trialix.h"
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "grading/review.h"
+#include "run/answer.h"
+#include "run/form.h"
+
+// ---- Bindings ----
+
+static void *binding_alloc(size_t size, const char *who)
+{
+    void *p = malloc(size);
+    if (!p) {
+        fprintf(stderr, "[%s:malloc] Out of memory\n", who);
+        exit(1);
+    }
+    return p;
+}
+
+mc_data *new_mc_data(int index, question *item)
+{
+    auto *d = static_cast<mc_data *>(binding_alloc(sizeof(mc_data), "new_mc_data"));
+    d->index = (unsigned char)index;
+    d->item = item;
+    return d;
+}
+
+entry_data *new_entry_data(GtkWidget *entry, question *item)
+{
+    auto *d = static_cast<entry_data *>(binding_alloc(sizeof(entry_data), "new_entry_data"));
+    d->entry = entry;
+    d->item = item;
+    return d;
+}
+
+void free_binding(void *binding, GClosure *)
+{
+    free(binding);
+}
+
+// ---- Start form ----
+
+// A run numbers its items in one signed byte, and a saved exam stores their
+// count in one: more question files than that can't make a run.
+static void too_many_files(int count)
+{
+    std::string text = "This exam has " + std::to_string(count) +
+                       " question files.\n\nA run can hold at most " +
+                       std::to_string(MAX_RUN_ITEMS) +
+                       " items, so this exam can't be started.\n\n";
+    run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
+                       text.c_str());
+}
+
+static int list_length(const question *q)
+{
+    int n = 0;
+    for (; q; q = q->next)
+        n++;
+    return n;
+}
+
+void cb_start(GtkWidget *, void *)
+{
+    std::optional<std::string> dir = join_path(examdir, examname);
+    int files = dir ? count_files(dir->c_str(), prefix) : 0;
+    // Refused before the menus go: the start form stays as it was, with a
+    // usable Exam menu to choose another exam.
+    if (files > MAX_RUN_ITEMS) {
+        too_many_files(files);
+        return;
+    }
+    disable_exam_menus();
+
+    question *list = nullptr;
+    if (dir) {
+        std::vector<std::string> names = filename_list(dir->c_str(), prefix);
+        std::vector<int> order = create_random_list((int)names.size());
+        list = create_exam_list(order, (int)order.size(), dir->c_str(), names);
+    }
+    if (!list) {
+        fputs("Error\n", stderr);
+        return;
+    }
+    // A list still held here belongs to no screen any more (a resumed exam
+    // whose form was left for this one).
+    if (QP)
+        destroy_list(QP);
+    QP = list;
+    // Files that yield no item are left out of the run.
+    num_questions = list_length(QP);
+    if (enableTimer == 1)
+        trialix_start_timer(nullptr, QP);
+    createExamForm(QP);
+}
+
+void cb_cancel(GtkWidget *, void *)
+{
+    screen_empty();
+}
+
+// ---- Item form ----
+
+void next_form(GtkWidget *, void *item)
+{
+    auto *q = static_cast<question *>(item);
+    if (!q)
+        return;
+    if (q->prev)
+        check_question(q->prev);
+    createExamForm(q);
+}
+
+void prev_form(GtkWidget *, void *item)
+{
+    auto *q = static_cast<question *>(item);
+    if (!q)
+        return;
+    if (q->next)
+        check_question(q->next);
+    createExamForm(q);
+}
+
+void cb_review(GtkWidget *, void *item)
+{
+    auto *q = static_cast<question *>(item);
+    check_question(q);
+    reviewExam(q);
+}
+
+void answer(GtkWidget *, void *item)
+{
+    showAnswer(static_cast<question *>(item));
+}
+
+void setRevBut(GtkWidget *, void *item)
+{
+    auto *q = static_cast<question *>(item);
+    q->marked = q->marked ? 0 : 1;
+}
+
+void setMCBut(GtkWidget *, void *binding)
+{
+    auto *b = static_cast<mc_data *>(binding);
+    char &flag = b->item->selected[b->index];
+    flag = flag ? 0 : 1;
+}
+
+void setEntryBut(GtkWidget *, void *binding)
+{
+    auto *b = static_cast<entry_data *>(binding);
+    utf8_strlcpy(b->item->entry, gtk_entry_get_text(GTK_ENTRY(b->entry)), sizeof b->item->entry);
+}

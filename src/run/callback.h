@@ -1,0 +1,48 @@
+// Handlers of the start form's buttons and of the item form's buttons and
+// answer widgets, with the small records the answer widgets are bound by.
+#pragma once
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GClosure GClosure;
+struct question;
+
+// A choice button's binding: answer slot `index` of `item`.
+struct mc_data {
+    unsigned char index;
+    question *item;
+};
+
+// A fill-in entry's binding: the entry widget and its item.
+struct entry_data {
+    GtkWidget *entry;
+    question *item;
+};
+
+// New bindings on the heap, to be freed with free_binding when their
+// widget's handler goes (the signal's destroy notify). End the process
+// when out of memory.
+mc_data *new_mc_data(int index, question *item);
+entry_data *new_entry_data(GtkWidget *entry, question *item);
+void free_binding(void *binding, GClosure *closure);
+
+// " Start Exam " of the start form: assembles the run into QP and shows its
+// first item. " Cancel " of the start and resume forms: back to the empty
+// main window.
+void cb_start(GtkWidget *widget, void *data);
+void cb_cancel(GtkWidget *widget, void *data);
+
+// " Next Item " and " Previous Item ", given the item to go to: grade the
+// item being left, then show the other.
+void next_form(GtkWidget *widget, void *item);
+void prev_form(GtkWidget *widget, void *item);
+// " Review Screen ": grades the item, then shows the review screen.
+void cb_review(GtkWidget *widget, void *item);
+// " Show Answer ": opens the answer window for the item.
+void answer(GtkWidget *widget, void *item);
+
+// The answer widgets write into their item at once: "Mark Item for Review"
+// (data: the item), a choice button (data: its mc_data), the fill-in entry
+// (data: its entry_data, the text cut to fit on a character boundary).
+void setRevBut(GtkWidget *widget, void *item);
+void setMCBut(GtkWidget *widget, void *binding);
+void setEntryBut(GtkWidget *widget, void *binding);

@@ -1,0 +1,312 @@
+#include "run/form.h"
+
+#include <gtk/gtk.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "app/dialogs.h"
+#include "app/functions.h"
+#include "app/globals.h"
+#include "app/trialix.h"
+#include "bank/buffer.h"
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "grading/grade.h"
+#include "run/callback.h"
+
+// ---- Start form ----
+
+static GtkWidget *aligned_label(const char *text, GtkJustification justify, float x, float y)
+{
+    GtkWidget *label = gtk_label_new(text);
+    gtk_label_set_justify(GTK_LABEL(label), justify);
+    gtk_misc_set_alignment(GTK_MISC(label), x, y);
+    return label;
+}
+
+// A group of the options column: `child` in a frame labelled `title`.
+static GtkWidget *group_frame(const char *title, GtkWidget *child, int border)
+{
+    GtkWidget *f = gtk_frame_new(title);
+    if (border)
+        gtk_container_set_border_width(GTK_CONTAINER(f), border);
+    gtk_container_add(GTK_CONTAINER(f), child);
+    return f;
+}
+
+static GtkWidget *start_info_panel(const start_form_texts &t)
+{
+    std::string source = t.source ? t.source : "the exam";
+    GtkWidget *title = aligned_label(nullptr, GTK_JUSTIFY_CENTER, 0.5, 0.0);
+    set_label_markup_or_text(GTK_LABEL(title), t.title, ("the title in " + source).c_str());
+    GtkWidget *message = aligned_label(nullptr, GTK_JUSTIFY_LEFT, 0.1, 0.0);
+    set_label_markup_or_text(GTK_LABEL(message), t.message, ("the message in " + source).c_str());
+
+    GtkWidget *info = gtk_vbox_new(FALSE, 10);
+    gtk_box_pack_start(GTK_BOX(info), title, TRUE, TRUE, 5);
+    gtk_box_pack_start(GTK_BOX(info), message, TRUE, TRUE, 1);
+    for (const char *line : {t.count, t.time, t.pass})
+        gtk_box_pack_start(GTK_BOX(info), aligned_label(line, GTK_JUSTIFY_LEFT, 0.1, 0.0), TRUE,
+                           TRUE, 1);
+    gtk_box_pack_end(GTK_BOX(info), aligned_label(t.prompt, GTK_JUSTIFY_RIGHT, 0.9, 0.9), TRUE,
+                     TRUE, 1);
+
+    GtkWidget *panel = gtk_frame_new(nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(panel), 0);
+    gtk_container_add(GTK_CONTAINER(panel), colour_panel(info, "white"));
+    return panel;
+}
+
+// Every button is preset from the globals before its handler is connected,
+// so building the form runs no handler.
+static GtkWidget *start_mode_group(void)
+{
+    GtkWidget *train = gtk_radio_button_new_with_label(nullptr, "Training Mode");
+    GtkWidget *exam = gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(train),
+                                                                  "Exam Mode");
+    GtkWidget *box = gtk_vbox_new(FALSE, 0);
+    for (GtkWidget *b : {train, exam}) {
+        gtk_container_set_border_width(GTK_CONTAINER(b), 10);
+        gtk_box_pack_start(GTK_BOX(box), b, FALSE, FALSE, 0);
+    }
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(training == 1 ? train : exam), TRUE);
+    // One group: every change of mode toggles "Training Mode" exactly once.
+    g_signal_connect(train, "toggled", G_CALLBACK(set_mode2), nullptr);
+    return group_frame("Exam Mode", box, 7);
+}
+
+static GtkWidget *start_option_group(void)
+{
+    cb_answer = gtk_check_button_new_with_label("Enable Answer Button");
+    cb_timer = gtk_check_button_new_with_label("Enable Timer");
+    GtkWidget *box = gtk_vbox_new(FALSE, 0);
+    for (GtkWidget *b : {cb_answer, cb_timer}) {
+        gtk_container_set_border_width(GTK_CONTAINER(b), 10);
+        gtk_box_pack_start(GTK_BOX(box), b, FALSE, FALSE, 0);
+    }
+    gtk_widget_set_sensitive(cb_answer, training != 0);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(cb_answer), enableAnswer == 1);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(cb_timer), enableTimer == 1);
+    g_signal_connect(cb_answer, "toggled", G_CALLBACK(set_answer_mode), nullptr);
+    g_signal_connect(cb_timer, "toggled", G_CALLBACK(set_timer_mode), nullptr);
+    return group_frame("Exam Options", box, 7);
+}
+
+static GtkWidget *start_name_group(void)
+{
+    GtkWidget *entry = gtk_entry_new();
+    gtk_entry_set_max_length(GTK_ENTRY(entry), ANSWER_SIZE);
+    GtkWidget *box = gtk_vbox_new(TRUE, 0);
+    gtk_container_set_border_width(GTK_CONTAINER(box), 10);
+    gtk_box_pack_start(GTK_BOX(box), entry, FALSE, FALSE, 5);
+    if (username[0])
+        gtk_entry_set_text(GTK_ENTRY(entry), username);
+    g_signal_connect(entry, "changed", G_CALLBACK(set_examinee_name), entry);
+    return group_frame("Examinee Name", box, 0);
+}
+
+void show_start_form(const start_form_texts &texts, button_handler start)
+{
+    GtkWidget *column = gtk_vbox_new(FALSE, 0);
+    for (GtkWidget *group : {start_mode_group(), start_option_group(), start_name_group()})
+        gtk_box_pack_start(GTK_BOX(column), group, TRUE, TRUE, 10);
+
+    GtkWidget *sides = gtk_hbox_new(FALSE, 10);
+    gtk_container_set_border_width(GTK_CONTAINER(sides), 7);
+    gtk_box_pack_start(GTK_BOX(sides), start_info_panel(texts), TRUE, TRUE, 10);
+    gtk_box_pack_start(GTK_BOX(sides), column, TRUE, TRUE, 10);
+    GtkWidget *f = group_frame(nullptr, sides, 7);
+
+    GtkWidget *bar = screen_button_bar();
+    screen_add_button(bar, " Cancel ", true, cb_cancel, nullptr);
+    screen_add_button(bar, " Start Exam ", true, start, nullptr);
+    screen_put_up(f, bar);
+}
+
+void createExamStart(void)
+{
+    screen_take_down();
+
+    gchar *built = g_build_filename(examdir, examname, examconfig, nullptr);
+    std::string config = built;
+    g_free(built);
+    if (config.size() > MAX_PATH_CHARS || !fileexists(config.c_str())) {
+        installation_warning(("Can't find configfile " + config +
+                              "\n\nUnable to run practice exam\n\nCheck your installation\n\n"
+                              "examdir:" + examdir + "\nexamname:" + examname +
+                              "\nexamconfig:" + examconfig).c_str());
+        return;
+    }
+
+    std::string title = getExamTitle(examname).value_or("UNKNOWN");
+    std::string message = getExamMessage(examname);
+    int minutes = getTimeout(examname);
+    // A damaged timeout must not overflow the seconds.
+    if (minutes > INT_MAX / 60)
+        minutes = INT_MAX / 60;
+    seconds = 60 * minutes;
+    percentage = getPercentage(examname);
+
+    std::string count = "This practice exam contains " + std::to_string(num_questions) +
+                        " questions.";
+    std::string time = "You will have " + std::to_string(seconds / 60) +
+                       " minutes to finish the exam.";
+    std::string pass = "You need " + std::to_string(percentage) + "% correct answers to pass.";
+    show_start_form({title.c_str(), message.c_str(), count.c_str(), time.c_str(), pass.c_str(),
+                     "Select your options and\npress \"Start Exam\" to begin", config.c_str()},
+                    cb_start);
+}
+
+// ---- Pieces of every page that shows one item ----
+
+const char *item_instruction(char type)
+{
+    switch (type) {
+    case 'S':
+        return "Select the best answer.";
+    case 'M':
+        return "Select every correct answer.";
+    case 'F':
+        return "Fill in the right answer.";
+    default:
+        return "Unknown question type!";
+    }
+}
+
+GtkWidget *item_question_panel(const question *q)
+{
+    GtkWidget *label = gtk_label_new(nullptr);
+    char what[64];
+    g_snprintf(what, sizeof what, "the question of item %d", q->number);
+    set_label_markup_or_text(GTK_LABEL(label), q->text, what);
+    GtkWidget *panel = gtk_frame_new(nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(panel), 0);
+    gtk_container_add(GTK_CONTAINER(panel), colour_panel(label, "white"));
+    return panel;
+}
+
+GtkWidget *item_bottom_line(const question *q, GtkWidget **instruction)
+{
+    char position[64];
+    g_snprintf(position, sizeof position, "Item %d of %d", q->number, num_questions);
+    GtkWidget *what = gtk_label_new(item_instruction(q->type));
+    GtkWidget *line = gtk_hbox_new(FALSE, 10);
+    gtk_box_pack_start(GTK_BOX(line), what, FALSE, FALSE, 0);
+    gtk_box_pack_end(GTK_BOX(line), gtk_label_new(position), FALSE, FALSE, 0);
+    if (instruction)
+        *instruction = what;
+    return line;
+}
+
+GtkWidget *item_page_frame(const char *label, GtkWidget *mark, GtkWidget *question_panel,
+                           GtkWidget *answers, GtkWidget *bottom_line)
+{
+    GtkWidget *page = gtk_vbox_new(FALSE, 10);
+    gtk_container_set_border_width(GTK_CONTAINER(page), 7);
+    gtk_box_pack_start(GTK_BOX(page), mark, FALSE, FALSE, 5);
+    gtk_box_pack_start(GTK_BOX(page), question_panel, TRUE, TRUE, 5);
+    gtk_box_pack_end(GTK_BOX(page), bottom_line, FALSE, FALSE, 5);
+    gtk_box_pack_end(GTK_BOX(page), answers, TRUE, TRUE, 5);
+
+    GtkWidget *f = group_frame(label, page, 7);
+    gtk_frame_set_label_align(GTK_FRAME(f), 0.99, 0.5);
+    return f;
+}
+
+// ---- Item form ----
+
+static void release_hidden_choice(gpointer button)
+{
+    gtk_widget_destroy(GTK_WIDGET(button));
+    g_object_unref(button);
+}
+
+// One button per filled slot, in slot order. A single-choice item's
+// buttons share a group with a hidden first button that holds the group's
+// activity until the examinee picks, so no visible choice starts ticked.
+static void fill_choices(GtkWidget *box, question *q, bool single)
+{
+    GtkWidget *hidden = nullptr;
+    if (single) {
+        hidden = gtk_radio_button_new(nullptr);
+        g_object_ref_sink(hidden);
+        // It lives as long as the box its group-mates stand in.
+        g_object_set_data_full(G_OBJECT(box), "hidden-choice", hidden, release_hidden_choice);
+    }
+    GtkWidget *buttons[NUM_ANSWERS] = {};
+    for (int i = 0; i < NUM_ANSWERS; i++) {
+        if (!q->answers[i][0])
+            continue;
+        const char *text = q->answers[i] + 1;
+        GtkWidget *b = single ? gtk_radio_button_new_with_label_from_widget(
+                                    GTK_RADIO_BUTTON(hidden), text)
+                              : gtk_check_button_new_with_label(text);
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(b), q->selected[i] != 0);
+        gtk_box_pack_start(GTK_BOX(box), b, FALSE, FALSE, 0);
+        buttons[i] = b;
+    }
+    // Connected only when all are restored: restoring one radio button may
+    // untick another, which must not reach the record.
+    for (int i = 0; i < NUM_ANSWERS; i++)
+        if (buttons[i])
+            g_signal_connect_data(buttons[i], "toggled", G_CALLBACK(setMCBut), new_mc_data(i, q),
+                                  free_binding, GConnectFlags(0));
+}
+
+static GtkWidget *item_answers(question *q, bool report_unknown)
+{
+    GtkWidget *box = gtk_vbox_new(TRUE, 0);
+    switch (q->type) {
+    case 'S':
+    case 'M':
+        fill_choices(box, q, q->type == 'S');
+        break;
+    case 'F': {
+        GtkWidget *entry = gtk_entry_new();
+        gtk_entry_set_max_length(GTK_ENTRY(entry), ANSWER_SIZE);
+        gtk_entry_set_text(GTK_ENTRY(entry), q->entry);
+        gtk_box_pack_start(GTK_BOX(box), entry, TRUE, TRUE, 2);
+        g_signal_connect_data(entry, "changed", G_CALLBACK(setEntryBut),
+                              new_entry_data(entry, q), free_binding, GConnectFlags(0));
+        break;
+    }
+    default:
+        gtk_box_pack_start(GTK_BOX(box), gtk_label_new("Unknown question type"), TRUE, TRUE, 2);
+        if (report_unknown)
+            printf("QuestionType was %c\n", q->type);
+        break;
+    }
+    return box;
+}
+
+void showItemPage(question *q, const item_nav &nav)
+{
+    GtkWidget *mark = gtk_check_button_new_with_label("Mark Item for Review");
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(mark), q->marked != 0);
+    g_signal_connect(mark, "toggled", G_CALLBACK(setRevBut), q);
+
+    GtkWidget *f = item_page_frame(examname, mark, item_question_panel(q),
+                                   item_answers(q, nav.report_unknown), item_bottom_line(q));
+
+    GtkWidget *bar = screen_button_bar();
+    GtkWidget *prev = screen_add_button(bar, " Previous Item ", false, nav.prev, nav.prev_data);
+    gtk_widget_set_sensitive(prev, nav.prev_enabled);
+    if (nav.next)
+        screen_add_button(bar, " Next Item ", false, nav.next, nav.next_data);
+    else
+        screen_add_button(bar, " Review Screen ", false, cb_review, q);
+    screen_add_button(bar, " Grade Exam ", true, cb_grade, q);
+    if (enableAnswer == 1)
+        screen_add_button(bar, " Show Answer ", true, answer, q);
+    screen_put_up(f, bar);
+}
+
+void createExamForm(question *q)
+{
+    if (!q)
+        return;
+    showItemPage(q, {prev_form, q->prev, q->prev != nullptr, q->next ? next_form : nullptr,
+                     q->next, true});
+}

@@ -1,0 +1,74 @@
+// The screens of a run: the start form, the item form, and the pieces of
+// them that the resume form and the review pages build on.
+#pragma once
+
+typedef struct _GtkWidget GtkWidget;
+struct question;
+
+using button_handler = void (*)(GtkWidget *, void *);
+
+// ---- Start form ----
+
+// Shows the start form of the exam in examname: reads its configuration
+// file (seconds, percentage), or shows a warning when there is none.
+void createExamStart(void);
+
+// What a start-like form says. `title` and `message` come from the exam's
+// files and are shown as markup; `source` names the file they come from in
+// the warning about text that isn't valid markup.
+struct start_form_texts {
+    const char *title;
+    const char *message;
+    const char *count;
+    const char *time;
+    const char *pass;
+    const char *prompt;
+    const char *source;
+};
+
+// Builds and puts up a start-like form: the information panel with the
+// texts, the mode, option and name groups preset from the globals with
+// their handlers, and " Start Exam " (calling `start`) left of " Cancel ".
+void show_start_form(const start_form_texts &texts, button_handler start);
+
+// ---- Item form ----
+
+// Shows one item of the running list in the item form.
+void createExamForm(question *q);
+
+// The navigation of a page that shows one item. " Previous Item " calls
+// `prev` with `prev_data` and is insensitive unless `prev_enabled`.
+// " Next Item " calls `next` with `next_data`; when `next` is null the page
+// has " Review Screen " in its place, calling cb_review with the item.
+// `report_unknown` writes "QuestionType was %c" to standard output for an
+// item of unknown kind.
+struct item_nav {
+    button_handler prev;
+    void *prev_data;
+    bool prev_enabled;
+    button_handler next;
+    void *next_data;
+    bool report_unknown;
+};
+
+// Builds and puts up the page of item q: mark button, question, answer
+// widgets bound to q, bottom line, and the button bar with `nav` and
+// " Grade Exam " (and " Show Answer " when enableAnswer is set).
+void showItemPage(question *q, const item_nav &nav);
+
+// ---- Pieces of every page that shows one item ----
+
+// The instruction for an item of kind `type`.
+const char *item_instruction(char type);
+
+// The question of q as markup on white, in a frame without label.
+GtkWidget *item_question_panel(const question *q);
+
+// The line below the answers: the instruction on the left (returned in
+// *instruction when asked for) and "Item %d of %d" on the right.
+GtkWidget *item_bottom_line(const question *q, GtkWidget **instruction = nullptr);
+
+// The page's frame, labelled `label` at the right of its top edge, holding
+// from the top: mark button, question panel, answers, bottom line.
+GtkWidget *item_page_frame(const char *label, GtkWidget *mark, GtkWidget *question_panel,
+                           GtkWidget *answers, GtkWidget *bottom_line);

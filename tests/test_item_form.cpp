@@ -1,0 +1,152 @@
+#include "run_fixture.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/globals.h"
+#include "bank/question.h"
+#include "run/form.h"
+
+using namespace gui;
+
+class ItemFormTest : public RunTest {
+protected:
+    std::vector<std::string> bar() {
+        std::vector<std::string> out;
+        for (const BarButton &b : bar_buttons(bbox))
+            out.push_back(b.label + (b.sensitive ? "" : "(off)"));
+        return out;
+    }
+    static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
+};
+
+TEST_F(ItemFormTest, AnswersGoIntoTheRecordAndComeBackUnchanged)
+{
+    question *s = make_item('S', 1, {"+A", "-B", "-C", "-D", "", "-F"}, "Pick <b>one</b>.");
+    question *m = make_item('M', 2, {"+Alpha", "+Beta", "", "", "-Gamma"});
+    question *f = make_item('F', 1, {"Paris", "paris"}, "Is a < b?");
+    question *x = make_item('X', 3, {"+Odd"});
+    run_of({s, m, f, x});
+    g_strlcpy(examname, "demo", sizeof examname);
+    createExamForm(QP);
+
+    EXPECT_NE(find_label(frame, "Pick one."), nullptr);
+    EXPECT_NE(find_label(frame, "Select the best answer."), nullptr);
+    EXPECT_NE(find_label(frame, "Item 1 of 4"), nullptr);
+    EXPECT_STREQ(gtk_frame_get_label(GTK_FRAME(frame)), "demo");
+    EXPECT_EQ(bar(), (std::vector<std::string>{" Previous Item (off)", " Next Item ",
+                                               " Show Answer ", " Grade Exam "}));
+    // Five filled slots, none ticked; the group's hidden button is not shown.
+    std::vector<GtkWidget *> c = choices();
+    ASSERT_EQ(c.size(), 5u);
+    EXPECT_EQ(button_label(c[4]), "F");
+    for (GtkWidget *w : c)
+        EXPECT_FALSE(on(w));
+    gtk_button_clicked(GTK_BUTTON(c[3]));   // slot 3
+    gtk_button_clicked(GTK_BUTTON(c[4]));   // slot 5
+    EXPECT_EQ(std::string(s->selected, NUM_ANSWERS), std::string("\0\0\0\0\0\1\0", 7));
+    click("Mark Item for Review");
+    click("Mark Item for Review");
+    click("Mark Item for Review");
+    EXPECT_EQ(s->marked, 1);
+
+    click(" Next Item ");
+    EXPECT_EQ(s->OK, OK_WRONG) << "the item left is graded";
+    c = choices();
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(button_label(c[2]), "Gamma");
+    gtk_button_clicked(GTK_BUTTON(c[0]));
+    gtk_button_clicked(GTK_BUTTON(c[1]));
+
+    // A question that isn't valid markup is shown as it stands, and named.
+    std::string err = stderr_of([this] { click(" Next Item "); });
+    EXPECT_NE(err.find("the question of item 3"), std::string::npos) << err;
+    EXPECT_NE(find_label(frame, "Is a < b?"), nullptr);
+    EXPECT_EQ(m->OK, OK_RIGHT);
+    EXPECT_NE(find_label(frame, "Fill in the right answer."), nullptr);
+    // Typing is cut to the field on a character boundary.
+    GtkEntry *entry = GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY));
+    std::string euros;
+    for (int i = 0; i < 200; i++)
+        euros += "\xe2\x82\xac";
+    gtk_entry_set_text(entry, euros.c_str());
+    EXPECT_EQ(strlen(f->entry), 255u);
+    EXPECT_TRUE(g_utf8_validate(f->entry, -1, nullptr));
+    gtk_entry_set_text(entry, "Paris");
+    EXPECT_STREQ(f->entry, "Paris");
+
+    ::testing::internal::CaptureStdout();
+    click(" Next Item ");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "QuestionType was X\n");
+    EXPECT_EQ(f->OK, OK_RIGHT);
+    EXPECT_NE(find_label(frame, "Unknown question type"), nullptr);
+    EXPECT_NE(find_label(frame, "Unknown question type!"), nullptr);
+    EXPECT_EQ(bar(), (std::vector<std::string>{" Previous Item ", " Review Screen ",
+                                               " Show Answer ", " Grade Exam "}));
+
+    // Going back rebuilds each item from its record and changes nothing.
+    std::vector<char> before(sizeof(question));
+    for (question *q : {f, m, s}) {
+        memcpy(before.data(), q, sizeof(question));
+        click(" Previous Item ");
+        EXPECT_EQ(memcmp(before.data(), q, sizeof(question)), 0) << q->type;
+        if (q == f) {
+            EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY))),
+                         "Paris");
+        }
+    }
+    c = choices();
+    EXPECT_TRUE(on(c[4]) && on(find_button(frame, "Mark Item for Review")));
+    EXPECT_FALSE(on(c[0]) || on(c[3]));
+
+    enableAnswer = 0;
+    createExamForm(m);
+    EXPECT_TRUE(on(choices()[0]) && on(choices()[1]));
+    EXPECT_EQ(bar(), (std::vector<std::string>{" Previous Item ", " Next Item ", " Grade Exam "}));
+}
+
+// The answer windows that are open, oldest first.
+static std::vector<GtkWidget *> answer_windows()
+{
+    std::vector<GtkWidget *> found;
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next)
+        if (w->data != main_window && find_button(GTK_WIDGET(w->data), " Close Window "))
+            found.insert(found.begin(), GTK_WIDGET(w->data));
+    g_list_free(windows);
+    return found;
+}
+
+TEST_F(ItemFormTest, ShowAnswerTellsRightWrongUnansweredAndUnknown)
+{
+    question *m = make_item('M', 1, {"+Alpha", "+Beta", "-Gamma"}, "Q", "<b>Why</b> so.");
+    question *x = make_item('X', 1, {"+Odd"});
+    run_of({m, x});
+    const char *right = "Your answer was <span background=\"green\"><b>  right  </b></span>";
+    const char *wrong = "Your answer was <span background=\"red\"><b>  wrong  </b></span>";
+    struct { question *item; int tick; const char *markup; } steps[] = {
+        {m, -1, "You didn't answer yet"}, {m, 0, wrong}, {m, 1, right}, {x, -1, "Wrong value in qp->OK"},
+    };
+    std::vector<GtkWidget *> opened;
+    for (const auto &step : steps) {
+        createExamForm(step.item);
+        if (step.tick >= 0)
+            gtk_button_clicked(GTK_BUTTON(choices()[step.tick]));
+        click(" Show Answer ");
+        std::vector<GtkWidget *> now = answer_windows();
+        ASSERT_EQ(now.size(), opened.size() + 1) << "every click opens another window";
+        for (GtkWidget *w : now)
+            if (std::find(opened.begin(), opened.end(), w) == opened.end())
+                opened.push_back(w);
+        EXPECT_NE(find_label(opened.back(), "Answer for Question " +
+                                                std::to_string(step.item->number)), nullptr);
+    }
+    // Every window keeps what it showed when it opened: explanation, then
+    // the frame's label, then the result.
+    EXPECT_NE(find_label(opened[0], "Why so."), nullptr);
+    for (size_t i = 0; i < opened.size(); i++)
+        EXPECT_EQ(label_markup(find_all_of_type(opened[i], GTK_TYPE_LABEL).at(2)), steps[i].markup);
+    for (GtkWidget *w : opened)
+        gtk_button_clicked(GTK_BUTTON(find_button(w, " Close Window ")));
+    EXPECT_TRUE(answer_windows().empty());
+}

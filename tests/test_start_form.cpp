@@ -1,0 +1,142 @@
+#include "run_fixture.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/functions.h"
+#include "app/globals.h"
+#include "bank/question.h"
+
+using namespace gui;
+
+static const char ONE_S_ITEM[] = "+++\nS2\nPick one.\n---\n+Yes\n-No\n---\nBecause.\n+++\n";
+
+class StartFormTest : public RunTest {
+protected:
+    // The exam "demo" with `files` question files of one item each.
+    void make_demo(int files, const std::string &config =
+                                  "title=Tom & Jerry\ntimeout=45\npercentage=70\n"
+                                  "[message]\nHello <i>you</i>.\n")
+    {
+        exams.write("demo/.xconfig", config);
+        for (int i = 0; i < files; i++)
+            write_questions("demo", "cat0" + std::to_string(i), ONE_S_ITEM);
+    }
+    GtkToggleButton *toggle(const char *label)
+    {
+        return GTK_TOGGLE_BUTTON(find_button(frame, label));
+    }
+    bool active(const char *label) { return gtk_toggle_button_get_active(toggle(label)); }
+    void choose(const char *label) { gtk_button_clicked(GTK_BUTTON(toggle(label))); }
+};
+
+TEST_F(StartFormTest, ShowsTheExamAndSwitchesModesWhateverWasTicked)
+{
+    make_demo(3);
+    exams.write("demo/notes.txt", "not a question file");
+    // A title that isn't valid markup is shown as it stands, and named once.
+    std::string err = stderr_of([] { start_exam(nullptr, (void *)"demo"); });
+    EXPECT_NE(err.find("the title in " + exams.path("demo/.xconfig")), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_EQ(num_questions, 3);
+    EXPECT_EQ(seconds, 2700);
+    EXPECT_EQ(percentage, 70);
+    for (const char *text : {"Tom & Jerry", "Hello you.", "This practice exam contains 3 questions.",
+                             "You will have 45 minutes to finish the exam.",
+                             "You need 70% correct answers to pass.",
+                             "Select your options and\npress \"Start Exam\" to begin"})
+        EXPECT_NE(find_label(frame, text), nullptr) << text;
+    std::vector<BarButton> bar = bar_buttons(bbox);
+    ASSERT_EQ(bar.size(), 2u);
+    EXPECT_EQ(bar[0].label, " Start Exam ");
+    EXPECT_EQ(bar[1].label, " Cancel ");
+
+    EXPECT_TRUE(active("Training Mode") && active("Enable Answer Button"));
+    EXPECT_FALSE(active("Enable Timer"));
+    // The user's own ticks give way to each mode's options, both ways.
+    choose("Enable Answer Button");
+    choose("Enable Timer");
+    choose("Exam Mode");
+    EXPECT_EQ(training, 0);
+    EXPECT_EQ(enableAnswer, 0);
+    EXPECT_EQ(enableTimer, 1);
+    EXPECT_FALSE(active("Enable Answer Button") || is_sensitive(cb_answer));
+    EXPECT_TRUE(active("Enable Timer"));
+    choose("Enable Timer");
+    choose("Training Mode");
+    EXPECT_EQ(training, 1);
+    EXPECT_EQ(enableAnswer, 1);
+    EXPECT_EQ(enableTimer, 0);
+    EXPECT_TRUE(active("Enable Answer Button") && is_sensitive(cb_answer));
+    EXPECT_FALSE(active("Enable Timer"));
+
+    // The name is cut to fit on a character boundary.
+    GtkWidget *entry = find_of_type(frame, GTK_TYPE_ENTRY);
+    std::string name;
+    for (int i = 0; i < 300; i++)
+        name += "\xc3\xa9";
+    gtk_entry_set_text(GTK_ENTRY(entry), name.c_str());
+    EXPECT_EQ(strlen(username), 254u);
+    EXPECT_TRUE(g_utf8_validate(username, -1, nullptr));
+    gtk_entry_set_text(GTK_ENTRY(entry), "Ann");
+    EXPECT_STREQ(username, "Ann");
+
+    // Built again in exam mode, the form shows what the globals hold.
+    choose("Exam Mode");
+    start_exam(nullptr, (void *)"demo");
+    EXPECT_TRUE(active("Exam Mode") && active("Enable Timer"));
+    EXPECT_FALSE(is_sensitive(cb_answer));
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY))), "Ann");
+    EXPECT_EQ(training, 0);
+}
+
+TEST_F(StartFormTest, MissingConfigurationAndMissingQuestionFiles)
+{
+    exams.mkdir("demo");
+    gtk_widget_set_sensitive(exam_open, FALSE);   // as the resume form leaves it
+    dialogs.plan(GTK_RESPONSE_OK);
+    start_exam(nullptr, (void *)"demo");
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    std::string config = exams.path("demo/.xconfig");
+    EXPECT_EQ(dialogs.seen[0].text, "Can't find configfile " + config +
+                                        "\n\nUnable to run practice exam\n\nCheck your "
+                                        "installation\n\nexamdir:" + exams.path() +
+                                        "\nexamname:demo\nexamconfig:.xconfig");
+    EXPECT_EQ(dialogs.seen[0].title, "Warning");
+    EXPECT_EQ(dialogs.seen[0].type, GTK_MESSAGE_WARNING);
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_TRUE(box_children(box2).empty());
+    EXPECT_TRUE(is_sensitive(exam_open));
+
+    // No question files: the form stays, the menus as a begun run has them.
+    make_demo(0);
+    start_exam(nullptr, (void *)"demo");
+    EXPECT_NE(find_label(frame, "This practice exam contains 0 questions."), nullptr);
+    GtkWidget *form = frame;
+    EXPECT_EQ(stderr_of([&] { click(" Start Exam "); }), "Error\n");
+    EXPECT_EQ(frame, form);
+    EXPECT_EQ(QP, nullptr);
+    EXPECT_FALSE(is_sensitive(exam_open));
+    click(" Cancel ");
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_TRUE(is_sensitive(exam_open));
+    EXPECT_FALSE(is_sensitive(exam_save));
+}
+
+TEST_F(StartFormTest, MoreQuestionFilesThanARunHoldsAreRefused)
+{
+    make_demo(0);
+    for (int i = 0; i < 128; i++)
+        exams.write("demo/cat" + std::to_string(1000 + i), "");
+    start_exam(nullptr, (void *)"demo");
+    GtkWidget *form = frame;
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    click(" Start Exam ");
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].text, "This exam has 128 question files.\n\nA run can hold at most "
+                                    "127 items, so this exam can't be started.\n\n");
+    EXPECT_EQ(dialogs.seen[0].parent, GTK_WINDOW(main_window));
+    EXPECT_EQ(frame, form);
+    EXPECT_EQ(QP, nullptr);
+    EXPECT_TRUE(is_sensitive(exam_open)) << "the user must be able to choose another exam";
+}

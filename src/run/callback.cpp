@@ -65,14 +65,6 @@ static void too_many_files(int count)
                        text.c_str());
 }
 
-static int list_length(const question *q)
-{
-    int n = 0;
-    for (; q; q = q->next)
-        n++;
-    return n;
-}
-
 void cb_start(GtkWidget *, void *)
 {
     std::optional<std::string> dir = join_path(examdir, examname);

@@ -104,6 +104,18 @@ void cb_cancel(GtkWidget *, void *)
     screen_empty();
 }
 
+void cb_load_start(GtkWidget *, void *)
+{
+    disable_exam_menus();
+    if (!QP) {
+        fputs("Error\n", stderr);
+        return;
+    }
+    if (enableTimer == 1)
+        trialix_start_timer(nullptr, QP);
+    createExamForm(QP);
+}
+
 // ---- Item form ----
 
 void next_form(GtkWidget *, void *item)

@@ -196,7 +196,9 @@ gboolean DialogAnswerer::tick(gpointer self)
     GList *windows = gtk_window_list_toplevels();
     GtkWidget *dialog = nullptr;
     for (GList *w = windows; w && !dialog; w = w->next)
-        if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)) &&
+        // File selections stay open beside the main window; tests drive them.
+        if (GTK_IS_DIALOG(w->data) && !GTK_IS_FILE_SELECTION(w->data) &&
+            gtk_widget_get_visible(GTK_WIDGET(w->data)) &&
             !g_object_get_data(G_OBJECT(w->data), ANSWERED))
             dialog = GTK_WIDGET(w->data);
     g_list_free(windows);

@@ -6,6 +6,8 @@
 #include "app/globals.h"
 #include "bank/tools.h"
 #include "run/form.h"
+#include "saved/load.h"
+#include "saved/store.h"
 
 const char ABOUT_TEXT[] = "Trialix " TRIALIX_VERSION "\n\n"
                           "Written by the Trialix developers.";
@@ -22,6 +24,7 @@ void enable_menu_item(GtkWidget *widget, void *)
 
 void disable_exam_menus(void)
 {
+    close_load_dialog();
     if (!exammenu)
         return;
     gtk_container_foreach(GTK_CONTAINER(exammenu), disable_menu_item, nullptr);
@@ -31,6 +34,7 @@ void disable_exam_menus(void)
 
 void enable_exam_menus(void)
 {
+    close_save_dialog();
     if (!exammenu)
         return;
     gtk_container_foreach(GTK_CONTAINER(exammenu), enable_menu_item, nullptr);
@@ -96,4 +100,11 @@ void set_examinee_name(GtkWidget *, void *entry)
 void trialix_start_timer(GtkWidget *, question *)
 {
     exam_ended = 0;
+}
+
+void trialix_stop_timer(void)
+{
+    if (timer_source)
+        g_source_remove(timer_source);
+    timer_source = 0;
 }

@@ -5,10 +5,12 @@
 typedef struct _GtkWidget GtkWidget;
 struct question;
 
-// A run begins: only Save Exam and Quit stay usable in the Exam menu.
+// A run begins: only Save Exam and Quit stay usable in the Exam menu. An
+// open load dialog is closed: nothing may be loaded over a run.
 void disable_exam_menus(void);
 
 // Back to the empty main window: every Exam menu item usable but Save Exam.
+// An open save dialog is closed: its run is over.
 void enable_exam_menus(void);
 
 // One widget made insensitive or sensitive; `data` is ignored.
@@ -37,3 +39,5 @@ void set_examinee_name(GtkWidget *widget, void *entry);
 
 // Starts the countdown of the run whose question list is `list`.
 void trialix_start_timer(GtkWidget *widget, question *list);
+// Removes a registered countdown, if there is one.
+void trialix_stop_timer(void);

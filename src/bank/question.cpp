@@ -77,6 +77,14 @@ void destroy_list(question *q)
     }
 }
 
+int list_length(const question *q)
+{
+    int n = 0;
+    for (q = head_of(const_cast<question *>(q)); q; q = q->next)
+        n++;
+    return n;
+}
+
 void check_question(question *q)
 {
     switch (q->type) {

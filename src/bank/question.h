@@ -56,6 +56,8 @@ question *new_question(void);
 void append_question(question *list, question *q);
 // Frees every record of the list that holds q (any record of it).
 void destroy_list(question *q);
+// Records in the list that holds q (any record of it); 0 for none.
+int list_length(const question *q);
 // Grades q from its current ticks or entry into q->OK.
 void check_question(question *q);
 

@@ -148,6 +148,14 @@ std::optional<std::string> join_path(const char *dir, const char *name)
     return path;
 }
 
+std::string dir_prefix(const char *dir)
+{
+    std::string path = dir ? dir : "";
+    if (!path.empty() && !G_IS_DIR_SEPARATOR(path.back()))
+        path += G_DIR_SEPARATOR_S;
+    return path;
+}
+
 // ---- Exam configuration file ----
 
 static bool begins_with(const char *line, size_t len, const char *key)
@@ -387,9 +395,7 @@ bool default_save_name(char *out, size_t size, const char *dir, const char *exam
     check_name(name, examinee, sizeof examinee);
     create_filename(date, sizeof date, when);
 
-    std::string path = dir ? dir : "";
-    if (!path.empty() && !G_IS_DIR_SEPARATOR(path.back()))
-        path += G_DIR_SEPARATOR_S;
+    std::string path = dir_prefix(dir);
     path += exam ? exam : "";
     path += '_';
     size_t limit = std::min(size - 1, (size_t)MAX_PATH_CHARS);

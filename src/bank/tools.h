@@ -42,6 +42,9 @@ bool markup_is_valid(const char *text, std::string *why = nullptr);
 
 // dir + separator + name, or none when that would be over MAX_PATH_CHARS.
 std::optional<std::string> join_path(const char *dir, const char *name);
+// dir with a separator at its end (none is added to an empty dir or one
+// that already ends in one), for a name to follow.
+std::string dir_prefix(const char *dir);
 
 // ---- Exam configuration file ----
 

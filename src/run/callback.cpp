@@ -65,14 +65,6 @@ static void too_many_files(int count)
                        text.c_str());
 }
 
-static int list_length(const question *q)
-{
-    int n = 0;
-    for (; q; q = q->next)
-        n++;
-    return n;
-}
-
 void cb_start(GtkWidget *, void *)
 {
     std::optional<std::string> dir = join_path(examdir, examname);
@@ -110,6 +102,18 @@ void cb_start(GtkWidget *, void *)
 void cb_cancel(GtkWidget *, void *)
 {
     screen_empty();
+}
+
+void cb_load_start(GtkWidget *, void *)
+{
+    disable_exam_menus();
+    if (!QP) {
+        fputs("Error\n", stderr);
+        return;
+    }
+    if (enableTimer == 1)
+        trialix_start_timer(nullptr, QP);
+    createExamForm(QP);
 }
 
 // ---- Item form ----

@@ -30,6 +30,9 @@ void free_binding(void *binding, GClosure *closure);
 // main window.
 void cb_start(GtkWidget *widget, void *data);
 void cb_cancel(GtkWidget *widget, void *data);
+// " Start Exam " of the resume form: continues the run in QP at its first
+// item, the countdown from the time that was left.
+void cb_load_start(GtkWidget *widget, void *data);
 
 // " Next Item " and " Previous Item ", given the item to go to: grade the
 // item being left, then show the other.

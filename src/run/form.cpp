@@ -159,6 +159,34 @@ void createExamStart(void)
                     cb_start);
 }
 
+// ---- Resume form ----
+
+void createExamLoad(question *q)
+{
+    while (q && q->prev)
+        q = q->prev;
+    QP = q;
+    // A damaged file may announce more items than it holds.
+    if (q)
+        num_questions = list_length(q);
+
+    // The date is our own text, never markup, whatever the file holds.
+    gchar *date = g_markup_escape_text(savedate, -1);
+    std::string message = std::string("Exam was saved: ") + date +
+                          "\n\nIf you choose to use the timer and it was\n"
+                          "activated when you saved the exam, you will\n"
+                          "get the amount of time, you had when the\nexam was saved\n";
+    g_free(date);
+    std::string count = "This practice exam contains " + std::to_string(num_questions) +
+                        " questions.";
+    std::string time = "You will have " + std::to_string(seconds / 60) + ":" +
+                       std::to_string(seconds % 60) + " minutes to finish the exam.";
+    std::string pass = "You need " + std::to_string(percentage) + "% correct answers to pass.";
+    show_start_form({examtitle, message.c_str(), count.c_str(), time.c_str(), pass.c_str(),
+                     "Select your options and\npress \"Start Exam\" to begin", "the saved exam"},
+                    cb_load_start);
+}
+
 // ---- Pieces of every page that shows one item ----
 
 const char *item_instruction(char type)

@@ -31,6 +31,13 @@ struct start_form_texts {
 // their handlers, and " Start Exam " (calling `start`) left of " Cancel ".
 void show_start_form(const start_form_texts &texts, button_handler start);
 
+// ---- Resume form ----
+
+// Shows the resume form of a loaded list, given any record of it: QP
+// becomes its head, and the form tells what the globals restored from the
+// saved file say. " Start Exam " continues the run at its first item.
+void createExamLoad(question *q);
+
 // ---- Item form ----
 
 // Shows one item of the running list in the item form.

@@ -1,5 +1,128 @@
 #include "saved/store.h"
 
+#include <gtk/gtk.h>
+
+#include <string>
+
+#include "app/dialogs.h"
+#include "app/globals.h"
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "saved/load.h"
+
+// ---- The file dialogs of the Exam menu ----
+
+static const char KEEP_ITEM[] = "trialix-keep-item";
+
+static void file_dialog_gone(GtkWidget *dialog, void *data)
+{
+    auto *kind = static_cast<const file_dialog_kind *>(data);
+    if (*kind->open == dialog)
+        *kind->open = nullptr;
+    // Closed through its window frame too: the command must be usable again.
+    if (*kind->item && !g_object_get_data(G_OBJECT(dialog), KEEP_ITEM))
+        gtk_widget_set_sensitive(*kind->item, TRUE);
+}
+
+void show_file_dialog(const file_dialog_kind &kind, const char *filename, const char *title)
+{
+    // The item can be made usable under an open dialog (a start form gives
+    // the idle menus back); a second dialog of the kind would only confuse.
+    if (*kind.open) {
+        gtk_window_present(GTK_WINDOW(*kind.open));
+        return;
+    }
+    GtkWidget *dialog = gtk_file_selection_new(title);
+    GtkFileSelection *fs = GTK_FILE_SELECTION(dialog);
+    gtk_file_selection_set_filename(fs, filename);
+    gtk_file_selection_hide_fileop_buttons(fs);
+    if (main_window) {
+        // Above the main window, so that it isn't lost behind it.
+        gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(main_window));
+        gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
+    }
+    g_signal_connect(fs->ok_button, "clicked", G_CALLBACK(kind.ok), dialog);
+    g_signal_connect_swapped(fs->ok_button, "clicked", G_CALLBACK(gtk_widget_destroy), dialog);
+    g_signal_connect(fs->cancel_button, "clicked", G_CALLBACK(kind.cancel), dialog);
+    g_signal_connect_swapped(fs->cancel_button, "clicked", G_CALLBACK(gtk_widget_destroy),
+                             dialog);
+    g_signal_connect(dialog, "destroy", G_CALLBACK(file_dialog_gone),
+                     const_cast<file_dialog_kind *>(&kind));
+    *kind.open = dialog;
+    gtk_widget_show(dialog);
+    if (*kind.item)
+        gtk_widget_set_state(*kind.item, GTK_STATE_INSENSITIVE);
+}
+
+void keep_item_insensitive(GtkWidget *dialog)
+{
+    g_object_set_data(G_OBJECT(dialog), KEEP_ITEM, GINT_TO_POINTER(1));
+}
+
+const char *chosen_file(GtkWidget *dialog)
+{
+    return gtk_file_selection_get_filename(GTK_FILE_SELECTION(dialog));
+}
+
+// ---- Saving ----
+
+static GtkWidget *save_dialog = nullptr;
+static const file_dialog_kind SAVE_DIALOG = {&exam_save, &save_dialog, store_file, cb_fns_cancel};
+
+// Save Exam is usable from the moment a run is started, even when no item
+// could be drawn; a file of a header alone would later open as nothing.
+static void nothing_to_save(void)
+{
+    run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
+                       "There is no exam to save.\n\n");
+}
+
+static void save_usable(void)
+{
+    if (exam_save)
+        gtk_widget_set_sensitive(exam_save, TRUE);
+}
+
 void cb_save_exam(GtkWidget *, void *)
 {
+    if (!QP) {
+        nothing_to_save();
+        return;
+    }
+    char name[PATH_SIZE];
+    // With no room left for a name the folder is proposed; the examinee
+    // types one.
+    std::string proposal = default_save_name(name, sizeof name, savedir, examname, username)
+                               ? std::string(name)
+                               : dir_prefix(savedir);
+    get_save_filename_dialog(proposal.c_str(), "Select filename to save the exam");
+}
+
+void get_save_filename_dialog(const char *filename, const char *title)
+{
+    show_file_dialog(SAVE_DIALOG, filename, title);
+}
+
+void store_file(GtkWidget *, void *dialog)
+{
+    std::string path = chosen_file(GTK_WIDGET(dialog));
+    // A folder is no file to replace: writing it fails with the write
+    // error, without first asking to overwrite it.
+    bool replaces = file_exists(path.c_str()) && !g_file_test(path.c_str(), G_FILE_TEST_IS_DIR);
+    if (!QP)
+        nothing_to_save();
+    else if (!replaces || overwrite_file_dialog(path.c_str()))
+        write_list(path.c_str(), QP);
+    save_usable();
+}
+
+void cb_fns_cancel(GtkWidget *, void *)
+{
+    save_usable();
+}
+
+void close_save_dialog(void)
+{
+    if (save_dialog)
+        gtk_widget_destroy(save_dialog);
 }

@@ -1,0 +1,293 @@
+// Saving a run and resuming it: the file dialogs, the resume form, and a
+// whole run that is saved, ended, opened again and graded.
+#include "run_fixture.h"
+#include "bank_fixture.h"
+
+#include "app/functions.h"
+#include "app/globals.h"
+#include "app/trialix.h"
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "run/form.h"
+#include "saved/store.h"
+
+using namespace gui;
+
+class SaveLoadTest : public RunTest {
+protected:
+    void SetUp() override
+    {
+        RunTest::SetUp();
+        g_strlcpy(savedir, saves.c_str(), sizeof savedir);
+    }
+    // The open file selections.
+    static std::vector<GtkFileSelection *> file_dialogs()
+    {
+        std::vector<GtkFileSelection *> out;
+        GList *windows = gtk_window_list_toplevels();
+        for (GList *w = windows; w; w = w->next)
+            if (GTK_IS_FILE_SELECTION(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+                out.push_back(GTK_FILE_SELECTION(w->data));
+        g_list_free(windows);
+        return out;
+    }
+    static GtkFileSelection *file_dialog()
+    {
+        std::vector<GtkFileSelection *> open = file_dialogs();
+        EXPECT_EQ(open.size(), 1u);
+        return open.empty() ? nullptr : open[0];
+    }
+    // The path the dialog would give, and the name filled into it.
+    static std::string proposed() { return gtk_file_selection_get_filename(file_dialog()); }
+    static std::string entry() { return gtk_entry_get_text(GTK_ENTRY(file_dialog()->selection_entry)); }
+    static void menu(GtkWidget *item)
+    {
+        gtk_menu_item_activate(GTK_MENU_ITEM(item));
+        pump();
+    }
+    // Opens the item's dialog and chooses `path` in it with OK.
+    static void choose(GtkWidget *item, const std::string &path)
+    {
+        menu(item);
+        GtkFileSelection *fs = file_dialog();
+        ASSERT_NE(fs, nullptr);
+        gtk_file_selection_set_filename(fs, path.c_str());
+        gtk_button_clicked(GTK_BUTTON(fs->ok_button));
+        pump();
+    }
+    static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
+
+    std::string saves = exams.mkdir("saves");
+};
+
+TEST_F(SaveLoadTest, DialogsProposeTheirNamesAndHoldTheirItemUntilTheyGo)
+{
+    g_strlcpy(examname, "net101", sizeof examname);
+    g_strlcpy(username, "Jane Q Doe", sizeof username);
+    run_of({make_item('S', 1, {"+A", "-B"})});
+    disable_exam_menus();
+    char before[32], after[32];
+    create_filename(before, sizeof before);
+    menu(exam_save);
+    create_filename(after, sizeof after);
+    GtkFileSelection *fs = file_dialog();
+    ASSERT_NE(fs, nullptr);
+    std::string name = saves + G_DIR_SEPARATOR_S "net101_Jane_Q_Doe";
+    EXPECT_TRUE(proposed() == name + before || proposed() == name + after) << proposed();
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(fs)), "Select filename to save the exam");
+    EXPECT_TRUE(!fs->fileop_c_dir && !fs->fileop_del_file && !fs->fileop_ren_file);
+    EXPECT_FALSE(is_sensitive(exam_save));
+    cb_save_exam(nullptr, nullptr);   // as a shortcut would: no second dialog
+    EXPECT_EQ(file_dialogs().size(), 1u);
+    gtk_button_clicked(GTK_BUTTON(fs->cancel_button));
+    EXPECT_TRUE(file_dialogs().empty());
+    EXPECT_TRUE(is_sensitive(exam_save));
+
+    // No name; then an exam name that leaves no room for one: the folder.
+    username[0] = '\0';
+    menu(exam_save);
+    EXPECT_NE(entry().find("net101_Unnamed_"), std::string::npos) << entry();
+    close_window(GTK_WIDGET(file_dialog()));
+    EXPECT_TRUE(file_dialogs().empty());
+    EXPECT_TRUE(is_sensitive(exam_save)) << "closed through its frame";
+    g_strlcpy(examname, std::string(250, 'x').c_str(), sizeof examname);
+    menu(exam_save);
+    EXPECT_EQ(proposed() + "|" + entry(), saves + "|");
+    // The run ends: its save dialog goes, Save Exam stays off.
+    screen_empty();
+    EXPECT_TRUE(file_dialogs().empty());
+    EXPECT_FALSE(is_sensitive(exam_save));
+
+    menu(exam_open);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(file_dialog())), "Select filename to load");
+    EXPECT_EQ(proposed() + "|" + entry(), saves + "|");
+    EXPECT_FALSE(is_sensitive(exam_open));
+    close_window(GTK_WIDGET(file_dialog()));
+    EXPECT_TRUE(is_sensitive(exam_open));
+    menu(exam_open);
+    gtk_button_clicked(GTK_BUTTON(file_dialog()->cancel_button));
+    EXPECT_TRUE(is_sensitive(exam_open));
+    // A run begins: nothing may be loaded over it.
+    menu(exam_open);
+    disable_exam_menus();
+    EXPECT_TRUE(file_dialogs().empty());
+    EXPECT_FALSE(is_sensitive(exam_open));
+}
+
+TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
+{
+    g_strlcpy(examname, "demo", sizeof examname);
+    std::string old = exams.write("saves/run.sav", "an older save");
+    std::string folder = exams.mkdir("saves/folder");
+    run_of({make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"})});
+    disable_exam_menus();
+    dialogs.plan(GTK_RESPONSE_NO).plan(CLOSE_WINDOW).plan(GTK_RESPONSE_CLOSE);
+    choose(exam_save, old);
+    choose(exam_save, old);
+    EXPECT_EQ(read_file(old), "an older save");
+    EXPECT_TRUE(is_sensitive(exam_save));
+    // A folder is not offered for overwriting; writing it fails.
+    choose(exam_save, folder);
+    ASSERT_EQ(dialogs.seen.size(), 3u);
+    EXPECT_EQ(dialogs.seen[0].text,
+              "The file " + old + " already exists\n\nDo you really want to overwrite it?\n\n");
+    EXPECT_EQ(dialogs.seen[2].text, "Error!\n\nI'm unable to write the file " + folder + "\n\n");
+    EXPECT_TRUE(is_sensitive(exam_save));
+
+    dialogs.plan(GTK_RESPONSE_YES);
+    choose(exam_save, old);
+    EXPECT_EQ(read_file(old).size(), 3u * RECORD_SIZE);
+
+    // A run that drew no item has nothing to save.
+    destroy_list(QP);
+    QP = nullptr;
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    menu(exam_save);
+    EXPECT_EQ(dialogs.seen.back().text, "There is no exam to save.\n\n");
+    EXPECT_TRUE(file_dialogs().empty());
+}
+
+TEST_F(SaveLoadTest, FilesThatGiveNoRunAndAListLeftUnstarted)
+{
+    g_strlcpy(examname, "ccna", sizeof examname);
+    seconds = 600;
+    std::string header = saves + G_DIR_SEPARATOR_S "header.sav";
+    std::string full = saves + G_DIR_SEPARATOR_S "full.sav";
+    question *item = make_item('F', 1, {"x"});
+    ASSERT_EQ(save_list_file(header.c_str(), nullptr, nullptr), 1);
+    ASSERT_EQ(save_list_file(full.c_str(), item, nullptr), 2);
+    destroy_list(item);
+    examname[0] = '\0';
+    choose(exam_open, header);
+    EXPECT_STREQ(examname, "ccna");
+    EXPECT_EQ(seconds, 600);
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_TRUE(is_sensitive(exam_open));
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    choose(exam_open, saves + G_DIR_SEPARATOR_S "missing.sav");
+    EXPECT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_TRUE(is_sensitive(exam_open));
+
+    // A resume form left with Cancel keeps its list until the next load
+    // replaces it (freed once: the sanitizer build would see a second free).
+    choose(exam_open, full);
+    question *first = QP;
+    ASSERT_NE(first, nullptr);
+    EXPECT_FALSE(is_sensitive(exam_open));
+    click(" Cancel ");
+    EXPECT_EQ(QP, first);
+    choose(exam_open, full);
+    EXPECT_NE(find_label(frame, "This practice exam contains 1 questions."), nullptr);
+}
+
+TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
+{
+    g_strlcpy(examtitle, "Networking <b>101</b>", sizeof examtitle);
+    g_strlcpy(savedate, "12/06 03:25:07", sizeof savedate);
+    g_strlcpy(username, "Jane", sizeof username);
+    seconds = 1507, passed_time = 293, percentage = 70, num_questions = 9;
+    training = 0, enableAnswer = 0, enableTimer = 1, exam_ended = 1;
+    question *head = run_of({make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"}),
+                             make_item('S', 1, {"+A", "-B"})});
+    createExamLoad(head->next->next);
+    EXPECT_EQ(QP, head);
+    for (const char *text :
+         {"Networking 101",
+          "Exam was saved: 12/06 03:25:07\n\nIf you choose to use the timer and it was\n"
+          "activated when you saved the exam, you will\nget the amount of time, you had when "
+          "the\nexam was saved\n",
+          "This practice exam contains 3 questions.", "You will have 25:7 minutes to finish the exam.",
+          "You need 70% correct answers to pass.",
+          "Select your options and\npress \"Start Exam\" to begin"})
+        EXPECT_NE(find_label(frame, text), nullptr) << text;
+    EXPECT_TRUE(on(find_button(frame, "Exam Mode")) && on(cb_timer));
+    EXPECT_FALSE(is_sensitive(cb_answer));
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY))), "Jane");
+
+    // The countdown goes on from the time that was left.
+    click(" Start Exam ");
+    EXPECT_NE(find_label(frame, "Item 1 of 3"), nullptr);
+    EXPECT_EQ(exam_ended, 0) << "no countdown was started";
+    EXPECT_EQ(seconds + 10000 * passed_time, 1507 + 10000 * 293);
+    EXPECT_FALSE(is_sensitive(exam_open));
+    EXPECT_TRUE(is_sensitive(exam_save));
+
+    // Time run out and the run went on: 0:0. No list: Error, the form stays.
+    seconds = 0;
+    createExamLoad(nullptr);
+    EXPECT_NE(find_label(frame, "You will have 0:0 minutes to finish the exam."), nullptr);
+    GtkWidget *form = frame;
+    EXPECT_EQ(stderr_of([&] { click(" Start Exam "); }), "Error\n");
+    EXPECT_EQ(frame, form);
+    destroy_list(head);
+}
+
+// Every text of the shown screen, in tree order.
+static std::string screen_text()
+{
+    std::string text;
+    for (GtkWidget *l : find_all_of_type(frame, GTK_TYPE_LABEL))
+        text += label_text(l) + "|";
+    return text;
+}
+
+TEST_F(SaveLoadTest, SavedEndedAndResumedRunGradesLikeTheRunItself)
+{
+    exams.write("demo/.xconfig", "title=Demo\ntimeout=30\npercentage=60\n");
+    write_questions("demo", "cat1", "+++\nS\nOne?\n---\n-No\n-No\n+Yes\n---\n\n+++\n");
+    write_questions("demo", "cat2", "+++\nM3\nTwo?\n---\n+A\n-B\n+C\n---\n\n+++\n");
+    write_questions("demo", "cat3", "+++\nF\nThree?\n---\nthree\n---\n\n+++\n");
+    write_questions("demo", "cat4", "+++\nS2\nFour?\n---\n+Yes\n-No\n---\n\n+++\n");
+    menu(find(exammenu, [](GtkWidget *w) {
+        return GTK_IS_MENU_ITEM(w) && find_label(w, "  Start Practice Exam demo ");
+    }));
+    gtk_entry_set_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY)), "Ann Lee");
+    click(" Start Exam ");
+    ASSERT_NE(QP, nullptr);
+    // The single choices right, the multiple choice half (so wrong), the
+    // fill-in wrong, whichever comes last left open; item 2 is marked.
+    for (question *q = QP; q; q = q->next) {
+        if (q->type == 'F')
+            gtk_entry_set_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY)), "four");
+        else if (q->next)
+            gtk_button_clicked(GTK_BUTTON(choices().at(q->type == 'S' && q->points == 1 ? 2 : 0)));
+        if (q->number == 2)
+            click("Mark Item for Review");
+        if (q->next)
+            click(" Next Item ");
+    }
+    std::string path = saves + G_DIR_SEPARATOR_S "ann.sav";
+    menu(exam_save);
+    EXPECT_NE(entry().find("demo_Ann_Lee_"), std::string::npos);
+    gtk_button_clicked(GTK_BUTTON(file_dialog()->cancel_button));
+    choose(exam_save, path);
+    dialogs.plan(GTK_RESPONSE_YES);
+    click(" Grade Exam ");
+    std::string report = screen_text();
+    EXPECT_NE(report.find("Total Points: 7"), std::string::npos) << report;
+    click(" End Exam ");
+
+    username[0] = '\0';
+    training = 0;
+    choose(exam_open, path);
+    EXPECT_NE(find_label(frame, "You will have 30:0 minutes to finish the exam."), nullptr);
+    EXPECT_STREQ(username, "Ann Lee");
+    EXPECT_EQ(training, 1);
+    click(" Start Exam ");
+    // Every answer and mark is back where it was given.
+    for (question *q = QP; q; q = q->next) {
+        EXPECT_NE(find_label(frame, "Item " + std::to_string(q->number) + " of 4"), nullptr);
+        if (q->type == 'F') {
+            EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY))), "four");
+        }
+        std::vector<GtkWidget *> c = q->type == 'F' ? std::vector<GtkWidget *>() : choices();
+        for (size_t i = 0; i < c.size(); i++)
+            EXPECT_EQ(on(c[i]), q->selected[i] != 0);
+        EXPECT_EQ(on(find_button(frame, "Mark Item for Review")), q->number == 2);
+        if (q->next)
+            click(" Next Item ");
+    }
+    dialogs.plan(GTK_RESPONSE_YES);
+    click(" Grade Exam ");
+    EXPECT_EQ(screen_text(), report);
+}

@@ -167,8 +167,7 @@ TEST_F(GradeTest, WholeRunsFromTheMenuToTheScoreWithAndWithoutTimer)
         // The countdown's next tick is its last.
         if (timer) {
             EXPECT_FALSE(count_seconds(QP));
-            EXPECT_EQ(label_text(find_of_type(statusbar, GTK_TYPE_LABEL)),
-                      "  Exam finished after 1:06 minutes");
+            EXPECT_EQ(status(), "  Exam finished after 1:06 minutes");
             EXPECT_EQ(timer_source, 0u);
         }
         click(" End Exam ");
@@ -177,6 +176,6 @@ TEST_F(GradeTest, WholeRunsFromTheMenuToTheScoreWithAndWithoutTimer)
         EXPECT_EQ(QP, nullptr);
         EXPECT_TRUE(is_sensitive(item) && is_sensitive(exam_open));
         EXPECT_FALSE(is_sensitive(exam_save));
-        EXPECT_EQ(label_text(find_of_type(statusbar, GTK_TYPE_LABEL)), "");
+        EXPECT_EQ(status(), "");
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/functions.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 
@@ -185,25 +186,56 @@ DialogAnswerer::~DialogAnswerer()
         active_answerer = nullptr;
 }
 
-DialogAnswerer &DialogAnswerer::plan(int response)
+DialogAnswerer &DialogAnswerer::plan(int response, int after_ms)
 {
-    plans_.push_back(response);
+    plans_.emplace_back(response, after_ms);
     return *this;
 }
 
-gboolean DialogAnswerer::tick(gpointer self)
+// The answer a dialog was given when it first appeared.
+struct Assigned {
+    int response;
+    gint64 due;     // monotonic time from which it may be answered
+    int order;      // 1 for the first dialog seen, and so on
+    bool expected;
+};
+static const char ASSIGNED[] = "gui-test-assigned";
+
+gboolean DialogAnswerer::tick(gpointer data)
 {
+    auto *self = static_cast<DialogAnswerer *>(data);
     GList *windows = gtk_window_list_toplevels();
-    GtkWidget *dialog = nullptr;
-    for (GList *w = windows; w && !dialog; w = w->next)
+    GtkWidget *newest = nullptr;
+    int newest_order = 0;
+    for (GList *w = windows; w; w = w->next) {
         // File selections stay open beside the main window; tests drive them.
-        if (GTK_IS_DIALOG(w->data) && !GTK_IS_FILE_SELECTION(w->data) &&
-            gtk_widget_get_visible(GTK_WIDGET(w->data)) &&
-            !g_object_get_data(G_OBJECT(w->data), ANSWERED))
-            dialog = GTK_WIDGET(w->data);
+        if (!GTK_IS_DIALOG(w->data) || GTK_IS_FILE_SELECTION(w->data) ||
+            !gtk_widget_get_visible(GTK_WIDGET(w->data)) ||
+            g_object_get_data(G_OBJECT(w->data), ANSWERED))
+            continue;
+        auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(w->data), ASSIGNED));
+        if (!a) {
+            a = new Assigned{CLOSE_WINDOW, g_get_monotonic_time(), ++self->dialogs_seen_, false};
+            if (!self->plans_.empty()) {
+                a->response = self->plans_.front().first;
+                a->due += gint64(self->plans_.front().second) * 1000;
+                a->expected = true;
+                self->plans_.pop_front();
+            }
+            g_object_set_data_full(G_OBJECT(w->data), ASSIGNED, a,
+                                   [](gpointer p) { delete static_cast<Assigned *>(p); });
+        }
+        if (a->order > newest_order) {
+            newest = GTK_WIDGET(w->data);
+            newest_order = a->order;
+        }
+    }
     g_list_free(windows);
-    if (dialog)
-        static_cast<DialogAnswerer *>(self)->answer(dialog);
+    if (newest) {
+        auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(newest), ASSIGNED));
+        if (!a->expected || a->due <= g_get_monotonic_time())
+            self->answer(newest, a->response, a->expected);
+    }
     return TRUE;
 }
 
@@ -216,7 +248,7 @@ void close_window(GtkWidget *window)
     gdk_event_free(event);
 }
 
-void DialogAnswerer::answer(GtkWidget *dialog)
+void DialogAnswerer::answer(GtkWidget *dialog, int response, bool expected)
 {
     SeenDialog d;
     const char *title = gtk_window_get_title(GTK_WINDOW(dialog));
@@ -250,13 +282,9 @@ void DialogAnswerer::answer(GtkWidget *dialog)
     for (const auto &b : buttons)
         d.buttons.push_back(b.second);
 
-    if (plans_.empty()) {
+    if (!expected)
         ADD_FAILURE() << "unexpected dialog: \"" << d.text << "\"";
-        d.answer = CLOSE_WINDOW;
-    } else {
-        d.answer = plans_.front();
-        plans_.pop_front();
-    }
+    d.answer = response;
     seen.push_back(d);
     g_object_set_data(G_OBJECT(dialog), ANSWERED, GINT_TO_POINTER(1));
     if (d.answer == CLOSE_WINDOW)
@@ -285,6 +313,8 @@ void GuiTest::SetUp()
 
 void GuiTest::TearDown()
 {
+    // A countdown left registered would tick into the next test.
+    trialix_stop_timer();
     if (main_window)
         gtk_widget_destroy(main_window);
     gui::pump();

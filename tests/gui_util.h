@@ -105,20 +105,23 @@ public:
     DialogAnswerer(const DialogAnswerer &) = delete;
     DialogAnswerer &operator=(const DialogAnswerer &) = delete;
 
-    // Answers the next dialog with `response` (a response id or CLOSE_WINDOW).
-    DialogAnswerer &plan(int response);
+    // Answers the next dialog to appear with `response` (a response id or
+    // CLOSE_WINDOW), once it has been open `after_ms`. Of the dialogs open
+    // at once the newest, the innermost nested loop, is answered first.
+    DialogAnswerer &plan(int response, int after_ms = 0);
     // Planned answers not used yet.
     size_t pending() const { return plans_.size(); }
     // Runs the main loop until `count` dialogs in all have been seen or
     // `timeout_ms` passed; for dialogs that are shown without a nested loop.
     bool wait_for(size_t count, int timeout_ms = 2000);
-    // Every dialog answered so far, oldest first.
+    // Every dialog answered so far, in the order answered.
     std::vector<SeenDialog> seen;
 
 private:
     static gboolean tick(gpointer self);
-    void answer(GtkWidget *dialog);
-    std::deque<int> plans_;
+    void answer(GtkWidget *dialog, int response, bool expected);
+    std::deque<std::pair<int, int>> plans_; // response, after_ms
+    int dialogs_seen_ = 0;
     guint source_ = 0;
 };
 

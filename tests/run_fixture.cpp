@@ -71,3 +71,16 @@ void RunTest::click(const std::string &label)
     gtk_button_clicked(GTK_BUTTON(button));
     gui::pump();
 }
+
+std::vector<std::string> RunTest::bar()
+{
+    std::vector<std::string> out;
+    for (const gui::BarButton &b : gui::bar_buttons(bbox))
+        out.push_back(b.label + (b.sensitive ? "" : "(off)"));
+    return out;
+}
+
+std::string RunTest::status()
+{
+    return gui::label_text(gui::find_of_type(statusbar, GTK_TYPE_LABEL));
+}

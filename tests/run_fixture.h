@@ -27,6 +27,12 @@ protected:
 
     // The choice buttons of the shown item, top to bottom.
     std::vector<GtkWidget *> choices();
+    // The labels of the shown screen's buttons, left to right, "(off)"
+    // after an insensitive one's.
+    std::vector<std::string> bar();
+    static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
+    // The status bar's text.
+    static std::string status();
     // Clicks the button labelled `label` on the shown screen.
     void click(const std::string &label);
     // What `f` writes to standard error.

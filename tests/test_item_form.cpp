@@ -9,16 +9,7 @@
 
 using namespace gui;
 
-class ItemFormTest : public RunTest {
-protected:
-    std::vector<std::string> bar() {
-        std::vector<std::string> out;
-        for (const BarButton &b : bar_buttons(bbox))
-            out.push_back(b.label + (b.sensitive ? "" : "(off)"));
-        return out;
-    }
-    static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
-};
+using ItemFormTest = RunTest;
 
 TEST_F(ItemFormTest, AnswersGoIntoTheRecordAndComeBackUnchanged)
 {

@@ -59,8 +59,17 @@ static const char NO_ITEM_TEXT[] =
 
 void no_item_dialog(question *list)
 {
+    // The countdown ticks in the notice's nested loop; when its time-out
+    // grades the run meanwhile, the score report it put up must stay, or
+    // the examinee could change answers after the time is up.
+    GtkWidget *shown = frame;
+    if (shown)
+        g_object_add_weak_pointer(G_OBJECT(shown), reinterpret_cast<gpointer *>(&shown));
     run_dialog(GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, NO_ITEM_TEXT);
-    reviewExam(list);
+    if (shown)
+        g_object_remove_weak_pointer(G_OBJECT(shown), reinterpret_cast<gpointer *>(&shown));
+    if (shown == frame)
+        reviewExam(list);
 }
 
 void no_item_dialog2(question *list)

@@ -167,9 +167,12 @@ void cb_grade_back(GtkWidget *, void *item)
 void cb_exam_end(GtkWidget *, void *head)
 {
     screen_empty();
+    if (statusbar)
+        gtk_statusbar_pop(GTK_STATUSBAR(statusbar), STATUS_CONTEXT);
+    // No tick may come after the list is gone; one still due within the
+    // second after grading shows its closing text now.
+    trialix_stop_timer();
     destroy_list(static_cast<question *>(head));
     // Nothing may read the freed list.
     QP = nullptr;
-    if (statusbar)
-        gtk_statusbar_pop(GTK_STATUSBAR(statusbar), STATUS_CONTEXT);
 }

@@ -89,8 +89,10 @@ void cb_start(GtkWidget *, void *)
     }
     // A list still held here belongs to no screen any more (a resumed exam
     // whose form was left for this one).
-    if (QP)
+    if (QP) {
+        trialix_stop_timer();
         destroy_list(QP);
+    }
     QP = list;
     // Files that yield no item are left out of the run.
     num_questions = list_length(QP);

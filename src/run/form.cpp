@@ -243,26 +243,29 @@ GtkWidget *item_page_frame(const char *label, GtkWidget *mark, GtkWidget *questi
     return f;
 }
 
-// ---- Item form ----
-
 static void release_hidden_choice(gpointer button)
 {
     gtk_widget_destroy(GTK_WIDGET(button));
     g_object_unref(button);
 }
 
+GtkWidget *item_hidden_choice(GtkWidget *box)
+{
+    GtkWidget *hidden = gtk_radio_button_new(nullptr);
+    g_object_ref_sink(hidden);
+    // It lives as long as the box its group-mates stand in.
+    g_object_set_data_full(G_OBJECT(box), "hidden-choice", hidden, release_hidden_choice);
+    return hidden;
+}
+
+// ---- Item form ----
+
 // One button per filled slot, in slot order. A single-choice item's
 // buttons share a group with a hidden first button that holds the group's
 // activity until the examinee picks, so no visible choice starts ticked.
 static void fill_choices(GtkWidget *box, question *q, bool single)
 {
-    GtkWidget *hidden = nullptr;
-    if (single) {
-        hidden = gtk_radio_button_new(nullptr);
-        g_object_ref_sink(hidden);
-        // It lives as long as the box its group-mates stand in.
-        g_object_set_data_full(G_OBJECT(box), "hidden-choice", hidden, release_hidden_choice);
-    }
+    GtkWidget *hidden = single ? item_hidden_choice(box) : nullptr;
     GtkWidget *buttons[NUM_ANSWERS] = {};
     for (int i = 0; i < NUM_ANSWERS; i++) {
         if (!q->answers[i][0])

@@ -75,6 +75,11 @@ GtkWidget *item_question_panel(const question *q);
 // *instruction when asked for) and "Item %d of %d" on the right.
 GtkWidget *item_bottom_line(const question *q, GtkWidget **instruction = nullptr);
 
+// The first button of a single-choice item's radio group, never shown: it
+// holds the group's activity, so that every shown choice can be off. It
+// lives as long as `box`.
+GtkWidget *item_hidden_choice(GtkWidget *box);
+
 // The page's frame, labelled `label` at the right of its top edge, holding
 // from the top: mark button, question panel, answers, bottom line.
 GtkWidget *item_page_frame(const char *label, GtkWidget *mark, GtkWidget *question_panel,

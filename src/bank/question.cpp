@@ -573,8 +573,15 @@ void check_item(const question &q, int n, const item_lines &lines, std::vector<i
             report(lines.slot[0] ? lines.slot[0] : lines.head, "no '+' choice: the item can never be right");
     } else if (q.type == 'F') {
         bool any = false;
-        for (int i = 0; i < NUM_ANSWERS; i++)
-            any = any || q.answers[i][0] != '\0';
+        for (int i = 0; i < NUM_ANSWERS; i++) {
+            size_t len = strlen(q.answers[i]);
+            any = any || len > 0;
+            // A source saved with Windows line ends keeps the CR in every
+            // answer, and nothing an examinee types can match it.
+            if (len > 0 && q.answers[i][len - 1] == '\r')
+                report(lines.slot[i], "accepted answer ends with a carriage return (Windows line ends): "
+                                      "no typed answer can match it");
+        }
         if (!any)
             report(lines.slot[0] ? lines.slot[0] : lines.head, "no accepted answer: the item can never be right");
     }

@@ -1,6 +1,8 @@
 // Exam configuration, question file lists, the random order and the
 // assembly of a run.
 #include <gtest/gtest.h>
+#include <glib.h>
+#include <glib/gstdio.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,7 +13,7 @@
 #include "app/globals.h"
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
@@ -21,7 +23,7 @@ namespace {
 // An exam root in a scratch directory, set as examdir for the test.
 class ExamConfig : public testing::Test {
 protected:
-    scratch_dir root;
+    TempDir root;
     void SetUp() override
     {
         globals_reset();
@@ -129,7 +131,7 @@ TEST_F(ExamConfig, OverlongPathIsRefused)
 
 TEST(QuestionFiles, PrefixAndKindRules)
 {
-    scratch_dir dir;
+    TempDir dir;
     for (const char *name : {"cat01", "cat02", "catalog.txt", "Cat03", ".xconfig", "xcat"})
         write_file(dir / name, "x");
     g_mkdir((dir / "cat04").c_str(), 0700);
@@ -177,7 +179,7 @@ TEST(RandomOrder, SeededOnceAtTheFirstDraw)
 
 TEST(Assembly, OneItemFromEachFileNumberedInOrder)
 {
-    scratch_dir dir;
+    TempDir dir;
     for (const char *name : {"cat1", "cat2", "cat3", "cat4"})
         write_question_file(dir / name, items_naming(name, 3));
     std::vector<std::string> names = filename_list(dir.path().c_str(), "cat");
@@ -197,7 +199,7 @@ TEST(Assembly, OneItemFromEachFileNumberedInOrder)
 
 TEST(Assembly, EveryItemOfAFileCanBeDrawn)
 {
-    scratch_dir dir;
+    TempDir dir;
     write_question_file(dir / "cat", items_naming("cat", 3));
     write_question_file(dir / "single", items_naming("single", 1));
     std::set<std::string> drawn;
@@ -213,7 +215,7 @@ TEST(Assembly, EveryItemOfAFileCanBeDrawn)
 
 TEST(Assembly, FilesWithoutItemsAreLeftOut)
 {
-    scratch_dir dir;
+    TempDir dir;
     write_question_file(dir / "cat1", items_naming("cat1", 2));
     write_question_file(dir / "cat2", "+++\nonly one separator\n");
     write_file(dir / "cat3", "not compressed");
@@ -242,7 +244,7 @@ TEST(Assembly, FilesWithoutItemsAreLeftOut)
 
 TEST(Assembly, RunHoldsAtMost127Items)
 {
-    scratch_dir dir;
+    TempDir dir;
     write_question_file(dir / "cat", items_naming("cat", 1));
     std::vector<std::string> names(130, "cat");
     std::vector<int> order = create_random_list(130);

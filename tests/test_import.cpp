@@ -1,6 +1,8 @@
 // trialix-pack import: GIFT and Aiken question banks made into exams, with
 // what the author is told about every question that didn't come over as is.
 #include <gtest/gtest.h>
+#include <glib.h>
+#include <glib/gstdio.h>
 
 #include <algorithm>
 #include <memory>
@@ -9,7 +11,7 @@
 
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 #include "pack_run.h"
 #include "tools/import_markup.h"
 
@@ -20,7 +22,7 @@ struct list_deleter {
 };
 using record = std::unique_ptr<question, list_deleter>;
 
-record item(const scratch_dir &dir, const std::string &file, int n = 1)
+record item(const TempDir &dir, const std::string &file, int n = 1)
 {
     return record(read_question(n, (dir / ("exam/" + file)).c_str()));
 }
@@ -35,7 +37,7 @@ std::vector<std::string> slots(const question *q)
 }
 
 // Imports text written to a source file named `name` into dir/exam.
-result import(const scratch_dir &dir, const char *kind, const std::string &name, const std::string &text,
+result import(const TempDir &dir, const char *kind, const std::string &name, const std::string &text,
               std::vector<std::string> options = {})
 {
     write_file(dir / name, text);
@@ -63,7 +65,7 @@ std::string report(const result &r, const std::string &source)
 
 TEST(ImportGift, ConstructsBecomeItems)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
         "// A comment line; one stands inside a question as well.\n"          // 1
         "::Capital:: What is the capital of France? {\n"                       // 2
@@ -141,7 +143,7 @@ TEST(ImportGift, ConstructsBecomeItems)
 
 TEST(ImportGift, CategoriesMakeQuestionFiles)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
         "Before any category {=a ~b}\n"    // 1
         "\n"                               // 2
@@ -169,7 +171,7 @@ TEST(ImportGift, CategoriesMakeQuestionFiles)
     EXPECT_TRUE(has_line(run({"unpack", dir / "exam/cat03"}).out, "Category: $course$/top/Unix\n"));
 
     // Another prefix and configuration file name, as an installation may use.
-    scratch_dir other;
+    TempDir other;
     write_file(other / "net.txt", source);
     r = run({"import", "gift", other / "net.txt", other / "exam", "--prefix", "q", "--config", "exam.cfg"});
     EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
@@ -179,7 +181,7 @@ TEST(ImportGift, CategoriesMakeQuestionFiles)
 
 TEST(ImportGift, SkippedQuestionsNameTheirLines)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
         "The answer is {#42}.\n"                        // 1
         "\n"                                            // 2
@@ -231,7 +233,7 @@ TEST(ImportGift, SkippedQuestionsNameTheirLines)
 
 TEST(ImportGift, ChangedQuestionsAreReported)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
         "Best {=best ~%50%good ~bad}\n"                             // 1
         "\n"                                                        // 2
@@ -266,7 +268,7 @@ TEST(ImportGift, ChangedQuestionsAreReported)
 
 TEST(ImportGift, LinesThatLookLikeTheFileLayoutStayText)
 {
-    scratch_dir dir;
+    TempDir dir;
     result r = import(dir, "gift", "bank.gift",
                       "[plain]First\\n--- not an end\\n+++ nor a separator {=++i ~---all}\n");
     ASSERT_EQ(r.status, PACK_OK) << r.out << r.err;
@@ -323,7 +325,7 @@ TEST(ImportText, FormatsBecomeValidMarkup)
 
 TEST(ImportAiken, WellFormedAndMalformed)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
         "\xEF\xBB\xBFWhat is the largest planet?\r\n"  // 1
         "A. Mars\r\n"                                 // 2
@@ -379,7 +381,7 @@ TEST(ImportAiken, WellFormedAndMalformed)
 
 TEST(Import, NothingToImportOrBadUsage)
 {
-    scratch_dir dir;
+    TempDir dir;
     for (const char *text : {"", "// only a comment\n\n$CATEGORY: x\n\n", "Just a description.\n"}) {
         result r = import(dir, "gift", "bank.gift", text);
         EXPECT_EQ(r.status, PACK_USAGE) << text;
@@ -439,7 +441,7 @@ TEST(Import, ImportedExamGradesAsTheSourceMeant)
         "Type yes {=yes}\n";
     const char *aiken = "Pick\nA. wrong\nB. right\nC. wrong\nANSWER: B\n\nAgain\nA) right\nB) wrong\nANSWER: A\n";
     for (std::pair<const char *, const char *> source : {std::make_pair("gift", gift), std::make_pair("aiken", aiken)}) {
-        scratch_dir dir;
+        TempDir dir;
         ASSERT_EQ(import(dir, source.first, "bank", source.second).status, PACK_OK) << source.first;
         std::string exam = dir / "exam";
         std::vector<std::string> names = filename_list(exam.c_str(), "cat");

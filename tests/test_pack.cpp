@@ -1,5 +1,7 @@
 // trialix-pack: what an exam author sees from pack, unpack, show and check.
 #include <gtest/gtest.h>
+#include <glib.h>
+#include <glib/gstdio.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -7,13 +9,13 @@
 #include <vector>
 
 #include "bank/question.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 #include "pack_run.h"
 #include "tools/pack.h"
 
 TEST(Pack, UnpackGivesBackTheSameBytes)
 {
-    scratch_dir dir;
+    TempDir dir;
     std::string text = "+++\r\nS\r\nno final newline";
     for (int c = 0; c < 256; c++)
         text += (char)c;
@@ -31,7 +33,7 @@ TEST(Pack, UnpackGivesBackTheSameBytes)
 
 TEST(Pack, ShowJsonAgreesWithTheRecord)
 {
-    scratch_dir dir;
+    TempDir dir;
     std::string choice = "-" + std::string(60, 'x') + " " + std::string(30, 'y');
     write_question_file(dir / "cat01", "+++\nM3 comment\nSay \"hi\" \\ back\ttab \xc3\xa9\nsecond\r\n---\n+ok\n"
                                            + choice + "\n\n---\nsee <i>this</i>\n+++\n");
@@ -55,7 +57,7 @@ TEST(Pack, ShowJsonAgreesWithTheRecord)
 
 TEST(Pack, ShowAsText)
 {
-    scratch_dir dir;
+    TempDir dir;
     write_question_file(dir / "cat01", "+++\nF2\nCapital?\n---\nParis\n---\nSee a map.\n+++\n");
     result shown = run({"show", dir / "cat01", "1"});
     EXPECT_EQ(shown.out, "kind: F\npoints: 2\ntext:\nCapital?\nanswer 1: Paris\nanswer 2:\nanswer 3:\n"
@@ -82,7 +84,7 @@ TEST(Pack, UsageErrors)
 
 TEST(Check, ProblemsNameTheirLine)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *text =
         "comment\n"                 // 1
         "+++\n"                     // 2
@@ -133,7 +135,7 @@ TEST(Check, ProblemsNameTheirLine)
 
 TEST(Check, BrokenFiles)
 {
-    scratch_dir dir;
+    TempDir dir;
     write_file(dir / "cat01", "plain text, not packed");
     write_question_file(dir / "cat02", "+++\nS\n");
     result r = run({"check", dir / "cat01", dir / "cat02", dir / "cat03"});
@@ -146,7 +148,7 @@ TEST(Check, BrokenFiles)
 
 TEST(Check, ExamDirectory)
 {
-    scratch_dir dir;
+    TempDir dir;
     write_file(dir / "exam.cfg", "title=T\npercentage=150\n[message]\n<b>bad\n");
     write_question_file(dir / "q01", "+++\nS\nq\n---\n+a\n---\n\n+++\n");
     write_question_file(dir / "cat01", "not a question file under --prefix q");
@@ -169,7 +171,7 @@ TEST(Check, ExamDirectory)
         EXPECT_TRUE(g_str_has_prefix(lines[i], expected[i].c_str())) << lines[i];
     g_strfreev(lines);
 
-    scratch_dir empty;
+    TempDir empty;
     result none = run({"check", empty.path()});
     EXPECT_EQ(none.status, PACK_PROBLEM);
     EXPECT_TRUE(has_line(none.out, empty / ".xconfig" + ": exam configuration file can't be opened\n"));

@@ -1,6 +1,8 @@
 // Question files: loading, line reading, the item syntax, and the limits
 // that keep over-long or broken items inside the record.
 #include <gtest/gtest.h>
+#include <glib.h>
+#include <glib/gstdio.h>
 #include <bzlib.h>
 
 #include <cstring>
@@ -10,7 +12,7 @@
 #include "bank/buffer.h"
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
@@ -40,7 +42,7 @@ const char TWO_ITEMS[] =
 
 // Item 1 of a question file made from text.
 struct one_item {
-    scratch_dir dir;
+    TempDir dir;
     question *q = nullptr;
     explicit one_item(const std::string &text)
     {
@@ -75,7 +77,7 @@ std::string load_output(const std::string &path, bool *loaded)
 
 TEST(Reader, WorkedExample)
 {
-    scratch_dir dir;
+    TempDir dir;
     std::string path = dir / "cat01";
     write_question_file(path, TWO_ITEMS);
     EXPECT_EQ(count_questions(path.c_str()), 2);
@@ -107,7 +109,7 @@ TEST(Reader, WorkedExample)
 
 TEST(Reader, UnreadableFilesCountMinusOne)
 {
-    scratch_dir dir;
+    TempDir dir;
     write_question_file(dir / "none", "no separator at all\n");
     write_question_file(dir / "one", "+++\nS\nq\n---\n+a\n---\n\n");
     EXPECT_EQ(count_questions((dir / "none").c_str()), -1);
@@ -184,7 +186,7 @@ TEST(Reader, CarriageReturnsAreKept)
 
 TEST(Reader, BodyMustBeScrambledAfterTenHeaderBytes)
 {
-    scratch_dir dir;
+    TempDir dir;
     bool loaded = true;
     write_file(dir / "plain", question_file_bytes(TWO_ITEMS, "0123456789", 0));
     EXPECT_EQ(load_output(dir / "plain", &loaded), "Decompression failed (-5)\n");
@@ -213,7 +215,7 @@ TEST(Reader, TextFarLargerThanTheFileIsRead)
         text += "+++\nS2\nWhich is the right choice of this item?\n---\n+the right one\n-a wrong one\n"
                 "---\nBecause the first one is right.\n";
     text += "+++\n";
-    scratch_dir dir;
+    TempDir dir;
     write_question_file(dir / "cat", text);
     ASSERT_GT(text.size(), 5 * read_file(dir / "cat").size());
     EXPECT_EQ(count_questions((dir / "cat").c_str()), 500);
@@ -225,7 +227,7 @@ TEST(Reader, TextFarLargerThanTheFileIsRead)
 
 TEST(Reader, TextOverTheCapIsRefused)
 {
-    scratch_dir dir;
+    TempDir dir;
     std::string text(MAX_QUESTION_TEXT + 1, '\n');
     write_file(dir / "bomb", question_file_bytes(text, "0123456789", QUESTION_KEY));
     text.clear();
@@ -236,7 +238,7 @@ TEST(Reader, TextOverTheCapIsRefused)
 
 TEST(Reader, BgetsHandsOutLinesAndPieces)
 {
-    scratch_dir dir;
+    TempDir dir;
     write_question_file(dir / "f", "first\n0123456789\nlast");
     membuf_ptr b = file2buf((dir / "f").c_str());
     ASSERT_TRUE(b);

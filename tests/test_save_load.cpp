@@ -1,7 +1,7 @@
 // Saving a run and resuming it: the file dialogs, the resume form, and a
 // whole run that is saved, ended, opened again and graded.
 #include "run_fixture.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 
 #include "app/functions.h"
 #include "app/globals.h"

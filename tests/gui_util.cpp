@@ -130,12 +130,12 @@ std::vector<BoxChild> box_children(GtkWidget *box)
     return out;
 }
 
-std::vector<BarButton> bar_buttons(GtkWidget *bar)
+std::vector<std::string> bar_labels(GtkWidget *bar)
 {
-    std::vector<BarButton> out;
+    std::vector<std::string> out;
     for (const BoxChild &c : box_children(bar))
         if (GTK_IS_BUTTON(c.widget))
-            out.push_back({c.widget, button_label(c.widget), is_sensitive(c.widget), c.from_end});
+            out.push_back(button_label(c.widget) + (is_sensitive(c.widget) ? "" : "(off)"));
     return out;
 }
 

@@ -51,14 +51,9 @@ struct BoxChild {
 };
 std::vector<BoxChild> box_children(GtkWidget *box);
 
-// The buttons of a button bar, left to right.
-struct BarButton {
-    GtkWidget *widget;
-    std::string label;
-    bool sensitive;
-    bool from_end;
-};
-std::vector<BarButton> bar_buttons(GtkWidget *bar);
+// The labels of a button bar's buttons, left to right, "(off)" after an
+// insensitive one's.
+std::vector<std::string> bar_labels(GtkWidget *bar);
 
 // Sends `window` the delete event a window manager sends when its close
 // box is clicked.

@@ -80,14 +80,6 @@ void RunTest::click(const std::string &label)
     gui::pump();
 }
 
-std::vector<std::string> RunTest::bar()
-{
-    std::vector<std::string> out;
-    for (const gui::BarButton &b : gui::bar_buttons(bbox))
-        out.push_back(b.label + (b.sensitive ? "" : "(off)"));
-    return out;
-}
-
 std::string RunTest::line(const std::string &start)
 {
     GtkWidget *l = gui::find(frame, [&](GtkWidget *w) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/globals.h"
 #include "gui_util.h"
 
 struct question;
@@ -28,9 +29,8 @@ protected:
 
     // The choice buttons of the shown item, top to bottom.
     std::vector<GtkWidget *> choices();
-    // The labels of the shown screen's buttons, left to right, "(off)"
-    // after an insensitive one's.
-    std::vector<std::string> bar();
+    // The labels of the shown screen's buttons (see gui::bar_labels).
+    static std::vector<std::string> bar() { return gui::bar_labels(bbox); }
     static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
     // The status bar's text.
     static std::string status();

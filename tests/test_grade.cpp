@@ -59,7 +59,7 @@ TEST_F(GradeTest, OnlyYesGradesAndTheCountOfUnansweredIsAsked)
     click(" Grade Exam ");
     EXPECT_EQ(dialogs.seen.at(2).text, "Are you certain you want to grade this exam now?");
     EXPECT_EQ(line("Your Score:"), "Your Score: 0.0% Correct");
-    EXPECT_EQ(bar_buttons(bbox).size(), 3u);
+    EXPECT_EQ(bar().size(), 3u);
 }
 
 TEST_F(GradeTest, FiguresScoreAndVerdict)

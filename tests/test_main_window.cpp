@@ -65,10 +65,7 @@ TEST_F(GuiTest, NextScreenReplacesTheLastAndFreesItsHandlerData)
     screen_put_up(first, bar);
     EXPECT_EQ(gtk_box_get_spacing(GTK_BOX(bar)), 5);
     EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(bar)), 7u);
-    std::string labels;
-    for (const BarButton &button : bar_buttons(bbox))
-        labels += button.label;
-    EXPECT_EQ(labels, " A  B  D  C ");
+    EXPECT_EQ(bar_labels(bbox), (std::vector<std::string>{" A ", " B ", " D ", " C "}));
     EXPECT_EQ(packing(bbox)[0], "2");
     gtk_button_clicked(GTK_BUTTON(b));
     EXPECT_EQ(clicks, 1);

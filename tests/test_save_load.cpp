@@ -54,7 +54,6 @@ protected:
         gtk_button_clicked(GTK_BUTTON(fs->ok_button));
         pump();
     }
-    static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
 
     std::string saves = exams.mkdir("saves");
 };

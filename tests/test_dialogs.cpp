@@ -15,8 +15,10 @@ TEST_F(GuiTest, MessageDialogsTextsButtonsAndReturns)
     const std::string unanswered = " unanswered items remaining. Items left unanswered will be marked as "
                                    "incorrect\n\nAre you sure you want to grade this exam?";
     const std::string realend = "Are you certain you want to grade this exam now?";
-    const std::string no_item = "There is no item which fullfills your review options.\n\nClose this window to return.\n";
-    const std::string overwrite = "The file saves/a%d already exists\n\nDo you really want to overwrite it?\n\n";
+    const std::string no_item =
+        "There is no item which fullfills your review options.\n\nClose this window to return.\n";
+    const std::string overwrite =
+        "The file saves/a%d already exists\n\nDo you really want to overwrite it?\n\n";
     struct {
         int (*show)();
         int answer, returned;
@@ -28,8 +30,8 @@ TEST_F(GuiTest, MessageDialogsTextsButtonsAndReturns)
          GTK_MESSAGE_QUESTION, yes_no},
         {[] { return unanswered_dialog(1); }, GTK_RESPONSE_NO, GTK_RESPONSE_NO, "You have 1" + unanswered,
          GTK_MESSAGE_QUESTION, yes_no},
-        {[] { return unanswered_dialog(12); }, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT, "You have 12" + unanswered,
-         GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return unanswered_dialog(12); }, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT,
+         "You have 12" + unanswered, GTK_MESSAGE_QUESTION, yes_no},
         {realend_dialog, GTK_RESPONSE_NO, GTK_RESPONSE_NO, realend, GTK_MESSAGE_QUESTION, yes_no},
         {realend_dialog, GTK_RESPONSE_YES, GTK_RESPONSE_YES, realend, GTK_MESSAGE_QUESTION, yes_no},
         {realend_dialog, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT, realend, GTK_MESSAGE_QUESTION, yes_no},
@@ -40,13 +42,13 @@ TEST_F(GuiTest, MessageDialogsTextsButtonsAndReturns)
          "Error!\n\nI'm unable to write the file /tmp/100%done_%d%s.sav\n\n", GTK_MESSAGE_WARNING, close},
         {[] { return file_read_error_dialog("net1_%d_12.06_03_25"), 0; }, CLOSE_WINDOW, 0,
          "Error!\n\nI'm unable to read the file net1_%d_12.06_03_25\n\n", GTK_MESSAGE_WARNING, close},
-        {[] { return overwrite_file_dialog("saves/a%d"); }, GTK_RESPONSE_YES, 1, overwrite, GTK_MESSAGE_QUESTION,
-         yes_no},
-        {[] { return overwrite_file_dialog("saves/a%d"); }, GTK_RESPONSE_NO, 0, overwrite, GTK_MESSAGE_QUESTION,
-         yes_no},
+        {[] { return overwrite_file_dialog("saves/a%d"); }, GTK_RESPONSE_YES, 1, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return overwrite_file_dialog("saves/a%d"); }, GTK_RESPONSE_NO, 0, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
         // Closing the question keeps the existing file.
-        {[] { return overwrite_file_dialog("saves/a%d"); }, CLOSE_WINDOW, 0, overwrite, GTK_MESSAGE_QUESTION,
-         yes_no},
+        {[] { return overwrite_file_dialog("saves/a%d"); }, CLOSE_WINDOW, 0, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text + " answered " + std::to_string(c.answer));

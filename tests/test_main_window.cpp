@@ -11,8 +11,8 @@ static std::vector<std::string> packing(GtkWidget *box)
 {
     std::vector<std::string> out;
     for (const BoxChild &k : box_children(box))
-        out.push_back(std::string(k.expand ? "expand " : "") + (k.fill ? "fill " : "") + (k.from_end ? "end " : "")
-                      + std::to_string(k.padding));
+        out.push_back(std::string(k.expand ? "expand " : "") + (k.fill ? "fill " : "")
+                      + (k.from_end ? "end " : "") + std::to_string(k.padding));
     return out;
 }
 

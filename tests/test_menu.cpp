@@ -151,8 +151,9 @@ TEST_F(MenuTest, MissingRootAndEmptyRootEachGiveTheirOwnWarning)
         dialogs.plan(GTK_RESPONSE_OK);
         build();
         SeenDialog d = dialogs.seen.back();
-        EXPECT_EQ(d.text, "There are no " + std::string(root == "empty" ? "exams" : "exam directories") + " in "
-                              + exams.path(root) + "\n\nThe simulation will not work!\n\nCheck your installation\n\n");
+        std::string what = root == "empty" ? "exams" : "exam directories";
+        EXPECT_EQ(d.text, "There are no " + what + " in " + exams.path(root)
+                              + "\n\nThe simulation will not work!\n\nCheck your installation\n\n");
         EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
         EXPECT_EQ(d.title + "|" + d.buttons.at(0), "Warning|OK");
         EXPECT_TRUE(d.modal && !d.parent);

@@ -16,7 +16,8 @@ protected:
     // The exam "demo" with `files` question files of one item each.
     void make_demo(int files)
     {
-        exams.write("demo/.xconfig", "title=Tom & Jerry\ntimeout=45\npercentage=70\n[message]\nHello <i>you</i>.\n");
+        exams.write("demo/.xconfig",
+                    "title=Tom & Jerry\ntimeout=45\npercentage=70\n[message]\nHello <i>you</i>.\n");
         for (int i = 0; i < files; i++)
             write_question_file(exams / ("demo/cat0" + std::to_string(i)), ONE_S_ITEM);
     }

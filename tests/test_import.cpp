@@ -68,12 +68,9 @@ TEST(ImportGift, ConstructsBecomeItems)
     TempDir dir;
     const char *source =
         "// A comment line; one stands inside a question as well.\n"                    // 1
-        "::Capital:: What is the capital of France? {\n"                                // 2
-        "// this comment is no answer\n"                                                // 3
-        "  =Paris#Right.\n"                                                             // 4
-        "  ~Lyon#Third city.\n"                                                         // 5
-        "  ####Paris has been the capital for centuries.\n"                             // 6
-        "}\n\n"                                                                         // 7
+        "::Capital:: What is the capital of France? {\n// this comment is no answer\n"  // 2-3
+        "  =Paris#Right.\n  ~Lyon#Third city.\n"                                        // 4-5
+        "  ####Paris has been the capital for centuries.\n}\n\n"                        // 6-8
         "::Q\\:1:: Escapes\\: \\~ \\= \\# \\{ \\} and a\\nbreak {=a \\= b ~c\\~d}\n\n"  // 9
         "Which are prime? {~%50%Two ~%50%Three ~%-100%Four}\n\n"                        // 11
         "Pick the even numbers. {=Two =Four ~Three}\n\n"                                // 13
@@ -282,36 +279,16 @@ TEST(ImportAiken, WellFormedAndMalformed)
 {
     TempDir dir;
     const char *source =
-        "\xEF\xBB\xBFWhat is the largest planet?\r\n"                         // 1
-        "A. Mars\r\n"                                                         // 2
-        "B. Jupiter\r\n"                                                      // 3
-        "ANSWER: B\r\n\r\n"                                                   // 4
-        "Which <protocol> & resolves\r\n"                                     // 6
-        "names?\r\n"                                                          // 7
-        "A) ARP\r\n"                                                          // 8
-        "B) DNS\r\n"                                                          // 9
-        "answer: b\r\n"                                                       // 10
-        "A question without an answer line\n"                                 // 11
-        "A. one\n"                                                            // 12
-        "B. two\n"                                                            // 13
-        "Letters out of order\n"                                              // 14
-        "A. one\n"                                                            // 15
-        "C. two\n"                                                            // 16
-        "ANSWER: A\n"                                                         // 17
-        "ANSWER: B\n"                                                         // 18
-        "One choice\n"                                                        // 19
-        "A. only\n"                                                           // 20
-        "ANSWER: A\n"                                                         // 21
-        "Two letters\n"                                                       // 22
-        "A. x\n"                                                              // 23
-        "B. y\n"                                                              // 24
-        "ANSWER: A, B\n"                                                      // 25
-        "Out of range\n"                                                      // 26
-        "A. x\n"                                                              // 27
-        "B. y\n"                                                              // 28
-        "ANSWER: E\n"                                                         // 29
-        "Eight\nA. 1\nB. 2\nC. 3\nD. 4\nE. 5\nF. 6\nG. 7\nH. 8\nANSWER: A\n"  // 30-39
-        "Trailing question\n";                                                // 40
+        "\xEF\xBB\xBFWhat is the largest planet?\r\nA. Mars\r\nB. Jupiter\r\nANSWER: B\r\n\r\n"  // 1-5
+        "Which <protocol> & resolves\r\nnames?\r\nA) ARP\r\nB) DNS\r\nanswer: b\r\n"             // 6-10
+        "A question without an answer line\nA. one\nB. two\n"                                    // 11-13
+        "Letters out of order\nA. one\nC. two\nANSWER: A\n"                                      // 14-17
+        "ANSWER: B\n"                                                                            // 18
+        "One choice\nA. only\nANSWER: A\n"                                                       // 19-21
+        "Two letters\nA. x\nB. y\nANSWER: A, B\n"                                                // 22-25
+        "Out of range\nA. x\nB. y\nANSWER: E\n"                                                  // 26-29
+        "Eight\nA. 1\nB. 2\nC. 3\nD. 4\nE. 5\nF. 6\nG. 7\nH. 8\nANSWER: A\n"                     // 30-39
+        "Trailing question\n";                                                                   // 40
     result r = import(dir, "aiken", "bank.txt", source);
     EXPECT_EQ(r.status, PACK_PROBLEM) << r.err;
     EXPECT_EQ(report(r, dir / "bank.txt"),

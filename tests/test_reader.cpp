@@ -18,26 +18,11 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-const char TWO_ITEMS[] =
-    "Comment block, never shown.\n"
-    "+++\n"
-    "M2\n"
-    "Which of these are prime numbers?\n"
-    "---\n"
-    "+Two\n"
-    "+Three\n"
-    "-Four\n"
-    "---\n"
-    "Four is two times two.\n"
-    "+++\n"
-    "F\n"
-    "Name the capital of France.\n"
-    "---\n"
-    "Paris\n"
-    "paris\n"
-    "---\n"
-    "Paris is the capital of France.\n"
-    "+++\n";
+const char TWO_ITEMS[] = "Comment block, never shown.\n"
+                         "+++\nM2\nWhich of these are prime numbers?\n---\n+Two\n+Three\n-Four\n"
+                         "---\nFour is two times two.\n"
+                         "+++\nF\nName the capital of France.\n---\nParis\nparis\n"
+                         "---\nParis is the capital of France.\n+++\n";
 
 // Item 1 of a question file made from text.
 struct one_item {

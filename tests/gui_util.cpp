@@ -62,13 +62,6 @@ GtkWidget *find_label(GtkWidget *root, const std::string &text)
     return find(root, [&](GtkWidget *w) { return GTK_IS_LABEL(w) && label_text(w) == text; });
 }
 
-GtkWidget *find_label_containing(GtkWidget *root, const std::string &part)
-{
-    return find(root, [&](GtkWidget *w) {
-        return GTK_IS_LABEL(w) && label_text(w).find(part) != std::string::npos;
-    });
-}
-
 GtkWidget *find_button(GtkWidget *root, const std::string &label)
 {
     return find(root, [&](GtkWidget *w) { return GTK_IS_BUTTON(w) && button_label(w) == label; });
@@ -137,34 +130,12 @@ std::vector<BoxChild> box_children(GtkWidget *box)
     return out;
 }
 
-std::vector<BarButton> bar_buttons(GtkWidget *bar)
+std::vector<std::string> bar_labels(GtkWidget *bar)
 {
-    std::vector<BarButton> out;
+    std::vector<std::string> out;
     for (const BoxChild &c : box_children(bar))
         if (GTK_IS_BUTTON(c.widget))
-            out.push_back({c.widget, button_label(c.widget), is_sensitive(c.widget), c.from_end});
-    return out;
-}
-
-std::vector<MenuEntry> menu_entries(GtkWidget *menu_shell)
-{
-    std::vector<MenuEntry> out;
-    GList *kids = gtk_container_get_children(GTK_CONTAINER(menu_shell));
-    for (GList *k = kids; k; k = k->next) {
-        GtkWidget *w = GTK_WIDGET(k->data);
-        MenuEntry e{w, GTK_IS_SEPARATOR_MENU_ITEM(w), "", "", false, is_sensitive(w), false, false};
-        GtkWidget *child = gtk_bin_get_child(GTK_BIN(w));
-        if (child && GTK_IS_LABEL(child)) {
-            e.label = label_markup(child);
-            e.text = label_text(child);
-            e.mnemonic = gtk_label_get_use_underline(GTK_LABEL(child));
-        }
-        e.has_image = GTK_IS_IMAGE_MENU_ITEM(w) &&
-                      gtk_image_menu_item_get_image(GTK_IMAGE_MENU_ITEM(w)) != nullptr;
-        e.right_justified = GTK_IS_MENU_ITEM(w) && gtk_menu_item_get_right_justified(GTK_MENU_ITEM(w));
-        out.push_back(e);
-    }
-    g_list_free(kids);
+            out.push_back(button_label(c.widget) + (is_sensitive(c.widget) ? "" : "(off)"));
     return out;
 }
 
@@ -291,15 +262,6 @@ void DialogAnswerer::answer(GtkWidget *dialog, int response, bool expected)
         close_window(dialog);
     else
         gtk_dialog_response(GTK_DIALOG(dialog), d.answer);
-}
-
-bool DialogAnswerer::wait_for(size_t count, int timeout_ms)
-{
-    gint64 end = g_get_monotonic_time() + gint64(timeout_ms) * 1000;
-    while (seen.size() < count && g_get_monotonic_time() < end)
-        if (!g_main_context_iteration(nullptr, FALSE))
-            g_usleep(5000);
-    return seen.size() >= count;
 }
 
 } // namespace gui

@@ -1,6 +1,6 @@
 // Helpers for tests of real widgets: finding widgets in the screens, reading
-// labels, button bars and menus, answering modal dialogs, and a fixture that
-// builds a fresh main window for each test.
+// labels and button bars, answering modal dialogs, and a fixture that starts
+// each test from the program's initial state.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,8 +27,6 @@ std::vector<GtkWidget *> find_all_of_type(GtkWidget *root, GType type);
 GtkWidget *find_of_type(GtkWidget *root, GType type, size_t nth = 0);
 // A label whose shown text (markup removed) equals `text`.
 GtkWidget *find_label(GtkWidget *root, const std::string &text);
-// A label whose shown text contains `part`.
-GtkWidget *find_label_containing(GtkWidget *root, const std::string &part);
 // A button (check and radio buttons too) whose label reads `label`.
 GtkWidget *find_button(GtkWidget *root, const std::string &label);
 
@@ -53,27 +51,9 @@ struct BoxChild {
 };
 std::vector<BoxChild> box_children(GtkWidget *box);
 
-// The buttons of a button bar, left to right.
-struct BarButton {
-    GtkWidget *widget;
-    std::string label;
-    bool sensitive;
-    bool from_end;
-};
-std::vector<BarButton> bar_buttons(GtkWidget *bar);
-
-// The items of a menu or menu bar, in order.
-struct MenuEntry {
-    GtkWidget *widget;
-    bool separator;
-    std::string label; // as set, with a mnemonic's underscore
-    std::string text;  // as shown
-    bool mnemonic;     // the label's underscore marks a mnemonic
-    bool sensitive;
-    bool has_image;
-    bool right_justified;
-};
-std::vector<MenuEntry> menu_entries(GtkWidget *menu_shell);
+// The labels of a button bar's buttons, left to right, "(off)" after an
+// insensitive one's.
+std::vector<std::string> bar_labels(GtkWidget *bar);
 
 // Sends `window` the delete event a window manager sends when its close
 // box is clicked.
@@ -111,9 +91,6 @@ public:
     DialogAnswerer &plan(int response, int after_ms = 0);
     // Planned answers not used yet.
     size_t pending() const { return plans_.size(); }
-    // Runs the main loop until `count` dialogs in all have been seen or
-    // `timeout_ms` passed; for dialogs that are shown without a nested loop.
-    bool wait_for(size_t count, int timeout_ms = 2000);
     // Every dialog answered so far, in the order answered.
     std::vector<SeenDialog> seen;
 

@@ -1,7 +1,6 @@
 #include "run_fixture.h"
 
 #include "app/globals.h"
-#include "bank/buffer.h"
 #include "bank/question.h"
 
 question *make_item(char type, int points, const std::vector<std::string> &answers,
@@ -31,13 +30,22 @@ void RunTest::TearDown()
         destroy_list(list);
 }
 
-void RunTest::write_questions(const std::string &exam, const std::string &file,
-                              const std::string &text)
+GtkWidget *RunTest::open_demo(const std::string &name)
 {
-    std::string path = exams.path(exam + "/" + file);
-    exams.mkdir(exam);
-    std::string error;
-    ASSERT_TRUE(text2file(text.data(), text.size(), path.c_str(), &error)) << error;
+    exams.write("demo/.xconfig", "title=Demo\ntimeout=30\npercentage=60\n");
+    write_question_file(exams / "demo/cat1", "+++\nS\nOne?\n---\n-No\n-No\n+Yes\n---\n\n+++\n");
+    write_question_file(exams / "demo/cat2", "+++\nM3\nTwo?\n---\n+A\n-B\n+C\n---\n\n+++\n");
+    write_question_file(exams / "demo/cat3", "+++\nF\nThree?\n---\nthree\n---\n\n+++\n");
+    write_question_file(exams / "demo/cat4", "+++\nS2\nFour?\n---\n+Yes\n-No\n---\n\n+++\n");
+    write_question_file(exams / "demo/cat5", "no items here\n");
+    GtkWidget *item = gui::find(exammenu, [](GtkWidget *w) {
+        return GTK_IS_MENU_ITEM(w) && gui::find_label(w, "  Start Practice Exam demo ");
+    });
+    EXPECT_NE(item, nullptr);
+    gtk_menu_item_activate(GTK_MENU_ITEM(item));
+    gui::pump();
+    gtk_entry_set_text(GTK_ENTRY(gui::find_of_type(frame, GTK_TYPE_ENTRY)), name.c_str());
+    return item;
 }
 
 question *RunTest::run_of(const std::vector<question *> &items)
@@ -72,12 +80,12 @@ void RunTest::click(const std::string &label)
     gui::pump();
 }
 
-std::vector<std::string> RunTest::bar()
+std::string RunTest::line(const std::string &start)
 {
-    std::vector<std::string> out;
-    for (const gui::BarButton &b : gui::bar_buttons(bbox))
-        out.push_back(b.label + (b.sensitive ? "" : "(off)"));
-    return out;
+    GtkWidget *l = gui::find(frame, [&](GtkWidget *w) {
+        return GTK_IS_LABEL(w) && gui::label_text(w).rfind(start, 0) == 0;
+    });
+    return l ? gui::label_text(l) : "(none)";
 }
 
 std::string RunTest::status()

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/globals.h"
 #include "gui_util.h"
 
 struct question;
@@ -19,20 +20,22 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // exams/<exam>/<file> packed from `text`.
-    void write_questions(const std::string &exam, const std::string &file,
-                         const std::string &text);
+    // Writes the exam "demo" of five question files (an 'S', an 'M' worth 3,
+    // an 'F', an 'S' worth 2, and one without items: 7 points in 4 items),
+    // chooses it from the Exam menu and types `name`. Returns the menu item.
+    GtkWidget *open_demo(const std::string &name);
     // Links the records in order into QP and sets num_questions.
     question *run_of(const std::vector<question *> &items);
 
     // The choice buttons of the shown item, top to bottom.
     std::vector<GtkWidget *> choices();
-    // The labels of the shown screen's buttons, left to right, "(off)"
-    // after an insensitive one's.
-    std::vector<std::string> bar();
+    // The labels of the shown screen's buttons (see gui::bar_labels).
+    static std::vector<std::string> bar() { return gui::bar_labels(bbox); }
     static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
     // The status bar's text.
     static std::string status();
+    // The shown screen's first label that begins with `start`, or "(none)".
+    static std::string line(const std::string &start);
     // Clicks the button labelled `label` on the shown screen.
     void click(const std::string &label);
     // What `f` writes to standard error.

@@ -5,105 +5,62 @@
 
 using namespace gui;
 
-static const std::vector<std::string> YES_NO = {"No", "Yes"};
-static const std::vector<std::string> CLOSE = {"Close"};
-
-// Every dialog of the run stands over the main window, modal, untitled.
-class DialogTest : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        build_main_window();
+// Every message dialog of a run: its text, type and buttons, and what the
+// caller gets for each answer, closing the window included. All of them
+// stand over the main window, modal and untitled.
+TEST_F(GuiTest, MessageDialogsTextsButtonsAndReturns)
+{
+    build_main_window();
+    const std::vector<std::string> yes_no = {"No", "Yes"}, close = {"Close"};
+    const std::string unanswered = " unanswered items remaining. Items left unanswered will be marked as "
+                                   "incorrect\n\nAre you sure you want to grade this exam?";
+    const std::string realend = "Are you certain you want to grade this exam now?";
+    const std::string no_item =
+        "There is no item which fullfills your review options.\n\nClose this window to return.\n";
+    const std::string overwrite =
+        "The file saves/a%d already exists\n\nDo you really want to overwrite it?\n\n";
+    struct {
+        int (*show)();
+        int answer, returned;
+        std::string text;
+        GtkMessageType type;
+        std::vector<std::string> buttons;
+    } cases[] = {
+        {[] { return unanswered_dialog(3); }, GTK_RESPONSE_YES, GTK_RESPONSE_YES, "You have 3" + unanswered,
+         GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return unanswered_dialog(1); }, GTK_RESPONSE_NO, GTK_RESPONSE_NO, "You have 1" + unanswered,
+         GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return unanswered_dialog(12); }, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT,
+         "You have 12" + unanswered, GTK_MESSAGE_QUESTION, yes_no},
+        {realend_dialog, GTK_RESPONSE_NO, GTK_RESPONSE_NO, realend, GTK_MESSAGE_QUESTION, yes_no},
+        {realend_dialog, GTK_RESPONSE_YES, GTK_RESPONSE_YES, realend, GTK_MESSAGE_QUESTION, yes_no},
+        {realend_dialog, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT, realend, GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return no_item_dialog(nullptr), 0; }, GTK_RESPONSE_CLOSE, 0, no_item, GTK_MESSAGE_WARNING, close},
+        {[] { return no_item_dialog2(nullptr), 0; }, CLOSE_WINDOW, 0, no_item, GTK_MESSAGE_WARNING, close},
+        // Names are shown as they are, a "%d" in them included.
+        {[] { return file_write_error_dialog("/tmp/100%done_%d%s.sav"), 0; }, GTK_RESPONSE_CLOSE, 0,
+         "Error!\n\nI'm unable to write the file /tmp/100%done_%d%s.sav\n\n", GTK_MESSAGE_WARNING, close},
+        {[] { return file_read_error_dialog("net1_%d_12.06_03_25"), 0; }, CLOSE_WINDOW, 0,
+         "Error!\n\nI'm unable to read the file net1_%d_12.06_03_25\n\n", GTK_MESSAGE_WARNING, close},
+        {[] { return overwrite_file_dialog("saves/a%d"); }, GTK_RESPONSE_YES, 1, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return overwrite_file_dialog("saves/a%d"); }, GTK_RESPONSE_NO, 0, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
+        // Closing the question keeps the existing file.
+        {[] { return overwrite_file_dialog("saves/a%d"); }, CLOSE_WINDOW, 0, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text + " answered " + std::to_string(c.answer));
+        dialogs.plan(c.answer);
+        EXPECT_EQ(c.show(), c.returned);
+        ASSERT_FALSE(dialogs.seen.empty());
+        SeenDialog d = dialogs.seen.back();
+        dialogs.seen.clear();
+        EXPECT_EQ(d.text, c.text);
+        EXPECT_EQ(d.type, c.type);
+        EXPECT_EQ(d.buttons, c.buttons);
+        EXPECT_TRUE(d.is_message && d.modal && d.parent == GTK_WINDOW(main_window));
+        EXPECT_EQ(d.title + d.secondary, "");
     }
-    SeenDialog only_dialog()
-    {
-        EXPECT_EQ(dialogs.seen.size(), 1u);
-        SeenDialog d = dialogs.seen.at(0);
-        EXPECT_TRUE(d.is_message);
-        EXPECT_TRUE(d.modal);
-        EXPECT_EQ(d.parent, GTK_WINDOW(main_window));
-        EXPECT_EQ(d.title, "");
-        EXPECT_EQ(d.secondary, "");
-        return d;
-    }
-};
-
-TEST_F(DialogTest, UnansweredQuestionReturnsTheResponse)
-{
-    dialogs.plan(GTK_RESPONSE_YES);
-    EXPECT_EQ(unanswered_dialog(3), GTK_RESPONSE_YES);
-    SeenDialog d = only_dialog();
-    EXPECT_EQ(d.text, "You have 3 unanswered items remaining. Items left unanswered will be "
-                      "marked as incorrect\n\nAre you sure you want to grade this exam?");
-    EXPECT_EQ(d.type, GTK_MESSAGE_QUESTION);
-    EXPECT_EQ(d.buttons, YES_NO);
-
-    dialogs.plan(GTK_RESPONSE_NO).plan(CLOSE_WINDOW);
-    EXPECT_EQ(unanswered_dialog(1), GTK_RESPONSE_NO);
-    EXPECT_EQ(unanswered_dialog(12), GTK_RESPONSE_DELETE_EVENT);
-}
-
-TEST_F(DialogTest, RealEndQuestionReturnsTheResponse)
-{
-    dialogs.plan(GTK_RESPONSE_NO);
-    EXPECT_EQ(realend_dialog(), GTK_RESPONSE_NO);
-    SeenDialog d = only_dialog();
-    EXPECT_EQ(d.text, "Are you certain you want to grade this exam now?");
-    EXPECT_EQ(d.type, GTK_MESSAGE_QUESTION);
-    EXPECT_EQ(d.buttons, YES_NO);
-
-    dialogs.plan(GTK_RESPONSE_YES).plan(CLOSE_WINDOW);
-    EXPECT_EQ(realend_dialog(), GTK_RESPONSE_YES);
-    EXPECT_EQ(realend_dialog(), GTK_RESPONSE_DELETE_EVENT);
-}
-
-TEST_F(DialogTest, NoItemNoticesCloseEitherWay)
-{
-    dialogs.plan(GTK_RESPONSE_CLOSE);
-    no_item_dialog(nullptr);
-    SeenDialog d = only_dialog();
-    EXPECT_EQ(d.text, "There is no item which fullfills your review options.\n\n"
-                      "Close this window to return.\n");
-    EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
-    EXPECT_EQ(d.buttons, CLOSE);
-
-    dialogs.plan(CLOSE_WINDOW);
-    no_item_dialog2(nullptr);
-    ASSERT_EQ(dialogs.seen.size(), 2u);
-    EXPECT_EQ(dialogs.seen[1].text, d.text);
-    EXPECT_EQ(dialogs.seen[1].type, GTK_MESSAGE_WARNING);
-    EXPECT_EQ(dialogs.seen[1].buttons, CLOSE);
-}
-
-TEST_F(DialogTest, FileErrorsShowTheNameLiterally)
-{
-    dialogs.plan(GTK_RESPONSE_CLOSE);
-    file_write_error_dialog("/tmp/100%done_%d%s.sav");
-    SeenDialog d = only_dialog();
-    EXPECT_EQ(d.text, "Error!\n\nI'm unable to write the file /tmp/100%done_%d%s.sav\n\n");
-    EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
-    EXPECT_EQ(d.buttons, CLOSE);
-
-    dialogs.plan(CLOSE_WINDOW);
-    file_read_error_dialog("net1_%d_12.06_03_25");
-    ASSERT_EQ(dialogs.seen.size(), 2u);
-    EXPECT_EQ(dialogs.seen[1].text, "Error!\n\nI'm unable to read the file net1_%d_12.06_03_25\n\n");
-    EXPECT_EQ(dialogs.seen[1].buttons, CLOSE);
-}
-
-TEST_F(DialogTest, OverwriteOnlyOnYes)
-{
-    dialogs.plan(GTK_RESPONSE_YES);
-    EXPECT_EQ(overwrite_file_dialog("saves/a%d"), 1);
-    SeenDialog d = only_dialog();
-    EXPECT_EQ(d.text, "The file saves/a%d already exists\n\nDo you really want to overwrite it?\n\n");
-    EXPECT_EQ(d.type, GTK_MESSAGE_QUESTION);
-    EXPECT_EQ(d.buttons, YES_NO);
-
-    dialogs.plan(GTK_RESPONSE_NO);
-    EXPECT_EQ(overwrite_file_dialog("saves/a"), 0);
-    // Closing the question keeps the existing file.
-    dialogs.plan(CLOSE_WINDOW);
-    EXPECT_EQ(overwrite_file_dialog("saves/a"), 0);
 }

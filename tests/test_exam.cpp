@@ -1,9 +1,11 @@
 // Exam configuration, question file lists, the random order and the
 // assembly of a run.
 #include <gtest/gtest.h>
+#include <glib.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,27 +13,12 @@
 #include "app/globals.h"
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
 namespace {
-
-// An exam root in a scratch directory, set as examdir for the test.
-class ExamConfig : public testing::Test {
-protected:
-    scratch_dir root;
-    void SetUp() override
-    {
-        globals_reset();
-        g_strlcpy(examdir, root.path().c_str(), sizeof examdir);
-        g_mkdir(exam_dir().c_str(), 0700);
-    }
-    void TearDown() override { globals_reset(); }
-    std::string exam_dir() const { return root / "net"; }
-    void config(const std::string &text) { write_file(exam_dir() + "/" + examconfig, text); }
-};
 
 // A question file whose every item names the file it comes from.
 std::string items_naming(const std::string &name, int count)
@@ -42,97 +29,72 @@ std::string items_naming(const std::string &name, int count)
     return text;
 }
 
+// What the four readers make of the exam `name`: timeout, pass mark,
+// title ("(none)" when the file can't be opened) and message.
+std::string config_of(const char *name)
+{
+    std::optional<std::string> title = getExamTitle(name);
+    return std::to_string(getTimeout(name)) + "|" + std::to_string(getPercentage(name)) + "|"
+           + title.value_or("(none)") + "|" + getExamMessage(name);
+}
+
 } // namespace
 
-TEST_F(ExamConfig, WorkedExample)
+TEST(ExamConfig, KeyRules)
 {
-    config("title=Networking basics\ntimeout=90\npercentage=75\n[message]\nYou have <b>90 minutes</b>.\nGood luck!\n");
-    EXPECT_EQ(getTimeout("net"), 90);
-    EXPECT_EQ(getPercentage("net"), 75);
-    EXPECT_EQ(getExamTitle("net"), "Networking basics");
-    EXPECT_EQ(getExamMessage("net"), "You have <b>90 minutes</b>.\nGood luck!");
-}
+    TempDir root;
+    globals_reset();
+    g_strlcpy(examdir, root.path().c_str(), sizeof examdir);
+    root.mkdir("net");
+    EXPECT_EQ(config_of("net"), "0|0|(none)|UNKNOWN");
 
-TEST_F(ExamConfig, MissingFile)
-{
-    EXPECT_EQ(getTimeout("net"), 0);
-    EXPECT_EQ(getPercentage("net"), 0);
-    EXPECT_EQ(getExamTitle("net"), std::nullopt);
-    EXPECT_EQ(getExamMessage("net"), "UNKNOWN");
-    EXPECT_EQ(getExamTitle("no such exam"), std::nullopt);
-}
-
-TEST_F(ExamConfig, NumberKeys)
-{
-    config("timeout = 90\ntimeout=45\npercentage=50x\n");
-    EXPECT_EQ(getTimeout("net"), 0);        // only the first timeout line counts
-    EXPECT_EQ(getPercentage("net"), 50);
-    config("timeouts=5\ntimeout=45\npercentage= 50\n");
-    EXPECT_EQ(getTimeout("net"), 0);
-    EXPECT_EQ(getPercentage("net"), 0);
-    config("timeout=99999999999\npercentage=-1\n");
-    EXPECT_EQ(getTimeout("net"), 0);
-    EXPECT_EQ(getPercentage("net"), -1);
-}
-
-TEST_F(ExamConfig, TitleRules)
-{
-    config("title=  spaced\n");
-    EXPECT_EQ(getExamTitle("net"), "  spaced");
-    config("title=a=b\ntitle=second\n");
-    EXPECT_EQ(getExamTitle("net"), "a=b");
-    config("timeout=5\n");
-    EXPECT_EQ(getExamTitle("net"), "UNKNOWN");
-    config("title without equals\ntitle=later\n");
-    EXPECT_EQ(getExamTitle("net"), "UNKNOWN");
-    config("title=Windows line\r\n[message]\r\nfirst\r\nsecond\r\n");
-    EXPECT_EQ(getExamTitle("net"), "Windows line");
-    EXPECT_EQ(getExamMessage("net"), "first\nsecond");
-
-    // Over 255 bytes: cut whole, on a character boundary.
-    std::string title;
+    std::string e_acute;
     for (int i = 0; i < 200; i++)
-        title += "\xc3\xa9";
-    config("title=" + title + "\n");
-    EXPECT_EQ(getExamTitle("net"), title.substr(0, 254));
-}
+        e_acute += "\xc3\xa9";
+    std::string line(300, 'm'), message = "[message]\n";
+    for (int i = 0; i < 8; i++)
+        message += line + "\n";
+    struct {
+        std::string config, read;
+    } cases[] = {
+        {"title=Networking basics\ntimeout=90\npercentage=75\n"
+         "[message]\nYou have <b>90 minutes</b>.\nGood luck!\n",
+         "90|75|Networking basics|You have <b>90 minutes</b>.\nGood luck!"},
+        // Only the first line that begins with a key counts, and only as key=number.
+        {"timeout = 90\ntimeout=45\npercentage=50x\n", "0|50|UNKNOWN|"},
+        {"timeouts=5\ntimeout=45\npercentage= 50\n", "0|0|UNKNOWN|"},
+        {"timeout=99999999999\npercentage=-1\n", "0|-1|UNKNOWN|"},
+        {"title=  spaced\n", "0|0|  spaced|"},
+        {"title=a=b\ntitle=second\n", "0|0|a=b|"},
+        {"title without equals\ntitle=later\n", "0|0|UNKNOWN|"},
+        {"title=Windows line\r\n[message]\r\nfirst\r\nsecond\r\n", "0|0|Windows line|first\nsecond"},
+        // The last [message] line starts the message; keys after it still count.
+        {"[message]\ndropped\n[message]\npercentage=50\nlast line", "0|50|UNKNOWN|percentage=50\nlast line"},
+        // The tail of a long line never passes for a line of its own.
+        {"title=" + std::string(300, 'x') + "timeout=5\n", "0|0|" + std::string(255, 'x') + "|"},
+        // Over their width: cut whole, on a character boundary.
+        {"title=" + e_acute + "\n", "0|0|" + e_acute.substr(0, 254) + "|"},
+        {message, "0|0|UNKNOWN|" + message.substr(10, MESSAGE_SIZE - 1)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.config.substr(0, 60));
+        write_file(root / "net/.xconfig", c.config);
+        EXPECT_EQ(config_of("net"), c.read);
+    }
 
-TEST_F(ExamConfig, MessageRules)
-{
-    config("title=t\n");
-    EXPECT_EQ(getExamMessage("net"), "");
-    config("[message]\ndropped\n[message]\npercentage=50\nlast line");
-    EXPECT_EQ(getExamMessage("net"), "percentage=50\nlast line");
-    EXPECT_EQ(getPercentage("net"), 50);
-
-    std::string line(300, 'm');
-    config("[message]\n" + line + "\n" + line + "\n" + line + "\n" + line + "\n" + line + "\n"
-           + line + "\n" + line + "\n" + line + "\n");
-    EXPECT_EQ(getExamMessage("net").size(), (size_t)MESSAGE_SIZE - 1);
-}
-
-TEST_F(ExamConfig, LongLinesAreWholeLines)
-{
-    // The tail of a long line never passes for a line of its own.
-    config("title=" + std::string(300, 'x') + "timeout=5\n");
-    EXPECT_EQ(getTimeout("net"), 0);
-}
-
-TEST_F(ExamConfig, OverlongPathIsRefused)
-{
-    std::string name(250, 'n');   // examdir + name + config: over 255
-    g_mkdir((root / name).c_str(), 0700);
-    write_file(root / name + "/" + examconfig, "timeout=5\n");
-    EXPECT_EQ(getTimeout(name.c_str()), 0);
-    EXPECT_EQ(getExamTitle(name.c_str()), std::nullopt);
+    // A path over 255 characters is refused, not cut.
+    std::string name(250, 'n');
+    root.write(name + "/.xconfig", "timeout=5\n");
+    EXPECT_EQ(config_of(name.c_str()), "0|0|(none)|UNKNOWN");
+    globals_reset();
 }
 
 TEST(QuestionFiles, PrefixAndKindRules)
 {
-    scratch_dir dir;
+    TempDir dir;
     for (const char *name : {"cat01", "cat02", "catalog.txt", "Cat03", ".xconfig", "xcat"})
         write_file(dir / name, "x");
-    g_mkdir((dir / "cat04").c_str(), 0700);
+    dir.mkdir("cat04");
     std::vector<std::string> names = filename_list(dir.path().c_str(), "cat");
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"cat01", "cat02", "catalog.txt"}));
@@ -140,10 +102,9 @@ TEST(QuestionFiles, PrefixAndKindRules)
     EXPECT_EQ(count_files((dir / "missing").c_str(), "cat"), 0);
     EXPECT_TRUE(filename_list((dir / "missing").c_str(), "cat").empty());
 
-    // An entry whose path would be over 255 characters is not taken.
-    // A directory whose path leaves room for "/cat01" and no more.
-    std::string deep = dir / std::string(MAX_PATH_CHARS - dir.path().size() - 1 - 6, 'd');
-    g_mkdir(deep.c_str(), 0700);
+    // A directory whose path leaves room for "/cat01" and no more: an entry
+    // whose path would be over 255 characters is not taken.
+    std::string deep = dir.mkdir(std::string(MAX_PATH_CHARS - dir.path().size() - 1 - 6, 'd'));
     write_file(deep + "/cat01", "x");
     write_file(deep + "/cat" + std::string(20, '9'), "x");
     EXPECT_EQ(filename_list(deep.c_str(), "cat"), std::vector<std::string>{"cat01"});
@@ -155,122 +116,73 @@ TEST(RandomOrder, IsAPermutationAndEveryOrderOccurs)
     EXPECT_EQ(create_random_list(1), std::vector<int>{0});
     std::set<std::vector<int>> seen;
     for (int run = 0; run < 3000; run++) {
-        std::vector<int> order = create_random_list(4);
-        std::vector<int> sorted = order;
+        std::vector<int> order = create_random_list(4), sorted = order;
         std::sort(sorted.begin(), sorted.end());
         ASSERT_EQ(sorted, (std::vector<int>{0, 1, 2, 3}));
         seen.insert(order);
     }
     EXPECT_EQ(seen.size(), 24u);
-}
 
-TEST(RandomOrder, SeededOnceAtTheFirstDraw)
-{
-    random(1);   // the first draw of the process seeds
+    // Seeded once, at the first draw of the process: no draw seeds again.
+    random(1);
     srand(42);
     std::vector<int> a = {random(1000), random(1000), random(1000)};
     srand(42);
-    std::vector<int> b = {random(1000), random(1000), random(1000)};
-    EXPECT_EQ(a, b);   // no draw seeds again
+    EXPECT_EQ(a, (std::vector<int>{random(1000), random(1000), random(1000)}));
     EXPECT_EQ(random(0), 0);
 }
 
-TEST(Assembly, OneItemFromEachFileNumberedInOrder)
+TEST(Assembly, OneItemFromEachFileNumberedInOrderAnyItemDrawn)
 {
-    scratch_dir dir;
+    TempDir dir;
     for (const char *name : {"cat1", "cat2", "cat3", "cat4"})
         write_question_file(dir / name, items_naming(name, 3));
     std::vector<std::string> names = filename_list(dir.path().c_str(), "cat");
-    std::vector<int> order = {2, 0, 3, 1};
-    question *head = create_exam_list(order, 4, dir.path().c_str(), names);
-    int i = 0;
-    for (question *q = head; q; q = q->next, i++) {
-        EXPECT_EQ(q->number, i + 1);
-        EXPECT_EQ(q->text, names[(size_t)order[(size_t)i]]);
-        int k = atoi(q->answers[0]);
-        EXPECT_TRUE(k >= 1 && k <= 3) << q->answers[0];
+    const std::vector<int> order = {2, 0, 3, 1};
+    std::map<std::string, std::set<std::string>> drawn;
+    for (int run = 0; run < 200; run++) {
+        question *head = create_exam_list(order, 4, dir.path().c_str(), names);
+        int i = 0;
+        for (question *q = head; q; q = q->next, i++) {
+            ASSERT_EQ(q->number, i + 1);
+            ASSERT_EQ(q->text, names[(size_t)order[(size_t)i]]);
+            drawn[q->text].insert(q->answers[0]);
+        }
+        ASSERT_EQ(i, 4);
+        destroy_list(head);
     }
-    EXPECT_EQ(i, 4);
-    destroy_list(head);
+    for (const auto &file : drawn)
+        EXPECT_EQ(file.second, (std::set<std::string>{"1", "2", "3"})) << file.first;
     EXPECT_EQ(create_exam_list({}, 0, dir.path().c_str(), names), nullptr);
 }
 
-TEST(Assembly, EveryItemOfAFileCanBeDrawn)
+TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
 {
-    scratch_dir dir;
-    write_question_file(dir / "cat", items_naming("cat", 3));
-    write_question_file(dir / "single", items_naming("single", 1));
-    std::set<std::string> drawn;
-    for (int run = 0; run < 200; run++) {
-        question *head = create_exam_list({0, 1}, 2, dir.path().c_str(), {"cat", "single"});
-        ASSERT_NE(head, nullptr);
-        drawn.insert(head->answers[0]);
-        EXPECT_STREQ(head->next->answers[0], "1");
-        destroy_list(head);
-    }
-    EXPECT_EQ(drawn, (std::set<std::string>{"1", "2", "3"}));
-}
-
-TEST(Assembly, FilesWithoutItemsAreLeftOut)
-{
-    scratch_dir dir;
+    TempDir dir;
     write_question_file(dir / "cat1", items_naming("cat1", 2));
     write_question_file(dir / "cat2", "+++\nonly one separator\n");
     write_file(dir / "cat3", "not compressed");
     write_question_file(dir / "cat4", items_naming("cat4", 1));
-    std::vector<std::string> names = {"cat1", "cat2", "cat3", "cat4"};
     CaptureStderr();
     testing::internal::CaptureStdout();
-    question *head = create_exam_list({1, 0, 2, 3}, 4, dir.path().c_str(), names);
-    std::string out = testing::internal::GetCapturedStdout();
+    question *head = create_exam_list({1, 0, 2, 3}, 4, dir.path().c_str(), {"cat1", "cat2", "cat3", "cat4"});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Decompression failed (-5)\n");
     std::string err = GetCapturedStderr();
-    ASSERT_NE(head, nullptr);
-    EXPECT_STREQ(head->text, "cat1");
-    EXPECT_EQ(head->number, 1);
-    EXPECT_STREQ(head->next->text, "cat4");
-    EXPECT_EQ(head->next->number, 2);
+    ASSERT_TRUE(head && head->next);
+    EXPECT_EQ(std::string(head->text) + "," + head->next->text, "cat1,cat4");
+    EXPECT_TRUE(head->number == 1 && head->next->number == 2);
     EXPECT_EQ(head->next->next, nullptr);
     EXPECT_NE(err.find(dir / "cat2" + ": no item"), std::string::npos) << err;
     EXPECT_NE(err.find(dir / "cat3" + ": no item"), std::string::npos) << err;
-    EXPECT_EQ(out, "Decompression failed (-5)\n");
     destroy_list(head);
-
     CaptureStderr();
     EXPECT_EQ(create_exam_list({0}, 1, dir.path().c_str(), {"cat2"}), nullptr);
     GetCapturedStderr();
-}
 
-TEST(Assembly, RunHoldsAtMost127Items)
-{
-    scratch_dir dir;
-    write_question_file(dir / "cat", items_naming("cat", 1));
-    std::vector<std::string> names(130, "cat");
-    std::vector<int> order = create_random_list(130);
+    std::vector<std::string> many(130, "cat4");
     CaptureStderr();
-    question *head = create_exam_list(order, 130, dir.path().c_str(), names);
+    head = create_exam_list(create_random_list(130), 130, dir.path().c_str(), many);
     EXPECT_NE(GetCapturedStderr(), "");
-    int n = 0;
-    for (question *q = head; q; q = q->next)
-        n++;
-    EXPECT_EQ(n, MAX_RUN_ITEMS);
-    destroy_list(head);
-}
-
-TEST(Assembly, PackedSampleExam)
-{
-    const char *dir = TEST_EXAMS_DIR "/sample";
-    exam_config c;
-    ASSERT_TRUE(read_exam_config(TEST_EXAMS_DIR "/sample/.xconfig", &c));
-    EXPECT_EQ(c.title, "Sample <i>exam</i>");
-    EXPECT_EQ(c.timeout.value, 20);
-    std::vector<std::string> names = filename_list(dir, "cat");
-    ASSERT_EQ(names.size(), 3u);
-    question *head = create_exam_list(create_random_list(3), 3, dir, names);
-    ASSERT_NE(head, nullptr);
-    EXPECT_EQ(get_unanswered_questions(head), 3);
-    int n = 0;
-    for (question *q = head; q; q = q->next)
-        EXPECT_EQ(q->number, ++n);
-    EXPECT_EQ(n, 3);
+    EXPECT_EQ(list_length(head), MAX_RUN_ITEMS);
     destroy_list(head);
 }

@@ -1,6 +1,7 @@
 // trialix-pack import: GIFT and Aiken question banks made into exams, with
 // what the author is told about every question that didn't come over as is.
 #include <gtest/gtest.h>
+#include <glib.h>
 
 #include <algorithm>
 #include <memory>
@@ -9,7 +10,7 @@
 
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 #include "pack_run.h"
 #include "tools/import_markup.h"
 
@@ -20,22 +21,23 @@ struct list_deleter {
 };
 using record = std::unique_ptr<question, list_deleter>;
 
-record item(const scratch_dir &dir, const std::string &file, int n = 1)
+record item(const TempDir &dir, const std::string &file, int n = 1)
 {
     return record(read_question(n, (dir / ("exam/" + file)).c_str()));
 }
 
-std::vector<std::string> slots(const question *q)
+// Kind and points, text, the filled slots and the explanation, '|' between.
+std::string fields(const question *q)
 {
-    std::vector<std::string> out;
+    std::string s = q->type + std::to_string(q->points) + "|" + q->text;
     for (const auto &a : q->answers)
         if (a[0])
-            out.push_back(a);
-    return out;
+            s += std::string("|") + a;
+    return s + "|" + q->explanation;
 }
 
 // Imports text written to a source file named `name` into dir/exam.
-result import(const scratch_dir &dir, const char *kind, const std::string &name, const std::string &text,
+result import(const TempDir &dir, const char *kind, const std::string &name, const std::string &text,
               std::vector<std::string> options = {})
 {
     write_file(dir / name, text);
@@ -63,31 +65,20 @@ std::string report(const result &r, const std::string &source)
 
 TEST(ImportGift, ConstructsBecomeItems)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
-        "// A comment line; one stands inside a question as well.\n"          // 1
-        "::Capital:: What is the capital of France? {\n"                       // 2
-        "// this comment is no answer\n"                                       // 3
-        "  =Paris#Right.\n"                                                    // 4
-        "  ~Lyon#Third city.\n"                                                // 5
-        "  ####Paris has been the capital for centuries.\n"                    // 6
-        "}\n"                                                                  // 7
-        "\n"                                                                   // 8
-        "::Q\\:1:: Escapes\\: \\~ \\= \\# \\{ \\} and a\\nbreak {=a \\= b ~c\\~d}\n"  // 9
-        "\n"                                                                   // 10
-        "Which are prime? {~%50%Two ~%50%Three ~%-100%Four}\n"                 // 11
-        "\n"                                                                   // 12
-        "Pick the even numbers. {=Two =Four ~Three}\n"                         // 13
-        "\n"                                                                   // 14
-        "Grass is green.{T}\n"                                                 // 15
-        "\n"                                                                   // 16
-        "The sun is cold.{FALSE#It is hot: you said true.#Right, it is hot.}\n"  // 17
-        "\n"                                                                   // 18
-        "Water is wet.{TRUE}\n"                                                // 19
-        "\n"                                                                   // 20
-        "Ice is hot.{F}\n"                                                     // 21
-        "\n"                                                                   // 22
-        "Capital of Italy? {=Rome =Roma#Italian spelling}\n";                  // 23
+        "// A comment line; one stands inside a question as well.\n"                    // 1
+        "::Capital:: What is the capital of France? {\n// this comment is no answer\n"  // 2-3
+        "  =Paris#Right.\n  ~Lyon#Third city.\n"                                        // 4-5
+        "  ####Paris has been the capital for centuries.\n}\n\n"                        // 6-8
+        "::Q\\:1:: Escapes\\: \\~ \\= \\# \\{ \\} and a\\nbreak {=a \\= b ~c\\~d}\n\n"  // 9
+        "Which are prime? {~%50%Two ~%50%Three ~%-100%Four}\n\n"                        // 11
+        "Pick the even numbers. {=Two =Four ~Three}\n\n"                                // 13
+        "Grass is green.{T}\n\n"                                                        // 15
+        "The sun is cold.{FALSE#It is hot: you said true.#Right, it is hot.}\n\n"       // 17
+        "Water is wet.{TRUE}\n\n"                                                       // 19
+        "Ice is hot.{F}\n\n"                                                            // 21
+        "Capital of Italy? {=Rome =Roma#Italian spelling}\n";                           // 23
     result r = import(dir, "gift", "bank.gift", source);
     EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
     EXPECT_EQ(report(r, dir / "bank.gift"), "");
@@ -99,59 +90,39 @@ TEST(ImportGift, ConstructsBecomeItems)
               "Imported from <i>bank.gift</i>, a GIFT question bank.\n"
               "Each run asks all 9 questions in a random order.\n");
 
-    record q = item(dir, "cat01");
-    ASSERT_TRUE(q);
-    EXPECT_EQ(q->type, 'S');
-    EXPECT_EQ(q->points, 1);
-    EXPECT_STREQ(q->text, "What is the capital of France?");
-    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"+Paris", "-Lyon"}));
-    EXPECT_STREQ(q->explanation, "Paris has been the capital for centuries.\n"
-                                 "<b>Paris</b>: Right.\n<b>Lyon</b>: Third city.");
-
-    q = item(dir, "cat02");
-    EXPECT_STREQ(q->text, "Escapes: ~ = # { } and a\nbreak");
-    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"+a = b", "-c~d"}));
+    const char *expected[] = {
+        "S1|What is the capital of France?|+Paris|-Lyon|Paris has been the capital for centuries.\n"
+        "<b>Paris</b>: Right.\n<b>Lyon</b>: Third city.",
+        "S1|Escapes: ~ = # { } and a\nbreak|+a = b|-c~d|",
+        "M1|Which are prime?|+Two|+Three|-Four|",
+        "M1|Pick the even numbers.|+Two|+Four|-Three|",
+        "S1|Grass is green.|+True|-False|",
+        // The first feedback of a true/false question is for the wrong answer.
+        "S1|The sun is cold.|-True|+False|"
+        "<b>True</b>: It is hot: you said true.\n<b>False</b>: Right, it is hot.",
+        "S1|Water is wet.|+True|-False|",
+        "S1|Ice is hot.|-True|+False|",
+        "F1|Capital of Italy?|Rome|Roma|rome|roma|ROME|ROMA|<b>Roma</b>: Italian spelling",
+    };
+    for (size_t i = 0; i < G_N_ELEMENTS(expected); i++) {
+        record q = item(dir, "cat0" + std::to_string(i + 1));
+        ASSERT_TRUE(q) << i;
+        EXPECT_EQ(fields(q.get()), expected[i]);
+    }
     // The name stays out of the text; the head line tells where the item came from.
     EXPECT_TRUE(has_line(run({"unpack", dir / "exam/cat02"}).out, "S1 bank.gift:9 Q:1\n"));
-
-    struct expected {
-        const char *file;
-        char type;
-        std::vector<std::string> answers;
-    };
-    for (const expected &e : std::vector<expected>{
-             {"cat03", 'M', {"+Two", "+Three", "-Four"}},
-             {"cat04", 'M', {"+Two", "+Four", "-Three"}},
-             {"cat05", 'S', {"+True", "-False"}},
-             {"cat06", 'S', {"-True", "+False"}},
-             {"cat07", 'S', {"+True", "-False"}},
-             {"cat08", 'S', {"-True", "+False"}},
-             {"cat09", 'F', {"Rome", "Roma", "rome", "roma", "ROME", "ROMA"}},
-         }) {
-        q = item(dir, e.file);
-        ASSERT_TRUE(q) << e.file;
-        EXPECT_EQ(q->type, e.type) << e.file;
-        EXPECT_EQ(slots(q.get()), e.answers) << e.file;
-    }
-    // The first feedback of a true/false question is for the wrong answer.
-    EXPECT_STREQ(item(dir, "cat06")->explanation, "<b>True</b>: It is hot: you said true.\n"
-                                                  "<b>False</b>: Right, it is hot.");
-    EXPECT_STREQ(item(dir, "cat09")->explanation, "<b>Roma</b>: Italian spelling");
 }
 
 TEST(ImportGift, CategoriesMakeQuestionFiles)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
-        "Before any category {=a ~b}\n"    // 1
-        "\n"                               // 2
+        "Before any category {=a ~b}\n\n"  // 1
         "$CATEGORY: $course$/top/Net\n"    // 3
-        "Net one {=a ~b}\n"                // 4
-        "\n"                               // 5
+        "Net one {=a ~b}\n\n"              // 4
         "Net two {=a ~b}\n"                // 6
         "$CATEGORY: $course$/top/Unix\n"   // 7
-        "Unix one {=a ~b}\n"               // 8
-        "\n"                               // 9
+        "Unix one {=a ~b}\n\n"             // 8
         "$CATEGORY: $course$/top/Net\n"    // 10
         "Net three {=a ~b}\n";             // 11
     result r = import(dir, "gift", "net.txt", source,
@@ -169,7 +140,7 @@ TEST(ImportGift, CategoriesMakeQuestionFiles)
     EXPECT_TRUE(has_line(run({"unpack", dir / "exam/cat03"}).out, "Category: $course$/top/Unix\n"));
 
     // Another prefix and configuration file name, as an installation may use.
-    scratch_dir other;
+    TempDir other;
     write_file(other / "net.txt", source);
     r = run({"import", "gift", other / "net.txt", other / "exam", "--prefix", "q", "--config", "exam.cfg"});
     EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
@@ -179,35 +150,22 @@ TEST(ImportGift, CategoriesMakeQuestionFiles)
 
 TEST(ImportGift, SkippedQuestionsNameTheirLines)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
-        "The answer is {#42}.\n"                        // 1
-        "\n"                                            // 2
-        "Match {=cat -> feline =dog -> canine}\n"       // 3
-        "\n"                                            // 4
-        "Moodle costs {~lots =nothing} to download.\n"  // 5
-        "\n"                                            // 6
-        "Write an essay. {}\n"                          // 7
-        "\n"                                            // 8
-        "Just a description.\n"                         // 9
-        "\n"                                            // 10
-        "Unclosed {=a ~b\n"                             // 11
-        "\n"                                            // 12
-        "Weight {~%fifty%a =b}\n"                       // 13
-        "\n"                                            // 14
-        "Stray text {x =a ~b}\n"                        // 15
-        "\n"                                            // 16
-        "Nothing right {~a ~b}\n"                       // 17
-        "\n"                                            // 18
-        "Too many {=1 ~2 ~3 ~4 ~5 ~6 ~7 ~8}\n"          // 19
-        "\n"                                            // 20
-        "::Unended name {=a ~b}\n"                      // 21
-        "\n"                                            // 22
-        "One {=a ~b} two {=c ~d}\n"                     // 23
-        "\n"                                            // 24
-        "::OnlyName:: {=a ~b}\n"                        // 25
-        "\n"                                            // 26
-        "Fine {=a ~b}\n";                               // 27
+        "The answer is {#42}.\n\n"                        // 1
+        "Match {=cat -> feline =dog -> canine}\n\n"       // 3
+        "Moodle costs {~lots =nothing} to download.\n\n"  // 5
+        "Write an essay. {}\n\n"                          // 7
+        "Just a description.\n\n"                         // 9
+        "Unclosed {=a ~b\n\n"                             // 11
+        "Weight {~%fifty%a =b}\n\n"                       // 13
+        "Stray text {x =a ~b}\n\n"                        // 15
+        "Nothing right {~a ~b}\n\n"                       // 17
+        "Too many {=1 ~2 ~3 ~4 ~5 ~6 ~7 ~8}\n\n"          // 19
+        "::Unended name {=a ~b}\n\n"                      // 21
+        "One {=a ~b} two {=c ~d}\n\n"                     // 23
+        "::OnlyName:: {=a ~b}\n\n"                        // 25
+        "Fine {=a ~b}\n";                                 // 27
     result r = import(dir, "gift", "bank.gift", source);
     EXPECT_EQ(r.status, PACK_PROBLEM) << r.err;
     EXPECT_EQ(report(r, dir / "bank.gift"),
@@ -231,16 +189,12 @@ TEST(ImportGift, SkippedQuestionsNameTheirLines)
 
 TEST(ImportGift, ChangedQuestionsAreReported)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
-        "Best {=best ~%50%good ~bad}\n"                             // 1
-        "\n"                                                        // 2
-        "Half {~%50%a ~%25%b ~c}\n"                                 // 3
-        "\n"                                                        // 4
-        "City {=Paris =%50%Lyon =Mar* =%0%Nice#Not the capital}\n"  // 5
-        "\n"                                                        // 6
-        "Greek {=Alpha =Beta =Gamma =Delta}\n"                      // 7
-        "\n"                                                        // 8
+        "Best {=best ~%50%good ~bad}\n\n"                                      // 1
+        "Half {~%50%a ~%25%b ~c}\n\n"                                          // 3
+        "City {=Paris =%50%Lyon =Mar* =%0%Nice#Not the capital}\n\n"           // 5
+        "Greek {=Alpha =Beta =Gamma =Delta}\n\n"                               // 7
         "[html]See <img src=\"x.png\" alt=\"a &lt;map&gt;\"> here {=a ~b}\n";  // 9
     result r = import(dir, "gift", "bank.gift", source);
     EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
@@ -253,27 +207,27 @@ TEST(ImportGift, ChangedQuestionsAreReported)
               ":7: changed: answers are matched with letter case here: only some lower-case, capitalised "
               "and upper-case spellings fit into the 7 slots\n"
               ":9: changed: images can't be shown: each is replaced by its description in brackets\n");
-    EXPECT_EQ(slots(item(dir, "cat01").get()), (std::vector<std::string>{"+best", "-good", "-bad"}));
-    EXPECT_EQ(item(dir, "cat01")->type, 'S');
-    EXPECT_EQ(slots(item(dir, "cat02").get()), (std::vector<std::string>{"+a", "+b", "-c"}));
-    record city = item(dir, "cat03");
-    EXPECT_EQ(slots(city.get()), (std::vector<std::string>{"Paris", "paris", "PARIS"}));
-    EXPECT_STREQ(city->explanation, "<b>Nice</b>: Not the capital");
-    EXPECT_EQ(slots(item(dir, "cat04").get()),
-              (std::vector<std::string>{"Alpha", "Beta", "Gamma", "Delta", "alpha", "beta", "gamma"}));
-    EXPECT_STREQ(item(dir, "cat05")->text, "See [image: a &lt;map&gt;] here");
+    const char *expected[] = {
+        "S1|Best|+best|-good|-bad|",
+        "M1|Half|+a|+b|-c|",
+        "F1|City|Paris|paris|PARIS|<b>Nice</b>: Not the capital",
+        "F1|Greek|Alpha|Beta|Gamma|Delta|alpha|beta|gamma|",
+        "S1|See [image: a &lt;map&gt;] here|+a|-b|",
+    };
+    for (size_t i = 0; i < G_N_ELEMENTS(expected); i++)
+        EXPECT_EQ(fields(item(dir, "cat0" + std::to_string(i + 1)).get()), expected[i]);
 }
 
 TEST(ImportGift, LinesThatLookLikeTheFileLayoutStayText)
 {
-    scratch_dir dir;
+    TempDir dir;
     result r = import(dir, "gift", "bank.gift",
                       "[plain]First\\n--- not an end\\n+++ nor a separator {=++i ~---all}\n");
     ASSERT_EQ(r.status, PACK_OK) << r.out << r.err;
     record q = item(dir, "cat01");
     EXPECT_EQ(markup_to_line(q->text), "First --- not an end +++ nor a separator");
     // An invisible word joiner keeps the choices choices.
-    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"+\u2060++i", "-\u2060---all"}));
+    EXPECT_EQ(std::string(q->answers[0]) + "|" + q->answers[1], "+\u2060++i|-\u2060---all");
 }
 
 TEST(ImportText, FormatsBecomeValidMarkup)
@@ -323,39 +277,18 @@ TEST(ImportText, FormatsBecomeValidMarkup)
 
 TEST(ImportAiken, WellFormedAndMalformed)
 {
-    scratch_dir dir;
+    TempDir dir;
     const char *source =
-        "\xEF\xBB\xBFWhat is the largest planet?\r\n"  // 1
-        "A. Mars\r\n"                                 // 2
-        "B. Jupiter\r\n"                              // 3
-        "ANSWER: B\r\n"                               // 4
-        "\r\n"                                        // 5
-        "Which <protocol> & resolves\r\n"             // 6
-        "names?\r\n"                                  // 7
-        "A) ARP\r\n"                                  // 8
-        "B) DNS\r\n"                                  // 9
-        "answer: b\r\n"                               // 10
-        "A question without an answer line\n"         // 11
-        "A. one\n"                                    // 12
-        "B. two\n"                                    // 13
-        "Letters out of order\n"                      // 14
-        "A. one\n"                                    // 15
-        "C. two\n"                                    // 16
-        "ANSWER: A\n"                                 // 17
-        "ANSWER: B\n"                                 // 18
-        "One choice\n"                                // 19
-        "A. only\n"                                   // 20
-        "ANSWER: A\n"                                 // 21
-        "Two letters\n"                               // 22
-        "A. x\n"                                      // 23
-        "B. y\n"                                      // 24
-        "ANSWER: A, B\n"                              // 25
-        "Out of range\n"                              // 26
-        "A. x\n"                                      // 27
-        "B. y\n"                                      // 28
-        "ANSWER: E\n"                                 // 29
-        "Eight\nA. 1\nB. 2\nC. 3\nD. 4\nE. 5\nF. 6\nG. 7\nH. 8\nANSWER: A\n"  // 30-39
-        "Trailing question\n";                        // 40
+        "\xEF\xBB\xBFWhat is the largest planet?\r\nA. Mars\r\nB. Jupiter\r\nANSWER: B\r\n\r\n"  // 1-5
+        "Which <protocol> & resolves\r\nnames?\r\nA) ARP\r\nB) DNS\r\nanswer: b\r\n"             // 6-10
+        "A question without an answer line\nA. one\nB. two\n"                                    // 11-13
+        "Letters out of order\nA. one\nC. two\nANSWER: A\n"                                      // 14-17
+        "ANSWER: B\n"                                                                            // 18
+        "One choice\nA. only\nANSWER: A\n"                                                       // 19-21
+        "Two letters\nA. x\nB. y\nANSWER: A, B\n"                                                // 22-25
+        "Out of range\nA. x\nB. y\nANSWER: E\n"                                                  // 26-29
+        "Eight\nA. 1\nB. 2\nC. 3\nD. 4\nE. 5\nF. 6\nG. 7\nH. 8\nANSWER: A\n"                     // 30-39
+        "Trailing question\n";                                                                   // 40
     result r = import(dir, "aiken", "bank.txt", source);
     EXPECT_EQ(r.status, PACK_PROBLEM) << r.err;
     EXPECT_EQ(report(r, dir / "bank.txt"),
@@ -367,19 +300,15 @@ TEST(ImportAiken, WellFormedAndMalformed)
               ":29: skipped: the ANSWER line names E, but the last choice is B\n"
               ":30: skipped: 8 choices; an item holds at most 7\n"
               ":40: skipped: no choices and no ANSWER line\n");
-    record q = item(dir, "cat01");
-    EXPECT_STREQ(q->text, "What is the largest planet?");
-    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"-Mars", "+Jupiter"}));
-    q = item(dir, "cat02");
-    EXPECT_STREQ(q->text, "Which &lt;protocol&gt; &amp; resolves\nnames?");
-    EXPECT_EQ(slots(q.get()), (std::vector<std::string>{"-ARP", "+DNS"}));
+    EXPECT_EQ(fields(item(dir, "cat01").get()), "S1|What is the largest planet?|-Mars|+Jupiter|");
+    EXPECT_EQ(fields(item(dir, "cat02").get()), "S1|Which &lt;protocol&gt; &amp; resolves\nnames?|-ARP|+DNS|");
     EXPECT_EQ(count_files((dir / "exam").c_str(), "cat"), 2);
     EXPECT_TRUE(has_line(read_file(dir / "exam/.xconfig"), "Imported from <i>bank.txt</i>, an Aiken question bank.\n"));
 }
 
 TEST(Import, NothingToImportOrBadUsage)
 {
-    scratch_dir dir;
+    TempDir dir;
     for (const char *text : {"", "// only a comment\n\n$CATEGORY: x\n\n", "Just a description.\n"}) {
         result r = import(dir, "gift", "bank.gift", text);
         EXPECT_EQ(r.status, PACK_USAGE) << text;
@@ -405,7 +334,7 @@ TEST(Import, NothingToImportOrBadUsage)
     EXPECT_FALSE(g_file_test((dir / "exam").c_str(), G_FILE_TEST_EXISTS));
 
     // An existing directory is filled only when it is empty.
-    g_mkdir((dir / "exam").c_str(), 0700);
+    dir.mkdir("exam");
     EXPECT_EQ(import(dir, "gift", "bank.gift", "Q {=a ~b}\n").status, PACK_OK);
     r = import(dir, "gift", "bank.gift", "Other {=a ~b}\n");
     EXPECT_EQ(r.status, PACK_USAGE);
@@ -439,7 +368,7 @@ TEST(Import, ImportedExamGradesAsTheSourceMeant)
         "Type yes {=yes}\n";
     const char *aiken = "Pick\nA. wrong\nB. right\nC. wrong\nANSWER: B\n\nAgain\nA) right\nB) wrong\nANSWER: A\n";
     for (std::pair<const char *, const char *> source : {std::make_pair("gift", gift), std::make_pair("aiken", aiken)}) {
-        scratch_dir dir;
+        TempDir dir;
         ASSERT_EQ(import(dir, source.first, "bank", source.second).status, PACK_OK) << source.first;
         std::string exam = dir / "exam";
         std::vector<std::string> names = filename_list(exam.c_str(), "cat");

@@ -1,7 +1,8 @@
-// Question files: loading, line reading, the item syntax, and the limits
-// that keep over-long or broken items inside the record.
+// Question files: loading, the item syntax, and the limits that keep
+// over-long or broken items inside the record.
 #include <gtest/gtest.h>
 #include <bzlib.h>
+#include <glib.h>
 
 #include <cstring>
 #include <string>
@@ -10,37 +11,22 @@
 #include "bank/buffer.h"
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
 namespace {
 
-const char TWO_ITEMS[] =
-    "Comment block, never shown.\n"
-    "+++\n"
-    "M2\n"
-    "Which of these are prime numbers?\n"
-    "---\n"
-    "+Two\n"
-    "+Three\n"
-    "-Four\n"
-    "---\n"
-    "Four is two times two.\n"
-    "+++\n"
-    "F\n"
-    "Name the capital of France.\n"
-    "---\n"
-    "Paris\n"
-    "paris\n"
-    "---\n"
-    "Paris is the capital of France.\n"
-    "+++\n";
+const char TWO_ITEMS[] = "Comment block, never shown.\n"
+                         "+++\nM2\nWhich of these are prime numbers?\n---\n+Two\n+Three\n-Four\n"
+                         "---\nFour is two times two.\n"
+                         "+++\nF\nName the capital of France.\n---\nParis\nparis\n"
+                         "---\nParis is the capital of France.\n+++\n";
 
 // Item 1 of a question file made from text.
 struct one_item {
-    scratch_dir dir;
+    TempDir dir;
     question *q = nullptr;
     explicit one_item(const std::string &text)
     {
@@ -49,6 +35,15 @@ struct one_item {
     }
     ~one_item() { destroy_list(q); }
 };
+
+// Kind and points, text, the seven slots and the explanation, '|' between.
+std::string fields(const question *q)
+{
+    std::string s = q->type + std::to_string(q->points) + "|" + q->text;
+    for (const auto &a : q->answers)
+        s += std::string("|") + a;
+    return s + "|" + q->explanation;
+}
 
 // A body compressed by the library itself, with the given header and key.
 std::string question_file_bytes(const std::string &text, const std::string &header, int key)
@@ -63,51 +58,32 @@ std::string question_file_bytes(const std::string &text, const std::string &head
     return bytes;
 }
 
-std::string load_output(const std::string &path, bool *loaded)
+// What loading the file prints, and "(loaded)" after it when it loaded.
+std::string load_output(const std::string &path)
 {
     CaptureStdout();
-    membuf_ptr b = file2buf(path.c_str());
-    *loaded = b != nullptr;
-    return GetCapturedStdout();
+    bool loaded = file2buf(path.c_str()) != nullptr;
+    return GetCapturedStdout() + (loaded ? "(loaded)" : "");
 }
 
 } // namespace
 
-TEST(Reader, WorkedExample)
+TEST(Reader, WorkedExampleAndFilesWithoutItems)
 {
-    scratch_dir dir;
+    TempDir dir;
     std::string path = dir / "cat01";
     write_question_file(path, TWO_ITEMS);
     EXPECT_EQ(count_questions(path.c_str()), 2);
-
-    question *m = read_question(1, path.c_str());
-    ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->type, 'M');
-    EXPECT_EQ(m->points, 2);
-    EXPECT_STREQ(m->text, "Which of these are prime numbers?");
-    EXPECT_STREQ(m->answers[0], "+Two");
-    EXPECT_STREQ(m->answers[2], "-Four");
-    EXPECT_STREQ(m->answers[3], "");
-    EXPECT_STREQ(m->explanation, "Four is two times two.");
-    EXPECT_EQ(m->number, 0);
-    EXPECT_EQ(m->next, nullptr);
-
-    question *f = read_question(2, path.c_str());
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->type, 'F');
-    EXPECT_EQ(f->points, 1);
-    EXPECT_STREQ(f->answers[1], "paris");
-    EXPECT_STREQ(f->explanation, "Paris is the capital of France.");
-
+    question *m = read_question(1, path.c_str()), *f = read_question(2, path.c_str());
+    ASSERT_TRUE(m && f);
+    EXPECT_EQ(fields(m), "M2|Which of these are prime numbers?|+Two|+Three|-Four|||||Four is two times two.");
+    EXPECT_EQ(fields(f), "F1|Name the capital of France.|Paris|paris||||||Paris is the capital of France.");
+    EXPECT_TRUE(m->number == 0 && !m->next);
     EXPECT_EQ(read_question(3, path.c_str()), nullptr);
     EXPECT_EQ(read_question(0, path.c_str()), nullptr);
     destroy_list(m);
     destroy_list(f);
-}
 
-TEST(Reader, UnreadableFilesCountMinusOne)
-{
-    scratch_dir dir;
     write_question_file(dir / "none", "no separator at all\n");
     write_question_file(dir / "one", "+++\nS\nq\n---\n+a\n---\n\n");
     EXPECT_EQ(count_questions((dir / "none").c_str()), -1);
@@ -119,144 +95,58 @@ TEST(Reader, UnreadableFilesCountMinusOne)
     EXPECT_EQ(GetCapturedStdout(), "");   // a missing file says nothing
 }
 
-TEST(Reader, HeadLines)
+TEST(Reader, ItemSyntax)
 {
+    // 100 characters whose only blanks are the 40th and the 85th; a line
+    // that just fits (79 + '\n') and one just over it.
+    std::string blanks(99, 'a');
+    blanks[38] = blanks[83] = ' ';
+    std::string fits = "+" + std::string(78, 'b');
+    std::string over = "+" + std::string(40, 'c') + " " + std::string(38, 'd');
+    std::string unknown = "-" + std::string(85, 'x') + " tail";
     struct {
-        const char *head;
-        char type;
-        int points;
-    } cases[] = {{"S0", 'S', 1}, {"M9", 'M', 9}, {"F", 'F', 1}, {"S12", 'S', 1}, {"Fx", 'F', 1}, {"X5", 'X', 5}};
+        std::string text, fields;
+    } cases[] = {
+        {"+++\nS0\nq\n---\na\n---\ne\n+++\n", "S1|q|a|||||||e"},
+        {"+++\nM9\nq\n---\na\n---\ne\n+++\n", "M9|q|a|||||||e"},
+        {"+++\nS12\nq\n---\na\n---\ne\n+++\n", "S1|q|a|||||||e"},
+        {"+++\nFx\nq\n---\na\n---\ne\n+++\n", "F1|q|a|||||||e"},
+        {"+++\nX5\nq\n---\na\n---\ne\n+++\n", "X5|q|a|||||||e"},
+        {"+++\nM\nq\n---\n+" + blanks + "\n" + fits + "\n" + over + "\n---\n\n+++\n",
+         "M1|q|+" + blanks.substr(0, 38) + "\n" + blanks.substr(39) + "|" + fits + "|+" + std::string(40, 'c')
+             + "\n" + std::string(38, 'd') + "|||||"},
+        // An unknown kind's lines are broken like choices.
+        {"+++\nX\nq\n---\n" + unknown + "\n---\n\n+++\n",
+         "X1|q|" + unknown.substr(0, 79) + "\n" + unknown.substr(79) + "|||||||"},
+        {"+++\nS\nq\n---\n+a\n\n-b\n---\n\n+++\n", "S1|q|+a||-b|||||"},
+        {"+++\r\nF\r\nline one\r\nline two\r\n---\r\nParis\r\n---\r\nwhy\r\n+++\r\n",
+         "F1|line one\r\nline two\r|Paris\r|||||||why\r"},
+        {"+++\nS\nquestion only\n+++\ntrailing\n", "S1|question only\n+++\ntrailing||||||||"},
+    };
     for (const auto &c : cases) {
-        one_item it(std::string("+++\n") + c.head + "\nq\n---\nanswer\n---\ne\n+++\n");
-        ASSERT_NE(it.q, nullptr) << c.head;
-        EXPECT_EQ(it.q->type, c.type) << c.head;
-        EXPECT_EQ(it.q->points, c.points) << c.head;
+        SCOPED_TRACE(c.text);
+        one_item it(c.text);
+        ASSERT_NE(it.q, nullptr);
+        EXPECT_EQ(fields(it.q), c.fields);
     }
-}
-
-TEST(Reader, UnknownKindIsBrokenLikeChoicesAndGradesUnknown)
-{
-    std::string choice = "-" + std::string(85, 'x') + " tail";
-    one_item it("+++\nX\nq\n---\n" + choice + "\n---\n\n+++\n");
-    ASSERT_NE(it.q, nullptr);
-    EXPECT_EQ(std::string(it.q->answers[0]), choice.substr(0, 79) + "\n" + choice.substr(79));
-    check_question(it.q);
-    EXPECT_EQ(it.q->OK, OK_UNKNOWN_TYPE);
-}
-
-TEST(Reader, ChoiceLinesBreakAtTheLastBlankWithinWidth)
-{
-    // 100 characters whose only blanks are the 40th and the 85th.
-    std::string line(100, 'a');
-    line[39] = ' ';
-    line[84] = ' ';
-    std::string fits = "+" + std::string(78, 'b');            // 79 + '\n' = 80
-    std::string over = "+" + std::string(40, 'c') + " " + std::string(38, 'd');   // 80 + '\n'
-    one_item it("+++\nM\nq\n---\n+" + line.substr(1) + "\n" + fits + "\n" + over + "\n---\n\n+++\n");
-    ASSERT_NE(it.q, nullptr);
-    EXPECT_EQ(std::string(it.q->answers[0]), "+" + line.substr(1, 38) + "\n" + line.substr(40));
-    EXPECT_EQ(std::string(it.q->answers[1]), fits);
-    EXPECT_EQ(std::string(it.q->answers[2]), "+" + std::string(40, 'c') + "\n" + std::string(38, 'd'));
-}
-
-TEST(Reader, EmptyAnswerLineUsesASlot)
-{
-    one_item it("+++\nS\nq\n---\n+a\n\n-b\n---\n\n+++\n");
-    ASSERT_NE(it.q, nullptr);
-    EXPECT_STREQ(it.q->answers[1], "");
-    EXPECT_STREQ(it.q->answers[2], "-b");
-    it.q->selected[0] = 1;
-    check_question(it.q);
-    EXPECT_EQ(it.q->OK, OK_RIGHT);
-}
-
-TEST(Reader, CarriageReturnsAreKept)
-{
-    one_item it("+++\r\nF\r\nline one\r\nline two\r\n---\r\nParis\r\n---\r\nwhy\r\n+++\r\n");
-    ASSERT_NE(it.q, nullptr);
-    EXPECT_STREQ(it.q->text, "line one\r\nline two\r");
-    EXPECT_STREQ(it.q->answers[0], "Paris\r");
-    EXPECT_STREQ(it.q->explanation, "why\r");
-    g_strlcpy(it.q->entry, "Paris", sizeof it.q->entry);
-    check_question(it.q);
-    EXPECT_EQ(it.q->OK, OK_WRONG);
-}
-
-TEST(Reader, BodyMustBeScrambledAfterTenHeaderBytes)
-{
-    scratch_dir dir;
-    bool loaded = true;
-    write_file(dir / "plain", question_file_bytes(TWO_ITEMS, "0123456789", 0));
-    EXPECT_EQ(load_output(dir / "plain", &loaded), "Decompression failed (-5)\n");
-    EXPECT_FALSE(loaded);
-    write_file(dir / "headerless", question_file_bytes(TWO_ITEMS, "", QUESTION_KEY));
-    EXPECT_EQ(load_output(dir / "headerless", &loaded), "Decompression failed (-5)\n");
-    write_file(dir / "empty", "");
-    EXPECT_EQ(load_output(dir / "empty", &loaded), "Decompression failed (-7)\n");
-
-    // Any ten header bytes serve.
-    write_file(dir / "ok", question_file_bytes(TWO_ITEMS, std::string(10, '\0'), QUESTION_KEY));
-    EXPECT_EQ(load_output(dir / "ok", &loaded), "");
-    EXPECT_TRUE(loaded);
-    EXPECT_EQ(count_questions((dir / "ok").c_str()), 2);
-
-    std::string truncated = read_file(dir / "ok");
-    write_file(dir / "short", truncated.substr(0, truncated.size() - 20));
-    EXPECT_EQ(load_output(dir / "short", &loaded), "Decompression failed (-7)\n");
-}
-
-TEST(Reader, TextFarLargerThanTheFileIsRead)
-{
-    // 500 items compress far better than 5:1.
-    std::string text;
-    for (int i = 0; i < 500; i++)
-        text += "+++\nS2\nWhich is the right choice of this item?\n---\n+the right one\n-a wrong one\n"
-                "---\nBecause the first one is right.\n";
-    text += "+++\n";
-    scratch_dir dir;
-    write_question_file(dir / "cat", text);
-    ASSERT_GT(text.size(), 5 * read_file(dir / "cat").size());
-    EXPECT_EQ(count_questions((dir / "cat").c_str()), 500);
-    question *q = read_question(500, (dir / "cat").c_str());
-    ASSERT_NE(q, nullptr);
-    EXPECT_STREQ(q->answers[1], "-a wrong one");
-    destroy_list(q);
-}
-
-TEST(Reader, TextOverTheCapIsRefused)
-{
-    scratch_dir dir;
-    std::string text(MAX_QUESTION_TEXT + 1, '\n');
-    write_file(dir / "bomb", question_file_bytes(text, "0123456789", QUESTION_KEY));
-    text.clear();
-    bool loaded = true;
-    EXPECT_EQ(load_output(dir / "bomb", &loaded), dir / "bomb" + ": text larger than 64 MiB, not read\n");
-    EXPECT_FALSE(loaded);
-}
-
-TEST(Reader, BgetsHandsOutLinesAndPieces)
-{
-    scratch_dir dir;
-    write_question_file(dir / "f", "first\n0123456789\nlast");
-    membuf_ptr b = file2buf((dir / "f").c_str());
-    ASSERT_TRUE(b);
-    char line[LINE_SIZE];
-    EXPECT_STREQ(bgets(line, LINE_SIZE - 1, b.get()), "first\n");
-    EXPECT_STREQ(bgets(line, 4, b.get()), "0123");
-    EXPECT_STREQ(bgets(line, LINE_SIZE - 1, b.get()), "456789\n");
-    EXPECT_STREQ(bgets(line, LINE_SIZE - 1, b.get()), "last");
-    EXPECT_EQ(bgets(line, LINE_SIZE - 1, b.get()), nullptr);
+    // An empty answer slot takes no part in grading; a kept '\r' does.
+    one_item empty_slot(cases[7].text), crlf(cases[8].text), x(cases[6].text);
+    empty_slot.q->selected[0] = 1;
+    g_strlcpy(crlf.q->entry, "Paris", sizeof crlf.q->entry);
+    for (question *q : {empty_slot.q, crlf.q, x.q})
+        check_question(q);
+    EXPECT_EQ(empty_slot.q->OK, OK_RIGHT);
+    EXPECT_EQ(crlf.q->OK, OK_WRONG);
+    EXPECT_EQ(x.q->OK, OK_UNKNOWN_TYPE);
 }
 
 TEST(Reader, FieldsAreCutAtTheirWidthOnACharacterBoundary)
 {
     // "é" is two bytes: 1024 of them are 2048 bytes, one too many.
-    std::string e_acute = "\xc3\xa9";
     std::string long_text;
     for (int i = 0; i < 1024; i++)
-        long_text += e_acute;
-    std::string long_answer = "-" + std::string(300, 'w');
-    std::string text = "+++\nS\n" + long_text + "\nmore text\n---\n+a\n" + long_answer
+        long_text += "\xc3\xa9";
+    std::string text = "+++\nS\n" + long_text + "\nmore text\n---\n+a\n-" + std::string(300, 'w')
                        + "\n-3\n-4\n-5\n-6\n-7\n-8 is one too many\n---\n" + long_text + "\n+++\n";
     one_item it(text);
     ASSERT_NE(it.q, nullptr);
@@ -267,59 +157,71 @@ TEST(Reader, FieldsAreCutAtTheirWidthOnACharacterBoundary)
     EXPECT_STREQ(it.q->answers[6], "-7");
 }
 
-TEST(Reader, SectionWithoutEndLineStopsAtTheEndOfTheText)
+TEST(Reader, BodyMustBeScrambledAfterTenHeaderBytes)
 {
-    one_item it("+++\nS\nquestion only\n+++\ntrailing\n");
-    ASSERT_NE(it.q, nullptr);
-    EXPECT_STREQ(it.q->text, "question only\n+++\ntrailing");
-    EXPECT_STREQ(it.q->answers[0], "");
-    EXPECT_STREQ(it.q->explanation, "");
+    TempDir dir;
+    write_file(dir / "plain", question_file_bytes(TWO_ITEMS, "0123456789", 0));
+    write_file(dir / "headerless", question_file_bytes(TWO_ITEMS, "", QUESTION_KEY));
+    write_file(dir / "empty", "");
+    std::string ok = question_file_bytes(TWO_ITEMS, std::string(10, '\0'), QUESTION_KEY);   // any ten bytes
+    write_file(dir / "ok", ok);
+    write_file(dir / "short", ok.substr(0, ok.size() - 20));
+    EXPECT_EQ(load_output(dir / "plain"), "Decompression failed (-5)\n");
+    EXPECT_EQ(load_output(dir / "headerless"), "Decompression failed (-5)\n");
+    EXPECT_EQ(load_output(dir / "empty"), "Decompression failed (-7)\n");
+    EXPECT_EQ(load_output(dir / "short"), "Decompression failed (-7)\n");
+    EXPECT_EQ(load_output(dir / "ok"), "(loaded)");
+    EXPECT_EQ(count_questions((dir / "ok").c_str()), 2);
+
+    // Text far over five times the file is read; text over the cap is not.
+    std::string text;
+    for (int i = 0; i < 500; i++)
+        text += "+++\nS2\nWhich is the right choice of this item?\n---\n+the right one\n-a wrong one\n"
+                "---\nBecause the first one is right.\n";
+    write_question_file(dir / "cat", text + "+++\n");
+    ASSERT_GT(text.size(), 5 * read_file(dir / "cat").size());
+    EXPECT_EQ(count_questions((dir / "cat").c_str()), 500);
+    question *q = read_question(500, (dir / "cat").c_str());
+    ASSERT_NE(q, nullptr);
+    EXPECT_STREQ(q->answers[1], "-a wrong one");
+    destroy_list(q);
+
+    write_file(dir / "bomb", question_file_bytes(std::string(MAX_QUESTION_TEXT + 1, '\n'), "0123456789",
+                                                 QUESTION_KEY));
+    EXPECT_EQ(load_output(dir / "bomb"), dir / "bomb" + ": text larger than 64 MiB, not read\n");
 }
 
-TEST(TextHelpers, Chop)
+TEST(Reader, LinesLongerThanTheBufferComeInPieces)
 {
-    char s[16] = "ab\n\n";
-    chop(s);
-    EXPECT_STREQ(s, "ab\n");
-    g_strlcpy(s, "ab\r", sizeof s);
-    chop(s);
-    EXPECT_STREQ(s, "ab\r");
-    s[0] = '\0';
-    chop(s);
-    EXPECT_STREQ(s, "");
+    TempDir dir;
+    write_question_file(dir / "f", "first\n0123456789\nlast");
+    membuf_ptr b = file2buf((dir / "f").c_str());
+    ASSERT_TRUE(b);
+    char line[LINE_SIZE];
+    std::string got;
+    for (int max : {LINE_SIZE - 1, 4, LINE_SIZE - 1, LINE_SIZE - 1})
+        got += std::string(bgets(line, max, b.get())) + "|";
+    EXPECT_EQ(got, "first\n|0123|456789\n|last|");
+    EXPECT_EQ(bgets(line, LINE_SIZE - 1, b.get()), nullptr);
 }
 
-TEST(TextHelpers, LineBreakAlwaysEnds)
+TEST(LineBreak, AlwaysEndsAndCountsCharacters)
 {
     char s[ANSWER_SIZE];
-    std::string word(200, 'x');
+    std::string word(160, 'x');   // one hard break leaves 81: one too many for a line
     g_strlcpy(s, word.c_str(), sizeof s);
     line_break(s, sizeof s, 80);
     EXPECT_EQ(std::string(s), word.substr(0, 79) + "\n" + word.substr(79, 79) + "\n" + word.substr(158));
 
-    // Characters, not bytes: 100 two-byte letters break once, whole.
+    // 100 two-byte letters break once, whole.
     std::string greek;
     for (int i = 0; i < 100; i++)
         greek += "\xce\xb1";
-    std::string broken = line_broken(greek.data(), greek.size(), 80);
-    EXPECT_EQ(broken, greek.substr(0, 158) + "\n" + greek.substr(158));
+    EXPECT_EQ(line_broken(greek.data(), greek.size(), 80), greek.substr(0, 158) + "\n" + greek.substr(158));
 
     // A hard break adds a character; what no longer fits is cut whole.
-    std::string full(ANSWER_SIZE - 1, 'y');
-    g_strlcpy(s, full.c_str(), sizeof s);
+    g_strlcpy(s, std::string(ANSWER_SIZE - 1, 'y').c_str(), sizeof s);
     line_break(s, sizeof s, 80);
     EXPECT_EQ(strlen(s), (size_t)ANSWER_SIZE - 1);
     EXPECT_EQ(s[79], '\n');
 }
-
-TEST(TextHelpers, Utf8CopyCutsOnBoundary)
-{
-    char dst[4];
-    EXPECT_EQ(utf8_strlcpy(dst, "ab\xc3\xa9", sizeof dst), 4u);
-    EXPECT_STREQ(dst, "ab");
-    EXPECT_EQ(utf8_strlcpy(dst, "a\xe2\x82\xac", sizeof dst), 4u);
-    EXPECT_STREQ(dst, "a");
-    EXPECT_EQ(utf8_strlcpy(dst, "abc", sizeof dst), 3u);
-    EXPECT_STREQ(dst, "abc");
-}
-

@@ -17,21 +17,14 @@ protected:
         std::vector<question *> items;
         for (int i = 1; i <= 6; i++) {
             items.push_back(make_item('S', 1, {"+Right", "-Wrong"}));
-            items.back()->selected[0] = std::find(answered.begin(), answered.end(), i) !=
-                                        answered.end();
+            items.back()->selected[0] = std::count(answered.begin(), answered.end(), i);
             check_question(items.back());
         }
         run_of(items);
     }
     static question *item(int n) { return n > 1 ? item(n - 1)->next : QP; }
     // The number of the item whose page is shown.
-    static int page()
-    {
-        GtkWidget *l = find(frame, [](GtkWidget *w) {
-            return GTK_IS_LABEL(w) && label_text(w).rfind("Item ", 0) == 0;
-        });
-        return l ? atoi(label_text(l).c_str() + 5) : 0;
-    }
+    static int page() { return atoi(line("Item ").c_str() + 5); }
     static std::string option()
     {
         for (GtkWidget *b : find_all_of_type(frame, GTK_TYPE_RADIO_BUTTON))

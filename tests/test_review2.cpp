@@ -26,11 +26,7 @@ protected:
         }
         return out;
     }
-    static std::string figures()
-    {
-        return label_text(find_label_containing(frame, "Correct: ")) + " " +
-               label_text(find_label_containing(frame, "Incorrect: "));
-    }
+    static std::string figures() { return line("Correct: ") + " " + line("Incorrect: "); }
 };
 
 TEST_F(Review2Test, ErrorsOnlyAllItemsAndNothingMissed)

@@ -16,7 +16,7 @@
 #include "app/globals.h"
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 
 namespace {
 
@@ -63,12 +63,6 @@ void put(std::string &file, size_t offset, const char *text, size_t len = 0)
     memcpy(&file[offset], text, len ? len : strlen(text));
 }
 
-std::string make_file(const std::string &path, const std::string &bytes)
-{
-    write_file(path, bytes);
-    return path;
-}
-
 class SavedFile : public ::testing::Test {
 protected:
     void SetUp() override
@@ -95,7 +89,7 @@ protected:
         return list;
     }
 
-    scratch_dir dir;
+    TempDir dir;
 };
 
 } // namespace
@@ -103,7 +97,7 @@ protected:
 TEST_F(SavedFile, BytesStandAtTheirOffsetsAndComeBack)
 {
     question *list = sample_list();
-    std::string path = make_file(dir / "run.sav", "an older save"), error;
+    std::string path = dir.write("run.sav", "an older save"), error;
     // Handed the middle record, the whole list is written from its head.
     ASSERT_EQ(save_list_file(path.c_str(), list->next, &error), 4) << error;
     std::string b = read_file(path);
@@ -166,7 +160,7 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     put(f, 3 * REC + 5899, "Paris");
     put(f, 4 * REC, "H\x01\x03");                   // a second header: dropped too
 
-    question *s = load(make_file(dir / "hand.sav", f));
+    question *s = load(dir.write("hand.sav", f));
     EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|12/06 03:25:09|Routing &amp; Switching|95|1705|2|75|1010");
     ASSERT_TRUE(s && s->next);
     question *fill = s->next;
@@ -184,7 +178,7 @@ TEST_F(SavedFile, HeaderAloneSetsTheGlobalsAndGivesNoList)
     put(f, 2052, "ccna");
     put(f, 2564, "600");
     put(f, 2820, "12abc");   // not a number: passed_time stays
-    EXPECT_EQ(load(make_file(dir / "header.sav", f)), nullptr);
+    EXPECT_EQ(load(dir.write("header.sav", f)), nullptr);
     EXPECT_EQ(globals_snapshot(), "ccna||||600|754|0|0|0000");
 }
 
@@ -193,10 +187,10 @@ TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
     std::string header(REC, '\0'), leading_out(REC, '\0');
     put(leading_out, 2052, "../../elsewhere");
     const std::string paths[] = {
-        make_file(dir / "empty.sav", ""),
-        make_file(dir / "short.sav", header.substr(0, REC - 1)),
-        make_file(dir / "partial.sav", header + header.substr(0, 100)),
-        make_file(dir / "outside.sav", leading_out),
+        dir.write("empty.sav", ""),
+        dir.write("short.sav", header.substr(0, REC - 1)),
+        dir.write("partial.sav", header + header.substr(0, 100)),
+        dir.write("outside.sav", leading_out),
         dir.path(),
         dir / "missing.sav",
     };
@@ -220,7 +214,7 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
     }
     EXPECT_TRUE(g_file_test(taken.c_str(), G_FILE_TEST_IS_DIR));
 
-    std::string old = make_file(dir / "run.sav", "an older save");
+    std::string old = dir.write("run.sav", "an older save");
 #ifndef _WIN32
     // The disk fills up after the first record.
     struct rlimit saved, small = {10000, 10000};

@@ -1,9 +1,12 @@
 #include "test_util.h"
 
+#include <gtest/gtest.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 
 #include <stdexcept>
+
+#include "bank/buffer.h"
 
 static void remove_tree(const std::string &path)
 {
@@ -67,4 +70,26 @@ std::string TempDir::write(const std::string &rel, const std::string &content) c
         throw std::runtime_error("cannot write " + p + ": " + message);
     }
     return p;
+}
+
+void write_file(const std::string &path, const std::string &bytes)
+{
+    EXPECT_TRUE(g_file_set_contents(path.c_str(), bytes.data(), gssize(bytes.size()), nullptr)) << path;
+}
+
+void write_question_file(const std::string &path, const std::string &text)
+{
+    std::string error;
+    EXPECT_TRUE(text2file(text.data(), text.size(), path.c_str(), &error)) << error;
+}
+
+std::string read_file(const std::string &path)
+{
+    gchar *data = nullptr;
+    gsize size = 0;
+    if (!g_file_get_contents(path.c_str(), &data, &size, nullptr))
+        return "";
+    std::string s(data, size);
+    g_free(data);
+    return s;
 }

@@ -1,4 +1,4 @@
-// Helpers shared by both test executables.
+// Helpers shared by both test executables: scratch directories and files.
 #pragma once
 
 #include <string>
@@ -14,6 +14,7 @@ public:
 
     // The directory itself, or `rel` (slash-separated) inside it.
     std::string path(const std::string &rel = "") const;
+    std::string operator/(const std::string &rel) const { return path(rel); }
     // Makes the directory `rel` with its parents; returns its path.
     std::string mkdir(const std::string &rel) const;
     // Writes `content` to the file `rel`, making its parents; returns its path.
@@ -22,3 +23,10 @@ public:
 private:
     std::string root_;
 };
+
+// Writes bytes as they are; packs text into a question file with our own
+// packer. Both fail the test when they can't.
+void write_file(const std::string &path, const std::string &bytes);
+void write_question_file(const std::string &path, const std::string &text);
+// The file's bytes, or "" when it can't be read.
+std::string read_file(const std::string &path);

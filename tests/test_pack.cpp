@@ -88,12 +88,13 @@ TEST(Check, ProblemsNameTheirLine)
                        "Q2\ntext <b>unclosed\n---\n+a\n---\nfine\n+++\n"                // 3-9
                        "S\nwhich?\n---\n+one\n+two\nthree\n---\nx & y\n+++\n"           // 10-18
                        "M\nno plus\n---\n-a\n-b\n-c\n-d\n-e\n-f\n-g\n-h\n---\n\n+++\n"  // 19-32
-                       "S10\nquestion without end line\n+++\n";                         // 33-35
+                       "F\ncapital?\n---\nParis\r\n---\nok\n+++\n"                      // 33-39
+                       "S10\nquestion without end line\n+++\n";                         // 40-42
     std::string f = dir / "cat01";
     write_question_file(f, text);
     result r = run({"check", f});
     EXPECT_EQ(r.status, PACK_PROBLEM);
-    EXPECT_TRUE(has_line(r.out, f + ": 4 items\n"));
+    EXPECT_TRUE(has_line(r.out, f + ": 5 items\n"));
     for (const char *line : {":3: item 1: unknown kind letter 'Q' (S, M or F expected)\n",
                              ":4: item 1: question text is not valid markup: ",
                              ":14: item 2: more than one '+' choice in a single-choice item\n",
@@ -101,10 +102,12 @@ TEST(Check, ProblemsNameTheirLine)
                              ":17: item 2: explanation is not valid markup: ",
                              ":22: item 3: no '+' choice: the item can never be right\n",
                              ":29: item 3: more than 7 answer lines; the rest are ignored\n",
-                             ":33: item 4: points must be one digit from 1 to 9; this item is worth 1\n",
-                             ":35: item 4: no end-of-section line ('---') after the question text\n"})
+                             ":36: item 4: accepted answer ends with a carriage return (Windows line ends): "
+                             "no typed answer can match it\n",
+                             ":40: item 5: points must be one digit from 1 to 9; this item is worth 1\n",
+                             ":42: item 5: no end-of-section line ('---') after the question text\n"})
         EXPECT_TRUE(has_line(r.out, f + line)) << line << "\n" << r.out;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 10) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 11) << r.out;
 }
 
 TEST(Check, BrokenFiles)

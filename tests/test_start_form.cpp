@@ -101,7 +101,10 @@ TEST_F(StartFormTest, MissingConfigurationAndMissingQuestionFiles)
     start_exam(nullptr, (void *)"demo");
     EXPECT_NE(find_label(frame, "This practice exam contains 0 questions."), nullptr);
     GtkWidget *form = frame;
+    dialogs.plan(GTK_RESPONSE_CLOSE);
     EXPECT_EQ(stderr_of([&] { click(" Start Exam "); }), "Error\n");
+    EXPECT_EQ(dialogs.seen.back().text,
+              "No question file of this exam holds an item, so it can't be started.\n\n");
     EXPECT_EQ(frame, form);
     EXPECT_EQ(QP, nullptr);
     EXPECT_FALSE(is_sensitive(exam_open));

@@ -85,6 +85,10 @@ void cb_start(GtkWidget *, void *)
     }
     if (!list) {
         fputs("Error\n", stderr);
+        // The line on standard error is all a user would otherwise get.
+        run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
+                           "No question file of this exam holds an item, so it can't be "
+                           "started.\n\n");
         return;
     }
     // A list still held here belongs to no screen any more (a resumed exam

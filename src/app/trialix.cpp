@@ -48,13 +48,18 @@ void trialix_create_main_window(void)
     gtk_widget_show_all(main_window);
 }
 
-int trialix_main(int argc, char **argv)
+void trialix_start(int *argc, char ***argv)
 {
-    gtk_init(&argc, &argv);
+    gtk_init(argc, argv);
     // The installed icon, so window lists and task bars show ours.
     gtk_window_set_default_icon_name(TRIALIX_APP_ID);
     trialix_config();
     trialix_create_main_window();
+}
+
+int trialix_main(int argc, char **argv)
+{
+    trialix_start(&argc, &argv);
     gtk_main();
     return 0;
 }

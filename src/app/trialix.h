@@ -20,6 +20,12 @@ void trialix_start(int *argc, char ***argv);
 // the globals and shows it. Expects the toolkit to be initialised.
 void trialix_create_main_window(void);
 
+// Gives our windows the installed application icon; calls after the first
+// do nothing. Looking the icon up reads the icon theme's whole index, a
+// sixth of start-up's own work, so start-up leaves it until the main
+// window is on screen, and a warning shown before then asks for it itself.
+void trialix_use_icon(void);
+
 // Handler of the Quit item: ends the main loop.
 void trialix_quit(GtkWidget *widget, void *data);
 

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace bench {
 
 namespace {
@@ -59,6 +61,9 @@ bool run_benchmarks(int argc, char **argv, const std::vector<std::string> &defau
                     Results *results)
 {
     std::vector<std::string> args(defaults);
+    // Colour codes would end up in logs and in front of the table's rows.
+    if (!isatty(STDOUT_FILENO))
+        args.insert(args.begin(), "--benchmark_color=false");
     std::vector<char *> argv2{argv[0]};
     for (std::string &a : args)
         argv2.push_back(a.data());

@@ -5,6 +5,7 @@
 #include <glib/gstdio.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -129,7 +130,16 @@ bool question_loader::read_body(FILE *f, const char *path, size_t *length, load_
         return fail(error, load_status::no_memory, "Couldn't create inbuf");
     if (fseek(f, header, SEEK_SET) != 0 || fread(body_, 1, n, f) != n)
         return fail(error, load_status::unreadable, std::string("Couldn't read ") + path);
-    for (size_t i = 0; i < n; i++)
+    // Eight bytes at a time: a run unscrambles megabytes.
+    const uint64_t key = 0x0101010101010101ull * QUESTION_KEY;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        memcpy(&w, body_ + i, 8);
+        w ^= key;
+        memcpy(body_ + i, &w, 8);
+    }
+    for (; i < n; i++)
         body_[i] ^= (char)QUESTION_KEY;
     *length = n;
     return true;

@@ -12,7 +12,12 @@ namespace {
 
 class Collector : public benchmark::ConsoleReporter {
 public:
-    explicit Collector(Results *results) : results_(results) {}
+    // Colour codes would end up in logs and in front of the table's rows.
+    explicit Collector(Results *results)
+        : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular),
+          results_(results)
+    {
+    }
 
     void ReportRuns(const std::vector<Run> &runs) override
     {
@@ -61,9 +66,6 @@ bool run_benchmarks(int argc, char **argv, const std::vector<std::string> &defau
                     Results *results)
 {
     std::vector<std::string> args(defaults);
-    // Colour codes would end up in logs and in front of the table's rows.
-    if (!isatty(STDOUT_FILENO))
-        args.insert(args.begin(), "--benchmark_color=false");
     std::vector<char *> argv2{argv[0]};
     for (std::string &a : args)
         argv2.push_back(a.data());

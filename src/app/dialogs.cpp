@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "app/trialix.h"
 #include "grading/grade.h"
 #include "grading/review.h"
 
@@ -22,6 +23,8 @@ int run_message_dialog(GtkWidget *parent, GtkMessageType type, GtkButtonsType bu
 
 void installation_warning(const char *text)
 {
+    // It may come before the main window, which sets the icon once shown.
+    trialix_use_icon();
     run_message_dialog(nullptr, GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "Warning", text);
 }
 

@@ -48,13 +48,44 @@ void trialix_create_main_window(void)
     gtk_widget_show_all(main_window);
 }
 
-int trialix_main(int argc, char **argv)
+void trialix_use_icon(void)
 {
-    gtk_init(&argc, &argv);
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
     // The installed icon, so window lists and task bars show ours.
     gtk_window_set_default_icon_name(TRIALIX_APP_ID);
+    // A window realised without an icon doesn't take up a later default.
+    if (main_window && gtk_widget_get_realized(main_window))
+        gtk_window_set_icon_name(GTK_WINDOW(main_window), TRIALIX_APP_ID);
+}
+
+static gboolean use_icon_when_idle(gpointer)
+{
+    trialix_use_icon();
+    return FALSE;
+}
+
+static gboolean on_first_map(GtkWidget *window, GdkEvent *, gpointer)
+{
+    g_signal_handlers_disconnect_by_func(window, (gpointer)on_first_map, nullptr);
+    // An idle runs below the redraw priority: the window is painted first.
+    g_idle_add(use_icon_when_idle, nullptr);
+    return FALSE;
+}
+
+void trialix_start(int *argc, char ***argv)
+{
+    gtk_init(argc, argv);
     trialix_config();
     trialix_create_main_window();
+    g_signal_connect(main_window, "map-event", G_CALLBACK(on_first_map), nullptr);
+}
+
+int trialix_main(int argc, char **argv)
+{
+    trialix_start(&argc, &argv);
     gtk_main();
     return 0;
 }

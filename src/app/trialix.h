@@ -7,13 +7,24 @@
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkLabel GtkLabel;
 
-// Everything `main` does: settings, main window, main loop. Returns 0 when
-// the main loop ends.
+// Everything `main` does: trialix_start, then the main loop. Returns 0
+// when the main loop ends.
 int trialix_main(int argc, char **argv);
+
+// Start-up up to the main loop: initialises the toolkit with the command
+// line (which it may shorten), reads the settings and shows the main
+// window. Benchmarks call it to time start-up without the main loop.
+void trialix_start(int *argc, char ***argv);
 
 // Builds the main window (menu bar, content area `box2`, status bar) into
 // the globals and shows it. Expects the toolkit to be initialised.
 void trialix_create_main_window(void);
+
+// Gives our windows the installed application icon; calls after the first
+// do nothing. Looking the icon up reads the icon theme's whole index, a
+// sixth of start-up's own work, so start-up leaves it until the main
+// window is on screen, and a warning shown before then asks for it itself.
+void trialix_use_icon(void);
 
 // Handler of the Quit item: ends the main loop.
 void trialix_quit(GtkWidget *widget, void *data);

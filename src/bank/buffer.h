@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 enum {
     QUESTION_HEADER_SIZE = 10,       // bytes before the compressed body
@@ -49,11 +51,51 @@ struct load_error {
     std::string detail;   // one line for the user, without '\n'
 };
 
+// Loads question files one after another into memory that it keeps: the
+// text, the compressed body and the decompressor's own blocks serve the
+// next file instead of going back to the allocator. A run reads a file per
+// item; without this, each would grow the heap and fault in fresh pages.
+struct question_loader {
+    question_loader() = default;
+    ~question_loader();
+    question_loader(const question_loader &) = delete;
+    question_loader &operator=(const question_loader &) = delete;
+
+    // Loads the text of the question file at path, without printing
+    // anything. The text stays valid until the next load.
+    bool load(const char *path, load_error *error);
+    const char *text() const { return text_; }
+    size_t size() const { return size_; }
+    // Hands the text over as a malloc block of exactly its size (one byte
+    // for an empty text); the loader forgets it.
+    char *release(size_t *size);
+
+    // A block the decompressor asked for, kept for the next file.
+    struct kept_block {
+        void *p;
+        size_t size;
+        bool used;
+    };
+
+private:
+    char *body_ = nullptr;
+    size_t body_capacity_ = 0;
+    char *text_ = nullptr;
+    size_t capacity_ = 0;
+    size_t size_ = 0;
+    std::vector<kept_block> blocks_;
+
+    bool read_body(FILE *f, const char *path, size_t *length, load_error *error);
+    bool decompress(const char *path, size_t length, load_error *error);
+};
+
 // Loads a question file without printing anything.
 membuf_ptr load_question_file(const char *path, load_error *error);
 // Loads a question file; failures other than a missing file are reported
 // on standard output with one line each.
 membuf_ptr file2buf(const char *path);
+// That report: one line on standard output unless the file is missing.
+void print_load_error(const load_error &error);
 
 // Copies the next line (with its '\n') of b into line, at most max
 // characters, and terminates it. Returns line, or none when b is exhausted.

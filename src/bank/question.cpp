@@ -733,6 +733,7 @@ question *create_exam_list(const std::vector<int> &order, int n, const char *dir
 {
     question *head = nullptr, *tail = nullptr;
     int taken = 0;
+    question_loader loader;   // one for all files: its memory serves each in turn
     if (n > (int)order.size())
         n = (int)order.size();
     for (int i = 0; i < n; i++) {
@@ -752,17 +753,20 @@ question *create_exam_list(const std::vector<int> &order, int n, const char *dir
             continue;
         }
         // One decompression serves both the count and the item.
-        membuf_ptr b = file2buf(path->c_str());
+        load_error error;
+        bool loaded = loader.load(path->c_str(), &error);
+        if (!loaded)
+            print_load_error(error);
         item_index index;
-        if (b)
-            index = index_items(b->data, b->size);
-        int count = b ? index.count() : -1;
+        if (loaded)
+            index = index_items(loader.text(), loader.size());
+        int count = loaded ? index.count() : -1;
         if (count < 1) {
             fprintf(stderr, "%s: no item can be read; question file left out\n", path->c_str());
             continue;
         }
         question *q = new_question();
-        parse_item(b->data, b->size, index, random(count) + 1, q);
+        parse_item(loader.text(), loader.size(), index, random(count) + 1, q);
         q->number = (signed char)++taken;
         if (tail)
             append_question(tail, q);

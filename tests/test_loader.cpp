@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bank/buffer.h"
-#include "bank_fixture.h"
+#include "test_util.h"
 
 namespace {
 

@@ -40,7 +40,7 @@ std::string lines(const std::string &line, int count)
 
 TEST(Loader, FileAfterFileReadsEachAsItIsAlone)
 {
-    scratch_dir dir;
+    TempDir dir;
     // Small; then text hundreds of times its file, which outgrows the first
     // guess of the text block; then another block size; then broken ones.
     const std::string small = "+++\nS\nQ?\n---\n+A\n---\nE\n+++\n";

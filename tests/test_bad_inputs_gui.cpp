@@ -6,6 +6,9 @@
 
 #include <glib/gstdio.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "app/config.h"
 #include "app/functions.h"
 #include "app/globals.h"
@@ -160,4 +163,19 @@ TEST_F(GuiTest, ExamRootThatIsAFileOrMissingWarnsAndKeepsOpenExam)
         dialogs.seen.clear();
     }
     g_remove(conf.c_str());
+}
+
+// Time limits far outside what a run can take neither overflow the seconds
+// (the sanitizer build stops at that) nor stop the start form.
+TEST_F(BadInputsGui, TimeLimitsOutOfRangeStayWithinTheSeconds)
+{
+    write_questions("demo", "cat1", "+++\nF\nOne?\n---\none\n---\n\n+++\n");
+    for (const char *timeout : {"-2147483648", "2147483647", "-1"}) {
+        exams.write("demo/.xconfig", std::string("title=Demo\ntimeout=") + timeout + "\n");
+        start_exam(nullptr, (void *)"demo");
+        long long minutes = std::stoll(timeout);
+        EXPECT_EQ(seconds, 60 * std::max<long long>(INT_MIN / 60, std::min<long long>(minutes, INT_MAX / 60)));
+        EXPECT_NE(find_label(frame, "You will have " + std::to_string(seconds / 60) +
+                                        " minutes to finish the exam."), nullptr) << timeout;
+    }
 }

@@ -152,7 +152,7 @@ std::vector<MenuEntry> menu_entries(GtkWidget *menu_shell)
     GList *kids = gtk_container_get_children(GTK_CONTAINER(menu_shell));
     for (GList *k = kids; k; k = k->next) {
         GtkWidget *w = GTK_WIDGET(k->data);
-        MenuEntry e{w, GTK_IS_SEPARATOR_MENU_ITEM(w), "", "", false, is_sensitive(w), false, false};
+        MenuEntry e{w, GTK_IS_SEPARATOR_MENU_ITEM(w) != FALSE, "", "", false, is_sensitive(w), false, false};
         GtkWidget *child = gtk_bin_get_child(GTK_BIN(w));
         if (child && GTK_IS_LABEL(child)) {
             e.label = label_markup(child);

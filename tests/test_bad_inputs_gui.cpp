@@ -179,3 +179,24 @@ TEST_F(BadInputsGui, TimeLimitsOutOfRangeStayWithinTheSeconds)
                                         " minutes to finish the exam."), nullptr) << timeout;
     }
 }
+
+// A saved exam may hold any int as its times: the countdown neither
+// overflows them (the sanitizer build stops at that) nor loses the run.
+TEST_F(BadInputsGui, CountdownFromTimesAtTheEndsOfAnIntNeverOverflows)
+{
+    run_of({make_item('F', 1, {"x"})});
+    training = 0;
+    seconds = INT_MIN;
+    passed_time = INT_MAX;
+    trialix_start_timer(nullptr, QP);
+    dialogs.plan(GTK_RESPONSE_CLOSE);   // time is up: the notice, then grading
+    EXPECT_FALSE(count_seconds(QP));
+    EXPECT_EQ(seconds, 1) << "graded";
+    EXPECT_NE(find_label(frame, "Your Score Report"), nullptr);
+
+    trialix_start_timer(nullptr, QP);
+    exam_ended = 1;
+    passed_time = INT_MAX;
+    trialix_stop_timer();
+    EXPECT_EQ(passed_time, INT_MAX);
+}

@@ -2,11 +2,14 @@
 
 #include <glib.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/dialogs.h"
 #include "app/globals.h"
+#include "bank/buffer.h"
 
 #ifdef _WIN32
 #include "app/reg2.h"
@@ -85,11 +88,17 @@ static const char GROUP[] = "Trialix";
 // there but can't be used is reported on standard error and passed over.
 static GKeyFile *open_settings(const char *path)
 {
+    std::string text, why;
+    int code = 0;
+    if (!read_regular_file(path, &text, &why, &code)) {
+        if (code != ENOENT)
+            std::fprintf(stderr, "trialix: %s: %s\n", path, why.c_str());
+        return nullptr;
+    }
     GKeyFile *keys = g_key_file_new();
     GError *error = nullptr;
-    if (!g_key_file_load_from_file(keys, path, G_KEY_FILE_NONE, &error)) {
-        if (!g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT))
-            std::fprintf(stderr, "trialix: %s: %s\n", path, error->message);
+    if (!g_key_file_load_from_data(keys, text.data(), text.size(), G_KEY_FILE_NONE, &error)) {
+        std::fprintf(stderr, "trialix: %s: %s\n", path, error->message);
         g_error_free(error);
         g_key_file_free(keys);
         return nullptr;

@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include <climits>
+
 #include "app/dialogs.h"
 #include "app/globals.h"
 #include "bank/tools.h"
@@ -117,6 +119,14 @@ static void show_finished(void)
     timer_status(text);
 }
 
+// The times may come from a saved file with any int in them: at the end
+// of its range a time stays there instead of overflowing.
+static void add_second_used(void)
+{
+    if (passed_time < INT_MAX)
+        passed_time++;
+}
+
 static void remove_countdown(void)
 {
     if (timer_source)
@@ -138,7 +148,7 @@ void trialix_stop_timer(void)
         return;
     remove_countdown();
     if (exam_ended) {
-        passed_time++;
+        add_second_used();
         seconds = 0;
         show_finished();
     }
@@ -162,8 +172,9 @@ gboolean count_seconds(gpointer list)
     char text[64];
     g_snprintf(text, sizeof text, "  Time Remaining: %d:%02d", seconds / 60, seconds % 60);
     timer_status(text);
-    passed_time++;
-    seconds--;
+    add_second_used();
+    if (seconds > INT_MIN)
+        seconds--;
     if (seconds > 0)
         return TRUE;
     countdown_over();

@@ -5,11 +5,25 @@
 #include <glib/gstdio.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+#ifndef O_NONBLOCK
+#define O_NONBLOCK 0
+#endif
 
 void free_membuf(membuf *b)
 {
@@ -21,16 +35,71 @@ void free_membuf(membuf *b)
 
 int fileexists(const char *path)
 {
-    FILE *f = path ? g_fopen(path, "rb") : nullptr;
-    if (!f)
+    int fd = path ? g_open(path, O_RDONLY | O_BINARY | O_NONBLOCK, 0) : -1;
+    if (fd < 0)
         return 0;
-    fclose(f);
+    g_close(fd, nullptr);
     return 1;
+}
+
+FILE *open_regular_file(const char *path, std::string *why, int *code)
+{
+    auto fail = [&](int error, const char *text) -> FILE * {
+        *why = text;
+        if (code)
+            *code = error;
+        return nullptr;
+    };
+    if (!path)
+        return fail(ENOENT, g_strerror(ENOENT));
+    int fd = g_open(path, O_RDONLY | O_BINARY | O_NONBLOCK, 0);
+    if (fd < 0) {
+        int e = errno;
+        return fail(e, g_strerror(e));
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG) {
+        g_close(fd, nullptr);
+        return fail(0, "not a regular file");
+    }
+#ifndef _WIN32
+    // Reads of a regular file never wait anyway; plain blocking stdio.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+#endif
+    FILE *f = fdopen(fd, "rb");
+    if (!f) {
+        int e = errno;
+        g_close(fd, nullptr);
+        return fail(e, g_strerror(e));
+    }
+    return f;
+}
+
+bool read_regular_file(const char *path, std::string *contents, std::string *why, int *code)
+{
+    FILE *f = open_regular_file(path, why, code);
+    if (!f)
+        return false;
+    contents->clear();
+    char chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+        contents->append(chunk, n);
+    bool ok = !ferror(f);
+    int e = errno;
+    fclose(f);
+    if (!ok) {
+        *why = g_strerror(e);
+        if (code)
+            *code = e;
+    }
+    return ok;
 }
 
 long filesize(const char *path)
 {
-    FILE *f = g_fopen(path, "rb");
+    std::string why;
+    FILE *f = open_regular_file(path, &why);
     if (!f)
         return -1;
     long size = -1;
@@ -203,9 +272,16 @@ bool question_loader::load(const char *path, load_error *error)
 {
     *error = load_error();
     size_ = 0;
-    FILE *f = path ? g_fopen(path, "rb") : nullptr;
-    if (!f)
-        return fail(error, load_status::missing, "");
+    std::string why;
+    int code = 0;
+    FILE *f = open_regular_file(path, &why, &code);
+    if (!f) {
+        // A file that isn't there is no message; one that isn't a regular
+        // file (a directory, a FIFO that would block) is.
+        if (code)
+            return fail(error, load_status::missing, "");
+        return fail(error, load_status::unreadable, std::string(path) + ": " + why);
+    }
     size_t length = 0;
     bool ok = read_body(f, path, &length, error);
     fclose(f);

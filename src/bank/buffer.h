@@ -31,8 +31,16 @@ struct membuf_deleter {
 };
 using membuf_ptr = std::unique_ptr<membuf, membuf_deleter>;
 
-// 1 when the file can be opened for reading, else 0.
+// 1 when the file can be opened for reading, else 0. Never waits on a FIFO.
 int fileexists(const char *path);
+// Opens `path` for binary reading when it is a regular file. Anything else
+// (a directory, a FIFO, a device) is refused without blocking: opening a
+// FIFO that has no writer would wait forever. On failure returns none,
+// sets *why and, when given, *code to the errno (0 for "not a regular file").
+FILE *open_regular_file(const char *path, std::string *why, int *code = nullptr);
+// The whole content of a regular file, refused as open_regular_file does.
+bool read_regular_file(const char *path, std::string *contents, std::string *why,
+                       int *code = nullptr);
 // Length of the file in bytes, -1 when it can't be opened.
 long filesize(const char *path);
 

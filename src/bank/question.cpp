@@ -354,6 +354,12 @@ int save_list_file(const char *path, question *q, std::string *error)
     };
     if (!path || !*path)
         return fail("no file name given");
+    // The file is replaced by renaming a new one over it, which would put a
+    // plain file in the place of a device or FIFO: only a regular file (or
+    // none) is replaced.
+    GStatBuf st;
+    if (g_stat(path, &st) == 0 && (st.st_mode & S_IFMT) != S_IFREG)
+        return fail("not a regular file");
 
     // Beside the target, so that the rename stays on one file system; a
     // short name of our own, so that a long target name still leaves room.
@@ -405,22 +411,26 @@ question *load_list_file(const char *path, bool *ok, std::string *error)
             *error = std::string(path ? path : "") + ": " + what;
         return nullptr;
     };
-    FILE *f = path ? g_fopen(path, "rb") : nullptr;
+    std::string why;
+    FILE *f = open_regular_file(path, &why);
     if (!f)
-        return fail(errno_text(errno));
+        return fail(why);
     std::unique_ptr<FILE, int (*)(FILE *)> closer(f, fclose);
 
     // Everything is checked before a global changes.
     struct stat st;
     if (fstat(fileno(f), &st) != 0)
         return fail(errno_text(errno));
-    if ((st.st_mode & S_IFMT) != S_IFREG)
-        return fail("not a regular file");
     if (st.st_size < RECORD_SIZE || st.st_size % RECORD_SIZE != 0)
         return fail("not a saved exam: " + std::to_string((long long)st.st_size) +
                     " bytes are not a whole number of " + std::to_string(RECORD_SIZE) +
                     "-byte records");
     long long items = (long long)st.st_size / RECORD_SIZE - 1;
+    // No run is longer, so no saved exam is: a larger file would only cost
+    // memory and give items the run can't number.
+    if (items > MAX_RUN_ITEMS)
+        return fail("not a saved exam: " + std::to_string(items) + " records after the header, "
+                    "but a run holds at most " + std::to_string((int)MAX_RUN_ITEMS) + " items");
 
     unsigned char header[RECORD_SIZE], image[RECORD_SIZE];
     if (fread(header, RECORD_SIZE, 1, f) != 1)

@@ -20,6 +20,7 @@
 #endif
 
 #include "app/globals.h"
+#include "bank/buffer.h"
 
 // ---- Text helpers ----
 
@@ -186,10 +187,11 @@ bool read_exam_config(const char *path, exam_config *config)
 {
     *config = exam_config();
     config->title = "UNKNOWN";
-    gchar *contents = nullptr;
-    gsize length = 0;
-    if (!path || !g_file_get_contents(path, &contents, &length, nullptr))
+    std::string text, why;
+    if (!read_regular_file(path, &text, &why))
         return false;
+    const char *contents = text.data();
+    size_t length = text.size();
 
     bool in_message = false;
     std::string message;
@@ -227,7 +229,6 @@ bool read_exam_config(const char *path, exam_config *config)
             }
         }
     }
-    g_free(contents);
 
     if (!message.empty() && message.back() == '\n')
         message.pop_back();

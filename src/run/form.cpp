@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -143,9 +144,8 @@ void createExamStart(void)
     std::string title = getExamTitle(examname).value_or("UNKNOWN");
     std::string message = getExamMessage(examname);
     int minutes = getTimeout(examname);
-    // A damaged timeout must not overflow the seconds.
-    if (minutes > INT_MAX / 60)
-        minutes = INT_MAX / 60;
+    // A damaged timeout must not overflow the seconds, either way.
+    minutes = std::clamp(minutes, INT_MIN / 60, INT_MAX / 60);
     seconds = 60 * minutes;
     percentage = getPercentage(examname);
 

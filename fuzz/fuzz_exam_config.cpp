@@ -1,0 +1,27 @@
+// An exam configuration file of arbitrary bytes through its four readers.
+#include <glib.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/globals.h"
+#include "bank/tools.h"
+#include "fuzz/fuzz_util.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    g_strlcpy(examdir, (fuzz_dir() + "/exams").c_str(), sizeof examdir);
+    g_strlcpy(examconfig, ".xconfig", sizeof examconfig);
+    fuzz_write("exams/exam/.xconfig", data, size);
+
+    getTimeout("exam");
+    getPercentage("exam");
+    std::optional<std::string> title = getExamTitle("exam");
+    std::string message = getExamMessage("exam");
+    // What the start form takes into its fixed-size labels must fit them.
+    if (!title || title->size() >= TITLE_SIZE || message.size() >= MESSAGE_SIZE)
+        __builtin_trap();
+    markup_is_valid(title->c_str());
+    markup_is_valid(message.c_str());
+    return 0;
+}

@@ -23,13 +23,9 @@ static void remove_tree(const std::string &path)
 
 TempDir::TempDir()
 {
-    GError *error = nullptr;
-    char *dir = g_dir_make_tmp("trialix-test-XXXXXX", &error);
-    if (!dir) {
-        std::string message = error->message;
-        g_error_free(error);
-        throw std::runtime_error("cannot make a temporary directory: " + message);
-    }
+    char *dir = g_dir_make_tmp("trialix-test-XXXXXX", nullptr);
+    if (!dir)
+        throw std::runtime_error("cannot make a temporary directory");
     root_ = dir;
     g_free(dir);
 }
@@ -63,12 +59,7 @@ std::string TempDir::write(const std::string &rel, const std::string &content) c
     char *parent = g_path_get_dirname(p.c_str());
     g_mkdir_with_parents(parent, 0755);
     g_free(parent);
-    GError *error = nullptr;
-    if (!g_file_set_contents(p.c_str(), content.data(), gssize(content.size()), &error)) {
-        std::string message = error->message;
-        g_error_free(error);
-        throw std::runtime_error("cannot write " + p + ": " + message);
-    }
+    write_file(p, content);
     return p;
 }
 

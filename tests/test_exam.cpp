@@ -156,6 +156,8 @@ TEST(Assembly, OneItemFromEachFileNumberedInOrderAnyItemDrawn)
     EXPECT_EQ(create_exam_list({}, 0, dir.path().c_str(), names), nullptr);
 }
 
+// Files without items, and files gone since the directory was listed, are
+// left out; so is what an order longer than the listing names.
 TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
 {
     TempDir dir;
@@ -165,7 +167,8 @@ TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
     write_question_file(dir / "cat4", items_naming("cat4", 1));
     CaptureStderr();
     testing::internal::CaptureStdout();
-    question *head = create_exam_list({1, 0, 2, 3}, 4, dir.path().c_str(), {"cat1", "cat2", "cat3", "cat4"});
+    question *head = create_exam_list({1, 4, 0, 2, 5, 3}, 6, dir.path().c_str(),
+                                      {"cat1", "cat2", "cat3", "cat4", "gone"});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Decompression failed (-5)\n");
     std::string err = GetCapturedStderr();
     ASSERT_TRUE(head && head->next);
@@ -174,6 +177,7 @@ TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
     EXPECT_EQ(head->next->next, nullptr);
     EXPECT_NE(err.find(dir / "cat2" + ": no item"), std::string::npos) << err;
     EXPECT_NE(err.find(dir / "cat3" + ": no item"), std::string::npos) << err;
+    EXPECT_NE(err.find(dir / "gone" + ": no item"), std::string::npos) << err;
     destroy_list(head);
     CaptureStderr();
     EXPECT_EQ(create_exam_list({0}, 1, dir.path().c_str(), {"cat2"}), nullptr);

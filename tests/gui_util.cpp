@@ -14,30 +14,26 @@ void pump()
         gtk_main_iteration_do(FALSE);
 }
 
-static void collect(GtkWidget *widget, const Match &match, std::vector<GtkWidget *> &out)
+struct Search {
+    const Match &match;
+    std::vector<GtkWidget *> found;
+};
+
+static void collect(GtkWidget *widget, gpointer data)
 {
-    if (match(widget))
-        out.push_back(widget);
-    if (GTK_IS_CONTAINER(widget)) {
-        GList *kids = nullptr;
-        gtk_container_forall(
-            GTK_CONTAINER(widget),
-            [](GtkWidget *kid, gpointer list) {
-                *static_cast<GList **>(list) = g_list_append(*static_cast<GList **>(list), kid);
-            },
-            &kids);
-        for (GList *k = kids; k; k = k->next)
-            collect(GTK_WIDGET(k->data), match, out);
-        g_list_free(kids);
-    }
+    auto *search = static_cast<Search *>(data);
+    if (search->match(widget))
+        search->found.push_back(widget);
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), collect, data);
 }
 
 std::vector<GtkWidget *> find_all(GtkWidget *root, const Match &match)
 {
-    std::vector<GtkWidget *> out;
+    Search search{match, {}};
     if (root)
-        collect(root, match, out);
-    return out;
+        collect(root, &search);
+    return search.found;
 }
 
 GtkWidget *find(GtkWidget *root, const Match &match)
@@ -51,10 +47,9 @@ std::vector<GtkWidget *> find_all_of_type(GtkWidget *root, GType type)
     return find_all(root, [type](GtkWidget *w) { return G_TYPE_CHECK_INSTANCE_TYPE(w, type); });
 }
 
-GtkWidget *find_of_type(GtkWidget *root, GType type, size_t nth)
+GtkWidget *find_of_type(GtkWidget *root, GType type)
 {
-    std::vector<GtkWidget *> all = find_all_of_type(root, type);
-    return nth < all.size() ? all[nth] : nullptr;
+    return find(root, [type](GtkWidget *w) { return G_TYPE_CHECK_INSTANCE_TYPE(w, type); });
 }
 
 GtkWidget *find_label(GtkWidget *root, const std::string &text)
@@ -67,17 +62,8 @@ GtkWidget *find_button(GtkWidget *root, const std::string &label)
     return find(root, [&](GtkWidget *w) { return GTK_IS_BUTTON(w) && button_label(w) == label; });
 }
 
-std::string label_text(GtkWidget *label)
-{
-    const char *text = gtk_label_get_text(GTK_LABEL(label));
-    return text ? text : "";
-}
-
-std::string label_markup(GtkWidget *label)
-{
-    const char *text = gtk_label_get_label(GTK_LABEL(label));
-    return text ? text : "";
-}
+std::string label_text(GtkWidget *label) { return gtk_label_get_text(GTK_LABEL(label)); }
+std::string label_markup(GtkWidget *label) { return gtk_label_get_label(GTK_LABEL(label)); }
 
 // "_Yes" as shown: a single underscore marks the mnemonic, a double one
 // stands for itself.
@@ -107,25 +93,12 @@ std::string button_label(GtkWidget *button)
     return inner ? label_text(inner) : "";
 }
 
-bool is_sensitive(GtkWidget *widget)
+std::vector<GtkWidget *> children(GtkWidget *container)
 {
-    return gtk_widget_is_sensitive(widget);
-}
-
-std::vector<BoxChild> box_children(GtkWidget *box)
-{
-    // A box lists its children as it lays them out: those packed from the
-    // start, then those packed from the end, the last one packed first.
-    std::vector<BoxChild> out;
-    GList *kids = gtk_container_get_children(GTK_CONTAINER(box));
-    for (GList *k = kids; k; k = k->next) {
-        GtkWidget *w = GTK_WIDGET(k->data);
-        gboolean expand = FALSE, fill = FALSE;
-        guint padding = 0;
-        GtkPackType pack = GTK_PACK_START;
-        gtk_box_query_child_packing(GTK_BOX(box), w, &expand, &fill, &padding, &pack);
-        out.push_back({w, pack == GTK_PACK_END, bool(expand), bool(fill), padding});
-    }
+    std::vector<GtkWidget *> out;
+    GList *kids = gtk_container_get_children(GTK_CONTAINER(container));
+    for (GList *k = kids; k; k = k->next)
+        out.push_back(GTK_WIDGET(k->data));
     g_list_free(kids);
     return out;
 }
@@ -133,14 +106,13 @@ std::vector<BoxChild> box_children(GtkWidget *box)
 std::vector<std::string> bar_labels(GtkWidget *bar)
 {
     std::vector<std::string> out;
-    for (const BoxChild &c : box_children(bar))
-        if (GTK_IS_BUTTON(c.widget))
-            out.push_back(button_label(c.widget) + (is_sensitive(c.widget) ? "" : "(off)"));
+    for (GtkWidget *w : children(bar))
+        if (GTK_IS_BUTTON(w))
+            out.push_back(button_label(w) + (is_sensitive(w) ? "" : "(off)"));
     return out;
 }
 
 static DialogAnswerer *active_answerer = nullptr;
-static const char ANSWERED[] = "gui-test-answered";
 
 DialogAnswerer::DialogAnswerer()
 {
@@ -166,9 +138,9 @@ DialogAnswerer &DialogAnswerer::plan(int response, int after_ms)
 // The answer a dialog was given when it first appeared.
 struct Assigned {
     int response;
-    gint64 due;     // monotonic time from which it may be answered
-    int order;      // 1 for the first dialog seen, and so on
-    bool expected;
+    gint64 due;   // monotonic time from which it may be answered
+    int order;    // 1 for the first dialog seen, and so on
+    bool expected, answered;
 };
 static const char ASSIGNED[] = "gui-test-assigned";
 
@@ -177,16 +149,15 @@ gboolean DialogAnswerer::tick(gpointer data)
     auto *self = static_cast<DialogAnswerer *>(data);
     GList *windows = gtk_window_list_toplevels();
     GtkWidget *newest = nullptr;
-    int newest_order = 0;
+    Assigned *newest_a = nullptr;
     for (GList *w = windows; w; w = w->next) {
         // File selections stay open beside the main window; tests drive them.
         if (!GTK_IS_DIALOG(w->data) || GTK_IS_FILE_SELECTION(w->data) ||
-            !gtk_widget_get_visible(GTK_WIDGET(w->data)) ||
-            g_object_get_data(G_OBJECT(w->data), ANSWERED))
+            !gtk_widget_get_visible(GTK_WIDGET(w->data)))
             continue;
         auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(w->data), ASSIGNED));
         if (!a) {
-            a = new Assigned{CLOSE_WINDOW, g_get_monotonic_time(), ++self->dialogs_seen_, false};
+            a = new Assigned{CLOSE_WINDOW, g_get_monotonic_time(), ++self->dialogs_seen_, false, false};
             if (!self->plans_.empty()) {
                 a->response = self->plans_.front().first;
                 a->due += gint64(self->plans_.front().second) * 1000;
@@ -196,16 +167,13 @@ gboolean DialogAnswerer::tick(gpointer data)
             g_object_set_data_full(G_OBJECT(w->data), ASSIGNED, a,
                                    [](gpointer p) { delete static_cast<Assigned *>(p); });
         }
-        if (a->order > newest_order) {
-            newest = GTK_WIDGET(w->data);
-            newest_order = a->order;
-        }
+        if (!a->answered && (!newest_a || a->order > newest_a->order))
+            newest = GTK_WIDGET(w->data), newest_a = a;
     }
     g_list_free(windows);
-    if (newest) {
-        auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(newest), ASSIGNED));
-        if (!a->expected || a->due <= g_get_monotonic_time())
-            self->answer(newest, a->response, a->expected);
+    if (newest && (!newest_a->expected || newest_a->due <= g_get_monotonic_time())) {
+        newest_a->answered = true;
+        self->answer(newest, newest_a->response, newest_a->expected);
     }
     return TRUE;
 }
@@ -227,41 +195,31 @@ void DialogAnswerer::answer(GtkWidget *dialog, int response, bool expected)
     d.modal = gtk_window_get_modal(GTK_WINDOW(dialog));
     d.parent = gtk_window_get_transient_for(GTK_WINDOW(dialog));
     if (GTK_IS_MESSAGE_DIALOG(dialog)) {
-        d.is_message = true;
-        char *text = nullptr, *secondary = nullptr;
-        g_object_get(dialog, "message-type", &d.type, "text", &text, "secondary-text", &secondary,
-                     nullptr);
+        char *text = nullptr;
+        g_object_get(dialog, "message-type", &d.type, "text", &text, nullptr);
         d.text = text ? text : "";
-        d.secondary = secondary ? secondary : "";
         g_free(text);
-        g_free(secondary);
     }
     // A button box places its buttons by its own rules: read them in the
     // order they stand on screen.
     std::vector<std::pair<int, std::string>> buttons;
-    GList *kids = gtk_container_get_children(
-        GTK_CONTAINER(gtk_dialog_get_action_area(GTK_DIALOG(dialog))));
-    for (GList *k = kids; k; k = k->next)
-        if (GTK_IS_BUTTON(k->data) && gtk_widget_get_visible(GTK_WIDGET(k->data))) {
+    for (GtkWidget *b : children(gtk_dialog_get_action_area(GTK_DIALOG(dialog))))
+        if (GTK_IS_BUTTON(b) && gtk_widget_get_visible(b)) {
             GtkAllocation a;
-            gtk_widget_get_allocation(GTK_WIDGET(k->data), &a);
-            buttons.emplace_back(a.x, button_label(GTK_WIDGET(k->data)));
+            gtk_widget_get_allocation(b, &a);
+            buttons.emplace_back(a.x, button_label(b));
         }
-    g_list_free(kids);
-    std::stable_sort(buttons.begin(), buttons.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::sort(buttons.begin(), buttons.end());
     for (const auto &b : buttons)
         d.buttons.push_back(b.second);
 
     if (!expected)
         ADD_FAILURE() << "unexpected dialog: \"" << d.text << "\"";
-    d.answer = response;
     seen.push_back(d);
-    g_object_set_data(G_OBJECT(dialog), ANSWERED, GINT_TO_POINTER(1));
-    if (d.answer == CLOSE_WINDOW)
+    if (response == CLOSE_WINDOW)
         close_window(dialog);
     else
-        gtk_dialog_response(GTK_DIALOG(dialog), d.answer);
+        gtk_dialog_response(GTK_DIALOG(dialog), response);
 }
 
 } // namespace gui

@@ -30,24 +30,6 @@ void RunTest::TearDown()
         destroy_list(list);
 }
 
-GtkWidget *RunTest::open_demo(const std::string &name)
-{
-    exams.write("demo/.xconfig", "title=Demo\ntimeout=30\npercentage=60\n");
-    write_question_file(exams / "demo/cat1", "+++\nS\nOne?\n---\n-No\n-No\n+Yes\n---\n\n+++\n");
-    write_question_file(exams / "demo/cat2", "+++\nM3\nTwo?\n---\n+A\n-B\n+C\n---\n\n+++\n");
-    write_question_file(exams / "demo/cat3", "+++\nF\nThree?\n---\nthree\n---\n\n+++\n");
-    write_question_file(exams / "demo/cat4", "+++\nS2\nFour?\n---\n+Yes\n-No\n---\n\n+++\n");
-    write_question_file(exams / "demo/cat5", "no items here\n");
-    GtkWidget *item = gui::find(exammenu, [](GtkWidget *w) {
-        return GTK_IS_MENU_ITEM(w) && gui::find_label(w, "  Start Practice Exam demo ");
-    });
-    EXPECT_NE(item, nullptr);
-    gtk_menu_item_activate(GTK_MENU_ITEM(item));
-    gui::pump();
-    gtk_entry_set_text(GTK_ENTRY(gui::find_of_type(frame, GTK_TYPE_ENTRY)), name.c_str());
-    return item;
-}
-
 question *RunTest::run_of(const std::vector<question *> &items)
 {
     for (size_t i = 0; i < items.size(); i++) {
@@ -88,7 +70,40 @@ std::string RunTest::line(const std::string &start)
     return l ? gui::label_text(l) : "(none)";
 }
 
-std::string RunTest::status()
+void RunTest::menu(GtkWidget *item)
 {
-    return gui::label_text(gui::find_of_type(statusbar, GTK_TYPE_LABEL));
+    gtk_menu_item_activate(GTK_MENU_ITEM(item));
+    gui::pump();
+}
+
+std::vector<GtkFileSelection *> RunTest::file_dialogs()
+{
+    std::vector<GtkFileSelection *> out;
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next)
+        if (GTK_IS_FILE_SELECTION(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            out.push_back(GTK_FILE_SELECTION(w->data));
+    g_list_free(windows);
+    return out;
+}
+
+std::vector<GtkWidget *> RunTest::answer_windows()
+{
+    std::vector<GtkWidget *> found;
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next)
+        if (w->data != main_window && gui::find_button(GTK_WIDGET(w->data), " Close Window "))
+            found.insert(found.begin(), GTK_WIDGET(w->data));
+    g_list_free(windows);
+    return found;
+}
+
+void RunTest::choose(GtkWidget *item, const std::string &path)
+{
+    menu(item);
+    std::vector<GtkFileSelection *> open = file_dialogs();
+    ASSERT_EQ(open.size(), 1u);
+    gtk_file_selection_set_filename(open[0], path.c_str());
+    gtk_button_clicked(GTK_BUTTON(open[0]->ok_button));
+    gui::pump();
 }

@@ -1,6 +1,5 @@
-// A main window and exams made on the spot, for the tests of a run's
-// screens: exam directories with packed question files, question lists
-// made in memory, and clicks on the shown screen's buttons.
+// A main window for the tests of a run's screens: question lists made in
+// memory, and clicks on the shown screen's buttons.
 #pragma once
 
 #include <string>
@@ -20,10 +19,6 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes the exam "demo" of five question files (an 'S', an 'M' worth 3,
-    // an 'F', an 'S' worth 2, and one without items: 7 points in 4 items),
-    // chooses it from the Exam menu and types `name`. Returns the menu item.
-    GtkWidget *open_demo(const std::string &name);
     // Links the records in order into QP and sets num_questions.
     question *run_of(const std::vector<question *> &items);
 
@@ -32,12 +27,17 @@ protected:
     // The labels of the shown screen's buttons (see gui::bar_labels).
     static std::vector<std::string> bar() { return gui::bar_labels(bbox); }
     static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
-    // The status bar's text.
-    static std::string status();
+    static std::string status() { return gui::label_text(gui::find_of_type(statusbar, GTK_TYPE_LABEL)); }
     // The shown screen's first label that begins with `start`, or "(none)".
     static std::string line(const std::string &start);
     // Clicks the button labelled `label` on the shown screen.
     void click(const std::string &label);
+    static void menu(GtkWidget *item);
+    // The open file selections, and the answer windows (oldest first).
+    static std::vector<GtkFileSelection *> file_dialogs();
+    static std::vector<GtkWidget *> answer_windows();
+    // Opens the item's file dialog and chooses `path` in it with OK.
+    static void choose(GtkWidget *item, const std::string &path);
     // What `f` writes to standard error.
     template <typename F> static std::string stderr_of(F f)
     {

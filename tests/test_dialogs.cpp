@@ -60,7 +60,7 @@ TEST_F(GuiTest, MessageDialogsTextsButtonsAndReturns)
         EXPECT_EQ(d.text, c.text);
         EXPECT_EQ(d.type, c.type);
         EXPECT_EQ(d.buttons, c.buttons);
-        EXPECT_TRUE(d.is_message && d.modal && d.parent == GTK_WINDOW(main_window));
-        EXPECT_EQ(d.title + d.secondary, "");
+        EXPECT_TRUE(d.modal && d.parent == GTK_WINDOW(main_window));
+        EXPECT_EQ(d.title, "");
     }
 }

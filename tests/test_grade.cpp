@@ -104,8 +104,20 @@ TEST_F(GradeTest, FiguresScoreAndVerdict)
 
 TEST_F(GradeTest, WholeRunsFromTheMenuToTheScoreWithAndWithoutTimer)
 {
+    // Four question files of one item each, 7 points in all, and one without items.
+    exams.write("demo/.xconfig", "title=Demo\ntimeout=30\npercentage=60\n");
+    const char *items[] = {"S\nOne?\n---\n-No\n-No\n+Yes", "M3\nTwo?\n---\n+A\n-B\n+C",
+                           "F\nThree?\n---\nthree", "S2\nFour?\n---\n+Yes\n-No", ""};
+    for (size_t i = 0; i < G_N_ELEMENTS(items); i++)
+        write_question_file(exams / ("demo/cat" + std::to_string(i)),
+                            *items[i] ? std::string("+++\n") + items[i] + "\n---\n\n+++\n" : "no items\n");
+    GtkWidget *item = find(exammenu, [](GtkWidget *w) {
+        return GTK_IS_MENU_ITEM(w) && find_label(w, "  Start Practice Exam demo ");
+    });
+    ASSERT_NE(item, nullptr);
     for (int timer : {1, 0}) {
-        GtkWidget *item = open_demo("Ann");
+        gtk_menu_item_activate(GTK_MENU_ITEM(item));
+        gtk_entry_set_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY)), "Ann");
         enableTimer = timer;
         exam_ended = 1;
         click(" Start Exam ");
@@ -145,7 +157,7 @@ TEST_F(GradeTest, WholeRunsFromTheMenuToTheScoreWithAndWithoutTimer)
             EXPECT_EQ(timer_source, 0u);
         }
         click(" End Exam ");
-        EXPECT_TRUE(box_children(box2).empty() && !frame && !QP);
+        EXPECT_TRUE(children(box2).empty() && !frame && !QP);
         EXPECT_TRUE(is_sensitive(item) && is_sensitive(exam_open));
         EXPECT_FALSE(is_sensitive(exam_save));
         EXPECT_EQ(status(), "");

@@ -96,18 +96,6 @@ TEST_F(ItemFormTest, AnswersGoIntoTheRecordAndComeBackUnchanged)
     EXPECT_EQ(bar(), (std::vector<std::string>{" Previous Item ", " Next Item ", " Grade Exam "}));
 }
 
-// The answer windows that are open, oldest first.
-static std::vector<GtkWidget *> answer_windows()
-{
-    std::vector<GtkWidget *> found;
-    GList *windows = gtk_window_list_toplevels();
-    for (GList *w = windows; w; w = w->next)
-        if (w->data != main_window && find_button(GTK_WIDGET(w->data), " Close Window "))
-            found.insert(found.begin(), GTK_WIDGET(w->data));
-    g_list_free(windows);
-    return found;
-}
-
 TEST_F(ItemFormTest, ShowAnswerTellsRightWrongUnansweredAndUnknown)
 {
     question *m = make_item('M', 1, {"+Alpha", "+Beta", "-Gamma"}, "Q", "<b>Why</b> so.");

@@ -6,16 +6,6 @@
 
 using namespace gui;
 
-// How a box packs each child: "expand", "fill", "end" as they apply, and the padding.
-static std::vector<std::string> packing(GtkWidget *box)
-{
-    std::vector<std::string> out;
-    for (const BoxChild &k : box_children(box))
-        out.push_back(std::string(k.expand ? "expand " : "") + (k.fill ? "fill " : "")
-                      + (k.from_end ? "end " : "") + std::to_string(k.padding));
-    return out;
-}
-
 TEST_F(GuiTest, MainWindowTitleSizeAndThreeChildren)
 {
     build_main_window();
@@ -24,25 +14,12 @@ TEST_F(GuiTest, MainWindowTitleSizeAndThreeChildren)
     int w = 0, h = 0;
     gtk_window_get_size(GTK_WINDOW(main_window), &w, &h);
     EXPECT_EQ(std::to_string(w) + "x" + std::to_string(h), "640x480");
-
-    GtkWidget *vbox = gtk_bin_get_child(GTK_BIN(main_window));
-    std::vector<BoxChild> kids = box_children(vbox);
+    std::vector<GtkWidget *> kids = children(gtk_bin_get_child(GTK_BIN(main_window)));
     ASSERT_EQ(kids.size(), 3u);
-    EXPECT_TRUE(GTK_IS_MENU_BAR(kids[0].widget) && kids[1].widget == box2 && kids[2].widget == statusbar);
-    EXPECT_EQ(packing(vbox), (std::vector<std::string>{"0", "expand fill 0", "0"}));
-    for (const BoxChild &k : kids)
-        EXPECT_TRUE(gtk_widget_get_visible(k.widget));
-    EXPECT_TRUE(box_children(box2).empty() && !frame && !bbox);
-}
-
-// A screen as every screen builds one: a frame with a label and a bar.
-static void show_screen(const char *text)
-{
-    GtkWidget *f = gtk_frame_new(nullptr);
-    gtk_container_add(GTK_CONTAINER(f), gtk_label_new(text));
-    GtkWidget *bar = screen_button_bar();
-    screen_add_button(bar, " Left ", false, nullptr, nullptr);
-    screen_put_up(f, bar);
+    EXPECT_TRUE(GTK_IS_MENU_BAR(kids[0]) && kids[1] == box2 && kids[2] == statusbar);
+    for (GtkWidget *k : kids)
+        EXPECT_TRUE(gtk_widget_get_visible(k));
+    EXPECT_TRUE(children(box2).empty() && !frame && !bbox);
 }
 
 TEST_F(GuiTest, NextScreenReplacesTheLastAndFreesItsHandlerData)
@@ -63,29 +40,26 @@ TEST_F(GuiTest, NextScreenReplacesTheLastAndFreesItsHandlerData)
     cb_timer = gtk_check_button_new_with_label("Enable Timer");
     gtk_container_add(GTK_CONTAINER(first), cb_timer);
     screen_put_up(first, bar);
-    EXPECT_EQ(gtk_box_get_spacing(GTK_BOX(bar)), 5);
-    EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(bar)), 7u);
     EXPECT_EQ(bar_labels(bbox), (std::vector<std::string>{" A ", " B ", " D ", " C "}));
-    EXPECT_EQ(packing(bbox)[0], "2");
     gtk_button_clicked(GTK_BUTTON(b));
     EXPECT_EQ(clicks, 1);
 
     g_object_add_weak_pointer(G_OBJECT(first), reinterpret_cast<gpointer *>(&first));
-    show_screen("second screen");
+    GtkWidget *second = gtk_frame_new(nullptr);
+    gtk_container_add(GTK_CONTAINER(second), gtk_label_new("second screen"));
+    screen_put_up(second, screen_button_bar());
     pump();
     EXPECT_EQ(first, nullptr) << "the first screen's frame was not destroyed";
     EXPECT_EQ(freed, 1) << "handler data must go with its button";
     EXPECT_EQ(cb_timer, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(find_label(box2, "second screen")));
-    std::vector<BoxChild> kids = box_children(box2);
-    ASSERT_EQ(kids.size(), 2u);
-    EXPECT_TRUE(kids[0].widget == frame && kids[1].widget == bbox);
-    EXPECT_EQ(packing(box2), (std::vector<std::string>{"expand fill 10", "end 10"}));
-    // The bar sits below the frame on screen.
+    EXPECT_EQ(children(box2), (std::vector<GtkWidget *>{frame, bbox}));
+    // The frame takes the room; the bar sits below it.
     GtkAllocation fa, ba;
     gtk_widget_get_allocation(frame, &fa);
     gtk_widget_get_allocation(bbox, &ba);
     EXPECT_GE(ba.y, fa.y + fa.height);
+    EXPECT_GT(fa.height, 300);
 }
 
 // Runs the main loop until `ender` has run, or fails after a second.

@@ -94,7 +94,7 @@ TEST_F(StartFormTest, MissingConfigurationAndMissingQuestionFiles)
                                         "\nexamname:demo\nexamconfig:.xconfig");
     EXPECT_EQ(dialogs.seen[0].title, "Warning");
     EXPECT_EQ(dialogs.seen[0].type, GTK_MESSAGE_WARNING);
-    EXPECT_TRUE(!frame && box_children(box2).empty() && is_sensitive(exam_open));
+    EXPECT_TRUE(!frame && children(box2).empty() && is_sensitive(exam_open));
 
     // No question files: the form stays, the menus as a begun run has them.
     make_demo(0);

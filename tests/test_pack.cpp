@@ -72,7 +72,9 @@ TEST(Pack, UsageErrors)
 {
     for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
              {}, {"frob"}, {"pack", "a"}, {"unpack"}, {"show", "f"}, {"check"}, {"check", "--prefix"},
-             {"check", "--bogus", "x"}, {"check", "x", "--config", "a/b"}}) {
+             {"check", "--bogus", "x"}, {"check", "x", "--config", "a/b"}, {"import", "gift", "a"},
+             {"import", "csv", "a", "b"}, {"import", "gift", "a", "b", "--timeout", "0"},
+             {"import", "gift", "a", "b", "--percentage=101"}, {"import", "gift", "a", "b", "--title", " "}}) {
         result r = run(args);
         EXPECT_EQ(r.status, PACK_USAGE) << (args.empty() ? "" : args[0]);
         EXPECT_EQ(r.out, "");

@@ -1,8 +1,8 @@
-// The question record: grading, the list and its counters, the image.
+// The question record: grading, the list and its counters. (Its image in
+// a saved file is the saved file tests' part.)
 #include <gtest/gtest.h>
 #include <glib.h>
 
-#include <cstring>
 #include <vector>
 
 #include "bank/question.h"
@@ -89,47 +89,4 @@ TEST(List, AnyRecordServesAsTheListAndUnknownKindsCountOnlyTheirPoints)
     check_question(d);
     EXPECT_EQ(get_correct_points(c), 11);
     destroy_list(c);
-}
-
-TEST(Image, FieldsStandAtTheirOffsets)
-{
-    question *q = item('M', {"+first", "-second", "", "", "", "", "-seventh"}, 9);
-    q->number = 127;
-    q->OK = OK_UNKNOWN_TYPE;
-    g_strlcpy(q->text, "question", sizeof q->text);
-    g_strlcpy(q->explanation, "because", sizeof q->explanation);
-    g_strlcpy(q->entry, "typed", sizeof q->entry);
-    q->selected[0] = q->selected[6] = q->marked = 1;
-
-    std::vector<unsigned char> image(RECORD_SIZE, 0xAA);
-    record_to_image(q, image.data());
-    auto text = [&](size_t offset) { return std::string((const char *)&image[offset]); };
-    EXPECT_EQ(std::string((const char *)image.data(), 4), "M\x09\x7f\x85");
-    EXPECT_EQ(text(4) + "|" + text(2052 + 256) + "|" + text(2052 + 256 * 6) + "|" + text(3844) + "|"
-                  + text(5899), "question|-second|-seventh|because|typed");
-    EXPECT_EQ(std::string((const char *)&image[5892], 7), std::string("\1\0\0\0\0\0\1", 7));
-    EXPECT_EQ(image[6155], 1);
-    for (int i = 6156; i < RECORD_SIZE; i++)
-        EXPECT_EQ(image[i], 0) << i;
-
-    question *back = new_question();
-    question sentinel;
-    back->next = back->prev = &sentinel;
-    image[3] = 0xFF;
-    record_from_image(image.data(), back);
-    EXPECT_EQ(back->OK, OK_WRONG);
-    EXPECT_EQ(back->number, 127);
-    EXPECT_STREQ(back->answers[6], "-seventh");
-    EXPECT_STREQ(back->entry, "typed");
-    EXPECT_TRUE(back->selected[6] && back->marked);
-    EXPECT_TRUE(back->next == &sentinel && back->prev == &sentinel);   // links are the reader's own
-    back->next = back->prev = nullptr;
-
-    // Every text is terminated within its field.
-    std::fill(image.begin(), image.end(), 'z');
-    record_from_image(image.data(), back);
-    EXPECT_EQ(strlen(back->text) + strlen(back->explanation), 2u * (TEXT_SIZE - 1));
-    EXPECT_EQ(strlen(back->answers[3]) + strlen(back->entry), 2u * (ANSWER_SIZE - 1));
-    destroy_list(back);
-    destroy_list(q);
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <glib.h>
 
-#include <algorithm>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,14 +50,10 @@ result import(const TempDir &dir, const char *kind, const std::string &name, con
 std::string report(const result &r, const std::string &source)
 {
     std::string out;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        size_t nl = r.out.find('\n', start);
-        std::string line = r.out.substr(start, nl - start);
-        if (line.compare(0, source.size() + 1, source + ":") == 0 && g_ascii_isdigit(line[source.size() + 1]))
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(source + ":", 0) == 0 && g_ascii_isdigit(line[source.size() + 1]))
             out += line.substr(source.size()) + "\n";
-        start = nl + 1;
-    }
     return out;
 }
 
@@ -140,19 +136,16 @@ TEST(ImportGift, CategoriesMakeQuestionFiles)
               "Imported from <i>net.txt</i>, a GIFT question bank.\n"
               "Each run draws one question from each of its 3 categories (5 questions in all).\n");
     EXPECT_EQ(count_files((dir / "exam").c_str(), "cat"), 3);
-    EXPECT_EQ(count_questions((dir / "exam/cat01").c_str()), 1);
-    EXPECT_EQ(count_questions((dir / "exam/cat02").c_str()), 3);
-    EXPECT_EQ(count_questions((dir / "exam/cat03").c_str()), 1);
+    for (int i : {1, 2, 3})
+        EXPECT_EQ(count_questions((dir / ("exam/cat0" + std::to_string(i))).c_str()), i == 2 ? 3 : 1);
     EXPECT_STREQ(item(dir, "cat02", 3)->text, "Net three");
     EXPECT_TRUE(has_line(run({"unpack", dir / "exam/cat03"}).out, "Category: $course$/top/Unix\n"));
 
     // Another prefix and configuration file name, as an installation may use.
-    TempDir other;
-    write_file(other / "net.txt", source);
-    r = run({"import", "gift", other / "net.txt", other / "exam", "--prefix", "q", "--config", "exam.cfg"});
+    r = run({"import", "gift", dir / "net.txt", dir / "other", "--prefix", "q", "--config", "exam.cfg"});
     EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
-    EXPECT_EQ(count_files((other / "exam").c_str(), "q"), 3);
-    EXPECT_TRUE(g_file_test((other / "exam/exam.cfg").c_str(), G_FILE_TEST_IS_REGULAR));
+    EXPECT_EQ(count_files((dir / "other").c_str(), "q"), 3);
+    EXPECT_TRUE(g_file_test((dir / "other/exam.cfg").c_str(), G_FILE_TEST_IS_REGULAR));
 }
 
 TEST(ImportGift, SkippedQuestionsNameTheirLines)
@@ -196,14 +189,12 @@ TEST(ImportText, FormatsBecomeValidMarkup)
         {text_format::html, "a <x> b < c && d", "a &lt;x&gt; b &lt; c &amp;&amp; d"},
         {text_format::html, "&eacute;&#233;&#xE9; &bogus; &#0;", "\u00e9\u00e9\u00e9 &amp;bogus; &amp;#0;"},
         {text_format::html, "<script>alert('<b>')</script>ok<!-- note -->", "ok"},
-        {text_format::html, "<ul><li>one</li><li>two</li></ul>", "\u2022 one\n\u2022 two"},
         {text_format::html, "<span style=\"a>b\">s</span><img alt='pic'>", "s[image: pic]"},
         {text_format::moodle, "a\n   b <i>c</i>", "a\nb <i>c</i>"},
         {text_format::plain, "<b>x</b> & y\nz", "&lt;b&gt;x&lt;/b&gt; &amp; y\nz"},
         {text_format::markdown, "**bold** and *it* and `a<b` and snake_case_name and [link](http://x)",
          "<b>bold</b> and <i>it</i> and <tt>a&lt;b</tt> and snake_case_name and link"},
         {text_format::markdown, "# Title\n- one\n- two\n\nlast\nline", "<b>Title</b>\n\n\u2022 one\n\u2022 two\n\nlast line"},
-        {text_format::markdown, "**a *b** c* \\*d\\* 2 * 3", "<b>a *b</b> c* *d* 2 * 3"},
     };
     for (const example &e : examples) {
         std::string got = to_markup(e.in, e.format);

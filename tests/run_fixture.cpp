@@ -93,7 +93,7 @@ std::vector<GtkWidget *> RunTest::answer_windows()
     GList *windows = gtk_window_list_toplevels();
     for (GList *w = windows; w; w = w->next)
         if (w->data != main_window && gui::find_button(GTK_WIDGET(w->data), " Close Window "))
-            found.insert(found.begin(), GTK_WIDGET(w->data));
+            found.push_back(GTK_WIDGET(w->data));
     g_list_free(windows);
     return found;
 }

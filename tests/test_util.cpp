@@ -37,12 +37,7 @@ TempDir::~TempDir()
 
 std::string TempDir::path(const std::string &rel) const
 {
-    if (rel.empty())
-        return root_;
-    char *p = g_build_filename(root_.c_str(), rel.c_str(), nullptr);
-    std::string result(p);
-    g_free(p);
-    return result;
+    return rel.empty() ? root_ : root_ + G_DIR_SEPARATOR_S + rel;
 }
 
 std::string TempDir::mkdir(const std::string &rel) const

@@ -1,5 +1,5 @@
-// The question record: grading, the list and its counters. (Its image in
-// a saved file is the saved file tests' part.)
+// Grading a question record. (The counters over a list are the score
+// report's tests' part, its image the saved file tests'.)
 #include <gtest/gtest.h>
 #include <glib.h>
 
@@ -60,33 +60,4 @@ TEST(Grading, EachKindByItsRules)
         EXPECT_EQ(q->OK, c.ok);
         destroy_list(q);
     }
-}
-
-TEST(List, AnyRecordServesAsTheListAndUnknownKindsCountOnlyTheirPoints)
-{
-    question *a = item('S', {"+a"}, 1), *b = item('S', {"+a"}, 2), *c = item('X', {"+a"}, 4);
-    append_question(a, b);
-    append_question(a, c);
-    question *d = item('F', {"x"}, 8);
-    append_question(b, d);   // handed a middle record: still after the tail
-    EXPECT_TRUE(c->next == d && d->prev == c && !a->prev && !d->next);
-    a->selected[0] = 1;
-    g_strlcpy(b->entry, "a", sizeof b->entry);   // 'S' grades its ticks, not the entry
-    for (question *q : {a, b, c, d})
-        check_question(q);
-    for (question *from : {a, b, c, d}) {
-        EXPECT_EQ(list_length(from), 4);
-        EXPECT_EQ(get_total_points(from), 15);
-        EXPECT_EQ(get_right_questions(from), 1);
-        EXPECT_EQ(get_wrong_questions(from), 0);
-        EXPECT_EQ(get_unanswered_questions(from), 2);
-        EXPECT_EQ(get_correct_points(from), 1);
-    }
-    d->selected[0] = 1;
-    g_strlcpy(d->entry, "x", sizeof d->entry);
-    b->selected[0] = 1;
-    check_question(b);
-    check_question(d);
-    EXPECT_EQ(get_correct_points(c), 11);
-    destroy_list(c);
 }

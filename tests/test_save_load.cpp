@@ -52,8 +52,7 @@ TEST_F(SaveLoadTest, DialogsProposeTheirNamesAndHoldTheirItemUntilTheyGo)
     cb_save_exam(nullptr, nullptr);   // as a shortcut would: no second dialog
     EXPECT_EQ(file_dialogs().size(), 1u);
     gtk_button_clicked(GTK_BUTTON(fs->cancel_button));
-    EXPECT_TRUE(file_dialogs().empty());
-    EXPECT_TRUE(is_sensitive(exam_save));
+    EXPECT_TRUE(file_dialogs().empty() && is_sensitive(exam_save));
 
     // No name; then an exam name that leaves no room for one: the folder.
     username[0] = '\0';
@@ -66,8 +65,7 @@ TEST_F(SaveLoadTest, DialogsProposeTheirNamesAndHoldTheirItemUntilTheyGo)
     EXPECT_EQ(proposed() + "|" + entry(), saves + "|");
     // The run ends: its save dialog goes, Save Exam stays off.
     screen_empty();
-    EXPECT_TRUE(file_dialogs().empty());
-    EXPECT_FALSE(is_sensitive(exam_save));
+    EXPECT_TRUE(file_dialogs().empty() && !is_sensitive(exam_save));
 
     menu(exam_open);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(file_dialog())), "Select filename to load");
@@ -78,8 +76,7 @@ TEST_F(SaveLoadTest, DialogsProposeTheirNamesAndHoldTheirItemUntilTheyGo)
     // A run begins: nothing may be loaded over it.
     menu(exam_open);
     disable_exam_menus();
-    EXPECT_TRUE(file_dialogs().empty());
-    EXPECT_FALSE(is_sensitive(exam_open));
+    EXPECT_TRUE(file_dialogs().empty() && !is_sensitive(exam_open));
 }
 
 TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
@@ -112,7 +109,6 @@ TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
     dialogs.plan(GTK_RESPONSE_CLOSE);
     menu(exam_save);
     EXPECT_EQ(dialogs.seen.back().text, "There is no exam to save.\n\n");
-    EXPECT_TRUE(file_dialogs().empty());
 }
 
 TEST_F(SaveLoadTest, FilesThatGiveNoRunAndAListLeftUnstarted)
@@ -127,10 +123,8 @@ TEST_F(SaveLoadTest, FilesThatGiveNoRunAndAListLeftUnstarted)
     destroy_list(item);
     examname[0] = '\0';
     choose(exam_open, header);
-    EXPECT_STREQ(examname, "ccna");
-    EXPECT_EQ(seconds, 600);
-    EXPECT_EQ(frame, nullptr);
-    EXPECT_TRUE(is_sensitive(exam_open));
+    EXPECT_EQ(examname + std::string("|") + std::to_string(seconds), "ccna|600");
+    EXPECT_TRUE(frame == nullptr && is_sensitive(exam_open));
     dialogs.plan(GTK_RESPONSE_CLOSE);
     std::string empty = exams.write("saves/empty.sav", "");
     choose(exam_open, empty);
@@ -179,10 +173,8 @@ TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
     ASSERT_NE(timer_source, 0u) << "no countdown was started";
     EXPECT_TRUE(count_seconds(QP));
     EXPECT_EQ(status(), "  Time Remaining: 25:07");
-    EXPECT_EQ(seconds, 1506);
-    EXPECT_EQ(passed_time, 294);
-    EXPECT_FALSE(is_sensitive(exam_open));
-    EXPECT_TRUE(is_sensitive(exam_save));
+    EXPECT_EQ(std::to_string(seconds) + " " + std::to_string(passed_time), "1506 294");
+    EXPECT_TRUE(!is_sensitive(exam_open) && is_sensitive(exam_save));
 
     // Time run out and the run went on: 0:0. No list: Error, the form stays.
     seconds = 0;

@@ -209,20 +209,6 @@ TEST(Reader, BodyMustBeScrambledAfterTenHeaderBytes)
     EXPECT_EQ(load_output(dir / "bomb"), dir / "bomb" + ": text larger than 64 MiB, not read\n");
 }
 
-TEST(Reader, LinesLongerThanTheBufferComeInPieces)
-{
-    TempDir dir;
-    write_question_file(dir / "f", "first\n0123456789\nlast");
-    membuf_ptr b = file2buf((dir / "f").c_str());
-    ASSERT_TRUE(b);
-    char line[LINE_SIZE];
-    std::string got;
-    for (int max : {LINE_SIZE - 1, 4, LINE_SIZE - 1, LINE_SIZE - 1})
-        got += std::string(bgets(line, max, b.get())) + "|";
-    EXPECT_EQ(got, "first\n|0123|456789\n|last|");
-    EXPECT_EQ(bgets(line, LINE_SIZE - 1, b.get()), nullptr);
-}
-
 TEST(LineBreak, AlwaysEndsAndCountsCharacters)
 {
     char s[ANSWER_SIZE];

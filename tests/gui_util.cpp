@@ -103,6 +103,17 @@ std::vector<GtkWidget *> children(GtkWidget *container)
     return out;
 }
 
+std::vector<GtkWidget *> windows(const Match &match)
+{
+    std::vector<GtkWidget *> out;
+    GList *all = gtk_window_list_toplevels();
+    for (GList *w = all; w; w = w->next)
+        if (gtk_widget_get_visible(GTK_WIDGET(w->data)) && match(GTK_WIDGET(w->data)))
+            out.push_back(GTK_WIDGET(w->data));
+    g_list_free(all);
+    return out;
+}
+
 std::vector<std::string> bar_labels(GtkWidget *bar)
 {
     std::vector<std::string> out;
@@ -110,23 +121,6 @@ std::vector<std::string> bar_labels(GtkWidget *bar)
         if (GTK_IS_BUTTON(w))
             out.push_back(button_label(w) + (is_sensitive(w) ? "" : "(off)"));
     return out;
-}
-
-static DialogAnswerer *active_answerer = nullptr;
-
-DialogAnswerer::DialogAnswerer()
-{
-    if (active_answerer)
-        ADD_FAILURE() << "two DialogAnswerers at once";
-    active_answerer = this;
-    source_ = g_timeout_add(50, tick, this);
-}
-
-DialogAnswerer::~DialogAnswerer()
-{
-    g_source_remove(source_);
-    if (active_answerer == this)
-        active_answerer = nullptr;
 }
 
 DialogAnswerer &DialogAnswerer::plan(int response, int after_ms)
@@ -147,15 +141,11 @@ static const char ASSIGNED[] = "gui-test-assigned";
 gboolean DialogAnswerer::tick(gpointer data)
 {
     auto *self = static_cast<DialogAnswerer *>(data);
-    GList *windows = gtk_window_list_toplevels();
     GtkWidget *newest = nullptr;
     Assigned *newest_a = nullptr;
-    for (GList *w = windows; w; w = w->next) {
-        // File selections stay open beside the main window; tests drive them.
-        if (!GTK_IS_DIALOG(w->data) || GTK_IS_FILE_SELECTION(w->data) ||
-            !gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            continue;
-        auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(w->data), ASSIGNED));
+    // File selections stay open beside the main window; tests drive them.
+    for (GtkWidget *w : windows([](GtkWidget *w) { return GTK_IS_DIALOG(w) && !GTK_IS_FILE_SELECTION(w); })) {
+        auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(w), ASSIGNED));
         if (!a) {
             a = new Assigned{CLOSE_WINDOW, g_get_monotonic_time(), ++self->dialogs_seen_, false, false};
             if (!self->plans_.empty()) {
@@ -164,13 +154,11 @@ gboolean DialogAnswerer::tick(gpointer data)
                 a->expected = true;
                 self->plans_.pop_front();
             }
-            g_object_set_data_full(G_OBJECT(w->data), ASSIGNED, a,
-                                   [](gpointer p) { delete static_cast<Assigned *>(p); });
+            g_object_set_data_full(G_OBJECT(w), ASSIGNED, a, [](gpointer p) { delete static_cast<Assigned *>(p); });
         }
         if (!a->answered && (!newest_a || a->order > newest_a->order))
-            newest = GTK_WIDGET(w->data), newest_a = a;
+            newest = w, newest_a = a;
     }
-    g_list_free(windows);
     if (newest && (!newest_a->expected || newest_a->due <= g_get_monotonic_time())) {
         newest_a->answered = true;
         self->answer(newest, newest_a->response, newest_a->expected);

@@ -44,6 +44,8 @@ std::vector<GtkWidget *> children(GtkWidget *container);
 // insensitive one's.
 std::vector<std::string> bar_labels(GtkWidget *bar);
 
+// The visible top-level windows that match, oldest first.
+std::vector<GtkWidget *> windows(const Match &match);
 // Sends `window` the delete event a window manager sends for its close box.
 void close_window(GtkWidget *window);
 
@@ -51,7 +53,7 @@ void close_window(GtkWidget *window);
 // the order they appear, with the planned response ids (CLOSE_WINDOW closes
 // the dialog as the window manager would). Of the dialogs open at once the
 // newest is answered first. A dialog nobody planned for fails the test and
-// is closed, so a test never hangs. Only one answerer may be active at a time.
+// is closed, so a test never hangs.
 constexpr int CLOSE_WINDOW = GTK_RESPONSE_DELETE_EVENT;
 
 struct SeenDialog {
@@ -64,8 +66,8 @@ struct SeenDialog {
 
 class DialogAnswerer {
 public:
-    DialogAnswerer();
-    ~DialogAnswerer();
+    DialogAnswerer() { source_ = g_timeout_add(50, tick, this); }
+    ~DialogAnswerer() { g_source_remove(source_); }
     DialogAnswerer(const DialogAnswerer &) = delete;
     DialogAnswerer &operator=(const DialogAnswerer &) = delete;
 

@@ -76,34 +76,12 @@ void RunTest::menu(GtkWidget *item)
     gui::pump();
 }
 
-std::vector<GtkFileSelection *> RunTest::file_dialogs()
-{
-    std::vector<GtkFileSelection *> out;
-    GList *windows = gtk_window_list_toplevels();
-    for (GList *w = windows; w; w = w->next)
-        if (GTK_IS_FILE_SELECTION(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            out.push_back(GTK_FILE_SELECTION(w->data));
-    g_list_free(windows);
-    return out;
-}
-
-std::vector<GtkWidget *> RunTest::answer_windows()
-{
-    std::vector<GtkWidget *> found;
-    GList *windows = gtk_window_list_toplevels();
-    for (GList *w = windows; w; w = w->next)
-        if (w->data != main_window && gui::find_button(GTK_WIDGET(w->data), " Close Window "))
-            found.push_back(GTK_WIDGET(w->data));
-    g_list_free(windows);
-    return found;
-}
-
 void RunTest::choose(GtkWidget *item, const std::string &path)
 {
     menu(item);
-    std::vector<GtkFileSelection *> open = file_dialogs();
+    std::vector<GtkWidget *> open = file_dialogs();
     ASSERT_EQ(open.size(), 1u);
-    gtk_file_selection_set_filename(open[0], path.c_str());
-    gtk_button_clicked(GTK_BUTTON(open[0]->ok_button));
+    gtk_file_selection_set_filename(GTK_FILE_SELECTION(open[0]), path.c_str());
+    gtk_button_clicked(GTK_BUTTON(GTK_FILE_SELECTION(open[0])->ok_button));
     gui::pump();
 }

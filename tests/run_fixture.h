@@ -34,8 +34,14 @@ protected:
     void click(const std::string &label);
     static void menu(GtkWidget *item);
     // The open file selections, and the answer windows (oldest first).
-    static std::vector<GtkFileSelection *> file_dialogs();
-    static std::vector<GtkWidget *> answer_windows();
+    static std::vector<GtkWidget *> file_dialogs()
+    {
+        return gui::windows([](GtkWidget *w) { return GTK_IS_FILE_SELECTION(w); });
+    }
+    static std::vector<GtkWidget *> answer_windows()
+    {
+        return gui::windows([](GtkWidget *w) { return gui::find_button(w, " Close Window ") != nullptr; });
+    }
     // Opens the item's file dialog and chooses `path` in it with OK.
     static void choose(GtkWidget *item, const std::string &path);
     // What `f` writes to standard error.

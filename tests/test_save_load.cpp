@@ -21,9 +21,9 @@ protected:
     }
     static GtkFileSelection *file_dialog()
     {
-        std::vector<GtkFileSelection *> open = file_dialogs();
+        std::vector<GtkWidget *> open = file_dialogs();
         EXPECT_EQ(open.size(), 1u);
-        return open.empty() ? nullptr : open[0];
+        return open.empty() ? nullptr : GTK_FILE_SELECTION(open[0]);
     }
     // The path the dialog would give, and the name filled into it.
     static std::string proposed() { return gtk_file_selection_get_filename(file_dialog()); }

@@ -37,6 +37,7 @@ TEST_F(ImportRun, ImportedGiftExamStartsAndGradesAsTheSourceMeant)
     EXPECT_NE(find_label(frame, "This practice exam contains 4 questions."), nullptr);
     click(" Start Exam ");
     ASSERT_EQ(list_length(QP), 4);
+    EXPECT_EQ(timer_source, 0u) << "the countdown starts only with the timer";
     for (question *q = QP; q; q = q->next) {
         if (GtkWidget *entry = find_of_type(frame, GTK_TYPE_ENTRY))
             gtk_entry_set_text(GTK_ENTRY(entry), "Yes");   // the platforms ignore letter case; so does the import
@@ -50,4 +51,6 @@ TEST_F(ImportRun, ImportedGiftExamStartsAndGradesAsTheSourceMeant)
     click(" Grade Exam ");
     EXPECT_EQ(line("Correct: ") + "|" + line("Incorrect: "), "Correct: 4|Incorrect: 0");
     EXPECT_NE(find_label(frame, "\n   Passed   \n"), nullptr);
+    click(" End Exam ");
+    EXPECT_EQ(status(), "") << "no countdown, no time to tell";
 }

@@ -1,7 +1,7 @@
 // Bad inputs that reach the screens: exam text that isn't valid markup, on
 // every screen of a run that goes through all of them (the leak check runs
 // this walk under valgrind), and times no run can take.
-#include "run_fixture.h"
+#include "gui_util.h"
 
 #include <algorithm>
 #include <climits>

@@ -2,7 +2,7 @@
 // own screens: it starts, every item shows with its choices, and ticking
 // what the source calls right passes the exam.
 #include "pack_run.h"
-#include "run_fixture.h"
+#include "gui_util.h"
 
 #include "app/functions.h"
 #include "app/globals.h"

@@ -1,4 +1,4 @@
-#include "run_fixture.h"
+#include "gui_util.h"
 
 #include <cstring>
 

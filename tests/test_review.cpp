@@ -1,6 +1,6 @@
 // Review before grading (the review screen and its pages) and after it
 // (the read-only pages).
-#include "run_fixture.h"
+#include "gui_util.h"
 
 #include <cstring>
 

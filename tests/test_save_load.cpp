@@ -1,6 +1,6 @@
 // Saving a run and resuming it: the file dialogs, what saving and loading
 // tell the user, and the resume form.
-#include "run_fixture.h"
+#include "gui_util.h"
 
 #include "app/functions.h"
 #include "app/globals.h"

@@ -237,19 +237,6 @@ void GuiTest::build_main_window()
     gui::pump();
 }
 
-question *make_item(char type, int points, const std::vector<std::string> &answers,
-                    const char *text, const char *explanation)
-{
-    question *q = new_question();
-    q->type = type;
-    q->points = (signed char)points;
-    g_strlcpy(q->text, text, sizeof q->text);
-    g_strlcpy(q->explanation, explanation, sizeof q->explanation);
-    for (size_t i = 0; i < answers.size() && i < NUM_ANSWERS; i++)
-        g_strlcpy(q->answers[i], answers[i].c_str(), sizeof q->answers[i]);
-    return q;
-}
-
 void RunTest::SetUp()
 {
     GuiTest::SetUp();

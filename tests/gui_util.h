@@ -101,12 +101,6 @@ protected:
     gui::DialogAnswerer dialogs;
 };
 
-struct question;
-
-// A record of kind `type` worth `points`, with the given slots and text.
-question *make_item(char type, int points, const std::vector<std::string> &answers,
-                    const char *text = "Question?", const char *explanation = "");
-
 class RunTest : public GuiTest {
 protected:
     void SetUp() override;

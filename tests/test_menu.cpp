@@ -68,48 +68,42 @@ protected:
     GtkWidget *bar = nullptr;
 };
 
-TEST_F(MenuTest, ItemsIconsAndSensitivityWhileARunGoes)
-{
-    build();
-    std::vector<GtkWidget *> top = children(bar);
-    EXPECT_EQ(entries(bar), (Texts{"Exam", "Help right"}));
-    EXPECT_EQ(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top[0])), exammenu);
-    GtkWidget *help = gtk_menu_item_get_submenu(GTK_MENU_ITEM(top[1]));
-    EXPECT_EQ(entries(help), Texts{"About"});
-    const Texts idle = {OPEN, SAVE_OFF, "---", catalogue_label("demo") + " icon", "---", QUIT};
-    EXPECT_EQ(entries(exammenu), idle);
-    std::vector<GtkWidget *> items = children(exammenu);
-    EXPECT_TRUE(items[0] == exam_open && items[1] == exam_save && items[5] == exam_quit);
-
-    disable_exam_menus();
-    EXPECT_EQ(entries(exammenu), (Texts{"  _Open Exam        _ icon (off)", "  _Save Exam _ icon", "---",
-                                        catalogue_label("demo") + " icon (off)", "---", QUIT}));
-    EXPECT_EQ(entries(help), Texts{"About"});
-    enable_exam_menus();
-    EXPECT_EQ(entries(exammenu), idle);
-}
-
-TEST_F(MenuTest, CatalogueListsDirectoriesNotHiddenOnesOrFiles)
+// The menus, the catalogue of exam directories (not hidden ones, not
+// files), and what a run turns off.
+TEST_F(MenuTest, ItemsCatalogueAndSensitivityWhileARunGoes)
 {
     for (const char *name : {"net1", ".svn", "old", "my_exam"})
         exams.mkdir(name);
     exams.write("readme.txt", "not an exam\n");
     build();
+    std::vector<GtkWidget *> top = children(bar);
+    EXPECT_EQ(entries(bar), (Texts{"Exam", "Help right"}));
+    EXPECT_EQ(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top[0])), exammenu);
+    EXPECT_EQ(entries(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top[1]))), Texts{"About"});
     // In the order the directory listing gives; an underscore is shown as it is.
-    Texts expected = {OPEN, SAVE_OFF, "---"};
+    Texts idle = {OPEN, SAVE_OFF, "---"}, running = {"  _Open Exam        _ icon (off)", "  _Save Exam _ icon", "---"};
     GDir *dir = g_dir_open(examdir, 0, nullptr);
     while (const char *name = g_dir_read_name(dir))
-        if (name[0] != '.' && std::string(name) != "readme.txt")
-            expected.push_back(catalogue_label(name) + " icon");
+        if (name[0] != '.' && std::string(name) != "readme.txt") {
+            idle.push_back(catalogue_label(name) + " icon");
+            running.push_back(catalogue_label(name) + " icon (off)");
+        }
     g_dir_close(dir);
-    expected.insert(expected.end(), {"---", QUIT});
-    ASSERT_EQ(expected.size(), 9u);   // demo, net1, old, my_exam
-    EXPECT_EQ(entries(exammenu), expected);
+    idle.insert(idle.end(), {"---", QUIT});
+    running.insert(running.end(), {"---", QUIT});
+    ASSERT_EQ(idle.size(), 9u);   // demo, net1, old, my_exam
+    EXPECT_EQ(entries(exammenu), idle);
+    std::vector<GtkWidget *> items = children(exammenu);
+    EXPECT_TRUE(items[0] == exam_open && items[1] == exam_save && items[8] == exam_quit);
+    disable_exam_menus();
+    EXPECT_EQ(entries(exammenu), running);
+    enable_exam_menus();
+    EXPECT_EQ(entries(exammenu), idle);
 
     // Choosing an exam hands its name to start_exam; this one has no
     // configuration file, which the start form warns about.
     dialogs.plan(GTK_RESPONSE_OK);
-    for (GtkWidget *item : children(exammenu))
+    for (GtkWidget *item : items)
         if (find_label(item, catalogue_label("my_exam")))
             gtk_menu_item_activate(GTK_MENU_ITEM(item));
     EXPECT_STREQ(examname, "my_exam");

@@ -6,29 +6,15 @@
 #include <vector>
 
 #include "bank/question.h"
-
-namespace {
-
-// A record of kind `type` whose slots are `answers`.
-question *item(char type, std::vector<const char *> answers, int points = 1)
-{
-    question *q = new_question();
-    q->type = type;
-    q->points = (signed char)points;
-    for (size_t i = 0; i < answers.size(); i++)
-        g_strlcpy(q->answers[i], answers[i], ANSWER_SIZE);
-    return q;
-}
-
-} // namespace
+#include "test_util.h"
 
 TEST(Grading, EachKindByItsRules)
 {
-    const std::vector<const char *> s = {"+Red", "-Blue", "-Green"}, m = {"+Alpha", "+Beta", "-Gamma"},
-                                    f = {"Paris", "paris"};
+    const std::vector<std::string> s = {"+Red", "-Blue", "-Green"}, m = {"+Alpha", "+Beta", "-Gamma"},
+                                   f = {"Paris", "paris"};
     struct {
         char type;
-        std::vector<const char *> answers;
+        std::vector<std::string> answers;
         std::vector<int> ticked;
         const char *entry;
         int ok;
@@ -51,7 +37,7 @@ TEST(Grading, EachKindByItsRules)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(1, c.type) + " '" + c.entry + "' ticks " + std::to_string(c.ticked.size()));
-        question *q = item(c.type, c.answers);
+        question *q = make_item(c.type, 1, c.answers);
         for (int i : c.ticked)
             q->selected[i] = 1;
         g_strlcpy(q->entry, c.entry, sizeof q->entry);

@@ -27,26 +27,18 @@ const size_t REC = 6164;
 // wrong entry.
 question *sample_list()
 {
-    const char *answers[3][3] = {{"+Red", "-Blue", "-Green"}, {"+Alpha", "+Beta", "-Gamma"}, {"Paris", "paris", ""}};
-    question *head = nullptr;
-    for (int i = 0; i < 3; i++) {
-        question *q = new_question();
-        q->type = "SMF"[i];
-        q->points = q->number = (signed char)(i + 1);
-        g_snprintf(q->text, sizeof q->text, "Question <b>%d</b>", i + 1);
-        g_strlcpy(q->explanation, "Because.", sizeof q->explanation);
-        for (int k = 0; k < 3; k++)
-            g_strlcpy(q->answers[k], answers[i][k], ANSWER_SIZE);
-        if (head)
-            append_question(head, q);
-        else
-            head = q;
-    }
+    question *head = make_item('S', 1, {"+Red", "-Blue", "-Green"}, "Question <b>1</b>", "Because.");
+    question *m = make_item('M', 2, {"+Alpha", "+Beta", "-Gamma"}, "Question <b>2</b>", "Because.");
+    question *f = make_item('F', 3, {"Paris", "paris"}, "Question <b>3</b>", "Because.");
+    append_question(head, m);
+    append_question(head, f);
     head->selected[1] = 1;
-    head->next->selected[0] = head->next->selected[1] = head->next->marked = 1;
-    g_strlcpy(head->next->next->entry, "Lyon", ANSWER_SIZE);
-    for (question *r = head; r; r = r->next)
-        check_question(r);
+    m->selected[0] = m->selected[1] = m->marked = 1;
+    g_strlcpy(f->entry, "Lyon", ANSWER_SIZE);
+    for (question *q = head; q; q = q->next) {
+        q->number = q->points;
+        check_question(q);
+    }
     return head;
 }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "bank/buffer.h"
+#include "bank/question.h"
 
 static void remove_tree(const std::string &path)
 {
@@ -78,4 +79,17 @@ std::string read_file(const std::string &path)
     std::string s(data, size);
     g_free(data);
     return s;
+}
+
+question *make_item(char type, int points, const std::vector<std::string> &answers,
+                    const char *text, const char *explanation)
+{
+    question *q = new_question();
+    q->type = type;
+    q->points = (signed char)points;
+    g_strlcpy(q->text, text, sizeof q->text);
+    g_strlcpy(q->explanation, explanation, sizeof q->explanation);
+    for (size_t i = 0; i < answers.size() && i < NUM_ANSWERS; i++)
+        g_strlcpy(q->answers[i], answers[i].c_str(), sizeof q->answers[i]);
+    return q;
 }

@@ -141,11 +141,6 @@ TEST(ImportGift, CategoriesMakeQuestionFiles)
     EXPECT_STREQ(item(dir, "cat02", 3)->text, "Net three");
     EXPECT_TRUE(has_line(run({"unpack", dir / "exam/cat03"}).out, "Category: $course$/top/Unix\n"));
 
-    // Another prefix and configuration file name, as an installation may use.
-    r = run({"import", "gift", dir / "net.txt", dir / "other", "--prefix", "q", "--config", "exam.cfg"});
-    EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
-    EXPECT_EQ(count_files((dir / "other").c_str(), "q"), 3);
-    EXPECT_TRUE(g_file_test((dir / "other/exam.cfg").c_str(), G_FILE_TEST_IS_REGULAR));
 }
 
 TEST(ImportGift, SkippedQuestionsNameTheirLines)

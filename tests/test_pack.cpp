@@ -135,10 +135,4 @@ TEST(Check, ExamDirectory)
     for (const std::string &line : expected)
         EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), (long)expected.size()) << r.out;
-
-    TempDir empty;
-    result none = run({"check", empty.path()});
-    EXPECT_EQ(none.status, PACK_PROBLEM);
-    EXPECT_TRUE(has_line(none.out, empty / ".xconfig" + ": exam configuration file can't be opened\n"));
-    EXPECT_TRUE(has_line(none.out, empty.path() + ": no question files (names beginning with \"cat\")\n"));
 }

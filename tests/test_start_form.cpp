@@ -70,11 +70,6 @@ TEST_F(StartFormTest, ShowsTheExamAndSwitchesModesWhateverWasTicked)
     gtk_entry_set_text(GTK_ENTRY(entry), name.c_str());
     EXPECT_EQ(strlen(username), 254u);
     EXPECT_TRUE(g_utf8_validate(username, -1, nullptr));
-
-    // Built again in exam mode, the form shows what the globals hold.
-    choose("Exam Mode");
-    start_exam(nullptr, (void *)"demo");
-    EXPECT_EQ(modes(), "001 E-(off)T");
 }
 
 // Exams that can't be started: no configuration file, no question file

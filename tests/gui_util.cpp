@@ -155,7 +155,8 @@ gboolean DialogAnswerer::tick(gpointer data)
                 a->expected = true;
                 self->plans_.pop_front();
             }
-            g_object_set_data_full(G_OBJECT(w), ASSIGNED, a, [](gpointer p) { delete static_cast<Assigned *>(p); });
+            g_object_set_data_full(G_OBJECT(w), ASSIGNED, a,
+                                   [](gpointer p) { delete static_cast<Assigned *>(p); });
         }
         if (!a->answered && (!newest_a || a->order > newest_a->order))
             newest = w, newest_a = a;

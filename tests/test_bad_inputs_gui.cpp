@@ -31,7 +31,8 @@ static std::string screen_text()
 TEST_F(BadInputsGui, EveryScreenShowsExamTextThatIsNotMarkupAsItStands)
 {
     const std::string title = "<b>Tom & Jerry", message = "Bring a pen <i>and paper";
-    exams.write("demo/.xconfig", "title=" + title + "\ntimeout=30\npercentage=50\n[message]\n" + message + "\n");
+    exams.write("demo/.xconfig",
+                "title=" + title + "\ntimeout=30\npercentage=50\n[message]\n" + message + "\n");
     write_question_file(exams / "demo/cat1", "+++\nS\nIs 1 < 2?\n---\n+Yes\n-No\n---\nOne & two.\n+++\n");
     write_question_file(exams / "demo/cat2", "+++\nM2\nPick <both\n---\n+A\n+B\n-C\n---\n</i>\n+++\n");
     write_question_file(exams / "demo/cat3", "+++\nF\nType a & b\n---\na & b\n---\n<<\n+++\n");

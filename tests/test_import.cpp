@@ -161,7 +161,8 @@ TEST(ImportGift, SkippedQuestionsNameTheirLines)
     EXPECT_EQ(report(r, dir / "bank.gift"),
               ":1: skipped: numerical question: Trialix has no items that take a number within a range\n"
               ":3: skipped: matching question: Trialix has no items that pair answers\n"
-              ":5: skipped: missing-word question (answers inside the text): a Trialix item asks before its answers\n"
+              ":5: skipped: missing-word question (answers inside the text): "
+              "a Trialix item asks before its answers\n"
               ":7: skipped: essay question: Trialix has no items answered in free text\n"
               ":9: skipped: no answers in braces: a description, not a question\n"
               ":11: skipped: no '}' closing the answers (write \\} for a literal brace)\n"
@@ -187,7 +188,8 @@ TEST(ImportText, FormatsBecomeValidMarkup)
         {text_format::plain, "<b>x</b> & y\nz", "&lt;b&gt;x&lt;/b&gt; &amp; y\nz"},
         {text_format::markdown, "**bold** and *it* and `a<b` and snake_case_name and [link](http://x)",
          "<b>bold</b> and <i>it</i> and <tt>a&lt;b</tt> and snake_case_name and link"},
-        {text_format::markdown, "# Title\n- one\n- two\n\nlast\nline", "<b>Title</b>\n\n\u2022 one\n\u2022 two\n\nlast line"},
+        {text_format::markdown, "# Title\n- one\n- two\n\nlast\nline",
+         "<b>Title</b>\n\n\u2022 one\n\u2022 two\n\nlast line"},
     };
     for (const example &e : examples) {
         std::string got = to_markup(e.in, e.format);
@@ -198,7 +200,8 @@ TEST(ImportText, FormatsBecomeValidMarkup)
     for (const char *nasty : {"</b>x", "<b", "<b>unclosed", "&", "<img alt='<b>'>", "a <!-- open",
                               "<i><b><u>x</i>", "<a href='x'>", "\x01\x7f<pre>", "&#xD800;",
                               "<b><i>x</b>y</i>", "<script>alert('<b>')</script>"}) {
-        for (text_format f : {text_format::html, text_format::moodle, text_format::markdown, text_format::plain}) {
+        for (text_format f :
+             {text_format::html, text_format::moodle, text_format::markdown, text_format::plain}) {
             std::string got = to_markup(nasty, f);
             EXPECT_TRUE(markup_is_valid(got.c_str())) << nasty << " -> " << got;
         }
@@ -231,7 +234,8 @@ TEST(ImportAiken, WellFormedAndMalformed)
     EXPECT_EQ(fields(item(dir, "cat01").get()), "S1|What is the largest planet?|-Mars|+Jupiter|");
     EXPECT_EQ(fields(item(dir, "cat02").get()), "S1|Which &lt;protocol&gt; &amp; resolves\nnames?|-ARP|+DNS|");
     EXPECT_EQ(count_files((dir / "exam").c_str(), "cat"), 2);
-    EXPECT_TRUE(has_line(read_file(dir / "exam/.xconfig"), "Imported from <i>bank.txt</i>, an Aiken question bank.\n"));
+    EXPECT_TRUE(has_line(read_file(dir / "exam/.xconfig"),
+                         "Imported from <i>bank.txt</i>, an Aiken question bank.\n"));
 }
 
 TEST(Import, NothingToImportOrBadUsage)

@@ -39,8 +39,9 @@ TEST_F(ImportRun, ImportedGiftExamStartsAndGradesAsTheSourceMeant)
     ASSERT_EQ(list_length(QP), 4);
     EXPECT_EQ(timer_source, 0u) << "the countdown starts only with the timer";
     for (question *q = QP; q; q = q->next) {
+        // The platforms ignore letter case in typed answers; so does the import.
         if (GtkWidget *entry = find_of_type(frame, GTK_TYPE_ENTRY))
-            gtk_entry_set_text(GTK_ENTRY(entry), "Yes");   // the platforms ignore letter case; so does the import
+            gtk_entry_set_text(GTK_ENTRY(entry), "Yes");
         for (GtkWidget *b : q->type == 'F' ? std::vector<GtkWidget *>() : choices())
             if (button_label(b).find("right") != std::string::npos || button_label(b) == "True")
                 gtk_button_clicked(GTK_BUTTON(b));

@@ -47,7 +47,8 @@ std::string fields(const question *q)
 
 // A body compressed by the library itself, with the given header, key and
 // block size (our packer always takes the largest).
-std::string question_file_bytes(const std::string &text, const std::string &header, int key, int block100k = 9)
+std::string question_file_bytes(const std::string &text, const std::string &header, int key,
+                                int block100k = 9)
 {
     std::vector<char> out(text.size() + text.size() / 100 + 600);
     unsigned len = (unsigned)out.size();
@@ -200,7 +201,8 @@ TEST(Reader, BodyMustBeScrambledAfterTenHeaderBytes)
         GetCapturedStdout();
         ASSERT_EQ(loaded, alone != nullptr) << name;
         if (loaded) {
-            EXPECT_EQ(std::string(loader.text(), loader.size()), std::string(alone->data, alone->size)) << name;
+            EXPECT_EQ(std::string(loader.text(), loader.size()), std::string(alone->data, alone->size))
+                << name;
         }
     }
 

@@ -29,7 +29,8 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
         g_strlcpy(examdir, place.path().c_str(), sizeof examdir);
         std::string question = place / "cat01";
         std::string config = place.mkdir("exam") + G_DIR_SEPARATOR_S ".xconfig";
-        std::string settings = place.mkdir("user" G_DIR_SEPARATOR_S "trialix") + G_DIR_SEPARATOR_S "trialix.conf";
+        std::string settings =
+            place.mkdir("user" G_DIR_SEPARATOR_S "trialix") + G_DIR_SEPARATOR_S "trialix.conf";
         for (const std::string &path : {question, config, settings})
             ASSERT_EQ(kind.second(path.c_str()), 0) << path;
 

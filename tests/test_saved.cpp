@@ -112,7 +112,8 @@ TEST_F(SavedFile, BytesStandAtTheirOffsetsAndComeBack)
     // Whatever the state before loading, the saved one comes back.
     training = 0, enableTimer = 1, seconds = 5, passed_time = 0;
     question *back = load(path);
-    EXPECT_EQ(globals_snapshot(), "net101|Jane Doe|" + std::string(savedate) + "|Networking Basics|1800|754|3|70|0101");
+    EXPECT_EQ(globals_snapshot(),
+              "net101|Jane Doe|" + std::string(savedate) + "|Networking Basics|1800|754|3|70|0101");
     unsigned char a_image[RECORD_SIZE], b_image[RECORD_SIZE];
     question *a = list, *r = back;
     for (; a && r; a = a->next, r = r->next) {
@@ -255,7 +256,8 @@ TEST(DefaultSaveName, ExamineeAndDateParts)
     std::string long_name;
     for (int i = 0; i < 60; i++)
         long_name += "\xC3\xA9";   // é, two bytes
-    ASSERT_TRUE(default_save_name(out, sizeof out, std::string(200, 'd').c_str(), "net101", long_name.c_str(), when));
+    std::string folder(200, 'd');
+    ASSERT_TRUE(default_save_name(out, sizeof out, folder.c_str(), "net101", long_name.c_str(), when));
     EXPECT_EQ(strlen(out), 254u);
     EXPECT_TRUE(g_str_has_suffix(out, "\xC3\xA9_12.06_03_25"));
 }

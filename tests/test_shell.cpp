@@ -123,28 +123,23 @@ static Texts entries(GtkWidget *shell)
 static const char OPEN[] = "  _Open Exam        _ icon", SAVE_OFF[] = "  _Save Exam _ icon (off)",
                   QUIT[] = "  _Quit _ icon";
 
-// Builds a menu bar over the current examdir and keeps it until the next
-// build or the end of the test.
+// Builds menu bars over the current examdir and keeps them to the end of the test.
 class MenuTest : public GuiTest {
 protected:
-    void build()
+    GtkWidget *build()
     {
-        drop();
-        bar = createMenuBar();
-        g_object_ref_sink(bar);
-    }
-    void drop()
-    {
-        if (bar)
-            gtk_widget_destroy(bar), g_object_unref(bar);
-        bar = nullptr;
+        bars.push_back(GTK_WIDGET(g_object_ref_sink(createMenuBar())));
+        return bars.back();
     }
     void TearDown() override
     {
-        drop();
+        for (GtkWidget *bar : bars) {
+            gtk_widget_destroy(bar);
+            g_object_unref(bar);
+        }
         GuiTest::TearDown();
     }
-    GtkWidget *bar = nullptr;
+    std::vector<GtkWidget *> bars;
 };
 
 // The menus, the catalogue of exam directories (not hidden ones, not
@@ -154,13 +149,14 @@ TEST_F(MenuTest, ItemsCatalogueAndSensitivityWhileARunGoes)
     for (const char *name : {"net1", ".svn", "old", "my_exam"})
         exams.mkdir(name);
     exams.write("readme.txt", "not an exam\n");
-    build();
+    GtkWidget *bar = build();
     std::vector<GtkWidget *> top = children(bar);
     EXPECT_EQ(entries(bar), (Texts{"Exam", "Help right"}));
     EXPECT_EQ(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top[0])), exammenu);
     EXPECT_EQ(entries(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top[1]))), Texts{"About"});
     // In the order the directory listing gives; an underscore is shown as it is.
-    Texts idle = {OPEN, SAVE_OFF, "---"}, running = {"  _Open Exam        _ icon (off)", "  _Save Exam _ icon", "---"};
+    Texts idle = {OPEN, SAVE_OFF, "---"};
+    Texts running = {"  _Open Exam        _ icon (off)", "  _Save Exam _ icon", "---"};
     GDir *dir = g_dir_open(examdir, 0, nullptr);
     while (const char *name = g_dir_read_name(dir))
         if (name[0] != '.' && std::string(name) != "readme.txt") {

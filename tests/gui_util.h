@@ -101,6 +101,7 @@ protected:
     gui::DialogAnswerer dialogs;
 };
 
+// A main window for every test, and what the tests of a run's screens use.
 class RunTest : public GuiTest {
 protected:
     void SetUp() override;

@@ -41,7 +41,7 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
         EXPECT_NE(out.find(question + ": not a regular file"), std::string::npos) << out;
 
         // A configuration that can't be read is one that is missing.
-        EXPECT_EQ(getTimeout("exam") + getPercentage("exam"), 0);
+        EXPECT_TRUE(getTimeout("exam") == 0 && getPercentage("exam") == 0);
         EXPECT_EQ(getExamTitle("exam"), std::nullopt);
         EXPECT_EQ(getExamMessage("exam"), "UNKNOWN");
 
@@ -50,7 +50,6 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find(settings), std::string::npos) << err;
         EXPECT_STREQ(prefix, "cat");
-
     }
     globals_reset();
 }

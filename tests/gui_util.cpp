@@ -5,6 +5,7 @@
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/trialix.h"
+#include "bank/question.h"
 
 namespace gui {
 
@@ -14,30 +15,26 @@ void pump()
         gtk_main_iteration_do(FALSE);
 }
 
-static void collect(GtkWidget *widget, const Match &match, std::vector<GtkWidget *> &out)
+struct Search {
+    const Match &match;
+    std::vector<GtkWidget *> found;
+};
+
+static void collect(GtkWidget *widget, gpointer data)
 {
-    if (match(widget))
-        out.push_back(widget);
-    if (GTK_IS_CONTAINER(widget)) {
-        GList *kids = nullptr;
-        gtk_container_forall(
-            GTK_CONTAINER(widget),
-            [](GtkWidget *kid, gpointer list) {
-                *static_cast<GList **>(list) = g_list_append(*static_cast<GList **>(list), kid);
-            },
-            &kids);
-        for (GList *k = kids; k; k = k->next)
-            collect(GTK_WIDGET(k->data), match, out);
-        g_list_free(kids);
-    }
+    auto *search = static_cast<Search *>(data);
+    if (search->match(widget))
+        search->found.push_back(widget);
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), collect, data);
 }
 
 std::vector<GtkWidget *> find_all(GtkWidget *root, const Match &match)
 {
-    std::vector<GtkWidget *> out;
+    Search search{match, {}};
     if (root)
-        collect(root, match, out);
-    return out;
+        collect(root, &search);
+    return search.found;
 }
 
 GtkWidget *find(GtkWidget *root, const Match &match)
@@ -51,10 +48,9 @@ std::vector<GtkWidget *> find_all_of_type(GtkWidget *root, GType type)
     return find_all(root, [type](GtkWidget *w) { return G_TYPE_CHECK_INSTANCE_TYPE(w, type); });
 }
 
-GtkWidget *find_of_type(GtkWidget *root, GType type, size_t nth)
+GtkWidget *find_of_type(GtkWidget *root, GType type)
 {
-    std::vector<GtkWidget *> all = find_all_of_type(root, type);
-    return nth < all.size() ? all[nth] : nullptr;
+    return find(root, [type](GtkWidget *w) { return G_TYPE_CHECK_INSTANCE_TYPE(w, type); });
 }
 
 GtkWidget *find_label(GtkWidget *root, const std::string &text)
@@ -67,17 +63,8 @@ GtkWidget *find_button(GtkWidget *root, const std::string &label)
     return find(root, [&](GtkWidget *w) { return GTK_IS_BUTTON(w) && button_label(w) == label; });
 }
 
-std::string label_text(GtkWidget *label)
-{
-    const char *text = gtk_label_get_text(GTK_LABEL(label));
-    return text ? text : "";
-}
-
-std::string label_markup(GtkWidget *label)
-{
-    const char *text = gtk_label_get_label(GTK_LABEL(label));
-    return text ? text : "";
-}
+std::string label_text(GtkWidget *label) { return gtk_label_get_text(GTK_LABEL(label)); }
+std::string label_markup(GtkWidget *label) { return gtk_label_get_label(GTK_LABEL(label)); }
 
 // "_Yes" as shown: a single underscore marks the mnemonic, a double one
 // stands for itself.
@@ -107,54 +94,34 @@ std::string button_label(GtkWidget *button)
     return inner ? label_text(inner) : "";
 }
 
-bool is_sensitive(GtkWidget *widget)
+std::vector<GtkWidget *> children(GtkWidget *container)
 {
-    return gtk_widget_is_sensitive(widget);
+    std::vector<GtkWidget *> out;
+    GList *kids = gtk_container_get_children(GTK_CONTAINER(container));
+    for (GList *k = kids; k; k = k->next)
+        out.push_back(GTK_WIDGET(k->data));
+    g_list_free(kids);
+    return out;
 }
 
-std::vector<BoxChild> box_children(GtkWidget *box)
+std::vector<GtkWidget *> windows(const Match &match)
 {
-    // A box lists its children as it lays them out: those packed from the
-    // start, then those packed from the end, the last one packed first.
-    std::vector<BoxChild> out;
-    GList *kids = gtk_container_get_children(GTK_CONTAINER(box));
-    for (GList *k = kids; k; k = k->next) {
-        GtkWidget *w = GTK_WIDGET(k->data);
-        gboolean expand = FALSE, fill = FALSE;
-        guint padding = 0;
-        GtkPackType pack = GTK_PACK_START;
-        gtk_box_query_child_packing(GTK_BOX(box), w, &expand, &fill, &padding, &pack);
-        out.push_back({w, pack == GTK_PACK_END, bool(expand), bool(fill), padding});
-    }
-    g_list_free(kids);
+    std::vector<GtkWidget *> out;
+    GList *all = gtk_window_list_toplevels();
+    for (GList *w = all; w; w = w->next)
+        if (gtk_widget_get_visible(GTK_WIDGET(w->data)) && match(GTK_WIDGET(w->data)))
+            out.push_back(GTK_WIDGET(w->data));
+    g_list_free(all);
     return out;
 }
 
 std::vector<std::string> bar_labels(GtkWidget *bar)
 {
     std::vector<std::string> out;
-    for (const BoxChild &c : box_children(bar))
-        if (GTK_IS_BUTTON(c.widget))
-            out.push_back(button_label(c.widget) + (is_sensitive(c.widget) ? "" : "(off)"));
+    for (GtkWidget *w : children(bar))
+        if (GTK_IS_BUTTON(w))
+            out.push_back(button_label(w) + (is_sensitive(w) ? "" : "(off)"));
     return out;
-}
-
-static DialogAnswerer *active_answerer = nullptr;
-static const char ANSWERED[] = "gui-test-answered";
-
-DialogAnswerer::DialogAnswerer()
-{
-    if (active_answerer)
-        ADD_FAILURE() << "two DialogAnswerers at once";
-    active_answerer = this;
-    source_ = g_timeout_add(50, tick, this);
-}
-
-DialogAnswerer::~DialogAnswerer()
-{
-    g_source_remove(source_);
-    if (active_answerer == this)
-        active_answerer = nullptr;
 }
 
 DialogAnswerer &DialogAnswerer::plan(int response, int after_ms)
@@ -166,46 +133,37 @@ DialogAnswerer &DialogAnswerer::plan(int response, int after_ms)
 // The answer a dialog was given when it first appeared.
 struct Assigned {
     int response;
-    gint64 due;     // monotonic time from which it may be answered
-    int order;      // 1 for the first dialog seen, and so on
-    bool expected;
+    gint64 due;   // monotonic time from which it may be answered
+    int order;    // 1 for the first dialog seen, and so on
+    bool expected, answered;
 };
 static const char ASSIGNED[] = "gui-test-assigned";
 
 gboolean DialogAnswerer::tick(gpointer data)
 {
     auto *self = static_cast<DialogAnswerer *>(data);
-    GList *windows = gtk_window_list_toplevels();
     GtkWidget *newest = nullptr;
-    int newest_order = 0;
-    for (GList *w = windows; w; w = w->next) {
-        // File selections stay open beside the main window; tests drive them.
-        if (!GTK_IS_DIALOG(w->data) || GTK_IS_FILE_SELECTION(w->data) ||
-            !gtk_widget_get_visible(GTK_WIDGET(w->data)) ||
-            g_object_get_data(G_OBJECT(w->data), ANSWERED))
-            continue;
-        auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(w->data), ASSIGNED));
+    Assigned *newest_a = nullptr;
+    // File selections stay open beside the main window; tests drive them.
+    for (GtkWidget *w : windows([](GtkWidget *w) { return GTK_IS_DIALOG(w) && !GTK_IS_FILE_SELECTION(w); })) {
+        auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(w), ASSIGNED));
         if (!a) {
-            a = new Assigned{CLOSE_WINDOW, g_get_monotonic_time(), ++self->dialogs_seen_, false};
+            a = new Assigned{CLOSE_WINDOW, g_get_monotonic_time(), ++self->dialogs_seen_, false, false};
             if (!self->plans_.empty()) {
                 a->response = self->plans_.front().first;
                 a->due += gint64(self->plans_.front().second) * 1000;
                 a->expected = true;
                 self->plans_.pop_front();
             }
-            g_object_set_data_full(G_OBJECT(w->data), ASSIGNED, a,
+            g_object_set_data_full(G_OBJECT(w), ASSIGNED, a,
                                    [](gpointer p) { delete static_cast<Assigned *>(p); });
         }
-        if (a->order > newest_order) {
-            newest = GTK_WIDGET(w->data);
-            newest_order = a->order;
-        }
+        if (!a->answered && (!newest_a || a->order > newest_a->order))
+            newest = w, newest_a = a;
     }
-    g_list_free(windows);
-    if (newest) {
-        auto *a = static_cast<Assigned *>(g_object_get_data(G_OBJECT(newest), ASSIGNED));
-        if (!a->expected || a->due <= g_get_monotonic_time())
-            self->answer(newest, a->response, a->expected);
+    if (newest && (!newest_a->expected || newest_a->due <= g_get_monotonic_time())) {
+        newest_a->answered = true;
+        self->answer(newest, newest_a->response, newest_a->expected);
     }
     return TRUE;
 }
@@ -227,41 +185,31 @@ void DialogAnswerer::answer(GtkWidget *dialog, int response, bool expected)
     d.modal = gtk_window_get_modal(GTK_WINDOW(dialog));
     d.parent = gtk_window_get_transient_for(GTK_WINDOW(dialog));
     if (GTK_IS_MESSAGE_DIALOG(dialog)) {
-        d.is_message = true;
-        char *text = nullptr, *secondary = nullptr;
-        g_object_get(dialog, "message-type", &d.type, "text", &text, "secondary-text", &secondary,
-                     nullptr);
+        char *text = nullptr;
+        g_object_get(dialog, "message-type", &d.type, "text", &text, nullptr);
         d.text = text ? text : "";
-        d.secondary = secondary ? secondary : "";
         g_free(text);
-        g_free(secondary);
     }
     // A button box places its buttons by its own rules: read them in the
     // order they stand on screen.
     std::vector<std::pair<int, std::string>> buttons;
-    GList *kids = gtk_container_get_children(
-        GTK_CONTAINER(gtk_dialog_get_action_area(GTK_DIALOG(dialog))));
-    for (GList *k = kids; k; k = k->next)
-        if (GTK_IS_BUTTON(k->data) && gtk_widget_get_visible(GTK_WIDGET(k->data))) {
+    for (GtkWidget *b : children(gtk_dialog_get_action_area(GTK_DIALOG(dialog))))
+        if (GTK_IS_BUTTON(b) && gtk_widget_get_visible(b)) {
             GtkAllocation a;
-            gtk_widget_get_allocation(GTK_WIDGET(k->data), &a);
-            buttons.emplace_back(a.x, button_label(GTK_WIDGET(k->data)));
+            gtk_widget_get_allocation(b, &a);
+            buttons.emplace_back(a.x, button_label(b));
         }
-    g_list_free(kids);
-    std::stable_sort(buttons.begin(), buttons.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::sort(buttons.begin(), buttons.end());
     for (const auto &b : buttons)
         d.buttons.push_back(b.second);
 
     if (!expected)
         ADD_FAILURE() << "unexpected dialog: \"" << d.text << "\"";
-    d.answer = response;
     seen.push_back(d);
-    g_object_set_data(G_OBJECT(dialog), ANSWERED, GINT_TO_POINTER(1));
-    if (d.answer == CLOSE_WINDOW)
+    if (response == CLOSE_WINDOW)
         close_window(dialog);
     else
-        gtk_dialog_response(GTK_DIALOG(dialog), d.answer);
+        gtk_dialog_response(GTK_DIALOG(dialog), response);
 }
 
 } // namespace gui
@@ -287,5 +235,75 @@ void GuiTest::TearDown()
 void GuiTest::build_main_window()
 {
     trialix_create_main_window();
+    gui::pump();
+}
+
+void RunTest::SetUp()
+{
+    GuiTest::SetUp();
+    build_main_window();
+}
+
+void RunTest::TearDown()
+{
+    question *list = QP;
+    GuiTest::TearDown();
+    if (list)
+        destroy_list(list);
+}
+
+question *RunTest::run_of(const std::vector<question *> &items)
+{
+    for (size_t i = 0; i < items.size(); i++) {
+        items[i]->number = (signed char)(i + 1);
+        if (i)
+            append_question(items[0], items[i]);
+    }
+    QP = items.empty() ? nullptr : items[0];
+    num_questions = (int)items.size();
+    return QP;
+}
+
+std::vector<GtkWidget *> RunTest::choices()
+{
+    std::vector<GtkWidget *> out;
+    GtkWidget *mark = gui::find_button(frame, "Mark Item for Review");
+    for (GtkWidget *w : gui::find_all_of_type(frame, GTK_TYPE_TOGGLE_BUTTON))
+        if (w != mark)
+            out.push_back(w);
+    return out;
+}
+
+void RunTest::click(const std::string &label)
+{
+    GtkWidget *button = gui::find_button(bbox, label);
+    if (!button)
+        button = gui::find_button(frame, label);
+    ASSERT_NE(button, nullptr) << "no button \"" << label << "\"";
+    gtk_button_clicked(GTK_BUTTON(button));
+    gui::pump();
+}
+
+std::string RunTest::line(const std::string &start)
+{
+    GtkWidget *l = gui::find(frame, [&](GtkWidget *w) {
+        return GTK_IS_LABEL(w) && gui::label_text(w).rfind(start, 0) == 0;
+    });
+    return l ? gui::label_text(l) : "(none)";
+}
+
+void RunTest::menu(GtkWidget *item)
+{
+    gtk_menu_item_activate(GTK_MENU_ITEM(item));
+    gui::pump();
+}
+
+void RunTest::choose(GtkWidget *item, const std::string &path)
+{
+    menu(item);
+    std::vector<GtkWidget *> open = file_dialogs();
+    ASSERT_EQ(open.size(), 1u);
+    gtk_file_selection_set_filename(GTK_FILE_SELECTION(open[0]), path.c_str());
+    gtk_button_clicked(GTK_BUTTON(GTK_FILE_SELECTION(open[0])->ok_button));
     gui::pump();
 }

@@ -1,6 +1,7 @@
 // Helpers for tests of real widgets: finding widgets in the screens, reading
-// labels and button bars, answering modal dialogs, and a fixture that starts
-// each test from the program's initial state.
+// labels and button bars, answering modal dialogs; a fixture that starts
+// each test from the program's initial state, and one for the tests of a
+// run's screens, with question lists made in memory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/globals.h"
 #include "test_util.h"
 
 namespace gui {
@@ -18,86 +20,69 @@ namespace gui {
 // Lets GTK handle everything pending: allocations, redraws, idle handlers.
 void pump();
 
-// Widget tree search, depth first, `root` included. Containers' internal
-// children are searched too (gtk_container_forall).
+// Widget tree search, depth first, `root` and internal children included.
 using Match = std::function<bool(GtkWidget *)>;
-GtkWidget *find(GtkWidget *root, const Match &match);
 std::vector<GtkWidget *> find_all(GtkWidget *root, const Match &match);
+GtkWidget *find(GtkWidget *root, const Match &match);
 std::vector<GtkWidget *> find_all_of_type(GtkWidget *root, GType type);
-GtkWidget *find_of_type(GtkWidget *root, GType type, size_t nth = 0);
+GtkWidget *find_of_type(GtkWidget *root, GType type);
 // A label whose shown text (markup removed) equals `text`.
 GtkWidget *find_label(GtkWidget *root, const std::string &text);
 // A button (check and radio buttons too) whose label reads `label`.
 GtkWidget *find_button(GtkWidget *root, const std::string &label);
 
-// Text of a label as shown, markup and mnemonic underscores removed.
+// Text of a label as shown, and as it was set (markup included).
 std::string label_text(GtkWidget *label);
-// Text of a label as it was set, markup included.
 std::string label_markup(GtkWidget *label);
-// The label of a button, from its own label or the label inside it.
+// The label of a button as shown, mnemonic underscores removed.
 std::string button_label(GtkWidget *button);
 // Whether the user can use the widget (sensitive, itself and its parents).
-bool is_sensitive(GtkWidget *widget);
+inline bool is_sensitive(GtkWidget *widget) { return gtk_widget_is_sensitive(widget); }
 
-// The children of a box from left to right (or top to bottom) as they are
-// laid out: those packed from the start in packing order, then those packed
-// from the end, the last packed first.
-struct BoxChild {
-    GtkWidget *widget;
-    bool from_end;
-    bool expand;
-    bool fill;
-    guint padding;
-};
-std::vector<BoxChild> box_children(GtkWidget *box);
-
+// The children of a container; a box gives them in the order it lays them
+// out (those packed from the end come last, the last packed first).
+std::vector<GtkWidget *> children(GtkWidget *container);
 // The labels of a button bar's buttons, left to right, "(off)" after an
 // insensitive one's.
 std::vector<std::string> bar_labels(GtkWidget *bar);
 
-// Sends `window` the delete event a window manager sends when its close
-// box is clicked.
+// The visible top-level windows that match, oldest first.
+std::vector<GtkWidget *> windows(const Match &match);
+// Sends `window` the delete event a window manager sends for its close box.
 void close_window(GtkWidget *window);
 
 // Answers modal dialogs from a timeout in the dialog's own nested loop, in
-// the order they appear, with the planned response ids. CLOSE_WINDOW
-// closes the dialog as the window manager would. A dialog that comes when
-// no answer is planned fails the test and is closed, so a test never hangs.
-// Only one answerer may be active at a time.
+// the order they appear, with the planned response ids (CLOSE_WINDOW closes
+// the dialog as the window manager would). Of the dialogs open at once the
+// newest is answered first. A dialog nobody planned for fails the test and
+// is closed, so a test never hangs.
 constexpr int CLOSE_WINDOW = GTK_RESPONSE_DELETE_EVENT;
 
 struct SeenDialog {
-    std::string title;
-    std::string text;      // a message dialog's primary text
-    std::string secondary; // its secondary text, if any
-    bool is_message = false;
+    std::string title, text;   // text: a message dialog's primary text
     GtkMessageType type = GTK_MESSAGE_OTHER;
-    std::vector<std::string> buttons; // labels as shown, left to right
+    std::vector<std::string> buttons;   // as shown, left to right
     bool modal = false;
     GtkWindow *parent = nullptr;
-    int answer = 0;
 };
 
 class DialogAnswerer {
 public:
-    DialogAnswerer();
-    ~DialogAnswerer();
+    DialogAnswerer() { source_ = g_timeout_add(50, tick, this); }
+    ~DialogAnswerer() { g_source_remove(source_); }
     DialogAnswerer(const DialogAnswerer &) = delete;
     DialogAnswerer &operator=(const DialogAnswerer &) = delete;
 
-    // Answers the next dialog to appear with `response` (a response id or
-    // CLOSE_WINDOW), once it has been open `after_ms`. Of the dialogs open
-    // at once the newest, the innermost nested loop, is answered first.
+    // Answers the next dialog to appear with `response` once it has been
+    // open `after_ms`.
     DialogAnswerer &plan(int response, int after_ms = 0);
-    // Planned answers not used yet.
     size_t pending() const { return plans_.size(); }
-    // Every dialog answered so far, in the order answered.
-    std::vector<SeenDialog> seen;
+    std::vector<SeenDialog> seen;   // in the order answered
 
 private:
     static gboolean tick(gpointer self);
     void answer(GtkWidget *dialog, int response, bool expected);
-    std::deque<std::pair<int, int>> plans_; // response, after_ms
+    std::deque<std::pair<int, int>> plans_;   // response, after_ms
     int dialogs_seen_ = 0;
     guint source_ = 0;
 };
@@ -106,8 +91,6 @@ private:
 
 // Starts every test from the program's initial state, with an exam root of
 // one exam ("demo") in `exams` as `examdir`, and cleans up after it.
-// `dialogs` answers whatever the test plans. build_main_window() makes the
-// main window as the program does.
 class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -116,4 +99,44 @@ protected:
 
     TempDir exams;
     gui::DialogAnswerer dialogs;
+};
+
+// A main window for every test, and what the tests of a run's screens use.
+class RunTest : public GuiTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Links the records in order into QP and sets num_questions.
+    question *run_of(const std::vector<question *> &items);
+
+    // The choice buttons of the shown item, top to bottom.
+    std::vector<GtkWidget *> choices();
+    // The labels of the shown screen's buttons (see gui::bar_labels).
+    static std::vector<std::string> bar() { return gui::bar_labels(bbox); }
+    static bool on(GtkWidget *w) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)); }
+    static std::string status() { return gui::label_text(gui::find_of_type(statusbar, GTK_TYPE_LABEL)); }
+    // The shown screen's first label that begins with `start`, or "(none)".
+    static std::string line(const std::string &start);
+    // Clicks the button labelled `label` on the shown screen.
+    void click(const std::string &label);
+    static void menu(GtkWidget *item);
+    // The open file selections, and the answer windows (oldest first).
+    static std::vector<GtkWidget *> file_dialogs()
+    {
+        return gui::windows([](GtkWidget *w) { return GTK_IS_FILE_SELECTION(w); });
+    }
+    static std::vector<GtkWidget *> answer_windows()
+    {
+        return gui::windows([](GtkWidget *w) { return gui::find_button(w, " Close Window ") != nullptr; });
+    }
+    // Opens the item's file dialog and chooses `path` in it with OK.
+    static void choose(GtkWidget *item, const std::string &path);
+    // What `f` writes to standard error.
+    template <typename F> static std::string stderr_of(F f)
+    {
+        ::testing::internal::CaptureStderr();
+        f();
+        return ::testing::internal::GetCapturedStderr();
+    }
 };

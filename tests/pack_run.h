@@ -16,10 +16,8 @@ inline std::string slurp(FILE *f)
 {
     std::string s;
     rewind(f);
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        s.append(chunk, n);
+    for (int c; (c = fgetc(f)) != EOF;)
+        s += (char)c;
     fclose(f);
     return s;
 }

@@ -1,10 +1,9 @@
-#include "run_fixture.h"
+#include "gui_util.h"
 
 #include <algorithm>
 
 #include "app/functions.h"
 #include "app/globals.h"
-#include "app/menu.h"
 #include "app/trialix.h"
 #include "bank/question.h"
 #include "grading/grade.h"
@@ -67,17 +66,18 @@ TEST_F(GradeTest, FiguresScoreAndVerdict)
     struct Case {
         std::vector<std::pair<int, int>> items;   // points, how answered
         int pass_mark;
+        bool timer;                               // on, 65 seconds taken
         const char *figures;                     // correct incorrect total reached
         const char *score;
         const char *verdict;
     } cases[] = {
-        {{{1, 1}, {2, 1}}, 100, "2 0 3 3 ", "100.0", "Passed green"},
-        {{{1, 0}, {2, -1}}, 0, "0 2 3 0 ", "0.0", "Passed green"},
-        {{{7, 1}, {3, -1}}, 70, "1 1 10 7 ", "70.0", "Passed green"},
-        {{{1, 1}, {1, 1}, {1, 0}}, 67, "2 1 3 2 ", "66.7", "Failed red"},
-        {{{0, 0}}, 0, "0 1 0 0 ", "0.0", "Failed red"},   // no points: damaged data
+        {{{1, 1}, {2, 1}}, 100, true, "2 0 3 3 ", "100.0", "Passed green"},
+        {{{1, 0}, {2, -1}}, 0, false, "0 2 3 0 ", "0.0", "Passed green"},
+        {{{7, 1}, {3, -1}}, 70, true, "1 1 10 7 ", "70.0", "Passed green"},
+        {{{1, 1}, {1, 1}, {1, 0}}, 67, false, "2 1 3 2 ", "66.7", "Failed red"},
+        {{{0, 0}}, 0, false, "0 1 0 0 ", "0.0", "Failed red"},   // no points: damaged data
         // An item of unknown kind is neither correct nor incorrect; its points count.
-        {{{3, 2}, {2, 1}, {1, -1}}, 30, "1 1 6 2 ", "33.3", "Passed green"},
+        {{{3, 2}, {2, 1}, {1, -1}}, 30, false, "1 1 6 2 ", "33.3", "Passed green"},
     };
     for (const Case &c : cases) {
         std::vector<question *> items;
@@ -85,7 +85,10 @@ TEST_F(GradeTest, FiguresScoreAndVerdict)
             items.push_back(answered(points, how));
         run_of(items);
         percentage = c.pass_mark;
+        enableTimer = c.timer;
+        passed_time = 65;
         gradeExam(items.back());
+        EXPECT_EQ(line("Time"), c.timer ? "Time: 1:5" : "Time: Timer Off");
         std::string figures;
         for (const char *start : {"Correct: ", "Incorrect: ", "Total Points: ", "Reached Points: "})
             figures += line(start).substr(strlen(start)) + " ";
@@ -99,55 +102,5 @@ TEST_F(GradeTest, FiguresScoreAndVerdict)
         screen_take_down();
         destroy_list(QP);
         QP = nullptr;
-    }
-}
-
-TEST_F(GradeTest, WholeRunsFromTheMenuToTheScoreWithAndWithoutTimer)
-{
-    for (int timer : {1, 0}) {
-        GtkWidget *item = open_demo("Ann");
-        enableTimer = timer;
-        exam_ended = 1;
-        click(" Start Exam ");
-        ASSERT_NE(QP, nullptr);
-        EXPECT_EQ(exam_ended, timer ? 0 : 1) << "the countdown starts only with the timer";
-        // The file without items is left out, and the count follows.
-        EXPECT_EQ(line("Item "), "Item 1 of 4");
-        EXPECT_FALSE(is_sensitive(item) || is_sensitive(exam_open));
-        EXPECT_TRUE(is_sensitive(exam_save));
-
-        // Answer each item right through its widgets, whatever order was drawn.
-        for (question *q = QP; q; q = q->next) {
-            if (q->type == 'F')
-                gtk_entry_set_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY)), "three");
-            for (int i = 0; q->type != 'F' && i < NUM_ANSWERS; i++)
-                if (q->answers[i][0] == '+')
-                    gtk_button_clicked(GTK_BUTTON(choices().at((size_t)i)));
-            if (q->next)
-                click(" Next Item ");
-        }
-        passed_time = 65;
-        dialogs.plan(GTK_RESPONSE_YES);
-        click(" Grade Exam ");
-        EXPECT_EQ(line("Questions") + "|" + line("Total Points") + "|" + line("Time"),
-                  std::string("Questions: 4|Total Points: 7|Time: ") + (timer ? "1:5" : "Timer Off"));
-        EXPECT_EQ(verdict(), "Passed green");
-        EXPECT_EQ(exam_ended + seconds, 2) << "the countdown ends at its next tick";
-        EXPECT_STREQ(username, "Ann");
-        EXPECT_EQ(bar(), (std::vector<std::string>{" Review All ", " Review Errors ", " End Exam "}));
-        click(" Review All ");
-        click(" Back to Grade Exam ");
-
-        // The countdown's next tick is its last.
-        if (timer) {
-            EXPECT_FALSE(count_seconds(QP));
-            EXPECT_EQ(status(), "  Exam finished after 1:06 minutes");
-            EXPECT_EQ(timer_source, 0u);
-        }
-        click(" End Exam ");
-        EXPECT_TRUE(box_children(box2).empty() && !frame && !QP);
-        EXPECT_TRUE(is_sensitive(item) && is_sensitive(exam_open));
-        EXPECT_FALSE(is_sensitive(exam_save));
-        EXPECT_EQ(status(), "");
     }
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <glib.h>
 
-#include <algorithm>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,14 +50,10 @@ result import(const TempDir &dir, const char *kind, const std::string &name, con
 std::string report(const result &r, const std::string &source)
 {
     std::string out;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        size_t nl = r.out.find('\n', start);
-        std::string line = r.out.substr(start, nl - start);
-        if (line.compare(0, source.size() + 1, source + ":") == 0 && g_ascii_isdigit(line[source.size() + 1]))
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(source + ":", 0) == 0 && g_ascii_isdigit(line[source.size() + 1]))
             out += line.substr(source.size()) + "\n";
-        start = nl + 1;
-    }
     return out;
 }
 
@@ -78,17 +74,21 @@ TEST(ImportGift, ConstructsBecomeItems)
         "The sun is cold.{FALSE#It is hot: you said true.#Right, it is hot.}\n\n"       // 17
         "Water is wet.{TRUE}\n\n"                                                       // 19
         "Ice is hot.{F}\n\n"                                                            // 21
-        "Capital of Italy? {=Rome =Roma#Italian spelling}\n";                           // 23
+        "Capital of Italy? {=Rome =Roma#Italian spelling}\n\n"                         // 23
+        // Lines that look like the question file's own separators stay text.
+        "[plain]First\\n--- not an end\\n+++ nor a separator {=++i ~---all}\n\n"       // 25
+        "Best {=best ~%50%good ~bad}\n";                                                // 27
     result r = import(dir, "gift", "bank.gift", source);
     EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
-    EXPECT_EQ(report(r, dir / "bank.gift"), "");
-    EXPECT_TRUE(has_line(r.out, dir / "bank.gift" + ": 9 questions imported into " + dir / "exam"
-                                    + " (9 question files)\n")) << r.out;
-    EXPECT_TRUE(has_line(r.out, dir / "exam/cat09: 1 item\n")) << r.out;
+    EXPECT_EQ(report(r, dir / "bank.gift"),
+              ":27: changed: partial credit dropped: only the answer worth 100% counts as right\n");
+    EXPECT_TRUE(has_line(r.out, dir / "bank.gift" + ": 11 questions imported into " + dir / "exam"
+                                    + " (11 question files)\n")) << r.out;
+    EXPECT_TRUE(has_line(r.out, dir / "exam/cat11: 1 item\n")) << r.out;
     EXPECT_EQ(read_file(dir / "exam/.xconfig"),
-              "title=bank\ntimeout=18\npercentage=75\n[message]\n"
+              "title=bank\ntimeout=22\npercentage=75\n[message]\n"
               "Imported from <i>bank.gift</i>, a GIFT question bank.\n"
-              "Each run asks all 9 questions in a random order.\n");
+              "Each run asks all 11 questions in a random order.\n");
 
     const char *expected[] = {
         "S1|What is the capital of France?|+Paris|-Lyon|Paris has been the capital for centuries.\n"
@@ -103,9 +103,12 @@ TEST(ImportGift, ConstructsBecomeItems)
         "S1|Water is wet.|+True|-False|",
         "S1|Ice is hot.|-True|+False|",
         "F1|Capital of Italy?|Rome|Roma|rome|roma|ROME|ROMA|<b>Roma</b>: Italian spelling",
+        // An entity, or an invisible word joiner in a choice, keeps the layout's lines out.
+        "S1|First\n&#45;-- not an end\n&#43;++ nor a separator|+\u2060++i|-\u2060---all|",
+        "S1|Best|+best|-good|-bad|",
     };
     for (size_t i = 0; i < G_N_ELEMENTS(expected); i++) {
-        record q = item(dir, "cat0" + std::to_string(i + 1));
+        record q = item(dir, (i < 9 ? "cat0" : "cat") + std::to_string(i + 1));
         ASSERT_TRUE(q) << i;
         EXPECT_EQ(fields(q.get()), expected[i]);
     }
@@ -133,19 +136,11 @@ TEST(ImportGift, CategoriesMakeQuestionFiles)
               "Imported from <i>net.txt</i>, a GIFT question bank.\n"
               "Each run draws one question from each of its 3 categories (5 questions in all).\n");
     EXPECT_EQ(count_files((dir / "exam").c_str(), "cat"), 3);
-    EXPECT_EQ(count_questions((dir / "exam/cat01").c_str()), 1);
-    EXPECT_EQ(count_questions((dir / "exam/cat02").c_str()), 3);
-    EXPECT_EQ(count_questions((dir / "exam/cat03").c_str()), 1);
+    for (int i : {1, 2, 3})
+        EXPECT_EQ(count_questions((dir / ("exam/cat0" + std::to_string(i))).c_str()), i == 2 ? 3 : 1);
     EXPECT_STREQ(item(dir, "cat02", 3)->text, "Net three");
     EXPECT_TRUE(has_line(run({"unpack", dir / "exam/cat03"}).out, "Category: $course$/top/Unix\n"));
 
-    // Another prefix and configuration file name, as an installation may use.
-    TempDir other;
-    write_file(other / "net.txt", source);
-    r = run({"import", "gift", other / "net.txt", other / "exam", "--prefix", "q", "--config", "exam.cfg"});
-    EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
-    EXPECT_EQ(count_files((other / "exam").c_str(), "q"), 3);
-    EXPECT_TRUE(g_file_test((other / "exam/exam.cfg").c_str(), G_FILE_TEST_IS_REGULAR));
 }
 
 TEST(ImportGift, SkippedQuestionsNameTheirLines)
@@ -158,76 +153,24 @@ TEST(ImportGift, SkippedQuestionsNameTheirLines)
         "Write an essay. {}\n\n"                          // 7
         "Just a description.\n\n"                         // 9
         "Unclosed {=a ~b\n\n"                             // 11
-        "Weight {~%fifty%a =b}\n\n"                       // 13
-        "Stray text {x =a ~b}\n\n"                        // 15
-        "Nothing right {~a ~b}\n\n"                       // 17
-        "Too many {=1 ~2 ~3 ~4 ~5 ~6 ~7 ~8}\n\n"          // 19
-        "::Unended name {=a ~b}\n\n"                      // 21
-        "One {=a ~b} two {=c ~d}\n\n"                     // 23
-        "::OnlyName:: {=a ~b}\n\n"                        // 25
-        "Fine {=a ~b}\n";                                 // 27
+        "Nothing right {~a ~b}\n\n"                       // 13
+        "Too many {=1 ~2 ~3 ~4 ~5 ~6 ~7 ~8}\n\n"          // 15
+        "Fine {=a ~b}\n";                                 // 17
     result r = import(dir, "gift", "bank.gift", source);
     EXPECT_EQ(r.status, PACK_PROBLEM) << r.err;
     EXPECT_EQ(report(r, dir / "bank.gift"),
               ":1: skipped: numerical question: Trialix has no items that take a number within a range\n"
               ":3: skipped: matching question: Trialix has no items that pair answers\n"
-              ":5: skipped: missing-word question (answers inside the text): a Trialix item asks before its answers\n"
+              ":5: skipped: missing-word question (answers inside the text): "
+              "a Trialix item asks before its answers\n"
               ":7: skipped: essay question: Trialix has no items answered in free text\n"
               ":9: skipped: no answers in braces: a description, not a question\n"
               ":11: skipped: no '}' closing the answers (write \\} for a literal brace)\n"
-              ":13: skipped: the weight '%fifty%' is not a percentage from -100 to 100 between two '%'\n"
-              ":15: skipped: text before the first answer: begin each answer with '=' (right) or '~' (wrong)\n"
-              ":17: skipped: no answer is right: mark one with '=' or give weights above 0%\n"
-              ":19: skipped: 8 choices; an item holds at most 7\n"
-              ":21: skipped: question name without its closing '::'\n"
-              ":23: skipped: more than one set of answers in braces\n"
-              ":25: skipped: no question text\n");
+              ":13: skipped: no answer is right: mark one with '=' or give weights above 0%\n"
+              ":15: skipped: 8 choices; an item holds at most 7\n");
     EXPECT_TRUE(has_line(r.out, dir / "bank.gift" + ": 1 question imported into " + dir / "exam"
-                                    + " (1 question file); 13 skipped\n")) << r.out;
+                                    + " (1 question file); 8 skipped\n")) << r.out;
     EXPECT_STREQ(item(dir, "cat01")->text, "Fine");
-}
-
-TEST(ImportGift, ChangedQuestionsAreReported)
-{
-    TempDir dir;
-    const char *source =
-        "Best {=best ~%50%good ~bad}\n\n"                                      // 1
-        "Half {~%50%a ~%25%b ~c}\n\n"                                          // 3
-        "City {=Paris =%50%Lyon =Mar* =%0%Nice#Not the capital}\n\n"           // 5
-        "Greek {=Alpha =Beta =Gamma =Delta}\n\n"                               // 7
-        "[html]See <img src=\"x.png\" alt=\"a &lt;map&gt;\"> here {=a ~b}\n";  // 9
-    result r = import(dir, "gift", "bank.gift", source);
-    EXPECT_EQ(r.status, PACK_OK) << r.out << r.err;
-    EXPECT_EQ(report(r, dir / "bank.gift"),
-              ":1: changed: partial credit dropped: only the answer worth 100% counts as right\n"
-              ":3: changed: the weights above 0% add up to 75%, not 100%: here the question is right "
-              "when all of those answers are ticked\n"
-              ":5: changed: partial credit dropped: the answer 'Lyon' is graded wrong\n"
-              ":5: changed: the answer 'Mar*' holds the wildcard '*', which Trialix can't match; left out\n"
-              ":7: changed: answers are matched with letter case here: only some lower-case, capitalised "
-              "and upper-case spellings fit into the 7 slots\n"
-              ":9: changed: images can't be shown: each is replaced by its description in brackets\n");
-    const char *expected[] = {
-        "S1|Best|+best|-good|-bad|",
-        "M1|Half|+a|+b|-c|",
-        "F1|City|Paris|paris|PARIS|<b>Nice</b>: Not the capital",
-        "F1|Greek|Alpha|Beta|Gamma|Delta|alpha|beta|gamma|",
-        "S1|See [image: a &lt;map&gt;] here|+a|-b|",
-    };
-    for (size_t i = 0; i < G_N_ELEMENTS(expected); i++)
-        EXPECT_EQ(fields(item(dir, "cat0" + std::to_string(i + 1)).get()), expected[i]);
-}
-
-TEST(ImportGift, LinesThatLookLikeTheFileLayoutStayText)
-{
-    TempDir dir;
-    result r = import(dir, "gift", "bank.gift",
-                      "[plain]First\\n--- not an end\\n+++ nor a separator {=++i ~---all}\n");
-    ASSERT_EQ(r.status, PACK_OK) << r.out << r.err;
-    record q = item(dir, "cat01");
-    EXPECT_EQ(markup_to_line(q->text), "First --- not an end +++ nor a separator");
-    // An invisible word joiner keeps the choices choices.
-    EXPECT_EQ(std::string(q->answers[0]) + "|" + q->answers[1], "+\u2060++i|-\u2060---all");
 }
 
 TEST(ImportText, FormatsBecomeValidMarkup)
@@ -238,20 +181,15 @@ TEST(ImportText, FormatsBecomeValidMarkup)
     };
     const example examples[] = {
         {text_format::html, "<p>One &amp; two</p><p>Three<br>four</p>", "One &amp; two\n\nThree\nfour"},
-        {text_format::html, "<b><i>x</b>y</i> <B>z</B>", "<b><i>x</i></b>y <b>z</b>"},
         {text_format::html, "a <x> b < c && d", "a &lt;x&gt; b &lt; c &amp;&amp; d"},
         {text_format::html, "&eacute;&#233;&#xE9; &bogus; &#0;", "\u00e9\u00e9\u00e9 &amp;bogus; &amp;#0;"},
-        {text_format::html, "<script>alert('<b>')</script>ok<!-- note -->", "ok"},
-        {text_format::html, "<ul><li>one</li><li>two</li></ul>", "\u2022 one\n\u2022 two"},
-        {text_format::html, "a\n   b <strong >c</strong>", "a b <b>c</b>"},
-        {text_format::html, "<pre>x  =\n  1</pre>", "<tt>x  =\n  1</tt>"},
         {text_format::html, "<span style=\"a>b\">s</span><img alt='pic'>", "s[image: pic]"},
         {text_format::moodle, "a\n   b <i>c</i>", "a\nb <i>c</i>"},
         {text_format::plain, "<b>x</b> & y\nz", "&lt;b&gt;x&lt;/b&gt; &amp; y\nz"},
         {text_format::markdown, "**bold** and *it* and `a<b` and snake_case_name and [link](http://x)",
          "<b>bold</b> and <i>it</i> and <tt>a&lt;b</tt> and snake_case_name and link"},
-        {text_format::markdown, "# Title\n- one\n- two\n\nlast\nline", "<b>Title</b>\n\n\u2022 one\n\u2022 two\n\nlast line"},
-        {text_format::markdown, "**a *b** c* \\*d\\* 2 * 3", "<b>a *b</b> c* *d* 2 * 3"},
+        {text_format::markdown, "# Title\n- one\n- two\n\nlast\nline",
+         "<b>Title</b>\n\n\u2022 one\n\u2022 two\n\nlast line"},
     };
     for (const example &e : examples) {
         std::string got = to_markup(e.in, e.format);
@@ -260,19 +198,14 @@ TEST(ImportText, FormatsBecomeValidMarkup)
     }
     // Whatever an author wrote, the result is markup Trialix can show.
     for (const char *nasty : {"</b>x", "<b", "<b>unclosed", "&", "<img alt='<b>'>", "a <!-- open",
-                              "<i><b><u>x</i>", "<a href='x'>", "\x01\x7f<pre>", "&#xD800;"}) {
-        for (text_format f : {text_format::html, text_format::moodle, text_format::markdown, text_format::plain}) {
+                              "<i><b><u>x</i>", "<a href='x'>", "\x01\x7f<pre>", "&#xD800;",
+                              "<b><i>x</b>y</i>", "<script>alert('<b>')</script>"}) {
+        for (text_format f :
+             {text_format::html, text_format::moodle, text_format::markdown, text_format::plain}) {
             std::string got = to_markup(nasty, f);
             EXPECT_TRUE(markup_is_valid(got.c_str())) << nasty << " -> " << got;
         }
     }
-    EXPECT_EQ(markup_to_line("<b>a</b>\n  b &amp; c "), "a b & c");
-    std::string s = "  [html]<b>x</b>";
-    text_format f = text_format::moodle;
-    EXPECT_TRUE(take_format(&s, &f));
-    EXPECT_EQ(f, text_format::html);
-    EXPECT_EQ(s, "<b>x</b>");
-    EXPECT_FALSE(take_format(&s, &f));
 }
 
 TEST(ImportAiken, WellFormedAndMalformed)
@@ -285,10 +218,9 @@ TEST(ImportAiken, WellFormedAndMalformed)
         "Letters out of order\nA. one\nC. two\nANSWER: A\n"                                      // 14-17
         "ANSWER: B\n"                                                                            // 18
         "One choice\nA. only\nANSWER: A\n"                                                       // 19-21
-        "Two letters\nA. x\nB. y\nANSWER: A, B\n"                                                // 22-25
-        "Out of range\nA. x\nB. y\nANSWER: E\n"                                                  // 26-29
-        "Eight\nA. 1\nB. 2\nC. 3\nD. 4\nE. 5\nF. 6\nG. 7\nH. 8\nANSWER: A\n"                     // 30-39
-        "Trailing question\n";                                                                   // 40
+        "Out of range\nA. x\nB. y\nANSWER: E\n"                                                  // 22-25
+        "Eight\nA. 1\nB. 2\nC. 3\nD. 4\nE. 5\nF. 6\nG. 7\nH. 8\nANSWER: A\n"                     // 26-35
+        "Trailing question\n";                                                                   // 36
     result r = import(dir, "aiken", "bank.txt", source);
     EXPECT_EQ(r.status, PACK_PROBLEM) << r.err;
     EXPECT_EQ(report(r, dir / "bank.txt"),
@@ -296,26 +228,24 @@ TEST(ImportAiken, WellFormedAndMalformed)
               ":16: skipped: choice C where B was expected\n"
               ":18: skipped: an ANSWER line without a question before it\n"
               ":19: skipped: fewer than two choices before the ANSWER line\n"
-              ":25: skipped: the ANSWER line must name one choice by its letter\n"
-              ":29: skipped: the ANSWER line names E, but the last choice is B\n"
-              ":30: skipped: 8 choices; an item holds at most 7\n"
-              ":40: skipped: no choices and no ANSWER line\n");
+              ":25: skipped: the ANSWER line names E, but the last choice is B\n"
+              ":26: skipped: 8 choices; an item holds at most 7\n"
+              ":36: skipped: no choices and no ANSWER line\n");
     EXPECT_EQ(fields(item(dir, "cat01").get()), "S1|What is the largest planet?|-Mars|+Jupiter|");
     EXPECT_EQ(fields(item(dir, "cat02").get()), "S1|Which &lt;protocol&gt; &amp; resolves\nnames?|-ARP|+DNS|");
     EXPECT_EQ(count_files((dir / "exam").c_str(), "cat"), 2);
-    EXPECT_TRUE(has_line(read_file(dir / "exam/.xconfig"), "Imported from <i>bank.txt</i>, an Aiken question bank.\n"));
+    EXPECT_TRUE(has_line(read_file(dir / "exam/.xconfig"),
+                         "Imported from <i>bank.txt</i>, an Aiken question bank.\n"));
 }
 
 TEST(Import, NothingToImportOrBadUsage)
 {
     TempDir dir;
-    for (const char *text : {"", "// only a comment\n\n$CATEGORY: x\n\n", "Just a description.\n"}) {
-        result r = import(dir, "gift", "bank.gift", text);
-        EXPECT_EQ(r.status, PACK_USAGE) << text;
-        EXPECT_EQ(r.err, "trialix-pack: " + dir / "bank.gift" + ": no question could be imported\n");
-        EXPECT_FALSE(g_file_test((dir / "exam").c_str(), G_FILE_TEST_EXISTS));
-    }
-    EXPECT_EQ(import(dir, "aiken", "bank.txt", "\n\n").status, PACK_USAGE);
+    result r = import(dir, "gift", "bank.gift", "// only a comment\n\n$CATEGORY: x\n\nJust a description.\n");
+    EXPECT_EQ(r.status, PACK_USAGE);
+    EXPECT_EQ(r.err, "trialix-pack: " + dir / "bank.gift" + ": no question could be imported\n");
+    EXPECT_FALSE(g_file_test((dir / "exam").c_str(), G_FILE_TEST_EXISTS));
+    EXPECT_EQ(import(dir, "aiken", "bank.txt", "").status, PACK_USAGE);
 
     result latin = import(dir, "gift", "bank.gift", "Fine {=a ~b}\n\nCaf\xe9 {=a ~b}\n");
     EXPECT_EQ(latin.status, PACK_USAGE);
@@ -327,7 +257,7 @@ TEST(Import, NothingToImportOrBadUsage)
     std::string many;
     for (int i = 0; i < MAX_RUN_ITEMS + 1; i++)
         many += "Q" + std::to_string(i) + " {=a ~b}\n\n";
-    result r = import(dir, "gift", "many.gift", many);
+    r = import(dir, "gift", "many.gift", many);
     EXPECT_EQ(r.status, PACK_USAGE);
     EXPECT_NE(r.err.find("would make 128 question files (one per question), but a run takes at most 127"),
               std::string::npos) << r.err;
@@ -339,68 +269,4 @@ TEST(Import, NothingToImportOrBadUsage)
     r = import(dir, "gift", "bank.gift", "Other {=a ~b}\n");
     EXPECT_EQ(r.status, PACK_USAGE);
     EXPECT_STREQ(item(dir, "cat01")->text, "Q");
-
-    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {"import"}, {"import", "gift", "a"}, {"import", "csv", "a", "b"},
-             {"import", "gift", "a", "b", "c"}, {"import", "gift", "a", "b", "--timeout", "0"},
-             {"import", "gift", "a", "b", "--percentage=101"}, {"import", "gift", "a", "b", "--title", " "},
-             {"import", "gift", "a", "b", "--title", std::string(300, 'x')}, {"import", "gift", "a", "b", "--bogus"},
-             {"import", "gift", "a", "b", "--prefix"}}) {
-        result u = run(args);
-        EXPECT_EQ(u.status, PACK_USAGE) << args.back();
-        EXPECT_EQ(u.out, "");
-        EXPECT_EQ(std::count(u.err.begin(), u.err.end(), '\n'), 1) << u.err;
-    }
-}
-
-// An imported exam assembles into a run, and ticking what the source calls
-// right is graded right.
-TEST(Import, ImportedExamGradesAsTheSourceMeant)
-{
-    const char *gift =
-        "$CATEGORY: one\n"
-        "Pick {=right one ~wrong one ~wrong two}\n\n"
-        "Pick all {~%50%right a ~%50%right b ~%-100%wrong c}\n\n"
-        "$CATEGORY: two\n"
-        "Say true {TRUE}\n\n"
-        "Both {=right x =right y ~wrong z}\n\n"
-        "$CATEGORY: three\n"
-        "Type yes {=yes}\n";
-    const char *aiken = "Pick\nA. wrong\nB. right\nC. wrong\nANSWER: B\n\nAgain\nA) right\nB) wrong\nANSWER: A\n";
-    for (std::pair<const char *, const char *> source : {std::make_pair("gift", gift), std::make_pair("aiken", aiken)}) {
-        TempDir dir;
-        ASSERT_EQ(import(dir, source.first, "bank", source.second).status, PACK_OK) << source.first;
-        std::string exam = dir / "exam";
-        std::vector<std::string> names = filename_list(exam.c_str(), "cat");
-        int n = (int)names.size();
-        for (int round = 0; round < 10; round++) {
-            record list(create_exam_list(create_random_list(n), n, exam.c_str(), names));
-            int items = 0;
-            for (question *q = list.get(); q; q = q->next, items++) {
-                if (q->type == 'F') {
-                    g_strlcpy(q->entry, "Yes", sizeof q->entry);   // the source ignores letter case
-                    check_question(q);
-                    EXPECT_EQ(q->OK, OK_RIGHT);
-                    g_strlcpy(q->entry, "no", sizeof q->entry);
-                    check_question(q);
-                    EXPECT_EQ(q->OK, OK_WRONG);
-                    continue;
-                }
-                int wrong = -1;
-                for (int i = 0; i < NUM_ANSWERS && q->answers[i][0]; i++) {
-                    std::string label = q->answers[i] + 1;
-                    q->selected[i] = label.find("right") != std::string::npos || label == "True";
-                    if (!q->selected[i] && wrong < 0)
-                        wrong = i;
-                }
-                check_question(q);
-                EXPECT_EQ(q->OK, OK_RIGHT) << q->text;
-                ASSERT_GE(wrong, 0);
-                q->selected[wrong] = 1;
-                check_question(q);
-                EXPECT_EQ(q->OK, OK_WRONG) << q->text;
-            }
-            EXPECT_EQ(items, n);
-        }
-    }
 }

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "bank/buffer.h"
+#include "bank/question.h"
 
 static void remove_tree(const std::string &path)
 {
@@ -23,13 +24,9 @@ static void remove_tree(const std::string &path)
 
 TempDir::TempDir()
 {
-    GError *error = nullptr;
-    char *dir = g_dir_make_tmp("trialix-test-XXXXXX", &error);
-    if (!dir) {
-        std::string message = error->message;
-        g_error_free(error);
-        throw std::runtime_error("cannot make a temporary directory: " + message);
-    }
+    char *dir = g_dir_make_tmp("trialix-test-XXXXXX", nullptr);
+    if (!dir)
+        throw std::runtime_error("cannot make a temporary directory");
     root_ = dir;
     g_free(dir);
 }
@@ -41,12 +38,7 @@ TempDir::~TempDir()
 
 std::string TempDir::path(const std::string &rel) const
 {
-    if (rel.empty())
-        return root_;
-    char *p = g_build_filename(root_.c_str(), rel.c_str(), nullptr);
-    std::string result(p);
-    g_free(p);
-    return result;
+    return rel.empty() ? root_ : root_ + G_DIR_SEPARATOR_S + rel;
 }
 
 std::string TempDir::mkdir(const std::string &rel) const
@@ -63,12 +55,7 @@ std::string TempDir::write(const std::string &rel, const std::string &content) c
     char *parent = g_path_get_dirname(p.c_str());
     g_mkdir_with_parents(parent, 0755);
     g_free(parent);
-    GError *error = nullptr;
-    if (!g_file_set_contents(p.c_str(), content.data(), gssize(content.size()), &error)) {
-        std::string message = error->message;
-        g_error_free(error);
-        throw std::runtime_error("cannot write " + p + ": " + message);
-    }
+    write_file(p, content);
     return p;
 }
 
@@ -92,4 +79,17 @@ std::string read_file(const std::string &path)
     std::string s(data, size);
     g_free(data);
     return s;
+}
+
+question *make_item(char type, int points, const std::vector<std::string> &answers,
+                    const char *text, const char *explanation)
+{
+    question *q = new_question();
+    q->type = type;
+    q->points = (signed char)points;
+    g_strlcpy(q->text, text, sizeof q->text);
+    g_strlcpy(q->explanation, explanation, sizeof q->explanation);
+    for (size_t i = 0; i < answers.size() && i < NUM_ANSWERS; i++)
+        g_strlcpy(q->answers[i], answers[i].c_str(), sizeof q->answers[i]);
+    return q;
 }

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+struct question;
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
@@ -30,3 +33,7 @@ void write_file(const std::string &path, const std::string &bytes);
 void write_question_file(const std::string &path, const std::string &text);
 // The file's bytes, or "" when it can't be read.
 std::string read_file(const std::string &path);
+
+// A record of kind `type` worth `points`, with the given slots and text.
+question *make_item(char type, int points, const std::vector<std::string> &answers,
+                    const char *text = "Question?", const char *explanation = "");

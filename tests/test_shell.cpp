@@ -1,0 +1,300 @@
+// The application shell: the main window and its screens, the menus and
+// the exam catalogue, the settings read at start-up, and the message dialogs.
+#include "gui_util.h"
+
+#include <glib/gstdio.h>
+
+#include <cstring>
+
+#include "app/config.h"
+#include "app/dialogs.h"
+#include "app/functions.h"
+#include "app/globals.h"
+#include "app/menu.h"
+#include "app/trialix.h"
+
+using namespace gui;
+using Texts = std::vector<std::string>;
+
+TEST_F(GuiTest, MainWindowTitleSizeAndThreeChildren)
+{
+    build_main_window();
+    ASSERT_NE(main_window, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(main_window)), "Trialix 1.0");
+    int w = 0, h = 0;
+    gtk_window_get_size(GTK_WINDOW(main_window), &w, &h);
+    EXPECT_EQ(std::to_string(w) + "x" + std::to_string(h), "640x480");
+    std::vector<GtkWidget *> kids = children(gtk_bin_get_child(GTK_BIN(main_window)));
+    ASSERT_EQ(kids.size(), 3u);
+    EXPECT_TRUE(GTK_IS_MENU_BAR(kids[0]) && kids[1] == box2 && kids[2] == statusbar);
+    for (GtkWidget *k : kids)
+        EXPECT_TRUE(gtk_widget_get_visible(k));
+    EXPECT_TRUE(children(box2).empty() && !frame && !bbox);
+}
+
+// The next screen takes the place of the last, and what belonged to the last
+// goes with it. (Handler data left behind would fail the sanitizer build's
+// leak check; the order of bar buttons packed from the end every screen's
+// test reads.)
+TEST_F(GuiTest, NextScreenReplacesTheLast)
+{
+    build_main_window();
+    GtkWidget *first = gtk_frame_new(nullptr);
+    cb_timer = gtk_check_button_new_with_label("Enable Timer");   // a form's check button
+    gtk_container_add(GTK_CONTAINER(first), cb_timer);
+    screen_put_up(first, screen_button_bar());
+    g_object_add_weak_pointer(G_OBJECT(first), reinterpret_cast<gpointer *>(&first));
+    GtkWidget *second = gtk_frame_new(nullptr);
+    gtk_container_add(GTK_CONTAINER(second), gtk_label_new("second screen"));
+    screen_put_up(second, screen_button_bar());
+    pump();
+    EXPECT_TRUE(first == nullptr && cb_timer == nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(find_label(box2, "second screen")));
+    EXPECT_EQ(children(box2), (std::vector<GtkWidget *>{frame, bbox}));
+    // The frame takes the room; the bar sits below it.
+    GtkAllocation fa, ba;
+    gtk_widget_get_allocation(frame, &fa);
+    gtk_widget_get_allocation(bbox, &ba);
+    EXPECT_GE(ba.y, fa.y + fa.height);
+    EXPECT_GT(fa.height, 300);
+}
+
+// Runs the main loop until `ender` has run, or fails after a second.
+static bool main_loop_ends_by(GSourceFunc ender)
+{
+    static bool timed_out;
+    timed_out = false;
+    g_idle_add(ender, nullptr);
+    guint guard = g_timeout_add(1000, [](gpointer) -> gboolean {
+        timed_out = true;
+        gtk_main_quit();
+        return FALSE;
+    }, nullptr);
+    gtk_main();
+    if (!timed_out)
+        g_source_remove(guard);
+    return !timed_out;
+}
+
+TEST_F(GuiTest, QuitAndClosingTheWindowEndTheMainLoop)
+{
+    build_main_window();
+    EXPECT_TRUE(main_loop_ends_by([](gpointer) -> gboolean {
+        gtk_menu_item_activate(GTK_MENU_ITEM(exam_quit));
+        return FALSE;
+    }));
+    EXPECT_TRUE(main_loop_ends_by([](gpointer) -> gboolean {
+        close_window(main_window);
+        return FALSE;
+    }));
+}
+
+static std::string catalogue_label(const std::string &name)
+{
+    return "  Start Practice Exam " + name + " ";
+}
+
+// The items of a menu or menu bar in order: "---" for a separator, else the
+// label as set, then " _" when its underscore marks a mnemonic, " icon"
+// with an image, " (off)" when insensitive, " right" when right-justified.
+static Texts entries(GtkWidget *shell)
+{
+    Texts out;
+    for (GtkWidget *w : children(shell)) {
+        if (GTK_IS_SEPARATOR_MENU_ITEM(w)) {
+            out.push_back("---");
+            continue;
+        }
+        GtkWidget *label = gtk_bin_get_child(GTK_BIN(w));
+        std::string e = label_markup(label);
+        if (gtk_label_get_use_underline(GTK_LABEL(label)))
+            e += " _";
+        if (GTK_IS_IMAGE_MENU_ITEM(w) && gtk_image_menu_item_get_image(GTK_IMAGE_MENU_ITEM(w)))
+            e += " icon";
+        if (!is_sensitive(w))
+            e += " (off)";
+        if (gtk_menu_item_get_right_justified(GTK_MENU_ITEM(w)))
+            e += " right";
+        out.push_back(e);
+    }
+    return out;
+}
+
+static const char OPEN[] = "  _Open Exam        _ icon", SAVE_OFF[] = "  _Save Exam _ icon (off)",
+                  QUIT[] = "  _Quit _ icon";
+
+// Builds menu bars over the current examdir and keeps them to the end of the test.
+class MenuTest : public GuiTest {
+protected:
+    GtkWidget *build()
+    {
+        bars.push_back(GTK_WIDGET(g_object_ref_sink(createMenuBar())));
+        return bars.back();
+    }
+    void TearDown() override
+    {
+        for (GtkWidget *bar : bars) {
+            gtk_widget_destroy(bar);
+            g_object_unref(bar);
+        }
+        GuiTest::TearDown();
+    }
+    std::vector<GtkWidget *> bars;
+};
+
+// The menus, the catalogue of exam directories (not hidden ones, not
+// files), and what a run turns off.
+TEST_F(MenuTest, ItemsCatalogueAndSensitivityWhileARunGoes)
+{
+    for (const char *name : {"net1", ".svn", "old", "my_exam"})
+        exams.mkdir(name);
+    exams.write("readme.txt", "not an exam\n");
+    GtkWidget *bar = build();
+    std::vector<GtkWidget *> top = children(bar);
+    EXPECT_EQ(entries(bar), (Texts{"Exam", "Help right"}));
+    EXPECT_EQ(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top[0])), exammenu);
+    EXPECT_EQ(entries(gtk_menu_item_get_submenu(GTK_MENU_ITEM(top[1]))), Texts{"About"});
+    // In the order the directory listing gives; an underscore is shown as it is.
+    Texts idle = {OPEN, SAVE_OFF, "---"};
+    Texts running = {"  _Open Exam        _ icon (off)", "  _Save Exam _ icon", "---"};
+    GDir *dir = g_dir_open(examdir, 0, nullptr);
+    while (const char *name = g_dir_read_name(dir))
+        if (name[0] != '.' && std::string(name) != "readme.txt") {
+            idle.push_back(catalogue_label(name) + " icon");
+            running.push_back(catalogue_label(name) + " icon (off)");
+        }
+    g_dir_close(dir);
+    idle.insert(idle.end(), {"---", QUIT});
+    running.insert(running.end(), {"---", QUIT});
+    ASSERT_EQ(idle.size(), 9u);   // demo, net1, old, my_exam
+    EXPECT_EQ(entries(exammenu), idle);
+    std::vector<GtkWidget *> items = children(exammenu);
+    EXPECT_TRUE(items[0] == exam_open && items[1] == exam_save && items[8] == exam_quit);
+    disable_exam_menus();
+    EXPECT_EQ(entries(exammenu), running);
+    enable_exam_menus();
+    EXPECT_EQ(entries(exammenu), idle);
+
+    // Choosing an exam hands its name to start_exam; this one has no
+    // configuration file, which the start form warns about.
+    dialogs.plan(GTK_RESPONSE_OK);
+    for (GtkWidget *item : items)
+        if (find_label(item, catalogue_label("my_exam")))
+            gtk_menu_item_activate(GTK_MENU_ITEM(item));
+    EXPECT_STREQ(examname, "my_exam");
+}
+
+// A missing root, or a file in its place, gives the first warning; a root
+// without exam directories the second. Open Exam works all the same.
+TEST_F(MenuTest, RootWarningsAndAboutBox)
+{
+    exams.mkdir("empty/.hidden");
+    exams.write("empty/notes", "");
+    exams.write("root-file", "not a directory");
+    for (std::string root : {"no-such-root", "root-file", "empty"}) {
+        g_strlcpy(examdir, exams.path(root).c_str(), sizeof examdir);
+        dialogs.plan(GTK_RESPONSE_OK);
+        build();
+        SeenDialog d = dialogs.seen.back();
+        std::string what = root == "empty" ? "exams" : "exam directories";
+        EXPECT_EQ(d.text, "There are no " + what + " in " + exams.path(root)
+                              + "\n\nThe simulation will not work!\n\nCheck your installation\n\n");
+        EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
+        EXPECT_EQ(d.title + "|" + d.buttons.at(0), "Warning|OK");
+        EXPECT_TRUE(d.modal && !d.parent);
+        EXPECT_EQ(entries(exammenu), (Texts{OPEN, SAVE_OFF, "---", "---", QUIT}));
+        EXPECT_TRUE(is_sensitive(exam_open));
+    }
+    EXPECT_EQ(dialogs.seen.size(), 3u);
+
+    // The About box, the menus' other dialog, names the version and credits.
+    dialogs.plan(GTK_RESPONSE_OK);
+    trialix_about(nullptr, nullptr);
+    const SeenDialog &about = dialogs.seen.back();
+    EXPECT_EQ(about.title + "|" + about.buttons.at(0), "About Trialix|OK");
+    EXPECT_TRUE(about.type == GTK_MESSAGE_INFO && about.modal && !about.parent);
+    EXPECT_EQ(about.text.rfind("Trialix 1.0\n\n", 0), 0u) << about.text;
+    EXPECT_GT(about.text.size(), strlen("Trialix 1.0\n\n"));
+}
+
+// The settings as the program reads them at start-up, from the test run's
+// own configuration directories (set up in main).
+TEST_F(GuiTest, StartupWarnsWithoutSettingsAndReadsTheUsersFile)
+{
+    dialogs.plan(CLOSE_WINDOW);
+    trialix_config();
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    const SeenDialog &d = dialogs.seen[0];
+    EXPECT_EQ(d.text, "Can't find a valid entry in the registry\n\nFalling back to default "
+                      "values\n\nCheck your installation\n\n");
+    EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
+    EXPECT_EQ(d.title + "|" + d.buttons.at(0), "Warning|OK");
+    EXPECT_EQ(std::string(savedir) + "|" + prefix, ".|cat");
+
+    std::string xdg = g_getenv("TRIALIX_TEST_XDG");
+    std::string conf = xdg + "/config/trialix/trialix.conf";
+    g_mkdir_with_parents((xdg + "/config/trialix").c_str(), 0755);
+    write_file(conf, "[Trialix]\nexamdir=/srv/exams\nprefix=q\n");
+    trialix_config();
+    g_remove(conf.c_str());
+    EXPECT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(std::string(examdir) + "|" + prefix + "|" + examconfig + "|" + savedir,
+              "/srv/exams|q|.xconfig|" + xdg + "/Documents");
+}
+
+// Every message dialog of a run: its text, type and buttons, and what the
+// caller gets for each answer, closing the window included. All of them
+// stand over the main window, modal and untitled.
+TEST_F(GuiTest, MessageDialogsTextsButtonsAndReturns)
+{
+    build_main_window();
+    const std::vector<std::string> yes_no = {"No", "Yes"}, close = {"Close"};
+    const std::string unanswered = " unanswered items remaining. Items left unanswered will be marked as "
+                                   "incorrect\n\nAre you sure you want to grade this exam?";
+    const std::string realend = "Are you certain you want to grade this exam now?";
+    const std::string no_item =
+        "There is no item which fullfills your review options.\n\nClose this window to return.\n";
+    const std::string overwrite =
+        "The file saves/a%d already exists\n\nDo you really want to overwrite it?\n\n";
+    struct {
+        int (*show)();
+        int answer, returned;
+        std::string text;
+        GtkMessageType type;
+        std::vector<std::string> buttons;
+    } cases[] = {
+        {[] { return unanswered_dialog(3); }, GTK_RESPONSE_YES, GTK_RESPONSE_YES, "You have 3" + unanswered,
+         GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return unanswered_dialog(12); }, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT,
+         "You have 12" + unanswered, GTK_MESSAGE_QUESTION, yes_no},
+        {realend_dialog, GTK_RESPONSE_NO, GTK_RESPONSE_NO, realend, GTK_MESSAGE_QUESTION, yes_no},
+        {realend_dialog, CLOSE_WINDOW, GTK_RESPONSE_DELETE_EVENT, realend, GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return no_item_dialog(nullptr), 0; }, GTK_RESPONSE_CLOSE, 0, no_item, GTK_MESSAGE_WARNING, close},
+        {[] { return no_item_dialog2(nullptr), 0; }, CLOSE_WINDOW, 0, no_item, GTK_MESSAGE_WARNING, close},
+        // Names are shown as they are, a "%d" in them included.
+        {[] { return file_write_error_dialog("/tmp/100%done_%d%s.sav"), 0; }, GTK_RESPONSE_CLOSE, 0,
+         "Error!\n\nI'm unable to write the file /tmp/100%done_%d%s.sav\n\n", GTK_MESSAGE_WARNING, close},
+        {[] { return file_read_error_dialog("net1_%d_12.06_03_25"), 0; }, CLOSE_WINDOW, 0,
+         "Error!\n\nI'm unable to read the file net1_%d_12.06_03_25\n\n", GTK_MESSAGE_WARNING, close},
+        {[] { return overwrite_file_dialog("saves/a%d"); }, GTK_RESPONSE_YES, 1, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
+        {[] { return overwrite_file_dialog("saves/a%d"); }, GTK_RESPONSE_NO, 0, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
+        // Closing the question keeps the existing file.
+        {[] { return overwrite_file_dialog("saves/a%d"); }, CLOSE_WINDOW, 0, overwrite,
+         GTK_MESSAGE_QUESTION, yes_no},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text + " answered " + std::to_string(c.answer));
+        dialogs.plan(c.answer);
+        EXPECT_EQ(c.show(), c.returned);
+        ASSERT_FALSE(dialogs.seen.empty());
+        SeenDialog d = dialogs.seen.back();
+        dialogs.seen.clear();
+        EXPECT_EQ(d.text, c.text);
+        EXPECT_EQ(d.type, c.type);
+        EXPECT_EQ(d.buttons, c.buttons);
+        EXPECT_TRUE(d.modal && d.parent == GTK_WINDOW(main_window));
+        EXPECT_EQ(d.title, "");
+    }
+}

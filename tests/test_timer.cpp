@@ -5,6 +5,7 @@
 #include "app/trialix.h"
 #include "bank/question.h"
 #include "grading/grade.h"
+#include "grading/review.h"
 #include "run/form.h"
 
 using namespace gui;
@@ -115,6 +116,20 @@ TEST_F(TimerTest, GradingEndsTheCountdownAtItsNextTickWithTheTimeTaken)
     click(" End Exam ");
     EXPECT_FALSE(timer_source || registered(id));
     EXPECT_EQ(status(), "  Exam finished after 8:41 minutes");
+}
+
+// Closing the "no item" notice must not put the review screen back over
+// the report that a time-out in its nested loop put up.
+TEST_F(TimerTest, TimeOutInsideTheNoItemNoticeLeavesTheReport)
+{
+    run(1);
+    reviewExam(QP);   // nothing is marked
+    dialogs.plan(GTK_RESPONSE_CLOSE).plan(GTK_RESPONSE_CLOSE);
+    // The tick comes inside the notice; the time-out, on top, is answered first.
+    g_idle_add([](gpointer) -> gboolean { return count_seconds(QP) && FALSE; }, nullptr);
+    click(" Review ");
+    EXPECT_TRUE(report());
+    EXPECT_EQ(dialogs.seen.at(0).text, EXAM_TIMEOUT);
 }
 
 TEST_F(TimerTest, RealCountdownTimesOutWhileTheGradingQuestionIsOpen)

@@ -1,41 +1,49 @@
-// Helpers for tests of real widgets: finding widgets in the screens, reading
-// labels and button bars, answering modal dialogs; a fixture that starts
-// each test from the program's initial state, and one for the tests of a
-// run's screens, with question lists made in memory.
+// Helpers for tests of real widgets: finding and reading widgets, answering
+// modal dialogs; fixtures that start each test from the program's initial
+// state, with a main window and question lists made in memory for a run's.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/functions.h"
 #include "app/globals.h"
+#include "app/trialix.h"
+#include "bank/question.h"
+#include "run/form.h"
 #include "test_util.h"
 
 namespace gui {
 
 // Lets GTK handle everything pending: allocations, redraws, idle handlers.
-void pump();
+inline void pump()
+{
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
+}
 
 // Widget tree search, depth first, `root` and internal children included.
 using Match = std::function<bool(GtkWidget *)>;
 std::vector<GtkWidget *> find_all(GtkWidget *root, const Match &match);
 GtkWidget *find(GtkWidget *root, const Match &match);
-std::vector<GtkWidget *> find_all_of_type(GtkWidget *root, GType type);
-GtkWidget *find_of_type(GtkWidget *root, GType type);
-// A label whose shown text (markup removed) equals `text`.
-GtkWidget *find_label(GtkWidget *root, const std::string &text);
-// A button (check and radio buttons too) whose label reads `label`.
-GtkWidget *find_button(GtkWidget *root, const std::string &label);
+inline Match of_type(GType t) { return [t](GtkWidget *w) { return G_TYPE_CHECK_INSTANCE_TYPE(w, t); }; }
+inline std::vector<GtkWidget *> find_all_of_type(GtkWidget *root, GType t) { return find_all(root, of_type(t)); }
+inline GtkWidget *find_of_type(GtkWidget *root, GType t) { return find(root, of_type(t)); }
 
-// Text of a label as shown, and as it was set (markup included).
-std::string label_text(GtkWidget *label);
-std::string label_markup(GtkWidget *label);
-// The label of a button as shown, mnemonic underscores removed.
+// Texts as shown (a label's, a button's), and a label's as set (markup included).
+inline std::string label_text(GtkWidget *label) { return gtk_label_get_text(GTK_LABEL(label)); }
+inline std::string label_markup(GtkWidget *label) { return gtk_label_get_label(GTK_LABEL(label)); }
 std::string button_label(GtkWidget *button);
+// A label whose shown text equals `text`; a button whose label reads `label`.
+GtkWidget *find_label(GtkWidget *root, const std::string &text);
+GtkWidget *find_button(GtkWidget *root, const std::string &label);
 // Whether the user can use the widget (sensitive, itself and its parents).
 inline bool is_sensitive(GtkWidget *widget) { return gtk_widget_is_sensitive(widget); }
 
@@ -70,12 +78,13 @@ class DialogAnswerer {
 public:
     DialogAnswerer() { source_ = g_timeout_add(50, tick, this); }
     ~DialogAnswerer() { g_source_remove(source_); }
-    DialogAnswerer(const DialogAnswerer &) = delete;
-    DialogAnswerer &operator=(const DialogAnswerer &) = delete;
-
     // Answers the next dialog to appear with `response` once it has been
     // open `after_ms`.
-    DialogAnswerer &plan(int response, int after_ms = 0);
+    DialogAnswerer &plan(int response, int after_ms = 0)
+    {
+        plans_.emplace_back(response, after_ms);
+        return *this;
+    }
     size_t pending() const { return plans_.size(); }
     std::vector<SeenDialog> seen;   // in the order answered
 
@@ -83,7 +92,6 @@ private:
     static gboolean tick(gpointer self);
     void answer(GtkWidget *dialog, int response, bool expected);
     std::deque<std::pair<int, int>> plans_;   // response, after_ms
-    int dialogs_seen_ = 0;
     guint source_ = 0;
 };
 
@@ -95,7 +103,7 @@ class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    void build_main_window();
+    void build_main_window() { trialix_create_main_window(), gui::pump(); }
 
     TempDir exams;
     gui::DialogAnswerer dialogs;
@@ -104,8 +112,14 @@ protected:
 // A main window for every test, and what the tests of a run's screens use.
 class RunTest : public GuiTest {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { GuiTest::SetUp(), build_main_window(); }
+    void TearDown() override
+    {
+        question *list = QP;   // the fixture's own reset forgets it
+        GuiTest::TearDown();
+        if (list)
+            destroy_list(list);
+    }
 
     // Links the records in order into QP and sets num_questions.
     question *run_of(const std::vector<question *> &items);
@@ -120,7 +134,7 @@ protected:
     static std::string line(const std::string &start);
     // Clicks the button labelled `label` on the shown screen.
     void click(const std::string &label);
-    static void menu(GtkWidget *item);
+    static void menu(GtkWidget *item) { gtk_menu_item_activate(GTK_MENU_ITEM(item)), gui::pump(); }
     // The open file selections, and the answer windows (oldest first).
     static std::vector<GtkWidget *> file_dialogs()
     {
@@ -135,8 +149,6 @@ protected:
     // What `f` writes to standard error.
     template <typename F> static std::string stderr_of(F f)
     {
-        ::testing::internal::CaptureStderr();
-        f();
-        return ::testing::internal::GetCapturedStderr();
+        return ::testing::internal::CaptureStderr(), f(), ::testing::internal::GetCapturedStderr();
     }
 };

@@ -19,8 +19,7 @@ TEST(Config, SettingsFiles)
     };
     struct {
         std::string user, sys1, sys2;   // "" for no file
-        bool documents_known;
-        bool found;
+        bool documents_known, found;
         std::string globals;            // examdir|examconfig|prefix|savedir
         int err_lines;
         const char *err_names;
@@ -51,8 +50,8 @@ TEST(Config, SettingsFiles)
         const char *system[] = {s1.c_str(), s2.c_str(), nullptr};
         globals_reset();
         testing::internal::CaptureStderr();
-        const char *documents = c.documents_known ? docs.c_str() : nullptr;
-        EXPECT_EQ(config_xdg_load(dirs.path("user").c_str(), system, documents), c.found);
+        EXPECT_EQ(config_xdg_load(dirs.path("user").c_str(), system, c.documents_known ? docs.c_str() : nullptr),
+                  c.found);
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ((examdir == root ? "(default)" : std::string(examdir)) + "|" + examconfig + "|" + prefix + "|"
                       + savedir, c.globals);

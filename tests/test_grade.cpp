@@ -1,13 +1,6 @@
 #include "gui_util.h"
 
-#include <algorithm>
-
-#include "app/functions.h"
-#include "app/globals.h"
-#include "app/trialix.h"
-#include "bank/question.h"
 #include "grading/grade.h"
-#include "run/form.h"
 
 using namespace gui;
 
@@ -36,6 +29,8 @@ protected:
     }
 };
 
+// No, or closing the question, keeps the item on screen, though every item
+// was graded to count the unanswered; with none left the question changes.
 TEST_F(GradeTest, OnlyYesGradesAndTheCountOfUnansweredIsAsked)
 {
     question *first = answered(1, 1);
@@ -45,12 +40,10 @@ TEST_F(GradeTest, OnlyYesGradesAndTheCountOfUnansweredIsAsked)
     dialogs.plan(GTK_RESPONSE_NO).plan(CLOSE_WINDOW);
     click(" Grade Exam ");
     click(" Grade Exam ");
-    ASSERT_EQ(dialogs.seen.size(), 2u);
-    EXPECT_EQ(dialogs.seen[1].text, "You have 3 unanswered items remaining. Items left unanswered "
-                                    "will be marked as incorrect\n\nAre you sure you want to "
-                                    "grade this exam?");
-    EXPECT_EQ(frame, form) << "the item stays";
-    EXPECT_EQ(first->OK, OK_RIGHT) << "every item was graded all the same";
+    EXPECT_EQ(dialogs.seen.at(1).text, "You have 3 unanswered items remaining. Items left unanswered "
+                                       "will be marked as incorrect\n\nAre you sure you want to "
+                                       "grade this exam?");
+    EXPECT_TRUE(frame == form && first->OK == OK_RIGHT);
 
     for (question *q = QP; q; q = q->next)
         q->selected[1] = 1;
@@ -58,7 +51,6 @@ TEST_F(GradeTest, OnlyYesGradesAndTheCountOfUnansweredIsAsked)
     click(" Grade Exam ");
     EXPECT_EQ(dialogs.seen.at(2).text, "Are you certain you want to grade this exam now?");
     EXPECT_EQ(line("Your Score:"), "Your Score: 0.0% Correct");
-    EXPECT_EQ(bar().size(), 3u);
 }
 
 TEST_F(GradeTest, FiguresScoreAndVerdict)
@@ -67,9 +59,7 @@ TEST_F(GradeTest, FiguresScoreAndVerdict)
         std::vector<std::pair<int, int>> items;   // points, how answered
         int pass_mark;
         bool timer;                               // on, 65 seconds taken
-        const char *figures;                     // correct incorrect total reached
-        const char *score;
-        const char *verdict;
+        const char *figures, *score, *verdict;    // figures: correct incorrect total reached
     } cases[] = {
         {{{1, 1}, {2, 1}}, 100, true, "2 0 3 3 ", "100.0", "Passed green"},
         {{{1, 0}, {2, -1}}, 0, false, "0 2 3 0 ", "0.0", "Passed green"},
@@ -100,7 +90,6 @@ TEST_F(GradeTest, FiguresScoreAndVerdict)
         EXPECT_EQ(line("Needed"), "Needed Score to pass: " + std::to_string(c.pass_mark) + "%");
         EXPECT_EQ(line("Questions"), "Questions: " + std::to_string(c.items.size()));
         screen_take_down();
-        destroy_list(QP);
-        QP = nullptr;
+        destroy_list(QP), QP = nullptr;
     }
 }

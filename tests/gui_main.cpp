@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <cstdio>
-
 #include "test_util.h"
 
 int main(int argc, char **argv)
@@ -16,11 +14,10 @@ int main(int argc, char **argv)
     g_setenv("XDG_CONFIG_DIRS", xdg.mkdir("etc-xdg").c_str(), TRUE);
     g_setenv("TRIALIX_TEST_XDG", xdg.path().c_str(), TRUE);
     // A documents folder the settings loader can find.
-    xdg.write("config/user-dirs.dirs",
-              "XDG_DOCUMENTS_DIR=\"" + xdg.mkdir("Documents") + "\"\n");
+    xdg.write("config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + xdg.mkdir("Documents") + "\"\n");
 
     if (!gtk_init_check(&argc, &argv)) {
-        std::fprintf(stderr, "GUI tests: no display (gtk_init_check failed); run them under xvfb-run\n");
+        g_printerr("GUI tests: no display (gtk_init_check failed); run them under xvfb-run\n");
         return 1;
     }
     // A critical from GTK or GLib is a fault of ours (a bad cast, a widget

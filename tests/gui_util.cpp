@@ -130,7 +130,6 @@ void DialogAnswerer::answer(GtkWidget *dialog, int response, bool expected)
     g_object_get(dialog, "title", &title, "text", &text, "message-type", &d.type, nullptr);
     d.title = title ? title : "", d.text = text ? text : "";
     g_free(title), g_free(text);
-    d.modal = gtk_window_get_modal(GTK_WINDOW(dialog));
     d.parent = gtk_window_get_transient_for(GTK_WINDOW(dialog));
     // A button box places its buttons by its own rules: read them in the
     // order they stand on screen.
@@ -147,6 +146,7 @@ void DialogAnswerer::answer(GtkWidget *dialog, int response, bool expected)
 
     if (!expected)
         ADD_FAILURE() << "unexpected dialog: \"" << d.text << "\"";
+    EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(dialog))) << d.text;
     seen.push_back(d);
     if (response == CLOSE_WINDOW)
         close_window(dialog);

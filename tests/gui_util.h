@@ -47,11 +47,9 @@ GtkWidget *find_button(GtkWidget *root, const std::string &label);
 // Whether the user can use the widget (sensitive, itself and its parents).
 inline bool is_sensitive(GtkWidget *widget) { return gtk_widget_is_sensitive(widget); }
 
-// The children of a container; a box gives them in the order it lays them
-// out (those packed from the end come last, the last packed first).
+// The children of a container; a box gives them in the order it lays them out.
 std::vector<GtkWidget *> children(GtkWidget *container);
-// The labels of a button bar's buttons, left to right, "(off)" after an
-// insensitive one's.
+// The labels of a button bar's buttons, left to right, "(off)" after an insensitive one's.
 std::vector<std::string> bar_labels(GtkWidget *bar);
 
 // The visible top-level windows that match, oldest first.
@@ -59,18 +57,17 @@ std::vector<GtkWidget *> windows(const Match &match);
 // Sends `window` the delete event a window manager sends for its close box.
 void close_window(GtkWidget *window);
 
-// Answers modal dialogs from a timeout in the dialog's own nested loop, in
-// the order they appear, with the planned response ids (CLOSE_WINDOW closes
-// the dialog as the window manager would). Of the dialogs open at once the
-// newest is answered first. A dialog nobody planned for fails the test and
-// is closed, so a test never hangs.
+// Answers modal dialogs from a timeout in the dialog's own nested loop, in the
+// order they appear, with the planned response ids (CLOSE_WINDOW closes the
+// dialog as the window manager would); of those open at once, the newest
+// first. A dialog nobody planned for fails the test and is closed, so a test
+// never hangs; so does one that isn't modal.
 constexpr int CLOSE_WINDOW = GTK_RESPONSE_DELETE_EVENT;
 
 struct SeenDialog {
     std::string title, text;   // text: a message dialog's primary text
     GtkMessageType type = GTK_MESSAGE_OTHER;
     std::vector<std::string> buttons;   // as shown, left to right
-    bool modal = false;
     GtkWindow *parent = nullptr;
 };
 
@@ -78,12 +75,10 @@ class DialogAnswerer {
 public:
     DialogAnswerer() { source_ = g_timeout_add(50, tick, this); }
     ~DialogAnswerer() { g_source_remove(source_); }
-    // Answers the next dialog to appear with `response` once it has been
-    // open `after_ms`.
+    // Answers the next dialog to appear with `response` once it has been open `after_ms`.
     DialogAnswerer &plan(int response, int after_ms = 0)
     {
-        plans_.emplace_back(response, after_ms);
-        return *this;
+        return plans_.emplace_back(response, after_ms), *this;
     }
     size_t pending() const { return plans_.size(); }
     std::vector<SeenDialog> seen;   // in the order answered

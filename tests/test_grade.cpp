@@ -9,25 +9,22 @@ using namespace gui;
 static question *answered(int points, int how)
 {
     question *q = make_item(how == 2 ? 'X' : 'S', points, {"+Right", "-Wrong"});
-    if (how == 1 || how == -1)
-        q->selected[how > 0 ? 0 : 1] = 1;
+    q->selected[0] = how == 1, q->selected[1] = how == -1;
     return q;
 }
 
-class GradeTest : public RunTest {
-protected:
-    // "Passed" or "Failed" and the colour of the panel behind it.
-    std::string verdict()
-    {
-        for (const char *word : {"Passed", "Failed"})
-            if (GtkWidget *l = find_label(frame, std::string("\n   ") + word + "   \n")) {
-                GtkRcStyle *style = gtk_widget_get_modifier_style(gtk_widget_get_parent(l));
-                const GdkColor &c = style->bg[GTK_STATE_NORMAL];
-                return std::string(word) + (c.green > c.red ? " green" : " red");
-            }
-        return "(none)";
-    }
-};
+// "Passed" or "Failed" and the colour of the panel behind it.
+static std::string verdict()
+{
+    for (const char *word : {"Passed", "Failed"})
+        if (GtkWidget *l = find_label(frame, std::string("\n   ") + word + "   \n")) {
+            const GdkColor &c = gtk_widget_get_modifier_style(gtk_widget_get_parent(l))->bg[GTK_STATE_NORMAL];
+            return std::string(word) + (c.green > c.red ? " green" : " red");
+        }
+    return "(none)";
+}
+
+using GradeTest = RunTest;
 
 // No, or closing the question, keeps the item on screen, though every item
 // was graded to count the unanswered; with none left the question changes.
@@ -74,9 +71,7 @@ TEST_F(GradeTest, FiguresScoreAndVerdict)
         for (auto [points, how] : c.items)
             items.push_back(answered(points, how));
         run_of(items);
-        percentage = c.pass_mark;
-        enableTimer = c.timer;
-        passed_time = 65;
+        percentage = c.pass_mark, enableTimer = c.timer, passed_time = 65;
         gradeExam(items.back());
         EXPECT_EQ(line("Time"), c.timer ? "Time: 1:5" : "Time: Timer Off");
         std::string figures;

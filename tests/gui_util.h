@@ -61,7 +61,7 @@ void close_window(GtkWidget *window);
 // order they appear, with the planned response ids (CLOSE_WINDOW closes the
 // dialog as the window manager would); of those open at once, the newest
 // first. A dialog nobody planned for fails the test and is closed, so a test
-// never hangs; so does one that isn't modal.
+// never hangs. (gtk_dialog_run makes every dialog modal.)
 constexpr int CLOSE_WINDOW = GTK_RESPONSE_DELETE_EVENT;
 
 struct SeenDialog {

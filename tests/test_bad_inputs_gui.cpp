@@ -1,13 +1,14 @@
 // Bad inputs that reach the screens: exam text that isn't valid markup, on
 // every screen of a run that goes through all of them (the leak check runs
-// this walk under valgrind), and times no run can take.
+// this walk under valgrind), and times no run can take. And an exam imported
+// from a GIFT question bank, taken through the screens.
 #include "gui_util.h"
+#include "pack_run.h"
 
 #include <algorithm>
 #include <climits>
 
 #include "app/functions.h"
-#include "app/globals.h"
 #include "bank/question.h"
 
 using namespace gui;
@@ -44,28 +45,24 @@ TEST_F(BadInputsGui, EveryScreenShowsExamTextThatIsNotMarkupAsItStands)
         return GTK_IS_MENU_ITEM(w) && find_label(w, "  Start Practice Exam demo ");
     });
     stderr_of([item] { menu(item); });
-    EXPECT_NE(find_label(frame, title), nullptr);
-    EXPECT_NE(find_label(frame, message), nullptr);
+    EXPECT_TRUE(find_label(frame, title) && find_label(frame, message));
     gtk_entry_set_text(entry(), "Ann <Lee> & Co");
     gtk_button_clicked(GTK_BUTTON(find_button(frame, "Enable Timer")));
     stderr_of([this] { click(" Start Exam "); });
     ASSERT_EQ(list_length(QP), 3);
-    ASSERT_NE(timer_source, 0u);
+    EXPECT_NE(timer_source, 0u) << "the timer was enabled";
     EXPECT_TRUE(!is_sensitive(item) && !is_sensitive(exam_open) && is_sensitive(exam_save));
 
     // The first choice of each item (the multiple choice wrong so), the right
-    // entry, item 2 marked; each explanation read in the answer window.
+    // entry; each explanation read in the answer window.
     for (question *q = QP; q; q = q->next) {
         EXPECT_TRUE(shows(q)) << q->text;
         if (q->type == 'F')
             gtk_entry_set_text(entry(), "a & b");
         else
             gtk_button_clicked(GTK_BUTTON(choices().at(0)));
-        if (q->number == 2)
-            click("Mark Item for Review");
         stderr_of([this] { click(" Show Answer "); });
-        ASSERT_EQ(answer_windows().size(), 1u);
-        GtkWidget *answer = answer_windows()[0];
+        GtkWidget *answer = answer_windows().at(0);
         EXPECT_NE(find_label(answer, q->explanation), nullptr) << q->explanation;
         gtk_button_clicked(GTK_BUTTON(find_button(answer, " Close Window ")));
         if (q->next)
@@ -102,12 +99,9 @@ TEST_F(BadInputsGui, EveryScreenShowsExamTextThatIsNotMarkupAsItStands)
     EXPECT_NE(find_label(frame, title), nullptr);
     EXPECT_STREQ(username, "Ann <Lee> & Co");
     stderr_of([this] { click(" Start Exam "); });
-    ASSERT_EQ(list_length(QP), 3);
     dialogs.plan(GTK_RESPONSE_YES);
     click(" Grade Exam ");
     EXPECT_EQ(screen_text(), report);
-    click(" End Exam ");
-    EXPECT_EQ(QP, nullptr);
 }
 
 // Time limits far outside what a run can take neither overflow the seconds
@@ -126,7 +120,8 @@ TEST_F(BadInputsGui, TimeLimitsOutOfRangeStayWithinTheSeconds)
 }
 
 // A saved exam may hold any int as its times: the countdown neither
-// overflows them (the sanitizer build stops at that) nor loses the run.
+// overflows them (the sanitizer build stops at that) nor loses the run. The
+// first tick is the last, and the notice grades however it is closed.
 TEST_F(BadInputsGui, CountdownFromTimesAtTheEndsOfAnIntNeverOverflows)
 {
     run_of({make_item('F', 1, {"x"})});
@@ -134,14 +129,54 @@ TEST_F(BadInputsGui, CountdownFromTimesAtTheEndsOfAnIntNeverOverflows)
     seconds = INT_MIN;
     passed_time = INT_MAX;
     trialix_start_timer(nullptr, QP);
-    dialogs.plan(GTK_RESPONSE_CLOSE);   // time is up: the notice, then grading
+    dialogs.plan(CLOSE_WINDOW);
     EXPECT_FALSE(count_seconds(QP));
-    EXPECT_EQ(seconds, 1) << "graded";
-    EXPECT_NE(find_label(frame, "Your Score Report"), nullptr);
+    EXPECT_TRUE(seconds == 1 && find_label(frame, "Your Score Report")) << "graded";
 
     trialix_start_timer(nullptr, QP);
     exam_ended = 1;
     passed_time = INT_MAX;
     trialix_stop_timer();
     EXPECT_EQ(passed_time, INT_MAX);
+}
+
+using ImportRun = RunTest;
+
+// Ticking what the source calls right passes the exam.
+TEST_F(ImportRun, ImportedGiftExamStartsAndGradesAsTheSourceMeant)
+{
+    // One question per category, so that every run asks all four; the
+    // right choices say so in their text.
+    std::string source = exams.write(
+        "bank.gift", "$CATEGORY: single\n::Capital:: Which city is the capital of France? {\n"
+                     "  =Paris, right ~Lyon ~Marseille#Second city.\n}\n\n"
+                     "$CATEGORY: multiple\nWhich of these are prime? {~%50%Two, right ~%50%Three, right "
+                     "~%-100%Four}\n\n$CATEGORY: true or false\nThe earth goes round the sun.{TRUE}\n\n"
+                     "$CATEGORY: fill in\nType the word yes. {=yes}\n");
+    result imported = run({"import", "gift", source, exams.path("bank"), "--title", "Imported",
+                           "--percentage", "100"});
+    ASSERT_EQ(imported.status, PACK_OK) << imported.out << imported.err;
+
+    start_exam(nullptr, const_cast<char *>("bank"));
+    ASSERT_NE(find_label(frame, "Imported"), nullptr);
+    click(" Start Exam ");
+    ASSERT_EQ(list_length(QP), 4);
+    for (question *q = QP; q; q = q->next) {
+        // The platforms ignore letter case in typed answers; so does the import.
+        if (GtkWidget *entry = find_of_type(frame, GTK_TYPE_ENTRY))
+            gtk_entry_set_text(GTK_ENTRY(entry), "Yes");
+        for (GtkWidget *b : q->type == 'F' ? std::vector<GtkWidget *>() : choices())
+            if (button_label(b).find("right") != std::string::npos || button_label(b) == "True")
+                gtk_button_clicked(GTK_BUTTON(b));
+        if (q->next)
+            click(" Next Item ");
+    }
+    dialogs.plan(GTK_RESPONSE_YES);
+    click(" Grade Exam ");
+    EXPECT_EQ(line("Correct: ") + "|" + line("Incorrect: "), "Correct: 4|Incorrect: 0");
+    EXPECT_NE(find_label(frame, "\n   Passed   \n"), nullptr);
+    // Without the timer no countdown runs, and the end has no time to tell.
+    EXPECT_EQ(timer_source, 0u);
+    click(" End Exam ");
+    EXPECT_EQ(status(), "");
 }

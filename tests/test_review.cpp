@@ -1,10 +1,10 @@
 // Review before grading (the review screen and its pages) and after it
-// (the read-only pages).
+// (the read-only pages); the countdown.
 #include "gui_util.h"
 
 #include <cstring>
 
-#include "app/globals.h"
+#include "app/functions.h"
 #include "app/trialix.h"
 #include "bank/question.h"
 #include "grading/grade.h"
@@ -12,17 +12,19 @@
 #include "run/form.h"
 
 using namespace gui;
+using Texts = std::vector<std::string>;
 
 class ReviewTest : public RunTest {
 protected:
-    // A run of six single-choice items; those numbered in `answered` are
-    // answered right and graded.
-    void six(std::vector<int> answered = {})
+    // A run of single-choice items, one a letter: R answered right, W wrong,
+    // - not at all; each graded.
+    void singles(const char *picks)
     {
         std::vector<question *> items;
-        for (int i = 1; i <= 6; i++) {
+        for (const char *p = picks; *p; p++) {
             items.push_back(make_item('S', 1, {"+Right", "-Wrong"}));
-            items.back()->selected[0] = std::count(answered.begin(), answered.end(), i);
+            items.back()->selected[0] = *p == 'R';
+            items.back()->selected[1] = *p == 'W';
             check_question(items.back());
         }
         run_of(items);
@@ -32,94 +34,11 @@ protected:
     static int page() { return atoi(line("Item ").c_str() + 5); }
     static std::string option()
     {
-        for (GtkWidget *b : find_all_of_type(frame, GTK_TYPE_RADIO_BUTTON))
-            if (on(b))
-                return button_label(b);
-        return "(none)";
+        GtkWidget *b = find(frame, [](GtkWidget *w) { return GTK_IS_RADIO_BUTTON(w) && on(w); });
+        return b ? button_label(b) : "(none)";
     }
-    const std::vector<std::string> first_bar{" Previous Item (off)", " Next Item ",
-                                             " Show Answer ", " Grade Exam "};
-    const std::vector<std::string> last_bar{" Previous Item ", " Review Screen ",
-                                            " Show Answer ", " Grade Exam "};
-};
-
-TEST_F(ReviewTest, TheOptionChosenLastHoldsForTheProgramRun)
-{
-    six();
-    createExamForm(item(6));
-    click(" Review Screen ");
-    EXPECT_EQ(option(), "Review only marked items");
-    EXPECT_EQ(bar(), (std::vector<std::string>{" Review ", " Grade Exam "}));
-    // Nothing is marked: the notice, then the screen anew.
-    GtkWidget *before = frame;
-    dialogs.plan(GTK_RESPONSE_CLOSE);
-    click(" Review ");
-    EXPECT_NE(frame, before);
-    EXPECT_EQ(option(), "Review only marked items");
-    click("Review only unanswered items");
-    click("Review all items");
-    EXPECT_EQ(std::string({reviewMarked, reviewEmpty, reviewMarkedEmpty, reviewAll}),
-              std::string("\0\0\0\1", 4));
-
-    // The next exam opens on it.
-    screen_take_down();
-    reviewExam(QP);
-    EXPECT_EQ(option(), "Review all items");
-}
-
-TEST_F(ReviewTest, MarkedItemsAndUnmarkingTheLastOnItsPage)
-{
-    six();
-    item(2)->marked = item(5)->marked = 1;
-    reviewExam(QP);
-    click(" Review ");
-    EXPECT_EQ(page(), 2);
-    EXPECT_EQ(bar(), first_bar);
-    // An answer on a review page goes into the record; leaving grades nothing.
-    gtk_button_clicked(GTK_BUTTON(choices().at(0)));
-    click(" Next Item ");
-    EXPECT_EQ(item(2)->OK, OK_UNANSWERED);
-    EXPECT_EQ(page(), 5);
-    EXPECT_EQ(bar(), last_bar);
-    click("Mark Item for Review");
-    click(" Previous Item ");
-    EXPECT_EQ(page(), 2);
-    EXPECT_EQ(bar().at(1), " Review Screen ");
-    click(" Review Screen ");
-    EXPECT_EQ(item(2)->OK, OK_RIGHT) << "the page's own item is graded";
-    EXPECT_EQ(option(), "Review only marked items");
-}
-
-TEST_F(ReviewTest, AnswersGivenOnReviewPagesCountOnlyOnceGraded)
-{
-    six({1, 2, 4, 5});
-    reviewExam(QP);
-    click("Review only unanswered items");
-    click(" Review ");
-    EXPECT_EQ(page(), 3);
-    gtk_button_clicked(GTK_BUTTON(choices().at(0)));
-    click(" Next Item ");
-    EXPECT_EQ(page(), 6);
-    EXPECT_EQ(bar(), last_bar);
-    click(" Previous Item ");
-    EXPECT_EQ(page(), 3) << "answered, but not graded yet";
-    EXPECT_EQ(bar(), first_bar);
-    click(" Next Item ");
-    click(" Review Screen ");   // grades item 6 only
-    click(" Review ");
-    EXPECT_EQ(page(), 3);
-
-    dialogs.plan(GTK_RESPONSE_YES);
-    click(" Grade Exam ");
-    EXPECT_NE(dialogs.seen.at(0).text.find("You have 1 unanswered"), std::string::npos);
-    EXPECT_NE(find_label(frame, "Correct: 5"), nullptr);
-}
-
-// After grading: the read-only review.
-class Review2Test : public RunTest {
-protected:
-    // Each choice of the shown page: its text, its colour, and whether
-    // its button is on. The buttons can't be used.
+    // Each choice of a read-only page: its text, its colour, and whether its
+    // button is on. The buttons can't be used.
     std::vector<std::string> rows()
     {
         std::vector<std::string> out;
@@ -128,41 +47,92 @@ protected:
             GtkWidget *text = find_of_type(gtk_widget_get_parent(tick), GTK_TYPE_LABEL);
             const GdkColor &c = gtk_widget_get_modifier_style(text)->fg[GTK_STATE_NORMAL];
             char colour[16];
-            g_snprintf(colour, sizeof colour, "#%02x%02x%02x", c.red >> 8, c.green >> 8,
-                       c.blue >> 8);
+            g_snprintf(colour, sizeof colour, "#%02x%02x%02x", c.red >> 8, c.green >> 8, c.blue >> 8);
             out.push_back(label_text(text) + " " + colour + (on(tick) ? " on" : " off"));
         }
         return out;
     }
     static std::string figures() { return line("Correct: ") + " " + line("Incorrect: "); }
+    // The shown item's number and its page's buttons.
+    static std::string at()
+    {
+        std::string s = std::to_string(page());
+        for (const std::string &b : bar())
+            s += "," + b;
+        return s;
+    }
 };
+// After grading: the read-only review.
+using Review2Test = ReviewTest;
+
+// One road over the review screen's options. Leaving a review page grades
+// nothing; " Review Screen " grades the page's own item.
+TEST_F(ReviewTest, OptionsPagesAndWhatGetsGraded)
+{
+    singles("RR-RR-");
+    createExamForm(item(6));
+    click(" Review Screen ");
+    EXPECT_EQ(option(), "Review only marked items");
+    EXPECT_EQ(bar(), (Texts{" Review ", " Grade Exam "}));
+    // Nothing is marked: the notice, then the screen anew.
+    GtkWidget *before = frame;
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    click(" Review ");
+    EXPECT_TRUE(frame != before && option() == "Review only marked items");
+
+    // Items 2 and 5 marked; 2 answered anew on its page, 5 unmarked on its own.
+    item(2)->marked = item(5)->marked = 1;
+    click(" Review ");
+    EXPECT_EQ(at(), "2, Previous Item (off), Next Item , Show Answer , Grade Exam ");
+    gtk_button_clicked(GTK_BUTTON(choices().at(1)));
+    click(" Next Item ");
+    EXPECT_EQ(at(), "5, Previous Item , Review Screen , Show Answer , Grade Exam ");
+    click("Mark Item for Review");
+    click(" Previous Item ");
+    EXPECT_EQ(at(), "2, Previous Item (off), Review Screen , Show Answer , Grade Exam ");
+    EXPECT_EQ(item(2)->OK, OK_RIGHT);
+    click(" Review Screen ");
+    EXPECT_EQ(item(2)->OK, OK_WRONG);
+
+    // Items 3 and 6 unanswered; the options exclude each other.
+    click("Review all items");
+    click("Review only unanswered items");
+    EXPECT_EQ(std::string({reviewMarked, reviewEmpty, reviewMarkedEmpty, reviewAll}),
+              std::string("\0\1\0\0", 4));
+    click(" Review ");
+    gtk_button_clicked(GTK_BUTTON(choices().at(0)));
+    click(" Next Item ");
+    EXPECT_EQ(page(), 6);
+    click(" Previous Item ");
+    EXPECT_EQ(at(), "3, Previous Item (off), Next Item , Show Answer , Grade Exam ") << "not graded yet";
+    click(" Next Item ");
+    click(" Review Screen ");   // grades item 6 only
+    click(" Review ");
+    EXPECT_EQ(page(), 3);
+    dialogs.plan(GTK_RESPONSE_YES);
+    click(" Grade Exam ");
+    EXPECT_NE(dialogs.seen.at(1).text.find("You have 1 unanswered"), std::string::npos);
+    EXPECT_NE(find_label(frame, "Correct: 4"), nullptr);
+    // The option chosen last holds for the next exam of the program's run.
+    screen_take_down();
+    reviewExam(QP);
+    EXPECT_EQ(option(), "Review only unanswered items");
+}
 
 TEST_F(Review2Test, ErrorsOnlyAllItemsAndNothingMissed)
 {
-    std::vector<question *> items;
-    for (int i = 0; i < 5; i++)
-        items.push_back(make_item('S', 1, {"+Right", "-Wrong"}));
-    for (int i : {0, 2, 4})
-        items[i]->selected[0] = 1;
-    items[1]->selected[1] = 1;   // item 2 wrong, item 4 unanswered
-    run_of(items);
+    singles("RWR-R");
     enableAnswer = 0;
     gradeExam(QP);
-
     click(" Review Errors ");
-    EXPECT_NE(find_label(frame, "Item 2 of 5"), nullptr);
-    EXPECT_EQ(bar(), (std::vector<std::string>{" Previous Item (off)", " Next Item ",
-                                               " Show Answer ", " Back to Grade Exam "}));
+    EXPECT_EQ(at(), "2, Previous Item (off), Next Item , Show Answer , Back to Grade Exam ");
     click(" Next Item ");
-    EXPECT_NE(find_label(frame, "Item 4 of 5"), nullptr);
-    EXPECT_EQ(bar().at(1), " Next Item (off)");
-    EXPECT_EQ(rows(), (std::vector<std::string>{"Right #45ac45 off", "Wrong #ff0000 off"}));
-
+    EXPECT_EQ(at(), "4, Previous Item , Next Item (off), Show Answer , Back to Grade Exam ");
+    EXPECT_EQ(rows(), (Texts{"Right #45ac45 off", "Wrong #ff0000 off"}));
     click(" Back to Grade Exam ");
-
     // Every item right: the notice, then the same report.
-    items[1]->selected[1] = 0;
-    items[1]->selected[0] = items[3]->selected[0] = 1;
+    item(2)->selected[1] = 0;
+    item(2)->selected[0] = item(4)->selected[0] = 1;
     gradeExam(QP);
     dialogs.plan(CLOSE_WINDOW);
     click(" Review Errors ");
@@ -177,8 +147,11 @@ TEST_F(Review2Test, PagesShowTheAnswersWholeAndWriteNothing)
     g_strlcpy(f->entry, "PARIS", sizeof f->entry);
     // The longest name and answers there can be, and an empty slot between two.
     std::vector<std::string> longest;
-    for (char c = 'a'; c < 'a' + NUM_ANSWERS; c++)
+    std::string all = "Correct Answers: \n";
+    for (char c = 'a'; c < 'a' + NUM_ANSWERS; c++) {
         longest.push_back(std::string(ANSWER_SIZE - 1, c));
+        all += (c > 'a' ? " OR " : "") + longest.back();
+    }
     std::string name(PATH_SIZE - 1, 'n');
     g_strlcpy(examname, name.c_str(), sizeof examname);
     run_of({m, f, make_item('F', 1, longest), make_item('F', 1, {"a", "", "c"}),
@@ -196,8 +169,7 @@ TEST_F(Review2Test, PagesShowTheAnswersWholeAndWriteNothing)
         EXPECT_EQ(memcmp(before.data(), q, sizeof(question)), 0) << (int)q->number;
     };
     EXPECT_EQ(gtk_frame_get_label(GTK_FRAME(frame)), name + " (ReadOnly Review after Grade)");
-    EXPECT_EQ(rows(), (std::vector<std::string>{"Alpha #45ac45 on", "Beta #45ac45 off",
-                                               "Gamma #ff0000 on"}));
+    EXPECT_EQ(rows(), (Texts{"Alpha #45ac45 on", "Beta #45ac45 off", "Gamma #ff0000 on"}));
     GtkWidget *mark = find_button(frame, "Mark Item for Review");
     EXPECT_TRUE(on(mark) && !is_sensitive(mark));
     EXPECT_FALSE(is_sensitive(find_label(frame, "Select every correct answer.")));
@@ -205,21 +177,130 @@ TEST_F(Review2Test, PagesShowTheAnswersWholeAndWriteNothing)
 
     click(" Next Item ");
     GtkWidget *entry = find_of_type(frame, GTK_TYPE_ENTRY);
-    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "PARIS");
-    EXPECT_FALSE(is_sensitive(entry));
+    EXPECT_TRUE(gtk_entry_get_text(GTK_ENTRY(entry)) == std::string("PARIS") && !is_sensitive(entry));
     EXPECT_NE(find_label(frame, "Correct Answers: \nParis OR paris"), nullptr);
     untouched(f);
-
     click(" Next Item ");
-    std::string all = "Correct Answers: \n" + longest[0];
-    for (size_t i = 1; i < longest.size(); i++)
-        all += " OR " + longest[i];
     EXPECT_NE(find_label(frame, all), nullptr);
     click(" Next Item ");
     EXPECT_NE(find_label(frame, "Correct Answers: \na OR c"), nullptr);
     click(" Next Item ");
-    untouched(QP->next->next->next->next);
-
+    untouched(item(5));
     click(" Back to Grade Exam ");
     EXPECT_EQ(figures(), "Correct: 0 Incorrect: 4");
+}
+
+// The countdown, driven by hand.
+static const char EXAM_TIMEOUT[] =
+    "Your allotted time for this exam has expired\n\nClose this window to grade your exam.\n";
+static const char TRAINING_TIMEOUT[] =
+    "Your allotted time for this exam has expired\nWould you like to continue taking this exam?";
+
+class TimerTest : public RunTest {
+protected:
+    // A fresh run of two items on screen in exam mode, with `left` seconds
+    // to go and `used` used.
+    void run(int left, int used = 0)
+    {
+        if (QP) {
+            screen_take_down();
+            destroy_list(QP);
+        }
+        run_of({make_item('S', 1, {"+A", "-B"}), make_item('S', 1, {"+A", "-B"})});
+        createExamForm(QP);
+        seconds = left, passed_time = used;
+        enableTimer = 1, exam_ended = 0, training = 0;
+    }
+    static gboolean tick() { return count_seconds(QP); }
+    static bool report() { return find_label(frame, "Your Score Report") != nullptr; }
+    static bool registered(guint id) { return g_main_context_find_source_by_id(nullptr, id); }
+};
+
+TEST_F(TimerTest, OneCountdownCountsTheTimeTakenAndTimesOut)
+{
+    run(1800);
+    trialix_start_timer(nullptr, QP);
+    guint first = timer_source;
+    trialix_start_timer(nullptr, QP);
+    EXPECT_TRUE(timer_source && registered(timer_source) && !registered(first))
+        << "a second start replaces the first";
+    trialix_stop_timer();
+    EXPECT_FALSE(timer_source);
+    EXPECT_TRUE(tick() && status() == "  Time Remaining: 30:00");
+    for (int i = 1; i < 125; i++)
+        ASSERT_TRUE(tick()) << i;
+    // Grading ends the countdown at its next tick, with the time taken.
+    dialogs.plan(GTK_RESPONSE_YES);
+    click(" Grade Exam ");
+    EXPECT_NE(find_label(frame, "Time: 2:5"), nullptr);
+    EXPECT_FALSE(tick());
+    EXPECT_EQ(status(), "  Exam finished after 2:06 minutes");
+
+    // A resumed run, whose list is freed before the last tick comes.
+    run(90, 510);
+    trialix_start_timer(nullptr, QP);
+    guint id = timer_source;
+    tick();
+    EXPECT_EQ(status(), "  Time Remaining: 1:30");
+    for (int i = 1; i < 10; i++)
+        tick();
+    gradeExam(QP);
+    click(" End Exam ");
+    EXPECT_FALSE(timer_source || registered(id));
+    EXPECT_EQ(status(), "  Exam finished after 8:41 minutes");
+
+    // The time runs out in exam mode: the notice, then the report.
+    run(2);
+    EXPECT_TRUE(tick());
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    EXPECT_FALSE(tick());
+    EXPECT_EQ(dialogs.seen.back().text, EXAM_TIMEOUT);
+    EXPECT_TRUE(dialogs.seen.back().parent == GTK_WINDOW(main_window) && report());
+    EXPECT_EQ(status(), "  Time Remaining: 0:01");
+}
+
+TEST_F(TimerTest, TrainingModeAsksAndGoesOnUntimedUnlessTheAnswerIsNo)
+{
+    for (int answer : {int(GTK_RESPONSE_YES), int(GTK_RESPONSE_NO), CLOSE_WINDOW}) {
+        run(1, 59);
+        training = 1;
+        GtkWidget *shown = frame;
+        dialogs.plan(answer);
+        EXPECT_FALSE(tick());
+        EXPECT_EQ(dialogs.seen.back().text, TRAINING_TIMEOUT);
+        if (answer != GTK_RESPONSE_NO) {
+            EXPECT_TRUE(frame == shown && status() == "Time exceeded but exam continues") << answer;
+            gradeExam(QP);
+        }
+        EXPECT_NE(find_label(frame, answer == GTK_RESPONSE_NO ? "Time: 1:0" : "Time: Timer Off"), nullptr);
+    }
+}
+
+// Closing the "no item" notice must not put the review screen back over
+// the report that a time-out in its nested loop put up.
+TEST_F(TimerTest, TimeOutInsideTheNoItemNoticeLeavesTheReport)
+{
+    run(1);
+    reviewExam(QP);   // nothing is marked
+    // The tick comes inside the notice; the time-out, on top, is answered first.
+    dialogs.plan(GTK_RESPONSE_CLOSE).plan(GTK_RESPONSE_CLOSE);
+    g_idle_add([](gpointer) -> gboolean { return count_seconds(QP) && FALSE; }, nullptr);
+    click(" Review ");
+    EXPECT_TRUE(report());
+    EXPECT_EQ(dialogs.seen.at(0).text, EXAM_TIMEOUT);
+}
+
+// The real countdown times out while the grading question is open; its No
+// comes when the report is already up.
+TEST_F(TimerTest, RealCountdownTimesOutWhileTheGradingQuestionIsOpen)
+{
+    run(1);
+    trialix_start_timer(nullptr, QP);
+    dialogs.plan(GTK_RESPONSE_NO, 1500).plan(GTK_RESPONSE_CLOSE);
+    click(" Grade Exam ");
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(dialogs.seen[0].text, EXAM_TIMEOUT);
+    EXPECT_NE(dialogs.seen[1].text.find("unanswered"), std::string::npos);
+    EXPECT_TRUE(report() && timer_source == 0u);
+    EXPECT_EQ(status(), "  Time Remaining: 0:01");
 }

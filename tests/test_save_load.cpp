@@ -3,7 +3,6 @@
 #include "gui_util.h"
 
 #include "app/functions.h"
-#include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
 #include "bank/tools.h"
@@ -19,78 +18,51 @@ protected:
         RunTest::SetUp();
         g_strlcpy(savedir, saves.c_str(), sizeof savedir);
     }
-    static GtkFileSelection *file_dialog()
+    static GtkFileSelection *file_dialog() { return GTK_FILE_SELECTION(file_dialogs().at(0)); }
+    // The path the open dialog would give, and the name filled into it.
+    static std::string proposed()
     {
-        std::vector<GtkWidget *> open = file_dialogs();
-        EXPECT_EQ(open.size(), 1u);
-        return open.empty() ? nullptr : GTK_FILE_SELECTION(open[0]);
+        return gtk_file_selection_get_filename(file_dialog()) + std::string("|") +
+               gtk_entry_get_text(GTK_ENTRY(file_dialog()->selection_entry));
     }
-    // The path the dialog would give, and the name filled into it.
-    static std::string proposed() { return gtk_file_selection_get_filename(file_dialog()); }
-    static std::string entry() { return gtk_entry_get_text(GTK_ENTRY(file_dialog()->selection_entry)); }
 
     std::string saves = exams.mkdir("saves");
 };
 
-TEST_F(SaveLoadTest, DialogsProposeTheirNamesAndHoldTheirItemUntilTheyGo)
+// The dialogs propose their names and hold their item off until they go;
+// only Yes replaces a file, and failures are shown.
+TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
 {
     g_strlcpy(examname, "net101", sizeof examname);
     g_strlcpy(username, "Jane Q Doe", sizeof username);
-    run_of({make_item('S', 1, {"+A", "-B"})});
+    run_of({make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"})});
     disable_exam_menus();
-    char before[32], after[32];
-    create_filename(before, sizeof before);
     menu(exam_save);
-    create_filename(after, sizeof after);
     GtkFileSelection *fs = file_dialog();
-    ASSERT_NE(fs, nullptr);
-    std::string name = saves + G_DIR_SEPARATOR_S "net101_Jane_Q_Doe";
-    EXPECT_TRUE(proposed() == name + before || proposed() == name + after) << proposed();
-    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(fs)), "Select filename to save the exam");
-    EXPECT_TRUE(!fs->fileop_c_dir && !fs->fileop_del_file && !fs->fileop_ren_file);
+    // The date part is the default name's own test.
+    EXPECT_EQ(proposed().rfind(saves + G_DIR_SEPARATOR_S "net101_Jane_Q_Doe_", 0), 0u) << proposed();
     EXPECT_FALSE(is_sensitive(exam_save));
     cb_save_exam(nullptr, nullptr);   // as a shortcut would: no second dialog
     EXPECT_EQ(file_dialogs().size(), 1u);
     gtk_button_clicked(GTK_BUTTON(fs->cancel_button));
     EXPECT_TRUE(file_dialogs().empty() && is_sensitive(exam_save));
-
     // No name; then an exam name that leaves no room for one: the folder.
     username[0] = '\0';
     menu(exam_save);
-    EXPECT_NE(entry().find("net101_Unnamed_"), std::string::npos) << entry();
+    EXPECT_NE(proposed().find("|net101_Unnamed_"), std::string::npos) << proposed();
     close_window(GTK_WIDGET(file_dialog()));
     EXPECT_TRUE(is_sensitive(exam_save)) << "closed through its frame";
     g_strlcpy(examname, std::string(250, 'x').c_str(), sizeof examname);
     menu(exam_save);
-    EXPECT_EQ(proposed() + "|" + entry(), saves + "|");
-    // The run ends: its save dialog goes, Save Exam stays off.
-    screen_empty();
-    EXPECT_TRUE(file_dialogs().empty() && !is_sensitive(exam_save));
-
-    menu(exam_open);
-    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(file_dialog())), "Select filename to load");
-    EXPECT_EQ(proposed() + "|" + entry(), saves + "|");
-    EXPECT_FALSE(is_sensitive(exam_open));
+    EXPECT_EQ(proposed(), saves + "|");
     close_window(GTK_WIDGET(file_dialog()));
-    EXPECT_TRUE(is_sensitive(exam_open));
-    // A run begins: nothing may be loaded over it.
-    menu(exam_open);
-    disable_exam_menus();
-    EXPECT_TRUE(file_dialogs().empty() && !is_sensitive(exam_open));
-}
 
-TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
-{
-    g_strlcpy(examname, "demo", sizeof examname);
     std::string old = exams.write("saves/run.sav", "an older save");
     std::string folder = exams.mkdir("saves/folder");
-    run_of({make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"})});
-    disable_exam_menus();
     dialogs.plan(GTK_RESPONSE_NO).plan(CLOSE_WINDOW).plan(GTK_RESPONSE_CLOSE);
     choose(exam_save, old);
     choose(exam_save, old);
     EXPECT_EQ(read_file(old), "an older save");
-    EXPECT_TRUE(is_sensitive(exam_save));
     // A folder is not offered for overwriting; writing it fails.
     choose(exam_save, folder);
     ASSERT_EQ(dialogs.seen.size(), 3u);
@@ -98,11 +70,20 @@ TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
               "The file " + old + " already exists\n\nDo you really want to overwrite it?\n\n");
     EXPECT_EQ(dialogs.seen[2].text, "Error!\n\nI'm unable to write the file " + folder + "\n\n");
     EXPECT_TRUE(is_sensitive(exam_save));
-
     dialogs.plan(GTK_RESPONSE_YES);
     choose(exam_save, old);
     EXPECT_EQ(read_file(old).size(), 3u * RECORD_SIZE);
 
+    // The run ends: its save dialog goes, Save Exam stays off.
+    menu(exam_save);
+    screen_empty();
+    EXPECT_TRUE(file_dialogs().empty() && !is_sensitive(exam_save));
+    menu(exam_open);
+    EXPECT_EQ(proposed(), saves + "|");
+    EXPECT_FALSE(is_sensitive(exam_open));
+    // A run begins: nothing may be loaded over it.
+    disable_exam_menus();
+    EXPECT_TRUE(file_dialogs().empty() && !is_sensitive(exam_open));
     // A run that drew no item has nothing to save.
     destroy_list(QP);
     QP = nullptr;
@@ -111,28 +92,32 @@ TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
     EXPECT_EQ(dialogs.seen.back().text, "There is no exam to save.\n\n");
 }
 
-TEST_F(SaveLoadTest, FilesThatGiveNoRunAndAListLeftUnstarted)
+// A saved run comes back on the resume form and goes on from its time. A file
+// of a header alone loads silently as nothing, an empty one with the error;
+// a resume form left with Cancel keeps its list until the next load replaces
+// it (freed once: the sanitizer build would see a second free).
+TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
 {
+    exams.write("ccna/.xconfig", "title=Networking <b>101</b>\n");
     g_strlcpy(examname, "ccna", sizeof examname);
-    seconds = 600;
-    std::string header = saves + G_DIR_SEPARATOR_S "header.sav";
-    std::string full = saves + G_DIR_SEPARATOR_S "full.sav";
-    question *item = make_item('F', 1, {"x"});
+    g_strlcpy(username, "Jane", sizeof username);
+    seconds = 1507, passed_time = 293, percentage = 70;
+    training = 0, enableAnswer = 0, enableTimer = 1, exam_ended = 1;
+    std::string header = saves + G_DIR_SEPARATOR_S "header.sav", full = saves + G_DIR_SEPARATOR_S "full.sav";
     ASSERT_EQ(save_list_file(header.c_str(), nullptr, nullptr), 1);
-    ASSERT_EQ(save_list_file(full.c_str(), item, nullptr), 2);
-    destroy_list(item);
+    run_of({make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"}), make_item('S', 1, {"+A", "-B"})});
+    ASSERT_EQ(save_list_file(full.c_str(), QP, nullptr), 4);
+    destroy_list(QP);
+    QP = nullptr;
     examname[0] = '\0';
     choose(exam_open, header);
-    EXPECT_EQ(examname + std::string("|") + std::to_string(seconds), "ccna|600");
-    EXPECT_TRUE(frame == nullptr && is_sensitive(exam_open));
+    EXPECT_TRUE(examname == std::string("ccna") && !frame && is_sensitive(exam_open));
     dialogs.plan(GTK_RESPONSE_CLOSE);
     std::string empty = exams.write("saves/empty.sav", "");
     choose(exam_open, empty);
     EXPECT_EQ(dialogs.seen.at(0).text, "Error!\n\nI'm unable to read the file " + empty + "\n\n");
     EXPECT_TRUE(is_sensitive(exam_open));
 
-    // A resume form left with Cancel keeps its list until the next load
-    // replaces it (freed once: the sanitizer build would see a second free).
     choose(exam_open, full);
     question *first = QP;
     ASSERT_NE(first, nullptr);
@@ -140,34 +125,18 @@ TEST_F(SaveLoadTest, FilesThatGiveNoRunAndAListLeftUnstarted)
     click(" Cancel ");
     EXPECT_EQ(QP, first);
     choose(exam_open, full);
-    EXPECT_NE(find_label(frame, "This practice exam contains 1 questions."), nullptr);
-}
-
-TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
-{
-    g_strlcpy(examtitle, "Networking <b>101</b>", sizeof examtitle);
-    g_strlcpy(savedate, "12/06 03:25:07", sizeof savedate);
-    g_strlcpy(username, "Jane", sizeof username);
-    seconds = 1507, passed_time = 293, percentage = 70, num_questions = 9;
-    training = 0, enableAnswer = 0, enableTimer = 1, exam_ended = 1;
-    question *head = run_of({make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"}),
-                             make_item('S', 1, {"+A", "-B"})});
-    createExamLoad(head->next->next);
-    EXPECT_EQ(QP, head);
-    for (const char *text :
-         {"Networking 101",
-          "Exam was saved: 12/06 03:25:07\n\nIf you choose to use the timer and it was\n"
-          "activated when you saved the exam, you will\nget the amount of time, you had when "
-          "the\nexam was saved\n",
+    num_questions = 9;   // as a damaged file may announce
+    createExamLoad(QP->next->next);
+    for (const std::string &text : std::vector<std::string>{"Networking 101",
+          "Exam was saved: " + std::string(savedate) + "\n\nIf you choose to use the timer and it was\n"
+          "activated when you saved the exam, you will\nget the amount of time, you had when the\n"
+          "exam was saved\n",
           "This practice exam contains 3 questions.", "You will have 25:7 minutes to finish the exam.",
-          "You need 70% correct answers to pass.",
-          "Select your options and\npress \"Start Exam\" to begin"})
+          "You need 70% correct answers to pass."})
         EXPECT_NE(find_label(frame, text), nullptr) << text;
-    EXPECT_TRUE(on(find_button(frame, "Exam Mode")) && on(cb_timer));
-    EXPECT_FALSE(is_sensitive(cb_answer));
+    EXPECT_TRUE(on(find_button(frame, "Exam Mode")) && on(cb_timer) && !is_sensitive(cb_answer));
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY))), "Jane");
 
-    // The countdown goes on from the time that was left.
     click(" Start Exam ");
     EXPECT_NE(find_label(frame, "Item 1 of 3"), nullptr);
     ASSERT_NE(timer_source, 0u) << "no countdown was started";
@@ -175,13 +144,4 @@ TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
     EXPECT_EQ(status(), "  Time Remaining: 25:07");
     EXPECT_EQ(std::to_string(seconds) + " " + std::to_string(passed_time), "1506 294");
     EXPECT_TRUE(!is_sensitive(exam_open) && is_sensitive(exam_save));
-
-    // Time run out and the run went on: 0:0. No list: Error, the form stays.
-    seconds = 0;
-    createExamLoad(nullptr);
-    EXPECT_NE(find_label(frame, "You will have 0:0 minutes to finish the exam."), nullptr);
-    GtkWidget *form = frame;
-    EXPECT_EQ(stderr_of([&] { click(" Start Exam "); }), "Error\n");
-    EXPECT_EQ(frame, form);
-    destroy_list(head);
 }

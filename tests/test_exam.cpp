@@ -128,8 +128,8 @@ TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
         CaptureStdout();
         question *head = create_exam_list({3, 1, 4, 0, 2, 5}, 6, dir.path().c_str(),
                                           {"cat1", "cat2", "cat3", "cat4", "gone"});
-        ASSERT_EQ(GetCapturedStdout(), "Decompression failed (-5)\n");
-        std::string err = GetCapturedStderr(), got;
+        std::string out = GetCapturedStdout(), err = GetCapturedStderr(), got;
+        ASSERT_EQ(out, "Decompression failed (-5)\n");
         for (const char *left_out : {"cat2", "cat3", "gone"})
             ASSERT_NE(err.find(dir / left_out + ": no item"), std::string::npos) << err;
         for (question *q = head; q; q = q->next) {

@@ -140,11 +140,10 @@ TEST(ImportGift, CategoriesMakeQuestionFiles)
 
 TEST(ImportText, FormatsBecomeValidMarkup)
 {
-    struct example {
+    struct {
         text_format format;
         const char *in, *out;
-    };
-    const example examples[] = {
+    } examples[] = {
         {text_format::html, "<p>One &amp; two</p><p>Three<br>four</p>", "One &amp; two\n\nThree\nfour"},
         {text_format::html, "a <x> b < c && d", "a &lt;x&gt; b &lt; c &amp;&amp; d"},
         {text_format::html, "&eacute;&#233;&#xE9; &bogus; &#0;", "\u00e9\u00e9\u00e9 &amp;bogus; &amp;#0;"},
@@ -156,21 +155,14 @@ TEST(ImportText, FormatsBecomeValidMarkup)
         {text_format::markdown, "# Title\n- one\n- two\n\nlast\nline",
          "<b>Title</b>\n\n\u2022 one\n\u2022 two\n\nlast line"},
     };
-    for (const example &e : examples) {
-        std::string got = to_markup(e.in, e.format);
-        EXPECT_EQ(got, e.out) << e.in;
-        EXPECT_TRUE(markup_is_valid(got.c_str())) << got;
-    }
+    for (const auto &e : examples)
+        EXPECT_EQ(to_markup(e.in, e.format), e.out) << e.in;
     // Whatever an author wrote, the result is markup Trialix can show.
     for (const char *nasty : {"</b>x", "<b", "<b>unclosed", "&", "<img alt='<b>'>", "a <!-- open",
                               "<i><b><u>x</i>", "<a href='x'>", "\x01\x7f<pre>", "&#xD800;",
-                              "<b><i>x</b>y</i>", "<script>alert('<b>')</script>"}) {
-        for (text_format f :
-             {text_format::html, text_format::moodle, text_format::markdown, text_format::plain}) {
-            std::string got = to_markup(nasty, f);
-            EXPECT_TRUE(markup_is_valid(got.c_str())) << nasty << " -> " << got;
-        }
-    }
+                              "<b><i>x</b>y</i>", "<script>alert('<b>')</script>"})
+        for (auto f : {text_format::html, text_format::moodle, text_format::markdown, text_format::plain})
+            EXPECT_TRUE(markup_is_valid(to_markup(nasty, f).c_str())) << nasty << " as format " << (int)f;
 }
 
 TEST(ImportAiken, WellFormedAndMalformed)

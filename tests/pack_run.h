@@ -12,16 +12,6 @@ struct result {
     std::string out, err;
 };
 
-inline std::string slurp(FILE *f)
-{
-    std::string s;
-    rewind(f);
-    for (int c; (c = fgetc(f)) != EOF;)
-        s += (char)c;
-    fclose(f);
-    return s;
-}
-
 // Runs the tool with args (without the program name).
 inline result run(std::vector<std::string> args)
 {
@@ -31,6 +21,14 @@ inline result run(std::vector<std::string> args)
         argv.push_back(&a[0]);
     FILE *out = tmpfile(), *err = tmpfile();
     int status = pack_main((int)argv.size(), argv.data(), out, err);
+    auto slurp = [](FILE *f) {
+        std::string s;
+        rewind(f);
+        for (int c; (c = fgetc(f)) != EOF;)
+            s += (char)c;
+        fclose(f);
+        return s;
+    };
     return {status, slurp(out), slurp(err)};
 }
 

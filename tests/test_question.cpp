@@ -1,11 +1,5 @@
 // Grading a question record. (The counters over a list are the score
 // report's tests' part, its image the saved file tests'.)
-#include <gtest/gtest.h>
-#include <glib.h>
-
-#include <vector>
-
-#include "bank/question.h"
 #include "test_util.h"
 
 TEST(Grading, EachKindByItsRules)

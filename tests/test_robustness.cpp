@@ -2,17 +2,15 @@
 // place of its own file, without blocking or taking it. (What any bytes in a
 // regular file do is the fuzz targets' part: their corpora replay as tests;
 // saved exams are the damaged saved file test's.)
-#include <gtest/gtest.h>
-#include <glib.h>
 #include <glib/gstdio.h>
-
 #include <sys/stat.h>
 
 #include "app/config.h"
 #include "app/globals.h"
-#include "bank/question.h"
 #include "bank/tools.h"
 #include "test_util.h"
+
+using namespace testing::internal;
 
 TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
 {
@@ -34,20 +32,18 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
         for (const std::string &path : {question, config, settings})
             ASSERT_EQ(kind.second(path.c_str()), 0) << path;
 
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(count_questions(question.c_str()), -1);
-        EXPECT_EQ(read_question(1, question.c_str()), nullptr);
-        std::string out = testing::internal::GetCapturedStdout();
+        CaptureStdout();
+        EXPECT_TRUE(count_questions(question.c_str()) == -1 && !read_question(1, question.c_str()));
+        std::string out = GetCapturedStdout();
         EXPECT_NE(out.find(question + ": not a regular file"), std::string::npos) << out;
 
         // A configuration that can't be read is one that is missing.
-        EXPECT_TRUE(getTimeout("exam") == 0 && getPercentage("exam") == 0);
-        EXPECT_EQ(getExamTitle("exam"), std::nullopt);
+        EXPECT_TRUE(getTimeout("exam") == 0 && getPercentage("exam") == 0 && !getExamTitle("exam"));
         EXPECT_EQ(getExamMessage("exam"), "UNKNOWN");
 
-        testing::internal::CaptureStderr();
+        CaptureStderr();
         EXPECT_FALSE(config_xdg_load(place.path("user").c_str(), nullptr, "/home/jane/Documents"));
-        std::string err = testing::internal::GetCapturedStderr();
+        std::string err = GetCapturedStderr();
         EXPECT_NE(err.find(settings), std::string::npos) << err;
         EXPECT_STREQ(prefix, "cat");
     }

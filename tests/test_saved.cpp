@@ -1,13 +1,9 @@
 // Saved exam files: the byte layout both ways, round trips, damaged files,
 // failed writes; and the name proposed for saving.
-#include <gtest/gtest.h>
-#include <glib.h>
 #include <glib/gstdio.h>
 
 #include <cstring>
 #include <ctime>
-#include <string>
-#include <vector>
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
@@ -15,7 +11,6 @@
 #endif
 
 #include "app/globals.h"
-#include "bank/question.h"
 #include "bank/tools.h"
 #include "test_util.h"
 
@@ -62,8 +57,7 @@ protected:
     {
         globals_reset();
         g_strlcpy(examdir, dir.path().c_str(), sizeof examdir);
-        ASSERT_EQ(g_mkdir((dir / "net101").c_str(), 0755), 0);
-        write_file(dir / ("net101" G_DIR_SEPARATOR_S ".xconfig"), "title=Networking Basics\n");
+        dir.write("net101/.xconfig", "title=Networking Basics\n");
         g_strlcpy(examname, "net101", sizeof examname);
         g_strlcpy(username, "Jane Doe", sizeof username);
         g_strlcpy(examtitle, "Stale title", sizeof examtitle);
@@ -114,15 +108,13 @@ TEST_F(SavedFile, BytesStandAtTheirOffsetsAndComeBack)
     question *back = load(path);
     EXPECT_EQ(globals_snapshot(),
               "net101|Jane Doe|" + std::string(savedate) + "|Networking Basics|1800|754|3|70|0101");
-    unsigned char a_image[RECORD_SIZE], b_image[RECORD_SIZE];
-    question *a = list, *r = back;
-    for (; a && r; a = a->next, r = r->next) {
-        record_to_image(a, a_image);
-        record_to_image(r, b_image);
-        EXPECT_EQ(memcmp(a_image, b_image, RECORD_SIZE), 0) << "item " << (int)a->number;
-        EXPECT_EQ(r->next ? r->next->prev : r, r);
-    }
-    EXPECT_EQ(a, r);   // same length
+    auto images = [](question *q) {
+        std::string all(RECORD_SIZE * list_length(q), '\0');
+        for (unsigned char *p = (unsigned char *)&all[0]; q; q = q->next, p += RECORD_SIZE)
+            record_to_image(q, p);
+        return all;
+    };
+    EXPECT_TRUE(images(back) == images(list));
     destroy_list(back);
 
     // An exam whose configuration is gone still gets a title.
@@ -168,12 +160,9 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
 
 TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
 {
-    std::string header(REC, '\0'), leading_out(REC, '\0'), longest;
+    std::string header = 'H' + std::string(REC - 1, '\0'), leading_out(REC, '\0');
+    std::string longest = header + repeat('F' + std::string(REC - 1, '\0'), MAX_RUN_ITEMS);
     put(leading_out, 2052, "../../elsewhere");
-    header[0] = 'H';
-    for (int i = 0; i < MAX_RUN_ITEMS; i++)
-        longest += "F" + std::string(REC - 1, '\0');
-    longest = header + longest;
     std::vector<std::string> paths = {
         dir.write("empty.sav", ""),
         dir.write("short.sav", header.substr(0, REC - 1)),
@@ -201,8 +190,7 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
 {
     question *list = sample_list();
     // No directory to write in; a directory where the file should go.
-    std::string taken = dir / "taken";
-    ASSERT_EQ(g_mkdir(taken.c_str(), 0755), 0);
+    std::string taken = dir.mkdir("taken");
     std::vector<std::string> paths = {dir / ("missing" G_DIR_SEPARATOR_S "run.sav"), taken};
 #ifndef _WIN32
     // Nor may a new file be renamed over a device or a FIFO.
@@ -253,10 +241,7 @@ TEST(DefaultSaveName, ExamineeAndDateParts)
     ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Jane Q Doe", when));
     EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Jane_Q_Doe_12.06_03_25");
     // A long directory leaves less room for the examinee, cut on a character.
-    std::string long_name;
-    for (int i = 0; i < 60; i++)
-        long_name += "\xC3\xA9";   // é, two bytes
-    std::string folder(200, 'd');
+    std::string long_name = repeat("\xC3\xA9", 60), folder(200, 'd');   // é, two bytes
     ASSERT_TRUE(default_save_name(out, sizeof out, folder.c_str(), "net101", long_name.c_str(), when));
     EXPECT_EQ(strlen(out), 254u);
     EXPECT_TRUE(g_str_has_suffix(out, "\xC3\xA9_12.06_03_25"));

@@ -1,26 +1,9 @@
 #include "test_util.h"
 
-#include <gtest/gtest.h>
-#include <glib.h>
-#include <glib/gstdio.h>
-
+#include <filesystem>
 #include <stdexcept>
 
 #include "bank/buffer.h"
-#include "bank/question.h"
-
-static void remove_tree(const std::string &path)
-{
-    if (g_file_test(path.c_str(), G_FILE_TEST_IS_DIR) &&
-        !g_file_test(path.c_str(), G_FILE_TEST_IS_SYMLINK)) {
-        if (GDir *dir = g_dir_open(path.c_str(), 0, nullptr)) {
-            while (const char *name = g_dir_read_name(dir))
-                remove_tree(path + G_DIR_SEPARATOR_S + name);
-            g_dir_close(dir);
-        }
-    }
-    g_remove(path.c_str());
-}
 
 TempDir::TempDir()
 {
@@ -33,7 +16,8 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    remove_tree(root_);
+    std::error_code ignored;   // symbolic links are removed, not followed
+    std::filesystem::remove_all(root_, ignored);
 }
 
 std::string TempDir::path(const std::string &rel) const
@@ -74,11 +58,17 @@ std::string read_file(const std::string &path)
 {
     gchar *data = nullptr;
     gsize size = 0;
-    if (!g_file_get_contents(path.c_str(), &data, &size, nullptr))
-        return "";
-    std::string s(data, size);
+    std::string s = g_file_get_contents(path.c_str(), &data, &size, nullptr) ? std::string(data, size) : "";
     g_free(data);
     return s;
+}
+
+std::string repeat(const std::string &s, int n)
+{
+    std::string out;
+    while (n-- > 0)
+        out += s;
+    return out;
 }
 
 question *make_item(char type, int points, const std::vector<std::string> &answers,

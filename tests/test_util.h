@@ -1,10 +1,13 @@
 // Helpers shared by both test executables: scratch directories and files.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <glib.h>
+
 #include <string>
 #include <vector>
 
-struct question;
+#include "bank/question.h"
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
@@ -33,6 +36,8 @@ void write_file(const std::string &path, const std::string &bytes);
 void write_question_file(const std::string &path, const std::string &text);
 // The file's bytes, or "" when it can't be read.
 std::string read_file(const std::string &path);
+// `s` n times over.
+std::string repeat(const std::string &s, int n);
 
 // A record of kind `type` worth `points`, with the given slots and text.
 question *make_item(char type, int points, const std::vector<std::string> &answers,

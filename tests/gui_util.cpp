@@ -128,8 +128,10 @@ void DialogAnswerer::answer(GtkWidget *dialog, int response, bool expected)
     SeenDialog d;
     char *title = nullptr, *text = nullptr;
     g_object_get(dialog, "title", &title, "text", &text, "message-type", &d.type, nullptr);
-    d.title = title ? title : "", d.text = text ? text : "";
-    g_free(title), g_free(text);
+    d.title = title ? title : "";
+    d.text = text ? text : "";
+    g_free(title);
+    g_free(text);
     d.parent = gtk_window_get_transient_for(GTK_WINDOW(dialog));
     // A button box places its buttons by its own rules: read them in the
     // order they stand on screen.

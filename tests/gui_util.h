@@ -75,10 +75,14 @@ class DialogAnswerer {
 public:
     DialogAnswerer() { source_ = g_timeout_add(50, tick, this); }
     ~DialogAnswerer() { g_source_remove(source_); }
+    // A copy would remove the same timeout twice.
+    DialogAnswerer(const DialogAnswerer &) = delete;
+    DialogAnswerer &operator=(const DialogAnswerer &) = delete;
     // Answers the next dialog to appear with `response` once it has been open `after_ms`.
     DialogAnswerer &plan(int response, int after_ms = 0)
     {
-        return plans_.emplace_back(response, after_ms), *this;
+        plans_.emplace_back(response, after_ms);
+        return *this;
     }
     size_t pending() const { return plans_.size(); }
     std::vector<SeenDialog> seen;   // in the order answered

@@ -15,11 +15,14 @@
 
 #include "app/globals.h"
 #include "bank/buffer.h"
+#include "bank/exam_list.h"
 #include "bank/question.h"
+#include "bank/saved_file.h"
 #include "bank/tools.h"
 #include "bench/bench_data.h"
 #include "bench/gbench.h"
 #include "bench/report.h"
+#include "saved/store.h"
 
 namespace {
 
@@ -184,7 +187,7 @@ void BM_save(benchmark::State &state)
     std::string path = saved_path();
     for (auto _ : state) {
         std::string error;
-        if (save_list_file(path.c_str(), list, &error) != bench::RUN_FILES + 1) {
+        if (save_list_file(path.c_str(), list, header_of_run(), &error) != bench::RUN_FILES + 1) {
             state.SkipWithError(error.c_str());
             break;
         }
@@ -197,11 +200,12 @@ void BM_load(benchmark::State &state)
     std::string path = saved_path();
     question *list = whole_run();
     std::string error;
-    save_list_file(path.c_str(), list, &error);
+    save_list_file(path.c_str(), list, header_of_run(), &error);
     destroy_list(list);
     for (auto _ : state) {
         bool ok = false;
-        question *loaded = load_list_file(path.c_str(), &ok, &error);
+        run_header header;
+        question *loaded = load_list_file(path.c_str(), &header, &ok, &error);
         if (!ok || list_length(loaded) != bench::RUN_FILES) {
             state.SkipWithError("load failed");
             break;

@@ -12,6 +12,7 @@
 
 #include "app/globals.h"
 #include "app/trialix.h"
+#include "bank/item_text.h"
 #include "bank/question.h"
 #include "bench/bench_data.h"
 #include "bench/gbench.h"

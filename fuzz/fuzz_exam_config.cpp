@@ -4,20 +4,19 @@
 #include <cstdint>
 #include <string>
 
-#include "app/globals.h"
+#include "bank/markup.h"
 #include "bank/tools.h"
 #include "fuzz/fuzz_util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    g_strlcpy(examdir, (fuzz_dir() + "/exams").c_str(), sizeof examdir);
-    g_strlcpy(examconfig, ".xconfig", sizeof examconfig);
+    const std::string root = fuzz_dir() + "/exams";
     fuzz_write("exams/exam/.xconfig", data, size);
 
-    getTimeout("exam");
-    getPercentage("exam");
-    std::optional<std::string> title = getExamTitle("exam");
-    std::string message = getExamMessage("exam");
+    getTimeout(root.c_str(), ".xconfig", "exam");
+    getPercentage(root.c_str(), ".xconfig", "exam");
+    std::optional<std::string> title = getExamTitle(root.c_str(), ".xconfig", "exam");
+    std::string message = getExamMessage(root.c_str(), ".xconfig", "exam");
     // What the start form takes into its fixed-size labels must fit them.
     if (!title || title->size() >= TITLE_SIZE || message.size() >= MESSAGE_SIZE)
         __builtin_trap();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bank/question.h"
+#include "bank/markup.h"
 #include "bank/tools.h"
 #include "tools/import.h"
 

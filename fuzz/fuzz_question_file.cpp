@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bank/buffer.h"
+#include "bank/exam_list.h"
 #include "bank/question.h"
 #include "fuzz/fuzz_util.h"
 

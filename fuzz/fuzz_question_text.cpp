@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bank/item_text.h"
 #include "bank/question.h"
 #include "bank/tools.h"
 

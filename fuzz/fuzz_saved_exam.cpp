@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "bank/question.h"
+#include "bank/saved_file.h"
 #include "fuzz/fuzz_util.h"
 
 static std::vector<unsigned char> images(question *q)
@@ -22,11 +22,11 @@ static std::vector<unsigned char> images(question *q)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    globals_reset();
     const std::string path = fuzz_write("saved.trx", data, size);
     bool ok = false;
     std::string error;
-    question *list = load_list_file(path.c_str(), &ok, &error);
+    run_header header;
+    question *list = load_list_file(path.c_str(), &header, &ok, &error);
     if (!ok) {
         if (list)
             __builtin_trap();   // a refused file gives no list
@@ -40,9 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     get_correct_points(list);
 
     const std::string again = fuzz_dir() + "/again.trx";
-    if (!save_list_file(again.c_str(), list, &error))
+    if (!save_list_file(again.c_str(), list, header, &error))
         __builtin_trap();
-    question *reloaded = load_list_file(again.c_str(), &ok, &error);
+    run_header header_again;
+    question *reloaded = load_list_file(again.c_str(), &header_again, &ok, &error);
     if (!ok || images(list) != images(reloaded))
         __builtin_trap();
     destroy_list(reloaded);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/functions.h"
+#include "app/timer.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "app/globals.h"
 #include "bank/tools.h"
 #include "test_util.h"
 
@@ -22,11 +21,12 @@ std::string items_naming(const std::string &name, int count)
 
 // What the four readers make of the exam `name`: timeout, pass mark,
 // title ("(none)" when the file can't be opened) and message.
-std::string config_of(const char *name)
+std::string config_of(const std::string &root, const char *name)
 {
-    std::optional<std::string> title = getExamTitle(name);
-    return std::to_string(getTimeout(name)) + "|" + std::to_string(getPercentage(name)) + "|"
-           + title.value_or("(none)") + "|" + getExamMessage(name);
+    const char *r = root.c_str(), *c = ".xconfig";
+    std::optional<std::string> title = getExamTitle(r, c, name);
+    return std::to_string(getTimeout(r, c, name)) + "|" + std::to_string(getPercentage(r, c, name)) + "|"
+           + title.value_or("(none)") + "|" + getExamMessage(r, c, name);
 }
 
 } // namespace
@@ -34,10 +34,8 @@ std::string config_of(const char *name)
 TEST(ExamConfig, KeyRules)
 {
     TempDir root;
-    globals_reset();
-    g_strlcpy(examdir, root.path().c_str(), sizeof examdir);
     root.mkdir("net");
-    EXPECT_EQ(config_of("net"), "0|0|(none)|UNKNOWN");
+    EXPECT_EQ(config_of(root.path(), "net"), "0|0|(none)|UNKNOWN");
 
     std::string e_acute = repeat("\xc3\xa9", 200);
     std::string message = "[message]\n" + repeat(std::string(300, 'm') + "\n", 8);
@@ -66,14 +64,13 @@ TEST(ExamConfig, KeyRules)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.config.substr(0, 60));
         write_file(root / "net/.xconfig", c.config);
-        EXPECT_EQ(config_of("net"), c.read);
+        EXPECT_EQ(config_of(root.path(), "net"), c.read);
     }
 
     // A path over 255 characters is refused, not cut.
     std::string name(250, 'n');
     root.write(name + "/.xconfig", "timeout=5\n");
-    EXPECT_EQ(config_of(name.c_str()), "0|0|(none)|UNKNOWN");
-    globals_reset();
+    EXPECT_EQ(config_of(root.path(), name.c_str()), "0|0|(none)|UNKNOWN");
 }
 
 TEST(QuestionFiles, PrefixAndKindRules)

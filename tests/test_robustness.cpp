@@ -5,8 +5,7 @@
 #include <glib/gstdio.h>
 #include <sys/stat.h>
 
-#include "app/config.h"
-#include "app/globals.h"
+#include "bank/settings.h"
 #include "bank/tools.h"
 #include "test_util.h"
 
@@ -23,8 +22,6 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
     for (const auto &kind : kinds) {
         SCOPED_TRACE(kind.first);
         TempDir place;
-        globals_reset();
-        g_strlcpy(examdir, place.path().c_str(), sizeof examdir);
         std::string question = place / "cat01";
         std::string config = place.mkdir("exam") + G_DIR_SEPARATOR_S ".xconfig";
         std::string settings =
@@ -38,14 +35,16 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
         EXPECT_NE(out.find(question + ": not a regular file"), std::string::npos) << out;
 
         // A configuration that can't be read is one that is missing.
-        EXPECT_TRUE(getTimeout("exam") == 0 && getPercentage("exam") == 0 && !getExamTitle("exam"));
-        EXPECT_EQ(getExamMessage("exam"), "UNKNOWN");
+        const char *root = place.path().c_str();
+        EXPECT_EQ(getTimeout(root, ".xconfig", "exam"), 0);
+        EXPECT_EQ(getPercentage(root, ".xconfig", "exam"), 0);
+        EXPECT_FALSE(getExamTitle(root, ".xconfig", "exam"));
+        EXPECT_EQ(getExamMessage(root, ".xconfig", "exam"), "UNKNOWN");
 
         CaptureStderr();
-        EXPECT_FALSE(config_xdg_load(place.path("user").c_str(), nullptr, "/home/jane/Documents"));
+        settings_values values;
+        EXPECT_FALSE(settings_find(place.path("user").c_str(), nullptr, &values));
         std::string err = GetCapturedStderr();
         EXPECT_NE(err.find(settings), std::string::npos) << err;
-        EXPECT_STREQ(prefix, "cat");
     }
-    globals_reset();
 }

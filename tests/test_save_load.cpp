@@ -104,9 +104,9 @@ TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
     seconds = 1507, passed_time = 293, percentage = 70;
     training = 0, enableAnswer = 0, enableTimer = 1, exam_ended = 1;
     std::string header = saves + G_DIR_SEPARATOR_S "header.sav", full = saves + G_DIR_SEPARATOR_S "full.sav";
-    ASSERT_EQ(save_list_file(header.c_str(), nullptr, nullptr), 1);
+    ASSERT_EQ(save_list_file(header.c_str(), nullptr, header_of_run(), nullptr), 1);
     run_of({make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"}), make_item('S', 1, {"+A", "-B"})});
-    ASSERT_EQ(save_list_file(full.c_str(), QP, nullptr), 4);
+    ASSERT_EQ(save_list_file(full.c_str(), QP, header_of_run(), nullptr), 4);
     destroy_list(QP);
     QP = nullptr;
     examname[0] = '\0';

@@ -11,6 +11,8 @@
 #endif
 
 #include "app/globals.h"
+#include "saved/load.h"
+#include "saved/store.h"
 #include "bank/tools.h"
 #include "test_util.h"
 
@@ -66,13 +68,17 @@ protected:
     }
     void TearDown() override { globals_reset(); }
 
+    // Loads as Open Exam does, the globals taking the header's values.
     question *load(const std::string &path, bool expect_ok = true)
     {
         bool ok = !expect_ok;
         std::string error;
-        question *list = load_list_file(path.c_str(), &ok, &error);
+        run_header header;
+        question *list = load_list_file(path.c_str(), &header, &ok, &error);
         EXPECT_EQ(ok, expect_ok) << path << ": " << error;
         EXPECT_EQ(error.empty(), expect_ok);
+        if (ok)
+            apply_header(header);
         return list;
     }
 
@@ -86,7 +92,7 @@ TEST_F(SavedFile, BytesStandAtTheirOffsetsAndComeBack)
     question *list = sample_list();
     std::string path = dir.write("run.sav", "an older save"), error;
     // Handed the middle record, the whole list is written from its head.
-    ASSERT_EQ(save_list_file(path.c_str(), list->next, &error), 4) << error;
+    ASSERT_EQ(save_list_file(path.c_str(), list->next, header_of_run(), &error), 4) << error;
     std::string b = read_file(path);
     ASSERT_EQ(b.size(), 24656u);
     auto text = [&](size_t offset) { return std::string(b.c_str() + offset); };
@@ -119,7 +125,7 @@ TEST_F(SavedFile, BytesStandAtTheirOffsetsAndComeBack)
 
     // An exam whose configuration is gone still gets a title.
     g_strlcpy(examname, "gone", sizeof examname);
-    ASSERT_EQ(save_list_file(path.c_str(), list, &error), 4) << error;
+    ASSERT_EQ(save_list_file(path.c_str(), list, header_of_run(), &error), 4) << error;
     destroy_list(load(path));
     EXPECT_STREQ(examtitle, "UNKNOWN");
     destroy_list(list);
@@ -199,7 +205,7 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
 #endif
     for (const std::string &path : paths) {
         std::string error;
-        EXPECT_EQ(save_list_file(path.c_str(), list, &error), 0) << path;
+        EXPECT_EQ(save_list_file(path.c_str(), list, header_of_run(), &error), 0) << path;
         EXPECT_NE(error, "");
     }
     EXPECT_TRUE(g_file_test(taken.c_str(), G_FILE_TEST_IS_DIR));
@@ -217,7 +223,7 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
     small.rlim_max = saved.rlim_max;
     void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    int records = save_list_file(old.c_str(), list, nullptr);
+    int records = save_list_file(old.c_str(), list, header_of_run(), nullptr);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, handler);
     EXPECT_EQ(records, 0);

@@ -7,7 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "bank/exam_list.h"
+#include "bank/item_text.h"
+#include "bank/markup.h"
 #include "bank/question.h"
+#include "bank/saved_file.h"
+#include "bank/text.h"
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "bank/buffer.h"
+#include "bank/item_text.h"
 #include "bank/question.h"
 #include "bank/tools.h"
 #include "tools/import_markup.h"

@@ -9,8 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/globals.h"
 #include "bank/buffer.h"
+#include "bank/item_text.h"
+#include "bank/markup.h"
 #include "bank/question.h"
 #include "bank/tools.h"
 #include "tools/import.h"

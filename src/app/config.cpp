@@ -9,7 +9,7 @@
 
 #include "app/dialogs.h"
 #include "app/globals.h"
-#include "bank/buffer.h"
+#include "bank/settings.h"
 
 #ifdef _WIN32
 #include "app/reg2.h"
@@ -26,12 +26,13 @@ struct Setting {
     const char *name;
     char *global;
     gsize size;
+    std::optional<std::string> settings_values::*value;   // its value in a settings file
 };
 
 const Setting SETTINGS[] = {
-    {"examdir", examdir, sizeof examdir},
-    {"examconfig", examconfig, sizeof examconfig},
-    {"prefix", prefix, sizeof prefix},
+    {"examdir", examdir, sizeof examdir, &settings_values::examdir},
+    {"examconfig", examconfig, sizeof examconfig, &settings_values::examconfig},
+    {"prefix", prefix, sizeof prefix, &settings_values::prefix},
 };
 
 } // namespace
@@ -82,77 +83,20 @@ void trialix_config(void)
 
 #else
 
-static const char GROUP[] = "Trialix";
-
-// Loads `path` when it is a settings file with our group. A file that is
-// there but can't be used is reported on standard error and passed over.
-static GKeyFile *open_settings(const char *path)
-{
-    std::string text, why;
-    int code = 0;
-    if (!read_regular_file(path, &text, &why, &code)) {
-        if (code != ENOENT)
-            std::fprintf(stderr, "trialix: %s: %s\n", path, why.c_str());
-        return nullptr;
-    }
-    GKeyFile *keys = g_key_file_new();
-    GError *error = nullptr;
-    if (!g_key_file_load_from_data(keys, text.data(), text.size(), G_KEY_FILE_NONE, &error)) {
-        std::fprintf(stderr, "trialix: %s: %s\n", path, error->message);
-        g_error_free(error);
-        g_key_file_free(keys);
-        return nullptr;
-    }
-    if (!g_key_file_has_group(keys, GROUP)) {
-        std::fprintf(stderr, "trialix: %s: no [%s] group\n", path, GROUP);
-        g_key_file_free(keys);
-        return nullptr;
-    }
-    return keys;
-}
-
-// Takes examdir, examconfig and prefix from `keys` into the globals.
-static void apply_settings(GKeyFile *keys, const char *path)
-{
-    for (const Setting &s : SETTINGS) {
-        GError *error = nullptr;
-        char *value = g_key_file_get_string(keys, GROUP, s.name, &error);
-        if (value) {
-            take_value(path, s.name, value, s.global, s.size);
-            g_free(value);
-        } else {
-            if (!g_error_matches(error, G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_KEY_NOT_FOUND))
-                std::fprintf(stderr, "trialix: %s: %s\n", path, error->message);
-            g_error_free(error);
-        }
-    }
-}
-
 bool config_xdg_load(const char *user_dir, const char *const *system_dirs,
                      const char *documents_dir)
 {
-    GPtrArray *dirs = g_ptr_array_new();
-    if (user_dir)
-        g_ptr_array_add(dirs, const_cast<char *>(user_dir));
-    for (const char *const *d = system_dirs; d && *d; d++)
-        g_ptr_array_add(dirs, const_cast<char *>(*d));
-
-    bool found = false;
-    for (guint i = 0; i < dirs->len && !found; i++) {
-        char *path = g_build_filename(static_cast<const char *>(g_ptr_array_index(dirs, i)),
-                                      "trialix", "trialix.conf", nullptr);
-        if (GKeyFile *keys = open_settings(path)) {
-            apply_settings(keys, path);
-            g_key_file_free(keys);
-            found = true;
-        }
-        g_free(path);
+    settings_values values;
+    if (!settings_find(user_dir, system_dirs, &values))
+        return false;
+    for (const Setting &s : SETTINGS) {
+        const std::optional<std::string> &value = values.*s.value;
+        if (value)
+            take_value(values.path.c_str(), s.name, value->c_str(), s.global, s.size);
     }
-    g_ptr_array_free(dirs, TRUE);
-
-    if (found && documents_dir)
+    if (documents_dir)
         take_value("documents folder", "savedir", documents_dir, savedir, sizeof savedir);
-    return found;
+    return true;
 }
 
 void config_xdg(void)

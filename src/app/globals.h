@@ -4,17 +4,11 @@
 
 #include <glib.h>
 
+#include "bank/tools.h"   // the sizes of the texts below
+#include "trialix_version.h"
+
 typedef struct _GtkWidget GtkWidget;
 struct question;
-
-#define TRIALIX_VERSION "1.0"
-
-// Buffer sizes of the texts below (terminator included).
-enum {
-    PATH_SIZE = 256,      // examdir, savedir, examname, examtitle, username, savedate
-    EXAMCONFIG_SIZE = 30, // examconfig
-    PREFIX_SIZE = 16,     // prefix
-};
 
 // Settings read at start-up.
 extern char examdir[PATH_SIZE];

@@ -6,6 +6,7 @@
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/trialix.h"
+#include "bank/glib_ptr.h"
 #include "saved/load.h"
 #include "saved/store.h"
 
@@ -151,43 +152,36 @@ static void free_name(gpointer name, GClosure *)
 
 static void catalogue_warning(const char *format)
 {
-    char *root = g_filename_display_name(examdir);
-    char *text = g_strdup_printf(format, root);
-    g_free(root);
-    installation_warning(text);
-    g_free(text);
+    gchar_ptr root(g_filename_display_name(examdir));
+    gchar_ptr text(g_strdup_printf(format, root.get()));
+    installation_warning(text.get());
 }
 
 // Lists every directory of the exam root whose name doesn't begin with "."
 // as one "Start Practice Exam" item, in the order the listing returns them.
 static void build_catalogue(GtkWidget *menu, GdkPixbuf *icon)
 {
-    GDir *root = g_dir_open(examdir, 0, nullptr);
+    gdir_ptr root(g_dir_open(examdir, 0, nullptr));
     if (!root) {
         catalogue_warning(NO_EXAM_ROOT_TEXT);
         return;
     }
     int count = 0;
-    while (const char *name = g_dir_read_name(root)) {
-        char *path = g_build_filename(examdir, name, nullptr);
-        bool is_dir = g_file_test(path, G_FILE_TEST_IS_DIR);
-        g_free(path);
-        if (!is_dir || name[0] == '.')
+    while (const char *name = g_dir_read_name(root.get())) {
+        gchar_ptr path(g_build_filename(examdir, name, nullptr));
+        if (!g_file_test(path.get(), G_FILE_TEST_IS_DIR) || name[0] == '.')
             continue;
         count++;
         // The label shows the name as text whatever its encoding; the handler
         // gets the name as it is on disk.
-        char *shown = g_filename_display_name(name);
-        char *label = g_strdup_printf("  Start Practice Exam %s ", shown);
-        GtkWidget *item = image_item(gtk_image_menu_item_new_with_label(label), icon);
-        g_free(label);
-        g_free(shown);
+        gchar_ptr shown(g_filename_display_name(name));
+        gchar_ptr label(g_strdup_printf("  Start Practice Exam %s ", shown.get()));
+        GtkWidget *item = image_item(gtk_image_menu_item_new_with_label(label.get()), icon);
         gtk_widget_show(item);
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
         g_signal_connect_data(item, "activate", G_CALLBACK(start_exam), g_strdup(name),
                               free_name, GConnectFlags(0));
     }
-    g_dir_close(root);
     if (count == 0)
         catalogue_warning(NO_EXAMS_TEXT);
 }

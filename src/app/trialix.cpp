@@ -9,6 +9,7 @@
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/menu.h"
+#include "bank/markup.h"
 #include "bank/tools.h"
 
 void trialix_quit(GtkWidget *, void *)
@@ -147,6 +148,14 @@ GtkWidget *screen_add_button(GtkWidget *bar, const char *label, bool from_end,
     else
         gtk_box_pack_start(GTK_BOX(bar), button, FALSE, FALSE, 2);
     return button;
+}
+
+GtkWidget *framed(GtkWidget *child, const char *label, int border)
+{
+    GtkWidget *f = gtk_frame_new(label);
+    gtk_container_set_border_width(GTK_CONTAINER(f), border);
+    gtk_container_add(GTK_CONTAINER(f), child);
+    return f;
 }
 
 GtkWidget *colour_panel(GtkWidget *child, const char *colour)

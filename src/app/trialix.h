@@ -55,6 +55,10 @@ GtkWidget *screen_add_button(GtkWidget *bar, const char *label, bool from_end,
 
 // ---- Pieces that many screens show ----
 
+// A frame holding `child`, with `label` on its edge (none for none) and
+// `border` pixels around it (7, the screens' own, unless told).
+GtkWidget *framed(GtkWidget *child, const char *label = nullptr, int border = 7);
+
 // `child` on a panel whose background is the named colour ("white",
 // "green", "red"): an event box. Returns the event box.
 GtkWidget *colour_panel(GtkWidget *child, const char *colour);

@@ -4,6 +4,8 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include "bank/glib_ptr.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -375,10 +377,9 @@ bool text2file(const char *text, size_t size, const char *path, std::string *err
     for (unsigned i = 0; i < length; i++)
         out[QUESTION_HEADER_SIZE + i] ^= (char)QUESTION_KEY;
 
-    GError *gerror = nullptr;
-    if (!g_file_set_contents(path, out.data(), QUESTION_HEADER_SIZE + length, &gerror)) {
+    gerror_ptr gerror;
+    if (!g_file_set_contents(path, out.data(), QUESTION_HEADER_SIZE + length, out_error(gerror))) {
         *error = gerror->message;
-        g_error_free(gerror);
         return false;
     }
     return true;

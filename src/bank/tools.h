@@ -1,5 +1,5 @@
-// Exam configuration file, question file list, random order, and small
-// text helpers shared by the bank, the screens and the tools.
+// Exam configuration file, question file list, random order, and the
+// default name of a saved exam.
 #pragma once
 
 #include <cstddef>
@@ -8,43 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "bank/text.h"
+
 enum {
-    MAX_PATH_CHARS = 255,   // longer paths are refused, never cut
     TITLE_SIZE = 256,       // an exam title, terminator included
     MESSAGE_SIZE = 2048,    // an exam message, terminator included
 };
 
-// ---- Text helpers ----
-
-// Removes one '\n' from the end of s, if there is one.
-void chop(char *s);
-
-// Breaks s for display so that no piece holds more than width - 1
-// characters (UTF-8 characters; a piece's '\n' counts): at the last blank
-// that keeps a piece within that, else hard at the width. Breaking at a
-// blank keeps the length; a hard break adds a '\n', and what no longer
-// fits into size bytes is cut on a character boundary.
-void line_break(char *s, size_t size, int width);
-// The same on a text of `len` bytes, returning the broken text.
-std::string line_broken(const char *s, size_t len, int width);
-
-// Copies src into dst of `size` bytes, cut on a UTF-8 character boundary
-// when it doesn't fit. Returns strlen(src): a result >= size means cut.
-size_t utf8_strlcpy(char *dst, const char *src, size_t size);
-// The same for `len` bytes of src; returns true when it had to cut.
-bool utf8_copy(char *dst, size_t size, const char *src, size_t len);
-// The longest prefix of s[0..len) of at most max bytes that ends on a
-// character boundary.
-size_t utf8_cut(const char *s, size_t len, size_t max);
-
-// True when text is valid Pango markup; otherwise *why (if given) says why.
-bool markup_is_valid(const char *text, std::string *why = nullptr);
-
-// dir + separator + name, or none when that would be over MAX_PATH_CHARS.
-std::optional<std::string> join_path(const char *dir, const char *name);
-// dir with a separator at its end (none is added to an empty dir or one
-// that already ends in one), for a name to follow.
-std::string dir_prefix(const char *dir);
+// Buffer sizes of the installation settings and of the texts a run keeps
+// (terminator included).
+enum {
+    PATH_SIZE = 256,      // exam root, save folder, exam name, title, examinee, date
+    EXAMCONFIG_SIZE = 30, // name of an exam's configuration file
+    PREFIX_SIZE = 16,     // beginning of a question file's name
+};
 
 // ---- Exam configuration file ----
 
@@ -72,14 +49,20 @@ struct exam_config {
 // Lines are whole lines; a '\r' before a line's '\n' is dropped.
 bool read_exam_config(const char *path, exam_config *config);
 
-// The four readers take an exam's name and read its configuration file in
-// examdir (the file name is examconfig).
-int getTimeout(const char *name);
-int getPercentage(const char *name);
+// Reads the configuration file `config_name` of the exam `name` in the exam
+// root `root`; false when the path is too long or the file can't be opened.
+bool read_named_config(const char *root, const char *config_name, const char *name,
+                       exam_config *config);
+
+// The four readers take the exam root, the configuration file's name and
+// an exam's name, and read that exam's configuration file.
+int getTimeout(const char *root, const char *config_name, const char *name);
+int getPercentage(const char *root, const char *config_name, const char *name);
 // None when the file can't be opened; "UNKNOWN" when it has no title.
-std::optional<std::string> getExamTitle(const char *name);
+std::optional<std::string> getExamTitle(const char *root, const char *config_name,
+                                        const char *name);
 // "UNKNOWN" when the file can't be opened; empty without a message.
-std::string getExamMessage(const char *name);
+std::string getExamMessage(const char *root, const char *config_name, const char *name);
 
 // ---- Question files and the order of a run ----
 

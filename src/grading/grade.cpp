@@ -13,18 +13,12 @@
 #include "bank/question.h"
 #include "grading/review2.h"
 #include "run/callback.h"
-
-static question *head_of(question *q)
-{
-    while (q && q->prev)
-        q = q->prev;
-    return q;
-}
+#include "run/owner.h"
 
 // Grades every record of the list that holds q; returns the head.
 static question *grade_all(question *q)
 {
-    question *head = head_of(q);
+    question *head = list_head(q);
     for (question *r = head; r; r = r->next)
         check_question(r);
     return head;
@@ -90,10 +84,7 @@ static GtkWidget *figures_table(const score_figures &f)
     gtk_box_pack_start(GTK_BOX(row), table, TRUE, FALSE, 0);
     GtkWidget *column = gtk_vbox_new(FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), row, TRUE, FALSE, 10);
-    GtkWidget *f_frame = gtk_frame_new(nullptr);
-    gtk_container_set_border_width(GTK_CONTAINER(f_frame), 7);
-    gtk_container_add(GTK_CONTAINER(f_frame), column);
-    return f_frame;
+    return framed(column);
 }
 
 static GtkWidget *verdict_panel(bool passed)
@@ -101,10 +92,7 @@ static GtkWidget *verdict_panel(bool passed)
     GtkWidget *verdict = report_label(passed ? "<b><big><big>\n   Passed   \n</big></big></b>"
                                              : "<b><big><big>\n   Failed   \n</big></big></b>",
                                       false);
-    GtkWidget *v_frame = gtk_frame_new(nullptr);
-    gtk_container_set_border_width(GTK_CONTAINER(v_frame), 40);
-    gtk_container_add(GTK_CONTAINER(v_frame), colour_panel(verdict, passed ? "green" : "red"));
-    return v_frame;
+    return framed(colour_panel(verdict, passed ? "green" : "red"), nullptr, 40);
 }
 
 static void add_review_button(GtkWidget *bar, const char *label, question *head, int errors_only)
@@ -122,9 +110,7 @@ static void add_review_button(GtkWidget *bar, const char *label, question *head,
 void gradeExam(question *item)
 {
     int taken = passed_time;
-    // The countdown's next tick sees these and ends with its closing text.
-    exam_ended = 1;
-    seconds = 1;
+    run_graded();
     screen_take_down();
     question *head = grade_all(item);
     if (!head)
@@ -148,9 +134,7 @@ void gradeExam(question *item)
                                          "%")),
                        FALSE, FALSE, 5);
     gtk_box_pack_start(GTK_BOX(report), verdict_panel(f.passed), TRUE, FALSE, 0);
-    GtkWidget *r_frame = gtk_frame_new(nullptr);
-    gtk_container_set_border_width(GTK_CONTAINER(r_frame), 7);
-    gtk_container_add(GTK_CONTAINER(r_frame), report);
+    GtkWidget *r_frame = framed(report);
 
     GtkWidget *bar = screen_button_bar();
     add_review_button(bar, " Review All ", head, 0);
@@ -169,10 +153,8 @@ void cb_exam_end(GtkWidget *, void *head)
     screen_empty();
     if (statusbar)
         gtk_statusbar_pop(GTK_STATUSBAR(statusbar), STATUS_CONTEXT);
-    // No tick may come after the list is gone; one still due within the
-    // second after grading shows its closing text now.
-    trialix_stop_timer();
-    destroy_list(static_cast<question *>(head));
-    // Nothing may read the freed list.
-    QP = nullptr;
+    // The report's list is the run's own.
+    if (head != QP)
+        destroy_list(static_cast<question *>(head));
+    run_end();
 }

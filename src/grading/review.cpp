@@ -18,18 +18,12 @@ static bool qualifies(const question *r)
 
 question *getNextItem(question *r)
 {
-    for (r = r ? r->next : nullptr; r; r = r->next)
-        if (qualifies(r))
-            return r;
-    return nullptr;
+    return next_qualifying(r, qualifies);
 }
 
 question *getPrevItem(question *r)
 {
-    for (r = r ? r->prev : nullptr; r; r = r->prev)
-        if (qualifies(r))
-            return r;
-    return nullptr;
+    return prev_qualifying(r, qualifies);
 }
 
 static void flip(char *flag)
@@ -92,10 +86,7 @@ static GtkWidget *review_options(void)
         g_signal_connect(buttons[i], "toggled", G_CALLBACK(OPTIONS[i].toggled), nullptr);
     }
 
-    GtkWidget *options = gtk_frame_new(nullptr);
-    gtk_container_set_border_width(GTK_CONTAINER(options), 7);
-    gtk_container_add(GTK_CONTAINER(options), box);
-    return options;
+    return framed(box);
 }
 
 static GtkWidget *review_label(const char *text, bool markup, float x, float y)
@@ -125,9 +116,7 @@ void reviewExam(question *item)
     };
     for (GtkWidget *part : parts)
         gtk_box_pack_start(GTK_BOX(screen), part, FALSE, FALSE, 10);
-    GtkWidget *f = gtk_frame_new(nullptr);
-    gtk_container_set_border_width(GTK_CONTAINER(f), 7);
-    gtk_container_add(GTK_CONTAINER(f), screen);
+    GtkWidget *f = framed(screen);
 
     GtkWidget *bar = screen_button_bar();
     screen_add_button(bar, " Review ", false, cb_review_start, item);
@@ -137,11 +126,9 @@ void reviewExam(question *item)
 
 void cb_review_start(GtkWidget *, void *item)
 {
-    auto *head = static_cast<question *>(item);
+    question *head = list_head(static_cast<question *>(item));
     if (!head)
         return;
-    while (head->prev)
-        head = head->prev;
     question *first = qualifies(head) ? head : getNextItem(head);
     if (first)
         showReviewPage(first);

@@ -19,29 +19,21 @@ static bool visited(const question *r)
 
 question *getNextItem2(question *r)
 {
-    for (r = r ? r->next : nullptr; r; r = r->next)
-        if (visited(r))
-            return r;
-    return nullptr;
+    return next_qualifying(r, visited);
 }
 
 question *getPrevItem2(question *r)
 {
-    for (r = r ? r->prev : nullptr; r; r = r->prev)
-        if (visited(r))
-            return r;
-    return nullptr;
+    return prev_qualifying(r, visited);
 }
 
 void cb_review2_start(GtkWidget *, void *request)
 {
     auto *req = static_cast<review_request *>(request);
     reviewError = req->errorsOnly ? 1 : 0;
-    question *head = req->list;
+    question *head = list_head(req->list);
     if (!head)
         return;
-    while (head->prev)
-        head = head->prev;
     question *first = visited(head) ? head : getNextItem2(head);
     if (first)
         showReview2Page(first);

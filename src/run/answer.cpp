@@ -28,14 +28,6 @@ static GtkWidget *padded(GtkWidget *child)
     return box;
 }
 
-static GtkWidget *bordered_frame(const char *label, GtkWidget *child)
-{
-    GtkWidget *f = gtk_frame_new(label);
-    gtk_container_set_border_width(GTK_CONTAINER(f), 7);
-    gtk_container_add(GTK_CONTAINER(f), child);
-    return f;
-}
-
 void showAnswer(question *q)
 {
     check_question(q);
@@ -46,13 +38,13 @@ void showAnswer(question *q)
     g_snprintf(text, sizeof text, "the explanation of item %d", q->number);
     set_label_markup_or_text(GTK_LABEL(explanation), q->explanation, text);
     g_snprintf(text, sizeof text, "Answer for Question %d", q->number);
-    GtkWidget *upper = bordered_frame(text, colour_panel(padded(explanation), "white"));
+    GtkWidget *upper = framed(colour_panel(padded(explanation), "white"), text);
     gtk_frame_set_label_align(GTK_FRAME(upper), 0.99, 0.5);
 
     GtkWidget *result = gtk_label_new(nullptr);
     gtk_label_set_markup(GTK_LABEL(result), result_markup(q->OK));
     gtk_misc_set_alignment(GTK_MISC(result), 0.1, 0);
-    GtkWidget *lower = bordered_frame(nullptr, padded(result));
+    GtkWidget *lower = framed(padded(result));
 
     GtkWidget *close = gtk_button_new_with_label(" Close Window ");
     g_signal_connect(close, "clicked", G_CALLBACK(answer_quit), window);

@@ -12,11 +12,13 @@
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/trialix.h"
+#include "bank/exam_list.h"
 #include "bank/question.h"
 #include "bank/tools.h"
 #include "grading/review.h"
 #include "run/answer.h"
 #include "run/form.h"
+#include "run/owner.h"
 
 // ---- Bindings ----
 
@@ -85,6 +87,9 @@ void cb_start(GtkWidget *, void *)
     }
     if (!list) {
         fputs("Error\n", stderr);
+        // Nothing of an earlier run may be left for Save Exam to write
+        // under this exam's name.
+        run_end();
         // The line on standard error is all a user would otherwise get.
         run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
                            "No question file of this exam holds an item, so it can't be "
@@ -92,16 +97,10 @@ void cb_start(GtkWidget *, void *)
         return;
     }
     // A list still held here belongs to no screen any more (a resumed exam
-    // whose form was left for this one).
-    if (QP) {
-        trialix_stop_timer();
-        destroy_list(QP);
-    }
-    QP = list;
+    // whose form was left for this one); the owner frees it.
+    run_begin(list, enableTimer == 1);
     // Files that yield no item are left out of the run.
     num_questions = list_length(QP);
-    if (enableTimer == 1)
-        trialix_start_timer(nullptr, QP);
     createExamForm(QP);
 }
 
@@ -117,8 +116,7 @@ void cb_load_start(GtkWidget *, void *)
         fputs("Error\n", stderr);
         return;
     }
-    if (enableTimer == 1)
-        trialix_start_timer(nullptr, QP);
+    run_begin(QP, enableTimer == 1);
     createExamForm(QP);
 }
 

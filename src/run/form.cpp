@@ -12,10 +12,12 @@
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/buffer.h"
+#include "bank/glib_ptr.h"
 #include "bank/question.h"
 #include "bank/tools.h"
 #include "grading/grade.h"
 #include "run/callback.h"
+#include "run/owner.h"
 
 // ---- Start form ----
 
@@ -25,16 +27,6 @@ static GtkWidget *aligned_label(const char *text, GtkJustification justify, floa
     gtk_label_set_justify(GTK_LABEL(label), justify);
     gtk_misc_set_alignment(GTK_MISC(label), x, y);
     return label;
-}
-
-// A group of the options column: `child` in a frame labelled `title`.
-static GtkWidget *group_frame(const char *title, GtkWidget *child, int border)
-{
-    GtkWidget *f = gtk_frame_new(title);
-    if (border)
-        gtk_container_set_border_width(GTK_CONTAINER(f), border);
-    gtk_container_add(GTK_CONTAINER(f), child);
-    return f;
 }
 
 static GtkWidget *start_info_panel(const start_form_texts &t)
@@ -54,10 +46,7 @@ static GtkWidget *start_info_panel(const start_form_texts &t)
     gtk_box_pack_end(GTK_BOX(info), aligned_label(t.prompt, GTK_JUSTIFY_RIGHT, 0.9, 0.9), TRUE,
                      TRUE, 1);
 
-    GtkWidget *panel = gtk_frame_new(nullptr);
-    gtk_container_set_border_width(GTK_CONTAINER(panel), 0);
-    gtk_container_add(GTK_CONTAINER(panel), colour_panel(info, "white"));
-    return panel;
+    return framed(colour_panel(info, "white"), nullptr, 0);
 }
 
 // Every button is preset from the globals before its handler is connected,
@@ -75,7 +64,7 @@ static GtkWidget *start_mode_group(void)
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(training == 1 ? train : exam), TRUE);
     // One group: every change of mode toggles "Training Mode" exactly once.
     g_signal_connect(train, "toggled", G_CALLBACK(set_mode2), nullptr);
-    return group_frame("Exam Mode", box, 7);
+    return framed(box, "Exam Mode", 7);
 }
 
 static GtkWidget *start_option_group(void)
@@ -92,7 +81,7 @@ static GtkWidget *start_option_group(void)
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(cb_timer), enableTimer == 1);
     g_signal_connect(cb_answer, "toggled", G_CALLBACK(set_answer_mode), nullptr);
     g_signal_connect(cb_timer, "toggled", G_CALLBACK(set_timer_mode), nullptr);
-    return group_frame("Exam Options", box, 7);
+    return framed(box, "Exam Options", 7);
 }
 
 static GtkWidget *start_name_group(void)
@@ -105,7 +94,7 @@ static GtkWidget *start_name_group(void)
     if (username[0])
         gtk_entry_set_text(GTK_ENTRY(entry), username);
     g_signal_connect(entry, "changed", G_CALLBACK(set_examinee_name), entry);
-    return group_frame("Examinee Name", box, 0);
+    return framed(box, "Examinee Name", 0);
 }
 
 void show_start_form(const start_form_texts &texts, button_handler start)
@@ -118,7 +107,7 @@ void show_start_form(const start_form_texts &texts, button_handler start)
     gtk_container_set_border_width(GTK_CONTAINER(sides), 7);
     gtk_box_pack_start(GTK_BOX(sides), start_info_panel(texts), TRUE, TRUE, 10);
     gtk_box_pack_start(GTK_BOX(sides), column, TRUE, TRUE, 10);
-    GtkWidget *f = group_frame(nullptr, sides, 7);
+    GtkWidget *f = framed(sides, nullptr, 7);
 
     GtkWidget *bar = screen_button_bar();
     screen_add_button(bar, " Cancel ", true, cb_cancel, nullptr);
@@ -130,9 +119,7 @@ void createExamStart(void)
 {
     screen_take_down();
 
-    gchar *built = g_build_filename(examdir, examname, examconfig, nullptr);
-    std::string config = built;
-    g_free(built);
+    std::string config = gchar_ptr(g_build_filename(examdir, examname, examconfig, nullptr)).get();
     if (config.size() > MAX_PATH_CHARS || !fileexists(config.c_str())) {
         installation_warning(("Can't find configfile " + config +
                               "\n\nUnable to run practice exam\n\nCheck your installation\n\n"
@@ -141,13 +128,17 @@ void createExamStart(void)
         return;
     }
 
-    std::string title = getExamTitle(examname).value_or("UNKNOWN");
-    std::string message = getExamMessage(examname);
-    int minutes = getTimeout(examname);
+    // Read once for all four values; a file that went since the check
+    // gives what the readers give for a missing file.
+    exam_config read;
+    if (!read_named_config(examdir, examconfig, examname, &read))
+        read.message = "UNKNOWN";
+    const std::string &title = read.title;
+    const std::string &message = read.message;
     // A damaged timeout must not overflow the seconds, either way.
-    minutes = std::clamp(minutes, INT_MIN / 60, INT_MAX / 60);
+    int minutes = std::clamp(read.timeout.value, INT_MIN / 60, INT_MAX / 60);
     seconds = 60 * minutes;
-    percentage = getPercentage(examname);
+    percentage = read.percentage.value;
 
     std::string count = "This practice exam contains " + std::to_string(num_questions) +
                         " questions.";
@@ -163,9 +154,8 @@ void createExamStart(void)
 
 void createExamLoad(question *q)
 {
-    while (q && q->prev)
-        q = q->prev;
-    QP = q;
+    run_begin(q, false);
+    q = QP;
     // A damaged file may announce more items than it holds.
     if (q)
         num_questions = list_length(q);
@@ -209,10 +199,7 @@ GtkWidget *item_question_panel(const question *q)
     char what[64];
     g_snprintf(what, sizeof what, "the question of item %d", q->number);
     set_label_markup_or_text(GTK_LABEL(label), q->text, what);
-    GtkWidget *panel = gtk_frame_new(nullptr);
-    gtk_container_set_border_width(GTK_CONTAINER(panel), 0);
-    gtk_container_add(GTK_CONTAINER(panel), colour_panel(label, "white"));
-    return panel;
+    return framed(colour_panel(label, "white"), nullptr, 0);
 }
 
 GtkWidget *item_bottom_line(const question *q, GtkWidget **instruction)
@@ -238,7 +225,7 @@ GtkWidget *item_page_frame(const char *label, GtkWidget *mark, GtkWidget *questi
     gtk_box_pack_end(GTK_BOX(page), bottom_line, FALSE, FALSE, 5);
     gtk_box_pack_end(GTK_BOX(page), answers, TRUE, TRUE, 5);
 
-    GtkWidget *f = group_frame(label, page, 7);
+    GtkWidget *f = framed(page, label, 7);
     gtk_frame_set_label_align(GTK_FRAME(f), 0.99, 0.5);
     return f;
 }

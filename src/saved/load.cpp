@@ -4,13 +4,58 @@
 
 #include <string>
 
+#include "app/dialogs.h"
 #include "app/functions.h"
 #include "app/globals.h"
 #include "bank/buffer.h"
 #include "bank/question.h"
+#include "bank/saved_file.h"
 #include "bank/tools.h"
 #include "run/form.h"
+#include "run/owner.h"
 #include "saved/store.h"
+
+// ---- A saved exam file into the running exam ----
+
+void apply_header(const run_header &h)
+{
+    g_strlcpy(examname, h.examname, sizeof examname);
+    g_strlcpy(username, h.username, sizeof username);
+    g_strlcpy(savedate, h.savedate, sizeof savedate);
+    g_strlcpy(examtitle, h.examtitle, sizeof examtitle);
+    num_questions = h.num_questions;
+    percentage = h.percentage;
+    exam_ended = h.exam_ended;
+    training = h.training;
+    enableTimer = h.enableTimer;
+    enableAnswer = h.enableAnswer;
+    if (h.seconds_valid)
+        seconds = h.seconds;
+    if (h.passed_time_valid)
+        passed_time = h.passed_time;
+}
+
+void set_globals(const unsigned char *header)
+{
+    apply_header(read_header(header));
+}
+
+question *read_list(const char *path)
+{
+    bool ok = false;
+    std::string error;
+    run_header header;
+    question *list = load_list_file(path, &header, &ok, &error);
+    if (!ok) {
+        g_printerr("%s\n", error.c_str());
+        file_read_error_dialog(path ? path : "");
+        return nullptr;
+    }
+    apply_header(header);
+    return list;
+}
+
+// ---- The load dialog ----
 
 static GtkWidget *load_dialog = nullptr;
 static const file_dialog_kind LOAD_DIALOG = {&exam_open, &load_dialog, load_file,
@@ -47,11 +92,9 @@ void load_file(GtkWidget *, void *dialog)
     }
     // No run is going on (the load dialog closes when one begins), and a
     // run's own list is freed when it ends: a list still held is one whose
-    // resume form was left without starting, and nothing shows it.
-    trialix_stop_timer();
-    if (QP)
-        destroy_list(QP);
-    QP = list;
+    // resume form was left without starting, and nothing shows it. The
+    // countdown starts with " Start Exam " of the resume form.
+    run_begin(list, false);
     keep_item_insensitive(GTK_WIDGET(dialog));
     createExamLoad(list);
 }

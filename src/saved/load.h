@@ -2,6 +2,25 @@
 #pragma once
 
 typedef struct _GtkWidget GtkWidget;
+struct question;
+struct run_header;
+
+// ---- A saved exam file into the running exam ----
+
+// Sets the globals the header holds: texts terminated within their slots,
+// the four flags 0 or 1; a time that isn't a plain decimal int leaves its
+// global alone; an exam name that could lead out of the exam root becomes
+// empty.
+void set_globals(const unsigned char *header);
+// The same from a header already read.
+void apply_header(const run_header &h);
+// Reads a saved exam file; the globals take its header's values. A file
+// that is refused is told with the read error dialog and changes no
+// global. Returns the list, or none (a file of a header alone is no
+// failure).
+question *read_list(const char *path);
+
+// ---- The load dialog ----
 
 // "activate" handler of the Exam menu's Open Exam item: the load dialog
 // opens in savedir.

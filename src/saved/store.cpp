@@ -7,8 +7,47 @@
 #include "app/dialogs.h"
 #include "app/globals.h"
 #include "bank/question.h"
+#include "bank/saved_file.h"
 #include "bank/tools.h"
 #include "saved/load.h"
+
+// ---- The running exam into a saved exam file ----
+
+run_header header_of_run(void)
+{
+    run_header h;
+    g_strlcpy(h.examname, examname, sizeof h.examname);
+    g_strlcpy(h.username, username, sizeof h.username);
+    // An exam whose configuration has gone since it was started gets the
+    // same title as one whose configuration has none.
+    std::string title = getExamTitle(examdir, examconfig, examname).value_or("UNKNOWN");
+    utf8_strlcpy(h.examtitle, title.c_str(), sizeof h.examtitle);
+    h.seconds = seconds;
+    h.passed_time = passed_time;
+    h.num_questions = num_questions;
+    h.percentage = percentage;
+    h.exam_ended = exam_ended;
+    h.training = training;
+    h.enableTimer = enableTimer;
+    h.enableAnswer = enableAnswer;
+    return h;
+}
+
+void create_header(unsigned char *area)
+{
+    create_header(area, header_of_run());
+}
+
+int write_list(const char *path, question *q)
+{
+    std::string error;
+    int records = save_list_file(path, q, header_of_run(), &error);
+    if (!records) {
+        g_printerr("%s\n", error.c_str());
+        file_write_error_dialog(path ? path : "");
+    }
+    return records;
+}
 
 // ---- The file dialogs of the Exam menu ----
 

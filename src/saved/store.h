@@ -2,6 +2,8 @@
 // selection dialog that the save and load dialogs share.
 #pragma once
 
+#include "bank/saved_file.h"
+
 typedef struct _GtkWidget GtkWidget;
 
 using file_button_handler = void (*)(GtkWidget *, void *);
@@ -27,6 +29,21 @@ void show_file_dialog(const file_dialog_kind &kind, const char *filename, const 
 void keep_item_insensitive(GtkWidget *dialog);
 // The path chosen in a file selection dialog.
 const char *chosen_file(GtkWidget *dialog);
+
+// ---- The running exam into a saved exam file ----
+
+// The header of the running exam: the globals, and the exam's title read
+// afresh from its configuration file ("UNKNOWN" when that can't be read).
+run_header header_of_run(void);
+// Fills the RECORD_SIZE bytes of `area` with that header and the local
+// time now.
+void create_header(unsigned char *area);
+// Writes the saved exam file of the running exam's list (any record of it)
+// to `path`; a failure is told with the write error dialog. Returns the
+// records written, header included, or 0.
+int write_list(const char *path, question *q);
+
+// ---- The save dialog ----
 
 // "activate" handler of the Exam menu's Save Exam item: proposes a file
 // name in savedir made of the exam, the examinee and the time now.

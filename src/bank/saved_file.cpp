@@ -1,0 +1,350 @@
+#include "bank/saved_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include "bank/buffer.h"
+#include "bank/text.h"
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
+static_assert(IMAGE_ANSWERS == IMAGE_TEXT + TEXT_SIZE, "image layout");
+static_assert(IMAGE_EXPLANATION == IMAGE_ANSWERS + NUM_ANSWERS * ANSWER_SIZE, "image layout");
+static_assert(IMAGE_SELECTED == IMAGE_EXPLANATION + TEXT_SIZE, "image layout");
+static_assert(IMAGE_ENTRY == IMAGE_SELECTED + NUM_ANSWERS, "image layout");
+static_assert(IMAGE_MARKED == IMAGE_ENTRY + ANSWER_SIZE, "image layout");
+static_assert(IMAGE_NEXT == IMAGE_MARKED + 1 && IMAGE_PREV == IMAGE_NEXT + 4, "image layout");
+static_assert(RECORD_SIZE == IMAGE_PREV + 4, "image layout");
+
+// ---- Record image ----
+
+static void text_to_image(unsigned char *dst, const char *src, size_t size)
+{
+    size_t n = strnlen(src, size - 1);
+    memcpy(dst, src, n);
+}
+
+// A field without its terminator is cut on a character boundary, so that
+// what the screens show from it stays UTF-8.
+static void text_from_image(char *dst, const unsigned char *src, size_t size)
+{
+    const char *text = (const char *)src;
+    utf8_copy(dst, size, text, strnlen(text, size));
+}
+
+void record_to_image(const question *q, unsigned char *image)
+{
+    memset(image, 0, RECORD_SIZE);
+    image[IMAGE_TYPE] = (unsigned char)q->type;
+    image[IMAGE_POINTS] = (unsigned char)q->points;
+    image[IMAGE_NUMBER] = (unsigned char)q->number;
+    image[IMAGE_OK] = (unsigned char)q->OK;
+    text_to_image(image + IMAGE_TEXT, q->text, TEXT_SIZE);
+    for (int i = 0; i < NUM_ANSWERS; i++)
+        text_to_image(image + IMAGE_ANSWERS + ANSWER_SIZE * i, q->answers[i], ANSWER_SIZE);
+    text_to_image(image + IMAGE_EXPLANATION, q->explanation, TEXT_SIZE);
+    memcpy(image + IMAGE_SELECTED, q->selected, NUM_ANSWERS);
+    text_to_image(image + IMAGE_ENTRY, q->entry, ANSWER_SIZE);
+    image[IMAGE_MARKED] = (unsigned char)q->marked;
+}
+
+void record_from_image(const unsigned char *image, question *q)
+{
+    q->type = (char)image[IMAGE_TYPE];
+    q->points = (signed char)image[IMAGE_POINTS];
+    q->number = (signed char)image[IMAGE_NUMBER];
+    q->OK = (signed char)image[IMAGE_OK];
+    text_from_image(q->text, image + IMAGE_TEXT, TEXT_SIZE);
+    for (int i = 0; i < NUM_ANSWERS; i++)
+        text_from_image(q->answers[i], image + IMAGE_ANSWERS + ANSWER_SIZE * i, ANSWER_SIZE);
+    text_from_image(q->explanation, image + IMAGE_EXPLANATION, TEXT_SIZE);
+    memcpy(q->selected, image + IMAGE_SELECTED, NUM_ANSWERS);
+    text_from_image(q->entry, image + IMAGE_ENTRY, ANSWER_SIZE);
+    q->marked = (char)image[IMAGE_MARKED];
+}
+
+// ---- Header record ----
+
+static_assert((int)PATH_SIZE == (int)ANSWER_SIZE, "a header slot fills a run text exactly");
+
+// The text of a header slot, terminated within the slot.
+static void header_text(char *dst, const unsigned char *slot)
+{
+    text_from_image(dst, slot, ANSWER_SIZE);
+}
+
+// A text into a zeroed header slot, cut on a character boundary.
+static void put_text(unsigned char *slot, const char *text)
+{
+    memcpy(slot, text, utf8_cut(text, strlen(text), ANSWER_SIZE - 1));
+}
+
+// A name the exam menu can have given: one directory of the exam root. The
+// name is joined to paths when the exam is saved again, so a saved file must
+// not be able to lead anywhere else.
+static bool is_exam_name(const char *name)
+{
+    return name[0] != '.' && !strchr(name, '/') && !strchr(name, G_DIR_SEPARATOR);
+}
+
+// A slot holding a decimal int and nothing else.
+static bool parse_int(const unsigned char *slot, int *value)
+{
+    char text[ANSWER_SIZE];
+    header_text(text, slot);
+    const char *digits = text + (text[0] == '-' || text[0] == '+');
+    if (!g_ascii_isdigit(digits[0]))
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    gint64 v = g_ascii_strtoll(text, &end, 10);
+    if (errno || *end || v < INT_MIN || v > INT_MAX)
+        return false;
+    *value = (int)v;
+    return true;
+}
+
+void create_header(unsigned char *area, const run_header &h)
+{
+    memset(area, 0, RECORD_SIZE);
+    area[IMAGE_TYPE] = 'H';
+    put_text(area + HEADER_EXAMNAME, h.examname);
+    put_text(area + HEADER_USERNAME, h.username);
+    g_snprintf((char *)area + HEADER_SECONDS, ANSWER_SIZE, "%d", h.seconds);
+    g_snprintf((char *)area + HEADER_PASSED_TIME, ANSWER_SIZE, "%d", h.passed_time);
+    if (GDateTime *now = g_date_time_new_now_local()) {
+        g_snprintf((char *)area + HEADER_SAVEDATE, ANSWER_SIZE, "%02d/%02d %02d:%02d:%02d",
+                   g_date_time_get_month(now), g_date_time_get_day_of_month(now),
+                   g_date_time_get_hour(now), g_date_time_get_minute(now),
+                   g_date_time_get_second(now));
+        g_date_time_unref(now);
+    }
+    put_text(area + HEADER_TITLE, h.examtitle);
+    area[HEADER_NUM_QUESTIONS] = (unsigned char)h.num_questions;
+    area[HEADER_PERCENTAGE] = (unsigned char)h.percentage;
+    area[HEADER_EXAM_ENDED] = (unsigned char)h.exam_ended;
+    area[HEADER_TRAINING] = (unsigned char)h.training;
+    area[HEADER_ENABLE_TIMER] = (unsigned char)h.enableTimer;
+    area[HEADER_ENABLE_ANSWER] = (unsigned char)h.enableAnswer;
+}
+
+run_header read_header(const unsigned char *header)
+{
+    run_header h;
+    header_text(h.examname, header + HEADER_EXAMNAME);
+    if (!is_exam_name(h.examname))
+        h.examname[0] = '\0';
+    header_text(h.username, header + HEADER_USERNAME);
+    header_text(h.savedate, header + HEADER_SAVEDATE);
+    header_text(h.examtitle, header + HEADER_TITLE);
+    h.num_questions = (signed char)header[HEADER_NUM_QUESTIONS];
+    h.percentage = (signed char)header[HEADER_PERCENTAGE];
+    h.exam_ended = header[HEADER_EXAM_ENDED] != 0;
+    h.training = header[HEADER_TRAINING] != 0;
+    h.enableTimer = header[HEADER_ENABLE_TIMER] != 0;
+    h.enableAnswer = header[HEADER_ENABLE_ANSWER] != 0;
+    h.seconds_valid = parse_int(header + HEADER_SECONDS, &h.seconds);
+    h.passed_time_valid = parse_int(header + HEADER_PASSED_TIME, &h.passed_time);
+    return h;
+}
+
+// ---- The whole file ----
+
+static std::string errno_text(int error)
+{
+    return g_strerror(error);
+}
+
+// fsync: the rename must not reach the disk before the data does.
+static bool sync_file(FILE *f)
+{
+#ifdef _WIN32
+    return _commit(_fileno(f)) == 0;
+#else
+    return fsync(fileno(f)) == 0;
+#endif
+}
+
+// Puts `from` in the place of `to`, replacing a file that is there.
+static bool replace_file(const char *from, const char *to, std::string *why)
+{
+#ifdef _WIN32
+    // rename() refuses to replace an existing file on Windows.
+    gunichar2 *wfrom = g_utf8_to_utf16(from, -1, nullptr, nullptr, nullptr);
+    gunichar2 *wto = g_utf8_to_utf16(to, -1, nullptr, nullptr, nullptr);
+    bool done = wfrom && wto &&
+                MoveFileExW((wchar_t *)wfrom, (wchar_t *)wto,
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!done) {
+        gchar *message = g_win32_error_message(GetLastError());
+        *why = message;
+        g_free(message);
+    }
+    g_free(wfrom);
+    g_free(wto);
+    return done;
+#else
+    if (g_rename(from, to) == 0)
+        return true;
+    *why = errno_text(errno);
+    return false;
+#endif
+}
+
+namespace {
+
+// A file under a unique name that goes again unless it was kept.
+struct temp_file {
+    std::string path;
+    FILE *f = nullptr;
+    bool keep = false;
+
+    ~temp_file()
+    {
+        if (f)
+            fclose(f);
+        if (!path.empty() && !keep)
+            g_unlink(path.c_str());
+    }
+};
+
+} // namespace
+
+int save_list_file(const char *path, question *q, const run_header &h, std::string *error)
+{
+    std::string why;
+    auto fail = [&](const std::string &what) {
+        if (error)
+            *error = std::string(path ? path : "") + ": " + what;
+        return 0;
+    };
+    if (!path || !*path)
+        return fail("no file name given");
+    // The file is replaced by renaming a new one over it, which would put a
+    // plain file in the place of a device or FIFO: only a regular file (or
+    // none) is replaced.
+    GStatBuf st;
+    if (g_stat(path, &st) == 0 && (st.st_mode & S_IFMT) != S_IFREG)
+        return fail("not a regular file");
+
+    // Beside the target, so that the rename stays on one file system; a
+    // short name of our own, so that a long target name still leaves room.
+    gchar *dir = g_path_get_dirname(path);
+    gchar *pattern = g_build_filename(dir, ".trialix-XXXXXX", nullptr);
+    std::string dirname = dir;
+    g_free(dir);
+    int fd = g_mkstemp_full(pattern, O_WRONLY | O_BINARY, 0666);
+    int e = errno;
+    temp_file temp;
+    if (fd >= 0)
+        temp.path = pattern;
+    g_free(pattern);
+    if (fd < 0)
+        return fail("cannot create a temporary file in " + dirname + ": " + errno_text(e));
+    temp.f = fdopen(fd, "wb");
+    if (!temp.f) {
+        e = errno;
+        g_close(fd, nullptr);
+        return fail("cannot write " + temp.path + ": " + errno_text(e));
+    }
+
+    unsigned char image[RECORD_SIZE];
+    create_header(image, h);
+    int records = 0;
+    bool written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
+    for (question *r = list_head(q); written && r; r = r->next) {
+        records++;
+        record_to_image(r, image);
+        written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
+    }
+    if (!written || fflush(temp.f) != 0 || !sync_file(temp.f))
+        return fail("cannot write " + temp.path + ": " + errno_text(errno));
+    FILE *f = temp.f;
+    temp.f = nullptr;
+    if (fclose(f) != 0)
+        return fail("cannot write " + temp.path + ": " + errno_text(errno));
+    if (!replace_file(temp.path.c_str(), path, &why))
+        return fail("cannot rename " + temp.path + " to it: " + why);
+    temp.keep = true;
+    return records + 1;
+}
+
+question *load_list_file(const char *path, run_header *header_out, bool *ok, std::string *error)
+{
+    *ok = false;
+    auto fail = [&](const std::string &what) -> question * {
+        if (error)
+            *error = std::string(path ? path : "") + ": " + what;
+        return nullptr;
+    };
+    std::string why;
+    FILE *f = open_regular_file(path, &why);
+    if (!f)
+        return fail(why);
+    std::unique_ptr<FILE, int (*)(FILE *)> closer(f, fclose);
+
+    // Everything is checked before a global changes.
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0)
+        return fail(errno_text(errno));
+    if (st.st_size < RECORD_SIZE || st.st_size % RECORD_SIZE != 0)
+        return fail("not a saved exam: " + std::to_string((long long)st.st_size) +
+                    " bytes are not a whole number of " + std::to_string(RECORD_SIZE) +
+                    "-byte records");
+    long long items = (long long)st.st_size / RECORD_SIZE - 1;
+    // No run is longer, so no saved exam is: a larger file would only cost
+    // memory and give items the run can't number.
+    if (items > MAX_RUN_ITEMS)
+        return fail("not a saved exam: " + std::to_string(items) + " records after the header, "
+                    "but a run holds at most " + std::to_string((int)MAX_RUN_ITEMS) + " items");
+
+    unsigned char header[RECORD_SIZE], image[RECORD_SIZE];
+    if (fread(header, RECORD_SIZE, 1, f) != 1)
+        return fail("cannot read the header");
+    char name[PATH_SIZE];
+    header_text(name, header + HEADER_EXAMNAME);
+    if (!is_exam_name(name))
+        return fail("the exam name is not the name of an exam directory");
+
+    question *head = nullptr, *tail = nullptr;
+    for (long long i = 0; i < items; i++) {
+        if (fread(image, RECORD_SIZE, 1, f) != 1) {
+            destroy_list(head);
+            return fail("cannot read record " + std::to_string(i + 1));
+        }
+        char type = (char)image[IMAGE_TYPE];
+        if (type != 'S' && type != 'M' && type != 'F')
+            continue;
+        question *r = new_question();
+        record_from_image(image, r);
+        if (r->points < 1 || r->points > 9)
+            r->points = 1;
+        for (char &flag : r->selected)
+            flag = flag != 0;
+        r->marked = r->marked != 0;
+        if (r->OK != OK_RIGHT && r->OK != OK_WRONG && r->OK != OK_UNANSWERED)
+            check_question(r);
+        append_to(&head, &tail, r);
+    }
+    *header_out = read_header(header);
+    *ok = true;
+    return head;
+}

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "bank/markup.h"
 #include "bank/tools.h"
 #include "fuzz/fuzz_util.h"
 

@@ -9,6 +9,7 @@
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/menu.h"
+#include "bank/markup.h"
 #include "bank/tools.h"
 
 void trialix_quit(GtkWidget *, void *)

@@ -24,6 +24,7 @@
 #include "app/dialogs.h"
 #include "app/globals.h"
 #include "bank/buffer.h"
+#include "bank/markup.h"
 #include "bank/tools.h"
 
 #ifndef O_BINARY

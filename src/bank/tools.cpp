@@ -1,7 +1,6 @@
 #include "bank/tools.h"
 
 #include <glib.h>
-#include <pango/pango.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -123,18 +122,6 @@ void line_break(char *s, size_t size, int width)
 {
     std::string broken = line_broken(s, strlen(s), width);
     utf8_copy(s, size, broken.data(), broken.size());
-}
-
-bool markup_is_valid(const char *text, std::string *why)
-{
-    GError *error = nullptr;
-    if (pango_parse_markup(text, -1, 0, nullptr, nullptr, nullptr, &error))
-        return true;
-    if (why)
-        *why = error ? error->message : "invalid markup";
-    if (error)
-        g_error_free(error);
-    return false;
 }
 
 std::optional<std::string> join_path(const char *dir, const char *name)

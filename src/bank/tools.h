@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// The markup checks once lived here; the authoring tool still finds them
+// through this header.
+#include "bank/markup.h"
+
 enum {
     MAX_PATH_CHARS = 255,   // longer paths are refused, never cut
     TITLE_SIZE = 256,       // an exam title, terminator included
@@ -36,9 +40,6 @@ bool utf8_copy(char *dst, size_t size, const char *src, size_t len);
 // The longest prefix of s[0..len) of at most max bytes that ends on a
 // character boundary.
 size_t utf8_cut(const char *s, size_t len, size_t max);
-
-// True when text is valid Pango markup; otherwise *why (if given) says why.
-bool markup_is_valid(const char *text, std::string *why = nullptr);
 
 // dir + separator + name, or none when that would be over MAX_PATH_CHARS.
 std::optional<std::string> join_path(const char *dir, const char *name);

@@ -20,7 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // What the start form takes into its fixed-size labels must fit them.
     if (!title || title->size() >= TITLE_SIZE || message.size() >= MESSAGE_SIZE)
         __builtin_trap();
-    markup_is_valid(title->c_str());
-    markup_is_valid(message.c_str());
+    // The markup checks agree with each other: safe markup is valid, and
+    // valid markup has a plain text.
+    for (const std::string *text : {&*title, &message}) {
+        std::string plain;
+        bool valid = markup_is_valid(text->c_str());
+        if (markup_plain_text(text->c_str(), &plain) != valid || (markup_is_safe(text->c_str()) && !valid))
+            __builtin_trap();
+    }
     return 0;
 }

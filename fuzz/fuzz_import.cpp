@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bank/markup.h"
 #include "bank/question.h"
 #include "bank/markup.h"
 #include "bank/tools.h"

@@ -104,6 +104,32 @@ TEST_F(BadInputsGui, EveryScreenShowsExamTextThatIsNotMarkupAsItStands)
     EXPECT_EQ(screen_text(), report);
 }
 
+// Valid markup whose font sizes would make a window the X server refuses
+// (which ends the program) is shown as the text it stands for.
+TEST_F(BadInputsGui, GiantMarkupIsShownAsTextAndTheWindowStaysUsable)
+{
+    const std::string title = "<span font=\"Sans 9999999\">T</span>";
+    const std::string huge = "<span size=\"2147483647\">W</span>";
+    exams.write("demo/.xconfig", "title=" + title + "\ntimeout=30\npercentage=50\n[message]\n"
+                                 "<big><big><big><big><big><big><big><big><big><big><big><big><big>"
+                                 "<big><big><big><big><big>M</big></big></big></big></big></big></big>"
+                                 "</big></big></big></big></big></big></big></big></big></big></big>\n");
+    write_question_file(exams / "demo/cat1", "+++\nS\n" + huge + "\n---\n+Yes\n-No\n---\nWhy.\n+++\n");
+    GtkWidget *item = find(exammenu, [](GtkWidget *w) {
+        return GTK_IS_MENU_ITEM(w) && find_label(w, "  Start Practice Exam demo ");
+    });
+    std::string err = stderr_of([item] { menu(item); });
+    EXPECT_NE(find_label(frame, title), nullptr) << "the title as it stands";
+    EXPECT_NE(err.find("markup too large to show"), std::string::npos) << err;
+    stderr_of([this] { click(" Start Exam "); });
+    EXPECT_NE(find_label(frame, huge), nullptr);
+    GtkRequisition size;
+    gtk_widget_size_request(main_window, &size);
+    EXPECT_LT(size.width, 2000);
+    EXPECT_LT(size.height, 2000);
+    gui::pump();
+}
+
 // Time limits far outside what a run can take neither overflow the seconds
 // (the sanitizer build stops at that) nor stop the start form.
 TEST_F(BadInputsGui, TimeLimitsOutOfRangeStayWithinTheSeconds)

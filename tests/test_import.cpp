@@ -2,6 +2,7 @@
 // what the author is told about every question that didn't come over as is.
 #include <sstream>
 
+#include "bank/markup.h"
 #include "bank/tools.h"
 #include "test_util.h"
 #include "pack_run.h"

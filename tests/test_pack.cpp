@@ -59,6 +59,24 @@ TEST(Pack, UsageErrors)
 // check over an exam directory, with another prefix and configuration file
 // name: the configuration's summary and problems, then every question
 // file's items and problems, each problem with the line it stands on.
+// Valid markup that would blow the window up is reported where it stands.
+TEST(Check, MarkupTooLargeToShow)
+{
+    TempDir dir;
+    std::string c = dir / "exam.cfg", f = dir / "q01";
+    write_file(c, "title=<span size=\"30000000\">T</span>\ntimeout=5\npercentage=50\n"
+                  "[message]\n<span letter_spacing=\"99999999\">m</span>\n");
+    write_question_file(f, "+++\nS\n<span font_desc=\"Serif 80000\">Q</span>\n---\n+a\n-b\n---\n"
+                           "<big><big><big>fine</big></big></big>\n+++\n");
+    result r = run({"check", "--prefix", "q", dir.path(), "--config=exam.cfg"});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    for (const std::string &line : {c + ":1: title is markup too large to show: ",
+                                    c + ":5: message is markup too large to show: ",
+                                    f + ":3: item 1: question text is markup too large to show: "})
+        EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
+    EXPECT_EQ(r.out.find("explanation"), std::string::npos) << r.out;
+}
+
 TEST(Check, ProblemsNameTheirLine)
 {
     TempDir dir;

@@ -1,12 +1,13 @@
 #include "tools/import_markup.h"
 
 #include <glib.h>
-#include <pango/pango.h>
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "bank/markup.h"
 
 namespace {
 
@@ -318,10 +319,9 @@ private:
             text_string(alt.empty() ? "[image]" : "[image: ");
             if (!alt.empty()) {
                 std::string converted = html_converter(false, nullptr).run(alt);
-                gchar *plain = nullptr;
-                if (pango_parse_markup(converted.c_str(), -1, 0, nullptr, &plain, nullptr, nullptr))
+                std::string plain;
+                if (markup_plain_text(converted.c_str(), &plain))
                     text_string(plain);
-                g_free(plain);
                 text_string("]");
             }
             if (images_)
@@ -426,11 +426,8 @@ std::string to_markup(const std::string &s, text_format format, int *images)
 
 std::string markup_to_line(const std::string &markup)
 {
-    gchar *plain = nullptr;
     std::string text = markup;
-    if (pango_parse_markup(markup.c_str(), -1, 0, nullptr, &plain, nullptr, nullptr))
-        text = plain;
-    g_free(plain);
+    markup_plain_text(markup.c_str(), &text);
     std::string out;
     bool blank = false;
     for (char c : text) {

@@ -171,12 +171,17 @@ GtkWidget *colour_panel(GtkWidget *child, const char *colour)
 void set_label_markup_or_text(GtkLabel *label, const char *text, const char *what)
 {
     std::string why;
-    if (markup_is_valid(text, &why)) {
+    if (markup_is_safe(text, &why)) {
         gtk_label_set_markup(label, text);
         return;
     }
-    // An author's stray '&' must not cost the examinee the whole text.
-    fprintf(stderr, "Trialix: %s is not valid markup (%s); shown as plain text\n", what,
-            why.c_str());
+    // An author's stray '&' must not cost the examinee the whole text, nor
+    // a giant font size the whole run (the X server refuses such a window).
+    if (markup_is_valid(text))
+        fprintf(stderr, "Trialix: %s is markup too large to show (%s); shown as plain text\n",
+                what, why.c_str());
+    else
+        fprintf(stderr, "Trialix: %s is not valid markup (%s); shown as plain text\n", what,
+                why.c_str());
     gtk_label_set_text(label, text);
 }

@@ -110,11 +110,15 @@ void check_item(const question &q, int n, const item_lines &lines, std::vector<i
         if (!any)
             report(lines.slot[0] ? lines.slot[0] : lines.head, "no accepted answer: the item can never be right");
     }
-    std::string why;
-    if (!markup_is_valid(q.text, &why))
-        report(lines.text, "question text is not valid markup: " + why);
-    if (!markup_is_valid(q.explanation, &why))
-        report(lines.explanation, "explanation is not valid markup: " + why);
+    auto check_markup = [&](const char *text, int line, const std::string &what) {
+        std::string why;
+        if (!markup_is_valid(text, &why))
+            report(line, what + " is not valid markup: " + why);
+        else if (!markup_is_safe(text, &why))
+            report(line, what + " is markup too large to show: " + why);
+    };
+    check_markup(q.text, lines.text, "question text");
+    check_markup(q.explanation, lines.explanation, "explanation");
 }
 
 const char *section_end_problem(int section)

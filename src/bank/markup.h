@@ -1,8 +1,29 @@
-// Checks of the markup that exam texts (titles, messages, questions,
-// explanations) are shown with.
+// Checks of the markup that exam texts are shown with, using GLib only so
+// that the authoring tool can check texts without a display library. The
+// rules follow those of Pango 1.50: the text is wrapped in a <markup>
+// element, the elements are b, big, i, s, span, sub, sup, small, tt, u and
+// markup, and only span takes attributes.
 #pragma once
 
 #include <string>
 
-// True when text is valid Pango markup; otherwise *why (if given) says why.
+// Bounds beyond which valid markup is refused by markup_is_safe: larger
+// sizes and offsets make a window the X server can't give a pixmap to.
+// Sizes are in points; a plain text is taken to start at the nominal size.
+constexpr double MARKUP_NOMINAL_POINTS = 10.0;   // size of unmarked text
+constexpr double MARKUP_MAX_POINTS = 200.0;      // effective font size
+constexpr double MARKUP_MAX_OFFSET_POINTS = 200.0; // rise, baseline shift, letter spacing
+constexpr double MARKUP_MAX_LINE_HEIGHT_POINTS = 400.0; // absolute line height
+constexpr double MARKUP_MAX_LINE_HEIGHT_FACTOR = 10.0;  // line height as a factor
+
+// True when Pango would accept text as markup; otherwise *why (if given)
+// says why in one line.
 bool markup_is_valid(const char *text, std::string *why = nullptr);
+
+// The text that valid markup shows: entities decoded, tags dropped. False,
+// with *plain untouched, when the markup is not valid.
+bool markup_plain_text(const char *text, std::string *plain);
+
+// True when text is valid markup whose sizes and offsets stay within the
+// bounds above; otherwise *why (if given) says why.
+bool markup_is_safe(const char *text, std::string *why = nullptr);

@@ -226,3 +226,29 @@ TEST(Import, NothingToImportOrBadUsage)
     EXPECT_EQ(r.status, PACK_USAGE);
     EXPECT_EQ(item(dir, "cat01"), "S1|Q|+a|-b|");
 }
+
+// Unclosed tags and marks each sent a scan to the end of the text, so time
+// grew with the square of the length: 400 KB took seconds to minutes.
+TEST(ImportText, HostileTextTakesLinearTime)
+{
+    const int size = 400 * 1024;
+    struct {
+        const char *format, *first, *second;   // first, then second, half the text each
+    } hostile[] = {
+        {"", "<b ", nullptr},        {"", "<b \"", nullptr},       {"", "<script></script>", nullptr},
+        {"", "<b>", "</i>"},         {"[markdown]", "*a ", nullptr}, {"[markdown]", "_a ", nullptr},
+        {"[markdown]", "[a ", nullptr}, {"[markdown]", "[a](", nullptr},
+    };
+    for (const auto &h : hostile) {
+        TempDir dir;
+        auto part = [&](const std::string &unit, int bytes) {
+            return repeat(unit, bytes / (int)unit.size() + 1).substr(0, (size_t)bytes);
+        };
+        std::string text = h.second ? part(h.first, size / 2) + part(h.second, size / 2) : part(h.first, size);
+        gint64 start = g_get_monotonic_time();
+        result r = import(dir, "gift", "bank.gift", h.format + text + " {=a ~b}\n");
+        double seconds = (double)(g_get_monotonic_time() - start) / G_USEC_PER_SEC;
+        EXPECT_LT(seconds, 3.0) << h.format << h.first;
+        EXPECT_NE(r.out.find("bank.gift"), std::string::npos) << h.first << r.err;
+    }
+}

@@ -252,3 +252,16 @@ TEST(ImportText, HostileTextTakesLinearTime)
         EXPECT_NE(r.out.find("bank.gift"), std::string::npos) << h.first << r.err;
     }
 }
+
+// A file name is the title and part of the message of the configuration
+// file; a line break in it must not start a line there.
+TEST(Import, ControlCharactersOfTheSourceNameStayOutOfTheConfiguration)
+{
+    TempDir dir;
+    result r = import(dir, "gift", "quiz\ntimeout=0\npercentage=101\n\x01x.gift", "Q {=a ~b}\n");
+    EXPECT_EQ(r.status, PACK_OK) << r.err;
+    EXPECT_EQ(read_file(dir / "exam/.xconfig"),
+              "title=quiz timeout=0 percentage=101  x\ntimeout=2\npercentage=75\n[message]\n"
+              "Imported from <i>quiz timeout=0 percentage=101  x.gift</i>, a GIFT question bank.\n"
+              "Each run asks all 1 question in a random order.\n");
+}

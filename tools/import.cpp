@@ -151,6 +151,20 @@ std::string group_text(const group &g, const std::string &source, const char *ki
     return text;
 }
 
+// A file name for the configuration file, where a line break would start
+// a line of its own: control characters become blanks.
+std::string without_controls(const char *utf8)
+{
+    std::string out;
+    for (const char *p = utf8; *p; p = g_utf8_next_char(p)) {
+        if (g_unichar_iscntrl(g_utf8_get_char(p)))
+            out += ' ';
+        else
+            out.append(p, (size_t)(g_utf8_next_char(p) - p));
+    }
+    return out;
+}
+
 // Plain text as a title: escaped, and within the title's width.
 std::string title_markup(std::string plain)
 {
@@ -377,7 +391,7 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
     }
 
     gchar *base = g_filename_display_basename(o.source);
-    std::string source = base;
+    std::string source = without_controls(base);
     g_free(base);
     size_t dot = source.rfind('.');
     std::string stem = dot != std::string::npos && dot > 0 ? source.substr(0, dot) : source;

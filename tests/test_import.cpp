@@ -265,3 +265,21 @@ TEST(Import, ControlCharactersOfTheSourceNameStayOutOfTheConfiguration)
               "Imported from <i>quiz timeout=0 percentage=101  x.gift</i>, a GIFT question bank.\n"
               "Each run asks all 1 question in a random order.\n");
 }
+
+// The prefix is part of the question files' names: with a path separator
+// it wrote them outside the exam directory.
+TEST(Import, PrefixIsAFileNamePrefix)
+{
+    TempDir dir;
+    dir.write("x01", "keep me");
+    for (const char *prefix : {"../x", "a/b", ".", ".."}) {
+        result r = import(dir, "gift", "bank.gift", "Q {=a ~b}\n", {"--prefix", prefix});
+        EXPECT_EQ(r.status, PACK_USAGE) << prefix;
+        EXPECT_NE(r.err.find("--prefix"), std::string::npos) << r.err;
+        EXPECT_FALSE(g_file_test((dir / "exam").c_str(), G_FILE_TEST_EXISTS)) << prefix;
+    }
+    EXPECT_EQ(read_file(dir / "x01"), "keep me");
+    result r = import(dir, "gift", "bank.gift", "Q {=a ~b}\n", {"--prefix", "q."});
+    EXPECT_EQ(r.status, PACK_OK) << r.err;
+    EXPECT_EQ(item(dir, "q.01"), "S1|Q|+a|-b|");
+}

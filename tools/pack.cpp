@@ -307,6 +307,11 @@ int exam_option(int argc, char **argv, int *i, const char **prefix, const char *
             pack_usage(err, "--prefix needs a prefix of at most 15 characters");
             return -1;
         }
+        // The question files' names begin with it: it must not lead elsewhere.
+        if (strpbrk(value, "/" G_DIR_SEPARATOR_S) || strcmp(value, ".") == 0 || strcmp(value, "..") == 0) {
+            pack_usage(err, "--prefix must not hold a path separator or be . or ..");
+            return -1;
+        }
         *prefix = value;
         return 1;
     }

@@ -245,21 +245,8 @@ int cmd_check(const tool &t, int argc, char **argv)
 {
     checker c{t.out};
     std::vector<const char *> paths;
-    bool options = true;
-    for (int i = 2; i < argc; i++) {
-        int taken = options ? exam_option(argc, argv, &i, &c.prefix, &c.config, t.err) : 0;
-        if (taken < 0)
-            return PACK_USAGE;
-        if (taken > 0)
-            continue;
-        if (options && strcmp(argv[i], "--") == 0) {
-            options = false;
-        } else if (options && argv[i][0] == '-' && argv[i][1] == '-') {
-            return t.usage(std::string("unknown option '") + argv[i] + "'");
-        } else {
-            paths.push_back(argv[i]);
-        }
-    }
+    if (!command_args(argc, argv, t.err, &c.prefix, &c.config, nullptr, &paths))
+        return PACK_USAGE;
     if (paths.empty())
         return t.usage("check needs a question file or an exam directory");
     int status = PACK_OK;
@@ -324,6 +311,30 @@ int exam_option(int argc, char **argv, int *i, const char **prefix, const char *
         return 1;
     }
     return 0;
+}
+
+bool command_args(int argc, char **argv, FILE *err, const char **prefix, const char **config,
+                  const std::function<int(int *)> &option, std::vector<const char *> *args)
+{
+    bool options = true;
+    for (int i = 2; i < argc; i++) {
+        int taken = options ? exam_option(argc, argv, &i, prefix, config, err) : 0;
+        if (taken == 0 && options && option)
+            taken = option(&i);
+        if (taken < 0)
+            return false;
+        if (taken > 0)
+            continue;
+        if (options && strcmp(argv[i], "--") == 0) {
+            options = false;
+        } else if (options && argv[i][0] == '-' && argv[i][1] == '-') {
+            pack_usage(err, std::string("unknown option '") + argv[i] + "'");
+            return false;
+        } else {
+            args->push_back(argv[i]);
+        }
+    }
+    return true;
 }
 
 bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *config)

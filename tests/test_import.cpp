@@ -227,3 +227,60 @@ TEST(Import, NothingToImportOrBadUsage)
     EXPECT_EQ(r.status, PACK_USAGE);
     EXPECT_EQ(item(dir, "cat01"), "S1|Q|+a|-b|");
 }
+
+// Unclosed tags and marks each sent a scan to the end of the text, so time
+// grew with the square of the length: 400 KB took seconds to minutes.
+TEST(ImportText, HostileTextTakesLinearTime)
+{
+    const int size = 400 * 1024;
+    struct {
+        const char *format, *first, *second;   // first, then second, half the text each
+    } hostile[] = {
+        {"", "<b ", nullptr},        {"", "<b \"", nullptr},       {"", "<script></script>", nullptr},
+        {"", "<b>", "</i>"},         {"[markdown]", "*a ", nullptr}, {"[markdown]", "_a ", nullptr},
+        {"[markdown]", "[a ", nullptr}, {"[markdown]", "[a](", nullptr},
+    };
+    for (const auto &h : hostile) {
+        TempDir dir;
+        auto part = [&](const std::string &unit, int bytes) {
+            return repeat(unit, bytes / (int)unit.size() + 1).substr(0, (size_t)bytes);
+        };
+        std::string text = h.second ? part(h.first, size / 2) + part(h.second, size / 2) : part(h.first, size);
+        gint64 start = g_get_monotonic_time();
+        result r = import(dir, "gift", "bank.gift", h.format + text + " {=a ~b}\n");
+        double seconds = (double)(g_get_monotonic_time() - start) / G_USEC_PER_SEC;
+        EXPECT_LT(seconds, 3.0) << h.format << h.first;
+        EXPECT_NE(r.out.find("bank.gift"), std::string::npos) << h.first << r.err;
+    }
+}
+
+// A file name is the title and part of the message of the configuration
+// file; a line break in it must not start a line there.
+TEST(Import, ControlCharactersOfTheSourceNameStayOutOfTheConfiguration)
+{
+    TempDir dir;
+    result r = import(dir, "gift", "quiz\ntimeout=0\npercentage=101\n\x01x.gift", "Q {=a ~b}\n");
+    EXPECT_EQ(r.status, PACK_OK) << r.err;
+    EXPECT_EQ(read_file(dir / "exam/.xconfig"),
+              "title=quiz timeout=0 percentage=101  x\ntimeout=2\npercentage=75\n[message]\n"
+              "Imported from <i>quiz timeout=0 percentage=101  x.gift</i>, a GIFT question bank.\n"
+              "Each run asks all 1 question in a random order.\n");
+}
+
+// The prefix is part of the question files' names: with a path separator
+// it wrote them outside the exam directory.
+TEST(Import, PrefixIsAFileNamePrefix)
+{
+    TempDir dir;
+    dir.write("x01", "keep me");
+    for (const char *prefix : {"../x", "a/b", ".", ".."}) {
+        result r = import(dir, "gift", "bank.gift", "Q {=a ~b}\n", {"--prefix", prefix});
+        EXPECT_EQ(r.status, PACK_USAGE) << prefix;
+        EXPECT_NE(r.err.find("--prefix"), std::string::npos) << r.err;
+        EXPECT_FALSE(g_file_test((dir / "exam").c_str(), G_FILE_TEST_EXISTS)) << prefix;
+    }
+    EXPECT_EQ(read_file(dir / "x01"), "keep me");
+    result r = import(dir, "gift", "bank.gift", "Q {=a ~b}\n", {"--prefix", "q."});
+    EXPECT_EQ(r.status, PACK_OK) << r.err;
+    EXPECT_EQ(item(dir, "q.01"), "S1|Q|+a|-b|");
+}

@@ -152,6 +152,20 @@ std::string group_text(const group &g, const std::string &source, const char *ki
     return text;
 }
 
+// A file name for the configuration file, where a line break would start
+// a line of its own: control characters become blanks.
+std::string without_controls(const char *utf8)
+{
+    std::string out;
+    for (const char *p = utf8; *p; p = g_utf8_next_char(p)) {
+        if (g_unichar_iscntrl(g_utf8_get_char(p)))
+            out += ' ';
+        else
+            out.append(p, (size_t)(g_utf8_next_char(p) - p));
+    }
+    return out;
+}
+
 // Plain text as a title: escaped, and within the title's width.
 std::string title_markup(std::string plain)
 {
@@ -187,32 +201,29 @@ bool parse_number(const char *value, int low, int high, int *number)
 int parse_options(int argc, char **argv, FILE *err, import_options *o)
 {
     std::vector<const char *> args;
-    bool options = true;
-    for (int i = 2; i < argc; i++) {
+    auto bad = [err](const char *what) {
+        pack_usage(err, what);
+        return -1;
+    };
+    auto option = [&](int *i) {
         const char *value = nullptr;
-        int taken = options ? exam_option(argc, argv, &i, &o->prefix, &o->config, err) : 0;
-        if (taken < 0)
-            return PACK_USAGE;
-        if (taken > 0)
-            continue;
-        if (options && strcmp(argv[i], "--") == 0) {
-            options = false;
-        } else if (options && option_value(argc, argv, &i, "--title", &value)) {
+        if (option_value(argc, argv, i, "--title", &value)) {
             if (!value || !g_utf8_validate(value, -1, nullptr) || strpbrk(value, "\r\n") || trim(value).empty())
-                return pack_usage(err, "--title needs a title on one line, in UTF-8");
+                return bad("--title needs a title on one line, in UTF-8");
             o->title = value;
-        } else if (options && option_value(argc, argv, &i, "--timeout", &value)) {
+        } else if (option_value(argc, argv, i, "--timeout", &value)) {
             if (!parse_number(value, 1, 10000, &o->timeout))
-                return pack_usage(err, "--timeout needs the minutes allowed, 1 to 10000");
-        } else if (options && option_value(argc, argv, &i, "--percentage", &value)) {
+                return bad("--timeout needs the minutes allowed, 1 to 10000");
+        } else if (option_value(argc, argv, i, "--percentage", &value)) {
             if (!parse_number(value, 0, 100, &o->percentage))
-                return pack_usage(err, "--percentage needs the pass mark, 0 to 100");
-        } else if (options && argv[i][0] == '-' && argv[i][1] == '-') {
-            return pack_usage(err, std::string("unknown option '") + argv[i] + "'");
+                return bad("--percentage needs the pass mark, 0 to 100");
         } else {
-            args.push_back(argv[i]);
+            return 0;
         }
-    }
+        return 1;
+    };
+    if (!command_args(argc, argv, err, &o->prefix, &o->config, option, &args))
+        return PACK_USAGE;
     if (args.size() != 3 || (strcmp(args[0], "gift") != 0 && strcmp(args[0], "aiken") != 0))
         return pack_usage(err, "import takes gift or aiken, SOURCE and EXAMDIR");
     o->kind = args[0];
@@ -378,7 +389,7 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
     }
 
     gchar *base = g_filename_display_basename(o.source);
-    std::string source = base;
+    std::string source = without_controls(base);
     g_free(base);
     size_t dot = source.rfind('.');
     std::string stem = dot != std::string::npos && dot > 0 ? source.substr(0, dot) : source;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -159,12 +160,22 @@ std::string attribute(const std::string &attrs, const char *wanted)
     return "";
 }
 
+// The first "</name" at or after s[from], in any letter case, or npos.
+size_t end_tag(const std::string &s, const std::string &name, size_t from)
+{
+    for (size_t k = s.find("</", from); k != std::string::npos; k = s.find("</", k + 1))
+        if (g_ascii_strncasecmp(s.c_str() + k + 2, name.c_str(), name.size()) == 0)
+            return k;
+    return std::string::npos;
+}
+
 class html_converter {
 public:
     html_converter(bool newline_breaks, int *images) : newline_breaks_(newline_breaks), images_(images) {}
 
     std::string run(const std::string &s)
     {
+        tag_end_.assign(s.size() + 1, UNKNOWN);
         for (size_t i = 0; i < s.size();) {
             char c = s[i];
             gunichar u;
@@ -201,6 +212,10 @@ private:
     int want_ = 0;           // line breaks due before the next text
     bool space_ = false;     // a blank due before the next text
     int pre_ = 0;
+    std::map<std::string, int> open_count_;   // elements of open_, by name
+    // Where a tag whose attributes start at a position ends; see tag_end.
+    static constexpr size_t UNKNOWN = std::string::npos - 1;
+    std::vector<size_t> tag_end_, path_;
 
     // Writes the line breaks or the blank due before what comes next.
     void pending()
@@ -257,12 +272,17 @@ private:
         out_ += "</";
         out_ += open_.back().second;
         out_ += '>';
+        open_count_[open_.back().first]--;
         open_.pop_back();
     }
 
-    // Closes the element and whatever was left open inside it.
+    // Closes the element and whatever was left open inside it. The count
+    // spares a walk through a deep stack for a closing tag never opened.
     void close(const std::string &name)
     {
+        auto count = open_count_.find(name);
+        if (count == open_count_.end() || count->second == 0)
+            return;
         for (size_t k = open_.size(); k-- > 0;) {
             if (open_[k].first == name) {
                 while (open_.size() > k)
@@ -270,6 +290,37 @@ private:
                 return;
             }
         }
+    }
+
+    // The '>' outside quotes that ends a tag whose attributes start at
+    // s[j], or npos. The scans of unclosed tags run on to the same tails,
+    // so the answer is kept for every position a scan passes: text full of
+    // unclosed tags is still read in linear time.
+    size_t tag_end(const std::string &s, size_t j)
+    {
+        path_.clear();
+        size_t k = j, end = std::string::npos;
+        while (k < s.size()) {
+            if (tag_end_[k] != UNKNOWN) {
+                end = tag_end_[k];
+                break;
+            }
+            path_.push_back(k);
+            if (s[k] == '>') {
+                end = k;
+                break;
+            }
+            if (s[k] == '"' || s[k] == '\'') {
+                size_t quote = s.find(s[k], k + 1);
+                if (quote == std::string::npos)
+                    break;
+                k = quote;
+            }
+            k++;
+        }
+        for (size_t p : path_)
+            tag_end_[p] = end;
+        return end;
     }
 
     // Handles the tag or comment at s[i] ('<'); false when it is text.
@@ -290,16 +341,8 @@ private:
         const html_tag *tag = find_tag(name);
         if (!tag || j >= s.size() || !(is_blank(s[j]) || s[j] == '/' || s[j] == '>'))
             return false;
-        size_t k = j;
-        while (k < s.size() && s[k] != '>') {
-            if (s[k] == '"' || s[k] == '\'') {
-                k = s.find(s[k], k + 1);
-                if (k == std::string::npos)
-                    return false;
-            }
-            k++;
-        }
-        if (k >= s.size())
+        size_t k = tag_end(s, j);
+        if (k == std::string::npos)
             return false;
         *next = k + 1;
         if (closing)
@@ -328,11 +371,8 @@ private:
                 ++*images_;
         } else if (name == "script" || name == "style") {
             // Their content is no text to show.
-            std::string lower = s;
-            for (char &c : lower)
-                c = g_ascii_tolower(c);
-            size_t end = lower.find("</" + name, *next);
-            end = end == std::string::npos ? std::string::npos : lower.find('>', end);
+            size_t end = end_tag(s, name, *next);
+            end = end == std::string::npos ? std::string::npos : s.find('>', end);
             *next = end == std::string::npos ? s.size() : end + 1;
         } else if (name == "td" || name == "th") {
             space_ = true;
@@ -347,6 +387,7 @@ private:
             if (*tag.pango && !empty_element) {
                 pending();
                 open_.emplace_back(name, tag.pango);
+                open_count_[name]++;
                 out_ += '<';
                 out_ += tag.pango;
                 out_ += '>';

@@ -250,21 +250,8 @@ int cmd_check(const tool &t, int argc, char **argv)
 {
     checker c{t.out};
     std::vector<const char *> paths;
-    bool options = true;
-    for (int i = 2; i < argc; i++) {
-        int taken = options ? exam_option(argc, argv, &i, &c.prefix, &c.config, t.err) : 0;
-        if (taken < 0)
-            return PACK_USAGE;
-        if (taken > 0)
-            continue;
-        if (options && strcmp(argv[i], "--") == 0) {
-            options = false;
-        } else if (options && argv[i][0] == '-' && argv[i][1] == '-') {
-            return t.usage(std::string("unknown option '") + argv[i] + "'");
-        } else {
-            paths.push_back(argv[i]);
-        }
-    }
+    if (!command_args(argc, argv, t.err, &c.prefix, &c.config, nullptr, &paths))
+        return PACK_USAGE;
     if (paths.empty())
         return t.usage("check needs a question file or an exam directory");
     int status = PACK_OK;
@@ -312,6 +299,11 @@ int exam_option(int argc, char **argv, int *i, const char **prefix, const char *
             pack_usage(err, "--prefix needs a prefix of at most 15 characters");
             return -1;
         }
+        // The question files' names begin with it: it must not lead elsewhere.
+        if (strpbrk(value, "/" G_DIR_SEPARATOR_S) || strcmp(value, ".") == 0 || strcmp(value, "..") == 0) {
+            pack_usage(err, "--prefix must not hold a path separator or be . or ..");
+            return -1;
+        }
         *prefix = value;
         return 1;
     }
@@ -324,6 +316,30 @@ int exam_option(int argc, char **argv, int *i, const char **prefix, const char *
         return 1;
     }
     return 0;
+}
+
+bool command_args(int argc, char **argv, FILE *err, const char **prefix, const char **config,
+                  const std::function<int(int *)> &option, std::vector<const char *> *args)
+{
+    bool options = true;
+    for (int i = 2; i < argc; i++) {
+        int taken = options ? exam_option(argc, argv, &i, prefix, config, err) : 0;
+        if (taken == 0 && options && option)
+            taken = option(&i);
+        if (taken < 0)
+            return false;
+        if (taken > 0)
+            continue;
+        if (options && strcmp(argv[i], "--") == 0) {
+            options = false;
+        } else if (options && argv[i][0] == '-' && argv[i][1] == '-') {
+            pack_usage(err, std::string("unknown option '") + argv[i] + "'");
+            return false;
+        } else {
+            args->push_back(argv[i]);
+        }
+    }
+    return true;
 }
 
 bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *config)

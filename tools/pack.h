@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 struct question;
 
@@ -23,6 +25,13 @@ bool option_value(int argc, char **argv, int *i, const char *name, const char **
 // Takes "--prefix P" or "--config NAME" at argv[*i]: 1 when taken, 0 when
 // argv[*i] is neither, -1 when its value is bad (the usage error printed).
 int exam_option(int argc, char **argv, int *i, const char **prefix, const char **config, FILE *err);
+// The arguments of a command from argv[2] on: --prefix and --config, the
+// command's own options through `option` (if given: 1 taken, 0 not its
+// option, -1 bad with the usage error printed; it may advance *i past a
+// value), "--" ending the options, the rest into *args. False after a
+// usage error.
+bool command_args(int argc, char **argv, FILE *err, const char **prefix, const char **config,
+                  const std::function<int(int *)> &option, std::vector<const char *> *args);
 // Runs the checks of `check` on an exam directory, printing what it finds
 // to out. True when nothing needs fixing.
 bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *config);

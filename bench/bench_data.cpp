@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "bank/buffer.h"
@@ -201,14 +202,8 @@ bool make_dir(const std::string &path, std::string *error)
 
 void remove_tree(const std::string &path)
 {
-    if (GDir *d = g_dir_open(path.c_str(), 0, nullptr)) {
-        while (const char *name = g_dir_read_name(d))
-            remove_tree(path + G_DIR_SEPARATOR_S + name);
-        g_dir_close(d);
-        g_rmdir(path.c_str());
-    } else {
-        g_unlink(path.c_str());
-    }
+    std::error_code ignored;   // symbolic links are removed, not followed
+    std::filesystem::remove_all(path, ignored);
 }
 
 std::string temp_root;

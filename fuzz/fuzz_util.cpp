@@ -5,22 +5,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
 std::string dir;
 
-void remove_tree(const std::string &path)
+void remove_dir()
 {
-    if (GDir *d = g_dir_open(path.c_str(), 0, nullptr)) {
-        while (const char *name = g_dir_read_name(d))
-            remove_tree(path + G_DIR_SEPARATOR_S + name);
-        g_dir_close(d);
-    }
-    g_remove(path.c_str());
+    std::error_code ignored;   // symbolic links are removed, not followed
+    std::filesystem::remove_all(dir, ignored);
 }
-
-void remove_dir() { remove_tree(dir); }
 
 } // namespace
 

@@ -194,6 +194,20 @@ TEST(Reader, FilesAndTheirItems)
     EXPECT_EQ(load_output(dir / "bomb"), dir / "bomb" + ": text larger than 64 MiB, not read\n");
 }
 
+TEST(Reader, ChopAndFileSize)
+{
+    char line[] = "one\n\n";
+    chop(line);
+    EXPECT_STREQ(line, "one\n");
+    chop(line);
+    chop(line);
+    EXPECT_STREQ(line, "one");
+    TempDir dir;
+    EXPECT_EQ(filesize(dir.write("five", "12345").c_str()), 5);
+    EXPECT_EQ(filesize(dir.write("none", "").c_str()), 0);
+    EXPECT_EQ(filesize((dir / "missing").c_str()), -1);
+}
+
 TEST(LineBreak, AlwaysEndsAndCountsCharacters)
 {
     char s[ANSWER_SIZE];

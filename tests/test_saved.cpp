@@ -162,6 +162,17 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     EXPECT_EQ(std::string(&fill->type, 4) + fill->entry, "F\x03\x02\x01Paris");   // regraded: right
     EXPECT_EQ(strlen(fill->text), 2047u);
     destroy_list(s);
+
+    // The header's two halves alone: set_globals reads what create_header
+    // writes, the title read afresh (this exam has no configuration).
+    globals_reset();
+    set_globals((const unsigned char *)f.data());
+    EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|12/06 03:25:09|Routing &amp; Switching|95|0|2|75|1010");
+    unsigned char area[RECORD_SIZE];
+    create_header(area);
+    globals_reset();
+    set_globals(area);
+    EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|" + std::string(savedate) + "|UNKNOWN|95|0|2|75|1010");
 }
 
 TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)

@@ -33,12 +33,15 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
             ASSERT_EQ(kind.second(path.c_str()), 0) << path;
 
         CaptureStdout();
-        EXPECT_TRUE(count_questions(question.c_str()) == -1 && !read_question(1, question.c_str()));
+        EXPECT_EQ(count_questions(question.c_str()), -1);
+        EXPECT_EQ(read_question(1, question.c_str()), nullptr);
         std::string out = GetCapturedStdout();
         EXPECT_NE(out.find(question + ": not a regular file"), std::string::npos) << out;
 
         // A configuration that can't be read is one that is missing.
-        EXPECT_TRUE(getTimeout("exam") == 0 && getPercentage("exam") == 0 && !getExamTitle("exam"));
+        EXPECT_EQ(getTimeout("exam"), 0);
+        EXPECT_EQ(getPercentage("exam"), 0);
+        EXPECT_FALSE(getExamTitle("exam"));
         EXPECT_EQ(getExamMessage("exam"), "UNKNOWN");
 
         CaptureStderr();

@@ -150,7 +150,9 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|12/06 03:25:09|Routing &amp; Switching|95|754|2|75|1010");
     ASSERT_TRUE(s && s->next);
     question *fill = s->next;
-    EXPECT_TRUE(!s->prev && fill->prev == s && !fill->next);
+    EXPECT_EQ(s->prev, nullptr);
+    EXPECT_EQ(fill->prev, s);
+    EXPECT_EQ(fill->next, nullptr);
     EXPECT_EQ(std::string(&s->type, 4) + s->text, "S\x01\x01\x01Pick one");
     EXPECT_EQ(s->selected[0] + 10 * s->marked, 11);
     EXPECT_EQ(std::string(&fill->type, 4) + fill->entry, "F\x03\x02\x01Paris");   // regraded: right
@@ -205,8 +207,10 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
     EXPECT_TRUE(g_file_test(taken.c_str(), G_FILE_TEST_IS_DIR));
 #ifndef _WIN32
     GStatBuf st;
-    EXPECT_TRUE(g_stat("/dev/full", &st) == 0 && S_ISCHR(st.st_mode));
-    EXPECT_TRUE(g_stat(paths.back().c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    ASSERT_EQ(g_stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(g_stat(paths.back().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 #endif
 
     std::string old = dir.write("run.sav", "an older save");

@@ -52,6 +52,10 @@ protected:
         }
         return out;
     }
+    static bool has(const Texts &labels, const std::string &label)
+    {
+        return std::find(labels.begin(), labels.end(), label) != labels.end();
+    }
     static std::string figures() { return line("Correct: ") + " " + line("Incorrect: "); }
     // The shown item's number and its page's buttons.
     static std::string at()
@@ -118,6 +122,35 @@ TEST_F(ReviewTest, OptionsPagesAndWhatGetsGraded)
     screen_take_down();
     reviewExam(QP);
     EXPECT_EQ(option(), "Review only unanswered items");
+}
+
+// Each option's walk over the same run, forward to its end and back.
+TEST_F(ReviewTest, EachOptionWalksItsOwnItems)
+{
+    singles("R-RR-");
+    item(4)->marked = 1;
+    auto walk = [this](const char *option) {
+        screen_take_down();
+        reviewExam(QP);
+        click(option);
+        click(" Review ");
+        std::string pages = std::to_string(page());
+        for (int i = 0; i < num_questions && has(bar(), " Next Item "); i++) {
+            click(" Next Item ");
+            pages += " " + std::to_string(page());
+        }
+        pages += " |";
+        for (int i = 0; i < num_questions && has(bar(), " Previous Item "); i++) {
+            click(" Previous Item ");
+            pages += " " + std::to_string(page());
+        }
+        return pages;
+    };
+    createExamForm(QP);
+    EXPECT_EQ(walk("Review only marked items"), "4 |");
+    EXPECT_EQ(walk("Review only unanswered items"), "2 5 | 2");
+    EXPECT_EQ(walk("Review marked and unanswered items"), "2 4 5 | 4 2");
+    EXPECT_EQ(walk("Review all items"), "1 2 3 4 5 | 4 3 2 1");
 }
 
 TEST_F(Review2Test, ErrorsOnlyAllItemsAndNothingMissed)

@@ -158,6 +158,18 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     EXPECT_EQ(std::string(&fill->type, 4) + fill->entry, "F\x03\x02\x01Paris");   // regraded: right
     EXPECT_EQ(strlen(fill->text), 2047u);
     destroy_list(s);
+
+    // A time just beyond an int is no time either; the ends of an int are.
+    for (const std::string t : {"-2147483649", "2147483648", "-2147483648", "2147483647"}) {
+        std::string alone = 'H' + std::string(REC - 1, '\0');
+        put(alone, 2564, t.c_str());
+        put(alone, 2820, t.c_str());
+        seconds = 1800, passed_time = 754;
+        EXPECT_EQ(load(dir.write("times.sav", alone)), nullptr);
+        bool in_range = t == "-2147483648" || t == "2147483647";
+        EXPECT_EQ(std::to_string(seconds) + " " + std::to_string(passed_time), in_range ? t + " " + t : "1800 754")
+            << t;
+    }
 }
 
 TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)

@@ -45,13 +45,16 @@ TEST_F(BadInputsGui, EveryScreenShowsExamTextThatIsNotMarkupAsItStands)
         return GTK_IS_MENU_ITEM(w) && find_label(w, "  Start Practice Exam demo ");
     });
     stderr_of([item] { menu(item); });
-    EXPECT_TRUE(find_label(frame, title) && find_label(frame, message));
+    EXPECT_NE(find_label(frame, title), nullptr);
+    EXPECT_NE(find_label(frame, message), nullptr);
     gtk_entry_set_text(entry(), "Ann <Lee> & Co");
     gtk_button_clicked(GTK_BUTTON(find_button(frame, "Enable Timer")));
     stderr_of([this] { click(" Start Exam "); });
     ASSERT_EQ(list_length(QP), 3);
     EXPECT_NE(timer_source, 0u) << "the timer was enabled";
-    EXPECT_TRUE(!is_sensitive(item) && !is_sensitive(exam_open) && is_sensitive(exam_save));
+    EXPECT_FALSE(is_sensitive(item));
+    EXPECT_FALSE(is_sensitive(exam_open));
+    EXPECT_TRUE(is_sensitive(exam_save));
 
     // The first choice of each item (the multiple choice wrong so), the right
     // entry; each explanation read in the answer window.
@@ -91,8 +94,12 @@ TEST_F(BadInputsGui, EveryScreenShowsExamTextThatIsNotMarkupAsItStands)
         EXPECT_EQ(shows(q), q->type == 'M') << "the wrong item alone";
     click(" Back to Grade Exam ");
     click(" End Exam ");
-    EXPECT_TRUE(children(box2).empty() && !frame && !QP);
-    EXPECT_TRUE(is_sensitive(item) && is_sensitive(exam_open) && !is_sensitive(exam_save));
+    EXPECT_TRUE(children(box2).empty());
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_EQ(QP, nullptr);
+    EXPECT_TRUE(is_sensitive(item));
+    EXPECT_TRUE(is_sensitive(exam_open));
+    EXPECT_FALSE(is_sensitive(exam_save));
 
     username[0] = '\0';
     stderr_of([&] { choose(exam_open, saved); });
@@ -157,7 +164,8 @@ TEST_F(BadInputsGui, CountdownFromTimesAtTheEndsOfAnIntNeverOverflows)
     trialix_start_timer(nullptr, QP);
     dialogs.plan(CLOSE_WINDOW);
     EXPECT_FALSE(count_seconds(QP));
-    EXPECT_TRUE(seconds == 1 && find_label(frame, "Your Score Report")) << "graded";
+    EXPECT_EQ(seconds, 1);
+    EXPECT_NE(find_label(frame, "Your Score Report"), nullptr) << "graded";
 
     trialix_start_timer(nullptr, QP);
     exam_ended = 1;

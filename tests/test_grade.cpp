@@ -40,7 +40,8 @@ TEST_F(GradeTest, OnlyYesGradesAndTheCountOfUnansweredIsAsked)
     EXPECT_EQ(dialogs.seen.at(1).text, "You have 3 unanswered items remaining. Items left unanswered "
                                        "will be marked as incorrect\n\nAre you sure you want to "
                                        "grade this exam?");
-    EXPECT_TRUE(frame == form && first->OK == OK_RIGHT);
+    EXPECT_EQ(frame, form);
+    EXPECT_EQ(first->OK, OK_RIGHT);
 
     for (question *q = QP; q; q = q->next)
         q->selected[1] = 1;

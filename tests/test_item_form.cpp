@@ -39,14 +39,16 @@ TEST_F(ItemFormTest, AnswersGoIntoTheRecordAndComeBackUnchanged)
 
     stderr_of([this] { click(" Next Item "); });   // names the question that isn't markup
     EXPECT_EQ(m->OK, OK_RIGHT);
-    EXPECT_TRUE(find_label(frame, "Is a < b?") && find_label(frame, "Fill in the right answer."));
+    EXPECT_NE(find_label(frame, "Is a < b?"), nullptr);
+    EXPECT_NE(find_label(frame, "Fill in the right answer."), nullptr);
     // Typing is cut to the field on a character boundary.
     GtkEntry *entry = GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY));
     std::string euros;
     for (int i = 0; i < 200; i++)
         euros += "\xe2\x82\xac";
     gtk_entry_set_text(entry, euros.c_str());
-    EXPECT_TRUE(strlen(f->entry) == 255 && g_utf8_validate(f->entry, -1, nullptr));
+    EXPECT_EQ(strlen(f->entry), 255u);
+    EXPECT_TRUE(g_utf8_validate(f->entry, -1, nullptr));
     gtk_entry_set_text(entry, "Paris");
     EXPECT_STREQ(f->entry, "Paris");
 
@@ -54,7 +56,8 @@ TEST_F(ItemFormTest, AnswersGoIntoTheRecordAndComeBackUnchanged)
     click(" Next Item ");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "QuestionType was X\n");
     EXPECT_EQ(f->OK, OK_RIGHT);
-    EXPECT_TRUE(find_label(frame, "Unknown question type") && find_label(frame, "Unknown question type!"));
+    EXPECT_NE(find_label(frame, "Unknown question type"), nullptr);
+    EXPECT_NE(find_label(frame, "Unknown question type!"), nullptr);
     EXPECT_EQ(bar(), (std::vector<std::string>{" Previous Item ", " Review Screen ",
                                                " Show Answer ", " Grade Exam "}));
 
@@ -68,11 +71,15 @@ TEST_F(ItemFormTest, AnswersGoIntoTheRecordAndComeBackUnchanged)
         EXPECT_STREQ(e ? gtk_entry_get_text(GTK_ENTRY(e)) : "", q == f ? "Paris" : "");
     }
     c = choices();
-    EXPECT_TRUE(on(c[4]) && on(find_button(frame, "Mark Item for Review")) && !on(c[0]) && !on(c[3]));
+    EXPECT_TRUE(on(c[4]));
+    EXPECT_TRUE(on(find_button(frame, "Mark Item for Review")));
+    EXPECT_FALSE(on(c[0]));
+    EXPECT_FALSE(on(c[3]));
 
     enableAnswer = 0;
     createExamForm(m);
-    EXPECT_TRUE(on(choices()[0]) && on(choices()[1]));
+    EXPECT_TRUE(on(choices()[0]));
+    EXPECT_TRUE(on(choices()[1]));
     EXPECT_EQ(bar(), (std::vector<std::string>{" Previous Item ", " Next Item ", " Grade Exam "}));
 }
 

@@ -133,6 +133,20 @@ TEST(Reader, FieldsAreCutAtTheirWidthOnACharacterBoundary)
     EXPECT_STREQ(it.q->answers[6], "-7");
 }
 
+// Every width a character can have, cut at every byte: the longest whole
+// prefix, never part of a character.
+TEST(Reader, CutsKeepWholeCharactersOfEveryWidth)
+{
+    for (const std::string ch : {"a", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"}) {
+        const std::string s = "ab" + repeat(ch, 3);
+        for (size_t max = 0; max <= s.size(); max++) {
+            size_t n = utf8_cut(s.data(), s.size(), max);
+            size_t whole = max < 2 ? max : 2 + (max - 2) / ch.size() * ch.size();
+            EXPECT_EQ(n, whole) << ch.size() << "-byte characters cut at " << max;
+        }
+    }
+}
+
 TEST(Reader, FilesAndTheirItems)
 {
     // The body must be scrambled, after any ten header bytes.

@@ -52,6 +52,10 @@ protected:
         }
         return out;
     }
+    static bool has(const Texts &labels, const std::string &label)
+    {
+        return std::find(labels.begin(), labels.end(), label) != labels.end();
+    }
     static std::string figures() { return line("Correct: ") + " " + line("Incorrect: "); }
     // The shown item's number and its page's buttons.
     static std::string at()
@@ -78,7 +82,8 @@ TEST_F(ReviewTest, OptionsPagesAndWhatGetsGraded)
     GtkWidget *before = frame;
     dialogs.plan(GTK_RESPONSE_CLOSE);
     click(" Review ");
-    EXPECT_TRUE(frame != before && option() == "Review only marked items");
+    EXPECT_NE(frame, before);
+    EXPECT_EQ(option(), "Review only marked items");
 
     // Items 2 and 5 marked; 2 answered anew on its page, 5 unmarked on its own.
     item(2)->marked = item(5)->marked = 1;
@@ -117,6 +122,35 @@ TEST_F(ReviewTest, OptionsPagesAndWhatGetsGraded)
     screen_take_down();
     reviewExam(QP);
     EXPECT_EQ(option(), "Review only unanswered items");
+}
+
+// Each option's walk over the same run, forward to its end and back.
+TEST_F(ReviewTest, EachOptionWalksItsOwnItems)
+{
+    singles("R-RR-");
+    item(4)->marked = 1;
+    auto walk = [this](const char *option) {
+        screen_take_down();
+        reviewExam(QP);
+        click(option);
+        click(" Review ");
+        std::string pages = std::to_string(page());
+        for (int i = 0; i < num_questions && has(bar(), " Next Item "); i++) {
+            click(" Next Item ");
+            pages += " " + std::to_string(page());
+        }
+        pages += " |";
+        for (int i = 0; i < num_questions && has(bar(), " Previous Item "); i++) {
+            click(" Previous Item ");
+            pages += " " + std::to_string(page());
+        }
+        return pages;
+    };
+    createExamForm(QP);
+    EXPECT_EQ(walk("Review only marked items"), "4 |");
+    EXPECT_EQ(walk("Review only unanswered items"), "2 5 | 2");
+    EXPECT_EQ(walk("Review marked and unanswered items"), "2 4 5 | 4 2");
+    EXPECT_EQ(walk("Review all items"), "1 2 3 4 5 | 4 3 2 1");
 }
 
 TEST_F(Review2Test, ErrorsOnlyAllItemsAndNothingMissed)
@@ -171,13 +205,15 @@ TEST_F(Review2Test, PagesShowTheAnswersWholeAndWriteNothing)
     EXPECT_EQ(gtk_frame_get_label(GTK_FRAME(frame)), name + " (ReadOnly Review after Grade)");
     EXPECT_EQ(rows(), (Texts{"Alpha #45ac45 on", "Beta #45ac45 off", "Gamma #ff0000 on"}));
     GtkWidget *mark = find_button(frame, "Mark Item for Review");
-    EXPECT_TRUE(on(mark) && !is_sensitive(mark));
+    EXPECT_TRUE(on(mark));
+    EXPECT_FALSE(is_sensitive(mark));
     EXPECT_FALSE(is_sensitive(find_label(frame, "Select every correct answer.")));
     untouched(m);
 
     click(" Next Item ");
     GtkWidget *entry = find_of_type(frame, GTK_TYPE_ENTRY);
-    EXPECT_TRUE(gtk_entry_get_text(GTK_ENTRY(entry)) == std::string("PARIS") && !is_sensitive(entry));
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "PARIS");
+    EXPECT_FALSE(is_sensitive(entry));
     EXPECT_NE(find_label(frame, "Correct Answers: \nParis OR paris"), nullptr);
     untouched(f);
     click(" Next Item ");
@@ -222,11 +258,13 @@ TEST_F(TimerTest, OneCountdownCountsTheTimeTakenAndTimesOut)
     trialix_start_timer(nullptr, QP);
     guint first = timer_source;
     trialix_start_timer(nullptr, QP);
-    EXPECT_TRUE(timer_source && registered(timer_source) && !registered(first))
-        << "a second start replaces the first";
+    EXPECT_NE(timer_source, 0u);
+    EXPECT_TRUE(registered(timer_source));
+    EXPECT_FALSE(registered(first)) << "a second start replaces the first";
     trialix_stop_timer();
     EXPECT_FALSE(timer_source);
-    EXPECT_TRUE(tick() && status() == "  Time Remaining: 30:00");
+    EXPECT_TRUE(tick());
+    EXPECT_EQ(status(), "  Time Remaining: 30:00");
     for (int i = 1; i < 125; i++)
         ASSERT_TRUE(tick()) << i;
     // Grading ends the countdown, with the time taken.
@@ -258,7 +296,8 @@ TEST_F(TimerTest, OneCountdownCountsTheTimeTakenAndTimesOut)
     dialogs.plan(GTK_RESPONSE_CLOSE);
     EXPECT_FALSE(tick());
     EXPECT_EQ(dialogs.seen.back().text, EXAM_TIMEOUT);
-    EXPECT_TRUE(dialogs.seen.back().parent == GTK_WINDOW(main_window) && report());
+    EXPECT_EQ(dialogs.seen.back().parent, GTK_WINDOW(main_window));
+    EXPECT_TRUE(report());
     EXPECT_EQ(status(), "  Time Remaining: 0:01");
 }
 
@@ -272,7 +311,8 @@ TEST_F(TimerTest, TrainingModeAsksAndGoesOnUntimedUnlessTheAnswerIsNo)
         EXPECT_FALSE(tick());
         EXPECT_EQ(dialogs.seen.back().text, TRAINING_TIMEOUT);
         if (answer != GTK_RESPONSE_NO) {
-            EXPECT_TRUE(frame == shown && status() == "Time exceeded but exam continues") << answer;
+            EXPECT_EQ(frame, shown) << answer;
+            EXPECT_EQ(status(), "Time exceeded but exam continues") << answer;
             gradeExam(QP);
         }
         EXPECT_NE(find_label(frame, answer == GTK_RESPONSE_NO ? "Time: 1:0" : "Time: Timer Off"), nullptr);
@@ -304,6 +344,7 @@ TEST_F(TimerTest, RealCountdownTimesOutWhileTheGradingQuestionIsOpen)
     ASSERT_EQ(dialogs.seen.size(), 2u);
     EXPECT_EQ(dialogs.seen[0].text, EXAM_TIMEOUT);
     EXPECT_NE(dialogs.seen[1].text.find("unanswered"), std::string::npos);
-    EXPECT_TRUE(report() && timer_source == 0u);
+    EXPECT_TRUE(report());
+    EXPECT_EQ(timer_source, 0u);
     EXPECT_EQ(status(), "  Time Remaining: 0:01");
 }

@@ -30,16 +30,17 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
             ASSERT_EQ(kind.second(path.c_str()), 0) << path;
 
         CaptureStdout();
-        EXPECT_TRUE(count_questions(question.c_str()) == -1 && !read_question(1, question.c_str()));
+        EXPECT_EQ(count_questions(question.c_str()), -1);
+        EXPECT_EQ(read_question(1, question.c_str()), nullptr);
         std::string out = GetCapturedStdout();
         EXPECT_NE(out.find(question + ": not a regular file"), std::string::npos) << out;
 
         // A configuration that can't be read is one that is missing.
-        const char *root = place.path().c_str();
-        EXPECT_EQ(getTimeout(root, ".xconfig", "exam"), 0);
-        EXPECT_EQ(getPercentage(root, ".xconfig", "exam"), 0);
-        EXPECT_FALSE(getExamTitle(root, ".xconfig", "exam"));
-        EXPECT_EQ(getExamMessage(root, ".xconfig", "exam"), "UNKNOWN");
+        const std::string root = place.path();
+        EXPECT_EQ(getTimeout(root.c_str(), ".xconfig", "exam"), 0);
+        EXPECT_EQ(getPercentage(root.c_str(), ".xconfig", "exam"), 0);
+        EXPECT_FALSE(getExamTitle(root.c_str(), ".xconfig", "exam"));
+        EXPECT_EQ(getExamMessage(root.c_str(), ".xconfig", "exam"), "UNKNOWN");
 
         CaptureStderr();
         settings_values values;

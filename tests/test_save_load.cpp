@@ -45,7 +45,8 @@ TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
     cb_save_exam(nullptr, nullptr);   // as a shortcut would: no second dialog
     EXPECT_EQ(file_dialogs().size(), 1u);
     gtk_button_clicked(GTK_BUTTON(fs->cancel_button));
-    EXPECT_TRUE(file_dialogs().empty() && is_sensitive(exam_save));
+    EXPECT_TRUE(file_dialogs().empty());
+    EXPECT_TRUE(is_sensitive(exam_save));
     // No name; then an exam name that leaves no room for one: the folder.
     username[0] = '\0';
     menu(exam_save);
@@ -77,13 +78,15 @@ TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
     // The run ends: its save dialog goes, Save Exam stays off.
     menu(exam_save);
     screen_empty();
-    EXPECT_TRUE(file_dialogs().empty() && !is_sensitive(exam_save));
+    EXPECT_TRUE(file_dialogs().empty());
+    EXPECT_FALSE(is_sensitive(exam_save));
     menu(exam_open);
     EXPECT_EQ(proposed(), saves + "|");
     EXPECT_FALSE(is_sensitive(exam_open));
     // A run begins: nothing may be loaded over it.
     disable_exam_menus();
-    EXPECT_TRUE(file_dialogs().empty() && !is_sensitive(exam_open));
+    EXPECT_TRUE(file_dialogs().empty());
+    EXPECT_FALSE(is_sensitive(exam_open));
     // A run that drew no item has nothing to save.
     destroy_list(QP);
     QP = nullptr;
@@ -111,7 +114,9 @@ TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
     QP = nullptr;
     examname[0] = '\0';
     choose(exam_open, header);
-    EXPECT_TRUE(examname == std::string("ccna") && !frame && is_sensitive(exam_open));
+    EXPECT_STREQ(examname, "ccna");
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_TRUE(is_sensitive(exam_open));
     dialogs.plan(GTK_RESPONSE_CLOSE);
     std::string empty = exams.write("saves/empty.sav", "");
     choose(exam_open, empty);
@@ -134,7 +139,9 @@ TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
           "This practice exam contains 3 questions.", "You will have 25:7 minutes to finish the exam.",
           "You need 70% correct answers to pass."})
         EXPECT_NE(find_label(frame, text), nullptr) << text;
-    EXPECT_TRUE(on(find_button(frame, "Exam Mode")) && on(cb_timer) && !is_sensitive(cb_answer));
+    EXPECT_TRUE(on(find_button(frame, "Exam Mode")));
+    EXPECT_TRUE(on(cb_timer));
+    EXPECT_FALSE(is_sensitive(cb_answer));
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY))), "Jane");
 
     click(" Start Exam ");
@@ -143,5 +150,6 @@ TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
     EXPECT_TRUE(count_seconds(QP));
     EXPECT_EQ(status(), "  Time Remaining: 25:07");
     EXPECT_EQ(std::to_string(seconds) + " " + std::to_string(passed_time), "1506 294");
-    EXPECT_TRUE(!is_sensitive(exam_open) && is_sensitive(exam_save));
+    EXPECT_FALSE(is_sensitive(exam_open));
+    EXPECT_TRUE(is_sensitive(exam_save));
 }

@@ -156,7 +156,9 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|12/06 03:25:09|Routing &amp; Switching|95|754|2|75|1010");
     ASSERT_TRUE(s && s->next);
     question *fill = s->next;
-    EXPECT_TRUE(!s->prev && fill->prev == s && !fill->next);
+    EXPECT_EQ(s->prev, nullptr);
+    EXPECT_EQ(fill->prev, s);
+    EXPECT_EQ(fill->next, nullptr);
     EXPECT_EQ(std::string(&s->type, 4) + s->text, "S\x01\x01\x01Pick one");
     EXPECT_EQ(s->selected[0] + 10 * s->marked, 11);
     EXPECT_EQ(std::string(&fill->type, 4) + fill->entry, "F\x03\x02\x01Paris");   // regraded: right
@@ -173,6 +175,18 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     globals_reset();
     set_globals(area);
     EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|" + std::string(savedate) + "|UNKNOWN|95|0|2|75|1010");
+
+    // A time just beyond an int is no time either; the ends of an int are.
+    for (const std::string t : {"-2147483649", "2147483648", "-2147483648", "2147483647"}) {
+        std::string alone = 'H' + std::string(REC - 1, '\0');
+        put(alone, 2564, t.c_str());
+        put(alone, 2820, t.c_str());
+        seconds = 1800, passed_time = 754;
+        EXPECT_EQ(load(dir.write("times.sav", alone)), nullptr);
+        bool in_range = t == "-2147483648" || t == "2147483647";
+        EXPECT_EQ(std::to_string(seconds) + " " + std::to_string(passed_time), in_range ? t + " " + t : "1800 754")
+            << t;
+    }
 }
 
 TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
@@ -222,8 +236,10 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
     EXPECT_TRUE(g_file_test(taken.c_str(), G_FILE_TEST_IS_DIR));
 #ifndef _WIN32
     GStatBuf st;
-    EXPECT_TRUE(g_stat("/dev/full", &st) == 0 && S_ISCHR(st.st_mode));
-    EXPECT_TRUE(g_stat(paths.back().c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    ASSERT_EQ(g_stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(g_stat(paths.back().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 #endif
 
     std::string old = dir.write("run.sav", "an older save");

@@ -21,8 +21,11 @@ TEST_F(GuiTest, MainWindowScreensAndQuitting)
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(main_window)), "Trialix 1.0");
     std::vector<GtkWidget *> kids = children(gtk_bin_get_child(GTK_BIN(main_window)));
     ASSERT_EQ(kids.size(), 3u);
-    EXPECT_TRUE(GTK_IS_MENU_BAR(kids[0]) && kids[1] == box2 && kids[2] == statusbar);
-    EXPECT_TRUE(gtk_widget_get_visible(kids[0]) && gtk_widget_get_visible(statusbar));
+    EXPECT_TRUE(GTK_IS_MENU_BAR(kids[0]));
+    EXPECT_EQ(kids[1], box2);
+    EXPECT_EQ(kids[2], statusbar);
+    EXPECT_TRUE(gtk_widget_get_visible(kids[0]));
+    EXPECT_TRUE(gtk_widget_get_visible(statusbar));
     GtkWidget *first = gtk_frame_new(nullptr);
     cb_timer = gtk_check_button_new_with_label("Enable Timer");   // a form's check button
     gtk_container_add(GTK_CONTAINER(first), cb_timer);
@@ -32,14 +35,16 @@ TEST_F(GuiTest, MainWindowScreensAndQuitting)
     gtk_container_add(GTK_CONTAINER(second), gtk_label_new("second screen"));
     screen_put_up(second, screen_button_bar());
     pump();
-    EXPECT_TRUE(first == nullptr && cb_timer == nullptr);
+    EXPECT_EQ(first, nullptr);
+    EXPECT_EQ(cb_timer, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(find_label(box2, "second screen")));
     EXPECT_EQ(children(box2), (std::vector<GtkWidget *>{frame, bbox}));
     // The frame takes the room; the bar sits below it.
     GtkAllocation fa, ba;
     gtk_widget_get_allocation(frame, &fa);
     gtk_widget_get_allocation(bbox, &ba);
-    EXPECT_TRUE(ba.y >= fa.y + fa.height && fa.height > 300);
+    EXPECT_GE(ba.y, fa.y + fa.height);
+    EXPECT_GT(fa.height, 300);
 
     // A loop that doesn't end fails, and the guard ends it.
     guint guard = g_timeout_add(1000, [](gpointer) -> gboolean {
@@ -123,7 +128,8 @@ TEST_F(MenuTest, RootWarningsAndAboutBox)
         EXPECT_EQ(d.text, "There are no " + std::string(root == "empty" ? "exams" : "exam directories") + " in "
                               + exams.path(root)
                               + "\n\nThe simulation will not work!\n\nCheck your installation\n\n");
-        EXPECT_TRUE(d.type == GTK_MESSAGE_WARNING && !d.parent);
+        EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
+        EXPECT_EQ(d.parent, nullptr);
         EXPECT_EQ(d.title + "|" + d.buttons.at(0), "Warning|OK");
         EXPECT_EQ(entries(exammenu), (Texts{OPEN, SAVE_OFF, "---", "---", QUIT}));
         gtk_widget_destroy(bar), g_object_unref(bar);
@@ -134,7 +140,8 @@ TEST_F(MenuTest, RootWarningsAndAboutBox)
     trialix_about(nullptr, nullptr);
     const SeenDialog &about = dialogs.seen.back();
     EXPECT_EQ(about.title + "|" + about.buttons.at(0), "About Trialix|OK");
-    EXPECT_TRUE(about.type == GTK_MESSAGE_INFO && !about.parent);
+    EXPECT_EQ(about.type, GTK_MESSAGE_INFO);
+    EXPECT_EQ(about.parent, nullptr);
     EXPECT_EQ(about.text.rfind("Trialix 1.0\n\n", 0), 0u) << about.text;
     EXPECT_GT(about.text.size(), strlen("Trialix 1.0\n\n")) << "and credits";
 }
@@ -149,7 +156,8 @@ TEST_F(GuiTest, StartupWarnsWithoutSettingsAndReadsTheUsersFile)
     EXPECT_EQ(d.text, "Can't find a valid entry in the registry\n\nFalling back to default "
                       "values\n\nCheck your installation\n\n");
     EXPECT_EQ(d.title + "|" + d.buttons.at(0) + "|" + savedir + "|" + prefix, "Warning|OK|.|cat");
-    EXPECT_TRUE(d.type == GTK_MESSAGE_WARNING && !d.parent);
+    EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
+    EXPECT_EQ(d.parent, nullptr);
 
     // Found: read, and no warning (the answerer fails the test on one).
     std::string xdg = g_getenv("TRIALIX_TEST_XDG");
@@ -207,6 +215,7 @@ TEST_F(GuiTest, MessageDialogsTextsButtonsAndReturns)
         EXPECT_EQ(d.text, c.text);
         EXPECT_EQ(d.type, c.buttons == yes_no ? GTK_MESSAGE_QUESTION : GTK_MESSAGE_WARNING);
         EXPECT_EQ(d.buttons, c.buttons);
-        EXPECT_TRUE(d.parent == GTK_WINDOW(main_window) && d.title.empty());
+        EXPECT_EQ(d.parent, GTK_WINDOW(main_window));
+        EXPECT_EQ(d.title, "");
     }
 }

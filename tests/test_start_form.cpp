@@ -34,7 +34,9 @@ TEST_F(StartFormTest, ShowsTheExamAndSwitchesModesWhateverWasTicked)
     std::string err = stderr_of([] { start_exam(nullptr, (void *)"demo"); });
     EXPECT_NE(err.find("the title in " + exams.path("demo/.xconfig")), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
-    EXPECT_TRUE(num_questions == 3 && seconds == 2700 && percentage == 70);
+    EXPECT_EQ(num_questions, 3);
+    EXPECT_EQ(seconds, 2700);
+    EXPECT_EQ(percentage, 70);
     for (const char *text : {"Tom & Jerry", "Hello you.", "This practice exam contains 3 questions.",
                              "You will have 45 minutes to finish the exam.",
                              "You need 70% correct answers to pass.",
@@ -58,7 +60,8 @@ TEST_F(StartFormTest, ShowsTheExamAndSwitchesModesWhateverWasTicked)
     for (int i = 0; i < 300; i++)
         name += "\xc3\xa9";
     gtk_entry_set_text(GTK_ENTRY(find_of_type(frame, GTK_TYPE_ENTRY)), name.c_str());
-    EXPECT_TRUE(strlen(username) == 254 && g_utf8_validate(username, -1, nullptr));
+    EXPECT_EQ(strlen(username), 254u);
+    EXPECT_TRUE(g_utf8_validate(username, -1, nullptr));
 }
 
 // Exams that can't be started: no configuration file, no question file
@@ -72,8 +75,11 @@ TEST_F(StartFormTest, ExamsThatCantBeStarted)
     EXPECT_EQ(d.text, "Can't find configfile " + exams.path("demo/.xconfig") + "\n\nUnable to run practice exam"
                           "\n\nCheck your installation\n\nexamdir:" + exams.path()
                           + "\nexamname:demo\nexamconfig:.xconfig");
-    EXPECT_TRUE(d.title == "Warning" && d.type == GTK_MESSAGE_WARNING);
-    EXPECT_TRUE(!frame && children(box2).empty() && is_sensitive(exam_open));
+    EXPECT_EQ(d.title, "Warning");
+    EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_TRUE(children(box2).empty());
+    EXPECT_TRUE(is_sensitive(exam_open));
 
     // No question files: the form stays, the menus as a begun run has them.
     make_demo(0);
@@ -83,9 +89,13 @@ TEST_F(StartFormTest, ExamsThatCantBeStarted)
     EXPECT_EQ(stderr_of([&] { click(" Start Exam "); }), "Error\n");
     EXPECT_EQ(dialogs.seen.back().text,
               "No question file of this exam holds an item, so it can't be started.\n\n");
-    EXPECT_TRUE(frame == form && !QP && !is_sensitive(exam_open));
+    EXPECT_EQ(frame, form);
+    EXPECT_EQ(QP, nullptr);
+    EXPECT_FALSE(is_sensitive(exam_open));
     click(" Cancel ");
-    EXPECT_TRUE(!frame && is_sensitive(exam_open) && !is_sensitive(exam_save));
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_TRUE(is_sensitive(exam_open));
+    EXPECT_FALSE(is_sensitive(exam_save));
 
     // 128 question files: refused, and another exam can be chosen.
     for (int i = 0; i < 128; i++)
@@ -97,5 +107,7 @@ TEST_F(StartFormTest, ExamsThatCantBeStarted)
     EXPECT_EQ(dialogs.seen.back().text, "This exam has 128 question files.\n\nA run can hold at most "
                                         "127 items, so this exam can't be started.\n\n");
     EXPECT_EQ(dialogs.seen.back().parent, GTK_WINDOW(main_window));
-    EXPECT_TRUE(frame == form && !QP && is_sensitive(exam_open));
+    EXPECT_EQ(frame, form);
+    EXPECT_EQ(QP, nullptr);
+    EXPECT_TRUE(is_sensitive(exam_open));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bank/buffer.h"
+#include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/markup.h"
 #include "bank/question.h"
@@ -17,11 +18,15 @@
 
 namespace {
 
+std::string plural(size_t n, const char *one, const char *many);
+
 struct checker {
     FILE *out;
     const char *prefix = "cat";
     const char *config = ".xconfig";
     bool problem = false;
+    int problems = 0;   // problems found so far
+    int items = 0;      // items in the question files checked so far
 
     void say(const std::string &name, int line, const std::string &what)
     {
@@ -35,6 +40,7 @@ struct checker {
     {
         say(name, line, what);
         problem = true;
+        problems++;
     }
 
     void check_file(const std::string &path)
@@ -48,6 +54,7 @@ struct checker {
         }
         item_index index = index_items(b->data, b->size);
         int count = std::max(index.count(), 0);
+        items += count;
         say(path, 0, std::to_string(count) + (count == 1 ? " item" : " items"));
         if (count == 0)
             flag(path, 0, "no item: an item stands between two separator lines ('+++')");
@@ -113,7 +120,8 @@ struct checker {
             flag(name, c.message_line + 1, "message is markup too large to show: " + why);
     }
 
-    void check_dir(const std::string &dir)
+    // Returns the number of question files.
+    size_t check_dir(const std::string &dir)
     {
         check_config(dir);
         std::vector<std::string> names = filename_list(dir.c_str(), prefix);
@@ -130,8 +138,53 @@ struct checker {
             else
                 flag(dir + G_DIR_SEPARATOR_S + name, 0, "path longer than 255 characters");
         }
+        return names.size();
+    }
+
+    // Every exam of an exam root, as Trialix's Exam menu lists them, each
+    // closed by a summary line.
+    void check_root(const std::string &root, const std::vector<std::string> &exams)
+    {
+        say(root, 0, "exam root: " + plural(exams.size(), "exam", "exams"));
+        for (const std::string &exam : exams) {
+            int problems_before = problems, items_before = items;
+            size_t files = check_dir(exam);
+            int found = problems - problems_before;
+            say(exam, 0, "summary: " + plural(files, "question file", "question files") + ", "
+                             + plural((size_t)(items - items_before), "item", "items") + ", "
+                             + (found ? plural((size_t)found, "problem", "problems") : "no problem"));
+        }
     }
 };
+
+std::string plural(size_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The exams of dir when it is an exam root rather than an exam: it has no
+// configuration file of its own, and a folder in it has one. Empty otherwise.
+std::vector<std::string> exams_of_root(const std::string &dir, const char *config)
+{
+    std::vector<std::string> exams;
+    std::optional<std::string> own = join_path(dir.c_str(), config);
+    if (own && g_file_test(own->c_str(), G_FILE_TEST_EXISTS))
+        return exams;
+    bool any_config = false;
+    gdir_ptr d(g_dir_open(dir.c_str(), 0, nullptr));
+    while (const char *name = d ? g_dir_read_name(d.get()) : nullptr) {
+        std::optional<std::string> path = join_path(dir.c_str(), name);
+        if (name[0] == '.' || !path || !g_file_test(path->c_str(), G_FILE_TEST_IS_DIR))
+            continue;
+        std::optional<std::string> exam_config = join_path(path->c_str(), config);
+        any_config = any_config || (exam_config && g_file_test(exam_config->c_str(), G_FILE_TEST_IS_REGULAR));
+        exams.push_back(*path);
+    }
+    if (!any_config)
+        exams.clear();
+    std::sort(exams.begin(), exams.end());
+    return exams;
+}
 
 } // namespace
 
@@ -145,7 +198,10 @@ int check_main(int argc, char **argv, FILE *out, FILE *err)
         return pack_usage(err, "check needs a question file or an exam directory");
     int status = PACK_OK;
     for (const char *path : paths) {
-        if (g_file_test(path, G_FILE_TEST_IS_DIR))
+        std::vector<std::string> exams;
+        if (g_file_test(path, G_FILE_TEST_IS_DIR) && !(exams = exams_of_root(path, c.config)).empty())
+            c.check_root(path, exams);
+        else if (g_file_test(path, G_FILE_TEST_IS_DIR))
             c.check_dir(path);
         else if (g_file_test(path, G_FILE_TEST_EXISTS))
             c.check_file(path);

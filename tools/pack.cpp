@@ -1,5 +1,6 @@
 #include "tools/pack.h"
 
+#include <bzlib.h>
 #include <glib.h>
 
 #include <algorithm>
@@ -101,7 +102,12 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
         fprintf(t.out, "%s\n", item_json(q.get()).c_str());
         return PACK_OK;
     }
-    fprintf(t.out, "kind: %c\npoints: %d\n", q->type, q->points);
+    if (q->type == 'S' || q->type == 'M' || q->type == 'F')
+        fprintf(t.out, "kind: %c\n", q->type);
+    else
+        fprintf(t.out, "kind: %s (the line after +++ must start with S, M or F)\n",
+                g_ascii_isgraph(q->type) ? std::string(1, q->type).c_str() : "none");
+    fprintf(t.out, "points: %d\n", q->points);
     print_field(t.out, "text", q->text);
     for (int i = 0; i < NUM_ANSWERS; i++)
         fprintf(t.out, "answer %d:%s%s\n", i + 1, q->answers[i][0] ? " " : "", q->answers[i]);
@@ -127,7 +133,11 @@ std::string load_problem(const load_error &e)
     case load_status::decompress:
         break;
     }
-    return "does not decompress (bzip2 error " + std::to_string(e.code) + ")";
+    std::string problem = "does not decompress (bzip2 error " + std::to_string(e.code) + ")";
+    // No compressed data at all: most likely the text itself.
+    if (e.code == BZ_DATA_ERROR_MAGIC)
+        problem += ": not a packed question file; pack it first with trialix-pack pack";
+    return problem;
 }
 
 int pack_usage(FILE *err, const std::string &what)

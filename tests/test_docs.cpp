@@ -159,3 +159,20 @@ TEST(Guide, ManPageSynopsisHasTheOptionsOfHelp)
     }
     EXPECT_NE(man.find(".TH TRIALIX-PACK 1 \"December 2026\" \"Trialix @PROJECT_VERSION@\""), std::string::npos);
 }
+
+// The guide's worked example is the exam shipped in examples/: each of its
+// files stands in the guide whole, as an indented block.
+TEST(Guide, WorkedExampleIsTheShippedExam)
+{
+    std::string guide = source_file("docs/authoring.md");
+    for (const char *file : {".xconfig", "cat01.txt", "cat02.txt", "cat03.txt"}) {
+        std::string text = source_file(std::string("examples/exams/geography/") + file), block;
+        for (size_t at = 0; at < text.size();) {
+            size_t nl = text.find('\n', at);
+            std::string line = text.substr(at, nl - at);
+            block += (line.empty() ? "" : "    ") + line + "\n";
+            at = nl + 1;
+        }
+        EXPECT_NE(guide.find("\n\n" + block + "\n"), std::string::npos) << file;
+    }
+}

@@ -13,7 +13,7 @@ TEST(Config, SettingsFiles)
 {
     globals_reset();
     const std::string root = examdir, docs = "/home/jane/Documents";
-    const std::string dir(255, 'd'), config(29, 'c'), pre(15, 'p');
+    const std::string dir(255, 'd'), config(29, 'c'), pre(15, 'p'), home = g_get_home_dir();
     auto keys = [](const std::string &d, const std::string &c, const std::string &p) {
         return "[Trialix]\nexamdir=" + d + "\nexamconfig=" + c + "\nprefix=" + p + "\n";
     };
@@ -34,6 +34,11 @@ TEST(Config, SettingsFiles)
         {"[Other]\nexamdir=/wrong\n", "this is not a key file\n", "[Trialix]\nexamconfig=exam.cfg\n", true,
          true, "(default)|exam.cfg|cat|" + docs, 2, "sys1"},
         {"[Trialix]\nprefix=\n", "", "", true, true, "(default)|.xconfig||" + docs, 0, ""},
+        // A leading ~/ is the home folder; no other ~ is.
+        {"[Trialix]\nexamdir=~/my exams\n", "", "", true, true, home + "/my exams|.xconfig|cat|" + docs, 0, ""},
+        {"[Trialix]\nexamdir=~\n", "", "", true, true, home + "|.xconfig|cat|" + docs, 0, ""},
+        {"[Trialix]\nexamdir=~jane/exams\n", "", "", true, true, "~jane/exams|.xconfig|cat|" + docs, 0, ""},
+        {"[Trialix]\nexamdir=/srv/~/exams\n", "", "", true, true, "/srv/~/exams|.xconfig|cat|" + docs, 0, ""},
         {keys(dir, config, pre), "", "", true, true, dir + "|" + config + "|" + pre + "|" + docs, 0, ""},
         // Longer than their globals: the default stays, with one line each.
         {keys(dir + "d", config + "c", pre + "p"), "", "", true, true, "(default)|.xconfig|cat|" + docs, 3,

@@ -84,7 +84,7 @@ std::vector<std::string> corpus()
         texts.push_back(std::string("<") + e + " weight=\"bold\">x" + close);
     }
     // Every line of the demo exams, and each file whole.
-    for (const char *exam : {"git-basics", "linux-basics", "networking-basics"}) {
+    for (const char *exam : {"geography", "git-basics", "linux-basics", "networking-basics"}) {
         std::string dir = std::string(TRIALIX_EXAMPLES) + G_DIR_SEPARATOR_S + exam;
         GDir *d = g_dir_open(dir.c_str(), 0, nullptr);
         if (!d) {

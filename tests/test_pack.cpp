@@ -118,3 +118,83 @@ TEST(Check, ProblemsNameTheirLine)
         EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), (long)expected.size()) << r.out;
 }
+
+// The slips of an author new to the format, each reported where it stands:
+// a blank kind line, a blank after a choice's mark, blanks around a fill-in
+// answer, and the text itself given where a packed file belongs.
+TEST(Check, AuthorsTraps)
+{
+    TempDir dir;
+    std::string f = dir / "cat01";
+    write_question_file(f, "+++\n\nWhat?\n---\n+Yes\n---\n+++\n"         // 1-7
+                           "S\nSure?\n---\n+ Yes\n-\tNo\n-Maybe\n---\n+++\n"  // 8-15
+                           "F\nWhere are you?\n---\npwd \n\tpwd\npwd\n---\n+++\n");  // 16-23
+    result r = run({"check", f});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    std::vector<std::string> expected = {
+        f + ": 3 items",
+        f + ":2: item 1: the line after +++ is blank: it must start with S, M or F (the item's kind)",
+        f + ":11: item 2: blank after the choice's '+' or '-': the choice is shown with a leading blank",
+        f + ":12: item 2: blank after the choice's '+' or '-': the choice is shown with a leading blank",
+        f + ":19: item 3: accepted answer begins or ends with a blank: the answer typed without it does not match",
+        f + ":20: item 3: accepted answer begins or ends with a blank: the answer typed without it does not match",
+    };
+    for (const std::string &line : expected)
+        EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), (long)expected.size()) << r.out;
+
+    // show says what is wrong with the kind rather than printing nothing.
+    for (const auto &[head, kind] : std::vector<std::pair<std::string, std::string>>{
+             {"\n", "none"}, {"\r\n", "none"}, {"X\n", "X"}, {"M\n", "M"}}) {
+        write_question_file(dir / "cat02", "+++\n" + head + "Q\n---\n+a\n---\n+++\n");
+        std::string shown = run({"show", dir / "cat02", "1"}).out;
+        std::string want = head == "M\n" ? "kind: M\n" : "kind: " + kind + " (the line after +++ must start with S, M or F)\n";
+        EXPECT_EQ(shown.substr(0, shown.find('\n') + 1), want) << shown;
+    }
+
+    std::string text = dir.write("cat03.txt", "+++\nS\nQ\n---\n+a\n---\n+++\n");
+    r = run({"check", text});
+    EXPECT_EQ(r.out, text + ": 0 items\n" + text + ": does not decompress (bzip2 error -5): "
+                         "not a packed question file; pack it first with trialix-pack pack\n");
+}
+
+// A folder of exam folders is checked exam by exam, each with a summary;
+// an exam whose folder holds a folder of its own is still one exam.
+TEST(Check, ExamRoot)
+{
+    TempDir dir;
+    dir.write("root/good/.xconfig", "title=Good\ntimeout=5\npercentage=50\n");
+    write_question_file(dir / "root/good/cat01", "+++\nS\nQ\n---\n+a\n-b\n---\n+++\nS\nQ2\n---\n+a\n---\n+++\n");
+    write_question_file(dir / "root/good/cat02", "+++\nF\nQ\n---\na\n---\n+++\n");
+    dir.write("root/bad/.xconfig", "title=Bad\ntimeout=5\npercentage=50\n");
+    write_question_file(dir / "root/bad/cat01", "+++\nS\nQ\n---\n-a\n---\n+++\n");
+    dir.mkdir("root/.hidden");
+    dir.mkdir("root/bad/pictures");
+    std::string root = dir / "root";
+    result r = run({"check", root});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), root + ": exam root: 2 exams");
+    EXPECT_TRUE(has_line(r.out, root + "/bad/cat01:5: item 1: no '+' choice")) << r.out;
+    EXPECT_TRUE(has_line(r.out, root + "/bad: summary: 1 question file, 1 item, 1 problem\n" + root + "/good/.xconfig"))
+        << r.out;
+    EXPECT_TRUE(has_line(r.out, root + "/good: summary: 2 question files, 3 items, no problem\n")) << r.out;
+    EXPECT_EQ(r.out.find(".hidden"), std::string::npos) << r.out;
+
+    // The exam itself, with its subfolder: no root, no summary.
+    r = run({"check", root + "/bad"});
+    EXPECT_EQ(r.out.find("summary"), std::string::npos) << r.out;
+    EXPECT_TRUE(has_line(r.out, root + "/bad/.xconfig: title: Bad")) << r.out;
+}
+
+// A pack that can't write says which file it couldn't write: the target,
+// not the temporary file it writes first.
+TEST(Pack, FailureNamesTheTarget)
+{
+    TempDir dir;
+    std::string source = dir.write("cat01.txt", "+++\nS\nQ\n---\n+a\n---\n+++\n");
+    std::string target = dir / "nodir/cat01";
+    result r = run({"pack", source, target});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    EXPECT_EQ(r.err.rfind("trialix-pack: " + target + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find(target + "."), std::string::npos) << r.err;
+}

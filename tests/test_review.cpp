@@ -298,7 +298,8 @@ TEST_F(TimerTest, OneCountdownCountsTheTimeTakenAndTimesOut)
     EXPECT_EQ(dialogs.seen.back().text, EXAM_TIMEOUT);
     EXPECT_EQ(dialogs.seen.back().parent, GTK_WINDOW(main_window));
     EXPECT_TRUE(report());
-    EXPECT_EQ(status(), "  Time Remaining: 0:01");
+    EXPECT_NE(find_label(frame, "Time: 0:2"), nullptr);
+    EXPECT_EQ(status(), "  Exam finished after 0:02 minutes") << "the status bar agrees with the notice";
 }
 
 TEST_F(TimerTest, TrainingModeAsksAndGoesOnUntimedUnlessTheAnswerIsNo)
@@ -316,6 +317,9 @@ TEST_F(TimerTest, TrainingModeAsksAndGoesOnUntimedUnlessTheAnswerIsNo)
             gradeExam(QP);
         }
         EXPECT_NE(find_label(frame, answer == GTK_RESPONSE_NO ? "Time: 1:0" : "Time: Timer Off"), nullptr);
+        if (answer == GTK_RESPONSE_NO) {
+            EXPECT_EQ(status(), "  Exam finished after 1:00 minutes");
+        }
     }
 }
 
@@ -346,5 +350,5 @@ TEST_F(TimerTest, RealCountdownTimesOutWhileTheGradingQuestionIsOpen)
     EXPECT_NE(dialogs.seen[1].text.find("unanswered"), std::string::npos);
     EXPECT_TRUE(report());
     EXPECT_EQ(timer_source, 0u);
-    EXPECT_EQ(status(), "  Time Remaining: 0:01");
+    EXPECT_EQ(status(), "  Exam finished after 0:01 minutes");
 }

@@ -42,5 +42,16 @@ void add_item(import_result *result, imported_item item, std::vector<import_note
 // explanation; *dropped counts those left out.
 std::string join_explanation(const std::vector<std::string> &paragraphs, int *dropped);
 
+// The questions of one question file: one category, or one question when
+// the source has no categories.
+struct import_group {
+    std::string category;
+    std::vector<const imported_item *> items;
+};
+std::vector<import_group> make_groups(const import_result &r);
+// The whole text of the question file of one group; source names the
+// source file and kind its format in the file's comments.
+std::string group_text(const import_group &g, const std::string &source, const char *kind);
+
 // Runs `trialix-pack import ...` (argv[1] is "import").
 int import_main(int argc, char **argv, FILE *out, FILE *err);

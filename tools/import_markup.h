@@ -3,6 +3,7 @@
 // Pango markup for texts and explanations, one plain line for choices.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 enum class text_format { moodle, html, plain, markdown };
@@ -17,6 +18,10 @@ bool take_format(std::string *s, text_format *format);
 // *images (if given) counts the images replaced by their description.
 std::string to_markup(const std::string &s, text_format format, int *images = nullptr);
 
+// HTML as Pango markup (what to_markup does for text_format::html and,
+// with newline_breaks, for text_format::moodle).
+std::string html_to_markup(const std::string &s, bool newline_breaks, int *images);
+
 // Markdown as Pango markup (what to_markup does for text_format::markdown).
 std::string markdown_to_markup(const std::string &s, int *images);
 
@@ -29,3 +34,11 @@ std::string escape_markup(const std::string &s);
 
 // Blanks, tabs and line breaks taken off both ends.
 std::string trim(const std::string &s);
+
+// Shared by the converters: a blank of HTML text (blank, tab, line break,
+// form feed); the length of the UTF-8 character at s[i]; the character at
+// p[0..n) appended to out escaped for markup, control characters other
+// than line breaks and tabs dropped.
+bool markup_blank(char c);
+size_t utf8_length(const std::string &s, size_t i);
+void append_escaped(std::string &out, const char *p, size_t n);

@@ -1,5 +1,6 @@
 #include "tools/pack.h"
 
+#include <bzlib.h>
 #include <glib.h>
 
 #include <algorithm>
@@ -43,25 +44,6 @@ struct tool {
         return PACK_PROBLEM;
     }
 };
-
-std::string load_problem(const load_error &e)
-{
-    switch (e.status) {
-    case load_status::ok:
-        return "";
-    case load_status::missing:
-        return "can't be opened";
-    case load_status::unreadable:
-        return "can't be read";
-    case load_status::no_memory:
-        return "out of memory";
-    case load_status::too_large:
-        return "text larger than 64 MiB; Trialix does not read it";
-    case load_status::decompress:
-        break;
-    }
-    return "does not decompress (bzip2 error " + std::to_string(e.code) + ")";
-}
 
 struct question_deleter {
     void operator()(question *q) const { destroy_list(q); }
@@ -120,7 +102,12 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
         fprintf(t.out, "%s\n", item_json(q.get()).c_str());
         return PACK_OK;
     }
-    fprintf(t.out, "kind: %c\npoints: %d\n", q->type, q->points);
+    if (q->type == 'S' || q->type == 'M' || q->type == 'F')
+        fprintf(t.out, "kind: %c\n", q->type);
+    else
+        fprintf(t.out, "kind: %s (the line after +++ must start with S, M or F)\n",
+                g_ascii_isgraph(q->type) ? std::string(1, q->type).c_str() : "none");
+    fprintf(t.out, "points: %d\n", q->points);
     print_field(t.out, "text", q->text);
     for (int i = 0; i < NUM_ANSWERS; i++)
         fprintf(t.out, "answer %d:%s%s\n", i + 1, q->answers[i][0] ? " " : "", q->answers[i]);
@@ -128,145 +115,30 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
     return PACK_OK;
 }
 
-// ---- check ----
-
-struct checker {
-    FILE *out;
-    const char *prefix = "cat";
-    const char *config = ".xconfig";
-    bool problem = false;
-
-    void say(const std::string &name, int line, const std::string &what)
-    {
-        if (line > 0)
-            fprintf(out, "%s:%d: %s\n", name.c_str(), line, what.c_str());
-        else
-            fprintf(out, "%s: %s\n", name.c_str(), what.c_str());
-    }
-
-    void flag(const std::string &name, int line, const std::string &what)
-    {
-        say(name, line, what);
-        problem = true;
-    }
-
-    void check_file(const std::string &path)
-    {
-        load_error e;
-        membuf_ptr b = load_question_file(path.c_str(), &e);
-        if (!b) {
-            say(path, 0, "0 items");
-            flag(path, 0, load_problem(e));
-            return;
-        }
-        item_index index = index_items(b->data, b->size);
-        int count = std::max(index.count(), 0);
-        say(path, 0, std::to_string(count) + (count == 1 ? " item" : " items"));
-        if (count == 0)
-            flag(path, 0, "no item: an item stands between two separator lines ('+++')");
-        std::vector<item_problem> problems;
-        question_ptr q(new_question());
-        for (int n = 1; n <= count; n++) {
-            memset(q.get(), 0, sizeof(question));
-            parse_item(b->data, b->size, index, n, q.get(), &problems);
-        }
-        std::stable_sort(problems.begin(), problems.end(),
-                         [](const item_problem &a, const item_problem &b) { return a.line < b.line; });
-        for (const item_problem &p : problems)
-            flag(path, p.line, "item " + std::to_string(p.item) + ": " + p.what);
-    }
-
-    void check_number(const std::string &name, const config_number &key, const char *what,
-                      const char *form)
-    {
-        if (!key.line)
-            flag(name, 0, std::string("no ") + what + " line (" + form + "); it counts as 0");
-        else if (!key.parsed)
-            flag(name, key.line, std::string("does not read as ") + form + "; it counts as 0");
-    }
-
-    void check_config(const std::string &dir)
-    {
-        std::optional<std::string> path = join_path(dir.c_str(), config);
-        std::string name = path ? *path : dir + G_DIR_SEPARATOR_S + config;
-        exam_config c;
-        if (!path || !read_exam_config(path->c_str(), &c)) {
-            flag(name, 0, "exam configuration file can't be opened");
-            return;
-        }
-        say(name, 0, "title: " + c.title);
-        say(name, 0, "time: " + std::to_string(c.timeout.value) + " minutes");
-        say(name, 0, "pass mark: " + std::to_string(c.percentage.value) + "%");
-        say(name, 0, std::string("message: ") + (c.message_line ? "yes" : "no"));
-
-        std::string why;
-        if (!c.title_line)
-            flag(name, 0, "no title line (title=TEXT); the exam is shown as UNKNOWN");
-        else if (!c.title_has_equals)
-            flag(name, c.title_line, "title line without '='; the exam is shown as UNKNOWN");
-        else if (c.title_cut)
-            flag(name, c.title_line, "title over 255 bytes; cut");
-        else if (!markup_is_valid(c.title.c_str(), &why))
-            flag(name, c.title_line, "title is not valid markup: " + why);
-        else if (!markup_is_safe(c.title.c_str(), &why))
-            flag(name, c.title_line, "title is markup too large to show: " + why);
-
-        check_number(name, c.timeout, "timeout", "timeout=MINUTES");
-        if (c.timeout.parsed && c.timeout.value <= 0)
-            flag(name, c.timeout.line, "the time allowed must be more than 0 minutes");
-        check_number(name, c.percentage, "percentage", "percentage=PERCENT");
-        if (c.percentage.parsed && (c.percentage.value < 0 || c.percentage.value > 100))
-            flag(name, c.percentage.line, "the pass mark must be from 0 to 100 percent");
-
-        if (c.message_cut)
-            flag(name, c.message_line + 1, "message over 2047 bytes; cut");
-        else if (c.message_line && !markup_is_valid(c.message.c_str(), &why))
-            flag(name, c.message_line + 1, "message is not valid markup: " + why);
-        else if (c.message_line && !markup_is_safe(c.message.c_str(), &why))
-            flag(name, c.message_line + 1, "message is markup too large to show: " + why);
-    }
-
-    void check_dir(const std::string &dir)
-    {
-        check_config(dir);
-        std::vector<std::string> names = filename_list(dir.c_str(), prefix);
-        std::sort(names.begin(), names.end());
-        if (names.empty())
-            flag(dir, 0, std::string("no question files (names beginning with \"") + prefix + "\")");
-        if (names.size() > MAX_RUN_ITEMS)
-            flag(dir, 0, std::to_string(names.size()) + " question files; a run takes at most "
-                             + std::to_string(MAX_RUN_ITEMS));
-        for (const std::string &name : names) {
-            std::optional<std::string> path = join_path(dir.c_str(), name.c_str());
-            if (path)
-                check_file(*path);
-            else
-                flag(dir + G_DIR_SEPARATOR_S + name, 0, "path longer than 255 characters");
-        }
-    }
-};
-
-int cmd_check(const tool &t, int argc, char **argv)
-{
-    checker c{t.out};
-    std::vector<const char *> paths;
-    if (!command_args(argc, argv, t.err, &c.prefix, &c.config, nullptr, &paths))
-        return PACK_USAGE;
-    if (paths.empty())
-        return t.usage("check needs a question file or an exam directory");
-    int status = PACK_OK;
-    for (const char *path : paths) {
-        if (g_file_test(path, G_FILE_TEST_IS_DIR))
-            c.check_dir(path);
-        else if (g_file_test(path, G_FILE_TEST_EXISTS))
-            c.check_file(path);
-        else
-            status = t.error(path, "no such file or directory");
-    }
-    return c.problem ? PACK_PROBLEM : status;
-}
-
 } // namespace
+
+std::string load_problem(const load_error &e)
+{
+    switch (e.status) {
+    case load_status::ok:
+        return "";
+    case load_status::missing:
+        return "can't be opened";
+    case load_status::unreadable:
+        return "can't be read";
+    case load_status::no_memory:
+        return "out of memory";
+    case load_status::too_large:
+        return "text larger than 64 MiB; Trialix does not read it";
+    case load_status::decompress:
+        break;
+    }
+    std::string problem = "does not decompress (bzip2 error " + std::to_string(e.code) + ")";
+    // No compressed data at all: most likely the text itself.
+    if (e.code == BZ_DATA_ERROR_MAGIC)
+        problem += ": not a packed question file; pack it first with trialix-pack pack";
+    return problem;
+}
 
 int pack_usage(FILE *err, const std::string &what)
 {
@@ -340,13 +212,6 @@ bool command_args(int argc, char **argv, FILE *err, const char **prefix, const c
         }
     }
     return true;
-}
-
-bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *config)
-{
-    checker c{out, prefix, config};
-    c.check_dir(dir);
-    return !c.problem;
 }
 
 std::string json_string(const char *s, size_t len)
@@ -424,7 +289,7 @@ int pack_main(int argc, char **argv, FILE *out, FILE *err)
         return cmd_show(t, argv[2], argv[3], json);
     }
     if (strcmp(cmd, "check") == 0)
-        return cmd_check(t, argc, argv);
+        return check_main(argc, argv, out, err);
     if (strcmp(cmd, "import") == 0)
         return import_main(argc, argv, out, err);
     return t.usage(argc > 1 ? std::string("unknown command '") + cmd + "'" : std::string("no command given"));

@@ -9,6 +9,7 @@
 #include <vector>
 
 struct question;
+struct load_error;
 
 // Exit statuses of the tool.
 enum { PACK_OK = 0, PACK_PROBLEM = 1, PACK_USAGE = 2 };
@@ -32,6 +33,10 @@ int exam_option(int argc, char **argv, int *i, const char **prefix, const char *
 // usage error.
 bool command_args(int argc, char **argv, FILE *err, const char **prefix, const char **config,
                   const std::function<int(int *)> &option, std::vector<const char *> *args);
+// Runs `trialix-pack check ...` (argv[1] is "check").
+int check_main(int argc, char **argv, FILE *out, FILE *err);
+// Why a question file could not be loaded, as the tool reports it.
+std::string load_problem(const load_error &e);
 // Runs the checks of `check` on an exam directory, printing what it finds
 // to out. True when nothing needs fixing.
 bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *config);

@@ -86,10 +86,12 @@ gboolean count_seconds(gpointer list)
     if (seconds > 0)
         return TRUE;
     countdown_over();
+    if (!exam_ended)
+        timeoutDialog(static_cast<question *>(list));
+    // A run graded by the time-out was graded inside this tick, when the
+    // countdown was already over: the closing text replaces "0:01" here.
     if (exam_ended)
         show_finished();
-    else
-        timeoutDialog(static_cast<question *>(list));
     return FALSE;
 }
 

@@ -380,6 +380,12 @@ bool text2file(const char *text, size_t size, const char *path, std::string *err
     gerror_ptr gerror;
     if (!g_file_set_contents(path, out.data(), QUESTION_HEADER_SIZE + length, out_error(gerror))) {
         *error = gerror->message;
+        // GLib names the temporary file it writes first ("cat01.OLJA03"),
+        // which the author never asked for: name the target instead.
+        std::string temp = std::string(path) + ".";
+        size_t at = error->find(temp);
+        if (at != std::string::npos && at + temp.size() + 6 <= error->size())
+            error->replace(at, temp.size() + 6, path);
         return false;
     }
     return true;

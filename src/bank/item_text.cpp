@@ -35,6 +35,20 @@ struct line_reader {
     }
 };
 
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Nothing but blanks and a Windows line end.
+bool is_blank_line(const char *s, size_t len)
+{
+    for (size_t i = 0; i < len; i++)
+        if (!is_blank(s[i]) && s[i] != '\r' && s[i] != '\n')
+            return false;
+    return true;
+}
+
 size_t without_newline(const char *s, size_t len)
 {
     return len > 0 && s[len - 1] == '\n' ? len - 1 : len;
@@ -93,6 +107,9 @@ void check_item(const question &q, int n, const item_lines &lines, std::vector<i
                 report(lines.slot[i], "more than one '+' choice in a single-choice item");
             if (mark != '+' && mark != '-' && mark != '\0')
                 report(lines.slot[i], "choice line without '+' or '-' in its first column");
+            else if (mark && (q.answers[i][1] == ' ' || q.answers[i][1] == '\t'))
+                report(lines.slot[i], "blank after the choice's '+' or '-': the choice is shown "
+                                      "with a leading blank");
         }
         if (right == 0)
             report(lines.slot[0] ? lines.slot[0] : lines.head, "no '+' choice: the item can never be right");
@@ -106,6 +123,10 @@ void check_item(const question &q, int n, const item_lines &lines, std::vector<i
             if (len > 0 && q.answers[i][len - 1] == '\r')
                 report(lines.slot[i], "accepted answer ends with a carriage return (Windows line ends): "
                                       "no typed answer can match it");
+            // Answers are compared blank for blank, and nobody types "pwd ".
+            else if (len > 0 && (is_blank(q.answers[i][0]) || is_blank(q.answers[i][len - 1])))
+                report(lines.slot[i], "accepted answer begins or ends with a blank: "
+                                      "the answer typed without it does not match");
         }
         if (!any)
             report(lines.slot[0] ? lines.slot[0] : lines.head, "no accepted answer: the item can never be right");
@@ -163,7 +184,9 @@ void parse_item(const char *text, size_t size, const item_index &index, int n,
     q->type = len > 0 ? s[0] : '\0';
     q->points = (len > 1 && s[1] >= '1' && s[1] <= '9') ? (signed char)(s[1] - '0') : 1;
     if (problems) {
-        if (q->type != 'S' && q->type != 'M' && q->type != 'F')
+        if (is_blank_line(s, len))
+            report(r.line, "the line after +++ is blank: it must start with S, M or F (the item's kind)");
+        else if (q->type != 'S' && q->type != 'M' && q->type != 'F')
             report(r.line, std::string("unknown kind letter '")
                                + (g_ascii_isprint(q->type) ? q->type : '?') + "' (S, M or F expected)");
         if (len > 1 && g_ascii_isdigit(s[1]) && (s[1] == '0' || (len > 2 && g_ascii_isdigit(s[2]))))

@@ -47,6 +47,19 @@ static std::optional<std::string> read_value(GKeyFile *keys, const char *path, c
     return std::nullopt;
 }
 
+// A leading "~/" (or a lone "~") stands for the home folder, as people
+// write it in settings files; other '~' are taken as they are.
+static std::string home_expanded(const std::string &dir)
+{
+    if (dir == "~")
+        return g_get_home_dir();
+    if (dir.compare(0, 2, "~/") == 0) {
+        gchar_ptr full(g_build_filename(g_get_home_dir(), dir.c_str() + 2, nullptr));
+        return full.get();
+    }
+    return dir;
+}
+
 bool settings_find(const char *user_dir, const char *const *system_dirs, settings_values *out)
 {
     std::vector<const char *> dirs;
@@ -62,6 +75,8 @@ bool settings_find(const char *user_dir, const char *const *system_dirs, setting
             continue;
         out->path = path.get();
         out->examdir = read_value(keys.get(), path.get(), "examdir");
+        if (out->examdir)
+            *out->examdir = home_expanded(*out->examdir);
         out->examconfig = read_value(keys.get(), path.get(), "examconfig");
         out->prefix = read_value(keys.get(), path.get(), "prefix");
         return true;

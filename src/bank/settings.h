@@ -17,5 +17,6 @@ struct settings_values {
 // in each of `system_dirs` (null-terminated, may be null), and takes the
 // first one found. A file that is there but can't be used, and a value
 // that can't be read, are reported on standard error and passed over.
-// Returns whether a file was found.
+// A leading "~/" in examdir is the home folder. Returns whether a file was
+// found.
 bool settings_find(const char *user_dir, const char *const *system_dirs, settings_values *out);

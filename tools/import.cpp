@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "bank/buffer.h"
+#include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/question.h"
 #include "bank/tools.h"
@@ -115,14 +116,12 @@ bool read_source(const char *path, FILE *err, std::string *text)
 {
     gchar *data = nullptr;
     gsize size = 0;
-    GError *gerror = nullptr;
-    if (!g_file_get_contents(path, &data, &size, &gerror)) {
+    gerror_ptr gerror;
+    if (!g_file_get_contents(path, &data, &size, out_error(gerror))) {
         fprintf(err, "trialix-pack: %s: %s\n", path, gerror->message);
-        g_error_free(gerror);
         return false;
     }
-    text->assign(data, size);
-    g_free(data);
+    text->assign(gchar_ptr(data).get(), size);
     const char *bad = nullptr;
     if (!g_utf8_validate(text->data(), (gssize)text->size(), &bad)) {
         long line = 1 + std::count(text->c_str(), bad, '\n');
@@ -137,12 +136,8 @@ bool read_source(const char *path, FILE *err, std::string *text)
 
 bool dir_is_empty(const char *path)
 {
-    GDir *d = g_dir_open(path, 0, nullptr);
-    if (!d)
-        return false;
-    bool empty = g_dir_read_name(d) == nullptr;
-    g_dir_close(d);
-    return empty;
+    gdir_ptr d(g_dir_open(path, 0, nullptr));
+    return d && g_dir_read_name(d.get()) == nullptr;
 }
 
 // Writes the exam; on failure takes back what it wrote and says why.
@@ -234,9 +229,7 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
         return PACK_USAGE;
     }
 
-    gchar *base = g_filename_display_basename(o.source);
-    std::string source = without_controls(base);
-    g_free(base);
+    std::string source = without_controls(gchar_ptr(g_filename_display_basename(o.source)).get());
     size_t dot = source.rfind('.');
     std::string stem = dot != std::string::npos && dot > 0 ? source.substr(0, dot) : source;
     std::string config = "title=" + (o.title ? title_markup(o.title) : title_markup(stem)) + "\n";

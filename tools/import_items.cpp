@@ -84,9 +84,8 @@ std::string why_not_an_item(const imported_item &item)
     if (index.count() != 1)
         return "the item would not stand alone in a question file";
     std::vector<item_problem> problems;
-    question *q = new_question();
-    parse_item(text.data(), text.size(), index, 1, q, &problems);
-    destroy_list(q);
+    question_list q(new_question());
+    parse_item(text.data(), text.size(), index, 1, q.get(), &problems);
     return problems.empty() ? "" : problems.front().what;
 }
 

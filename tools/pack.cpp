@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bank/buffer.h"
+#include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/markup.h"
 #include "bank/question.h"
@@ -45,25 +46,16 @@ struct tool {
     }
 };
 
-struct question_deleter {
-    void operator()(question *q) const { destroy_list(q); }
-};
-using question_ptr = std::unique_ptr<question, question_deleter>;
-
 int cmd_pack(const tool &t, const char *source, const char *target)
 {
-    gchar *text = nullptr;
+    gchar *contents = nullptr;
     gsize size = 0;
-    GError *gerror = nullptr;
-    if (!g_file_get_contents(source, &text, &size, &gerror)) {
-        std::string message = gerror->message;
-        g_error_free(gerror);
-        return t.error(source, message);
-    }
+    gerror_ptr gerror;
+    if (!g_file_get_contents(source, &contents, &size, out_error(gerror)))
+        return t.error(source, gerror->message);
+    gchar_ptr text(contents);
     std::string why;
-    bool ok = text2file(text, size, target, &why);
-    g_free(text);
-    return ok ? PACK_OK : t.error(target, why);
+    return text2file(text.get(), size, target, &why) ? PACK_OK : t.error(target, why);
 }
 
 int cmd_unpack(const tool &t, const char *path)
@@ -96,7 +88,7 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
     if (k > index.count())
         return t.error(path, "holds " + std::to_string(std::max(index.count(), 0))
                                  + " items; there is no item " + std::to_string(k));
-    question_ptr q(new_question());
+    question_list q(new_question());
     parse_item(b->data, b->size, index, (int)k, q.get());
     if (json) {
         fprintf(t.out, "%s\n", item_json(q.get()).c_str());

@@ -24,11 +24,16 @@ using gdir_ptr = std::unique_ptr<GDir, g_dir_deleter>;
 using gkeyfile_ptr = std::unique_ptr<GKeyFile, g_key_file_deleter>;
 
 // Hands a GError** to a GLib call and keeps what it sets:
-// `g_call(..., out_error(err))`.
+// `g_call(..., out_error(err))`. Several in one expression keep the error
+// that was set, whatever order they go in.
 struct out_error {
     gerror_ptr &owner;
     GError *raw = nullptr;
     explicit out_error(gerror_ptr &o) : owner(o) {}
-    ~out_error() { owner.reset(raw); }
+    ~out_error()
+    {
+        if (raw)
+            owner.reset(raw);
+    }
     operator GError **() { return &raw; }
 };

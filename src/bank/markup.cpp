@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bank/glib_ptr.h"
 #include "bank/markup_values.h"
 
 namespace {
@@ -215,16 +216,14 @@ bool parse(const char *markup, markup_parse *p, std::string *why)
 {
     static const GMarkupParser PARSER = {start_element, end_element, text, nullptr, nullptr};
     GMarkupParseContext *context = g_markup_parse_context_new(&PARSER, (GMarkupParseFlags)0, p, nullptr);
-    GError *error = nullptr;
-    bool ok = g_markup_parse_context_parse(context, "<markup>", -1, &error)
-              && g_markup_parse_context_parse(context, markup, -1, &error)
-              && g_markup_parse_context_parse(context, "</markup>", -1, &error)
-              && g_markup_parse_context_end_parse(context, &error);
+    gerror_ptr error;
+    bool ok = g_markup_parse_context_parse(context, "<markup>", -1, out_error(error))
+              && g_markup_parse_context_parse(context, markup, -1, out_error(error))
+              && g_markup_parse_context_parse(context, "</markup>", -1, out_error(error))
+              && g_markup_parse_context_end_parse(context, out_error(error));
     g_markup_parse_context_free(context);
     if (!ok && why)
         *why = error ? error->message : "invalid markup";
-    if (error)
-        g_error_free(error);
     return ok;
 }
 

@@ -9,6 +9,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <process.h>
 #include <sys/locking.h>
 #else
 #include <sys/file.h>

@@ -35,7 +35,8 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
         EXPECT_NE(out.find(question + ": not a regular file"), std::string::npos) << out;
 
         // A configuration that can't be read is one that is missing.
-        const char *root = place.path().c_str();
+        std::string root_dir = place.path();
+        const char *root = root_dir.c_str();
         EXPECT_EQ(getTimeout(root, ".xconfig", "exam"), 0);
         EXPECT_EQ(getPercentage(root, ".xconfig", "exam"), 0);
         EXPECT_FALSE(getExamTitle(root, ".xconfig", "exam"));

@@ -1,10 +1,11 @@
 # Every test a document names as `file.cpp: Suite.Test` is one that the
 # test executables list, defined in that file; a renamed or removed test
 # otherwise leaves the document pointing at nothing.
-#   cmake -DDOC=<page.md> -DSRC=<tests dir> -DUNIT=<exe> -DGUI=<exe> -DXVFB_RUN=<xvfb-run> -P check_doc_tests.cmake
+#   cmake -DDOC=<page.md> -DSRC=<tests dir> -DUNIT=<exe> -DGUI=<exe> -DPROC=<exe> -DXVFB_RUN=<xvfb-run>
+#         -P check_doc_tests.cmake
 cmake_minimum_required(VERSION 3.16)
 set(listed)
-foreach(command IN ITEMS "${UNIT}" "${XVFB_RUN};-a;${GUI}")
+foreach(command IN ITEMS "${UNIT}" "${XVFB_RUN};-a;${GUI}" "${PROC}")
   execute_process(COMMAND ${command} --gtest_list_tests RESULT_VARIABLE status OUTPUT_VARIABLE out)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${command} --gtest_list_tests: exit status ${status}")

@@ -11,9 +11,11 @@ set(GUI_FOLDERS app run grading saved)
 # The shell shows the first screen of an exam (run), grades at time-out and
 # goes back to a review screen from its notices (grading), and puts the
 # save and load dialogs on its menu (saved); the item form has " Grade
-# Exam " and the review pages are item forms (run and grading). Each of
-# those folders calls back into the shell's screen helpers.
-set(ALLOWED_CYCLES "app<->run" "app<->grading" "app<->saved" "grading<->run")
+# Exam " and the review pages are item forms (run and grading); a loaded or
+# recovered exam goes on in the resume form, and a run keeps its recovery
+# copy (run and saved). Each of those folders calls back into the shell's
+# screen helpers.
+set(ALLOWED_CYCLES "app<->run" "app<->grading" "app<->saved" "grading<->run" "run<->saved")
 
 set(problems "")
 file(GLOB_RECURSE core_files ${SOURCE}/src/bank/*.h ${SOURCE}/src/bank/*.cpp

@@ -13,6 +13,8 @@ int main(int argc, char **argv)
     g_setenv("XDG_CONFIG_HOME", xdg.mkdir("config").c_str(), TRUE);
     g_setenv("XDG_CONFIG_DIRS", xdg.mkdir("etc-xdg").c_str(), TRUE);
     g_setenv("TRIALIX_TEST_XDG", xdg.path().c_str(), TRUE);
+    // Runs keep recovery copies; the user's own must be neither seen nor touched.
+    g_setenv("XDG_STATE_HOME", xdg.mkdir("state").c_str(), TRUE);
     // A documents folder the settings loader can find.
     xdg.write("config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + xdg.mkdir("Documents") + "\"\n");
 

@@ -1,5 +1,7 @@
 #include "gui_util.h"
 
+#include "saved/recovery.h"
+
 namespace gui {
 
 using Search = std::pair<const Match *, std::vector<GtkWidget *>>;
@@ -166,8 +168,10 @@ void GuiTest::SetUp()
 
 void GuiTest::TearDown()
 {
-    // A countdown left registered would tick into the next test.
+    // A countdown left registered would tick into the next test, and so
+    // would a recovery copy's watch.
     trialix_stop_timer();
+    recovery_run_over();
     if (main_window)
         gtk_widget_destroy(main_window);
     gui::pump();

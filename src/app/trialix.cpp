@@ -11,6 +11,7 @@
 #include "app/menu.h"
 #include "bank/markup.h"
 #include "bank/tools.h"
+#include "saved/recovery.h"
 
 void trialix_quit(GtkWidget *, void *)
 {
@@ -82,12 +83,18 @@ void trialix_start(int *argc, char ***argv)
     trialix_config();
     trialix_create_main_window();
     g_signal_connect(main_window, "map-event", G_CALLBACK(on_first_map), nullptr);
+    // An exam cut short last time (Quit, a crash, a power loss) is offered
+    // before anything else.
+    recovery_offer_left();
 }
 
 int trialix_main(int argc, char **argv)
 {
     trialix_start(&argc, &argv);
     gtk_main();
+    // Quit ends the program at once; the last second's answers still go
+    // into the recovery copy.
+    recovery_flush();
     return 0;
 }
 

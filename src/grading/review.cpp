@@ -8,6 +8,7 @@
 #include "bank/question.h"
 #include "grading/grade.h"
 #include "run/form.h"
+#include "saved/recovery.h"
 
 // Whether the walk visits r under the review option chosen.
 static bool qualifies(const question *r)
@@ -149,10 +150,12 @@ void next_rev(GtkWidget *, void *record)
 {
     if (question *next = getNextItem(static_cast<question *>(record)))
         showReviewPage(next);
+    recovery_changed();
 }
 
 void prev_rev(GtkWidget *, void *record)
 {
     if (question *prev = getPrevItem(static_cast<question *>(record)))
         showReviewPage(prev);
+    recovery_changed();
 }

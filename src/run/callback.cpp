@@ -19,6 +19,7 @@
 #include "run/answer.h"
 #include "run/form.h"
 #include "run/owner.h"
+#include "saved/recovery.h"
 
 // ---- Bindings ----
 
@@ -98,7 +99,7 @@ void cb_start(GtkWidget *, void *)
     }
     // A list still held here belongs to no screen any more (a resumed exam
     // whose form was left for this one); the owner frees it.
-    run_begin(list, enableTimer == 1);
+    run_start(list, enableTimer == 1);
     // Files that yield no item are left out of the run.
     num_questions = list_length(QP);
     createExamForm(QP);
@@ -116,7 +117,7 @@ void cb_load_start(GtkWidget *, void *)
         fputs("Error\n", stderr);
         return;
     }
-    run_begin(QP, enableTimer == 1);
+    run_start(QP, enableTimer == 1);
     createExamForm(QP);
 }
 
@@ -130,6 +131,7 @@ void next_form(GtkWidget *, void *item)
     if (q->prev)
         check_question(q->prev);
     createExamForm(q);
+    recovery_changed();
 }
 
 void prev_form(GtkWidget *, void *item)
@@ -140,6 +142,7 @@ void prev_form(GtkWidget *, void *item)
     if (q->next)
         check_question(q->next);
     createExamForm(q);
+    recovery_changed();
 }
 
 void cb_review(GtkWidget *, void *item)
@@ -147,6 +150,7 @@ void cb_review(GtkWidget *, void *item)
     auto *q = static_cast<question *>(item);
     check_question(q);
     reviewExam(q);
+    recovery_changed();
 }
 
 void answer(GtkWidget *, void *item)
@@ -158,6 +162,7 @@ void setRevBut(GtkWidget *, void *item)
 {
     auto *q = static_cast<question *>(item);
     q->marked = q->marked ? 0 : 1;
+    recovery_changed();
 }
 
 void setMCBut(GtkWidget *, void *binding)
@@ -165,10 +170,12 @@ void setMCBut(GtkWidget *, void *binding)
     auto *b = static_cast<mc_data *>(binding);
     char &flag = b->item->selected[b->index];
     flag = flag ? 0 : 1;
+    recovery_changed();
 }
 
 void setEntryBut(GtkWidget *, void *binding)
 {
     auto *b = static_cast<entry_data *>(binding);
     utf8_strlcpy(b->item->entry, gtk_entry_get_text(GTK_ENTRY(b->entry)), sizeof b->item->entry);
+    recovery_changed();
 }

@@ -10,6 +10,10 @@ struct question;
 // is this one, QP becomes the head, and the countdown starts when `timed`.
 void run_begin(question *list, bool timed);
 
+// " Start Exam " of the start or the resume form: run_begin, and from now
+// until the run is graded or ended a recovery copy of it is kept.
+void run_start(question *list, bool timed);
+
 // The run was graded: exam_ended becomes 1 and seconds 1, which a saved
 // file records, and the countdown stops now with its closing text.
 void run_graded(void);

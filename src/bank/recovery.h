@@ -1,0 +1,46 @@
+// Recovery copies of running exams: where they live, how a program claims
+// one, and how the copies of programs that are gone are found.
+//
+// Every program that runs an exam has a slot of its own in the recovery
+// folder: a lock file run-<pid>-XXXXXX.lock, locked for as long as the
+// program holds the slot, and beside it the copy run-<pid>-XXXXXX.trx in
+// the saved exam format. The kernel drops the lock with the program
+// however it ends (Quit, a crash, SIGKILL), so a copy whose lock can be
+// taken belongs to nobody any more.
+#pragma once
+
+#include <glib.h>
+
+#include <string>
+#include <vector>
+
+// A slot: the copy's path, its lock file's path and the open, locked lock
+// file (-1 when none is held).
+struct recovery_slot {
+    std::string copy;
+    std::string lock;
+    int fd = -1;
+    gint64 mtime = 0;   // found copies: when the copy was last written (microseconds)
+};
+
+// The recovery folder: "trialix/recovery" in the user's state folder.
+std::string recovery_dir(void);
+
+// Creates `dir` when missing and claims a new slot in it: a lock file of a
+// name no other slot has, locked. False with *error when that fails.
+bool recovery_claim(const std::string &dir, recovery_slot *slot, std::string *error);
+// Lets the slot go: the lock is released, the files stay.
+void recovery_release(recovery_slot *slot);
+// Removes the slot's copy and then its lock file, and lets the slot go.
+void recovery_discard(recovery_slot *slot);
+
+// The copies in `dir` whose program is gone, newest first, each with its
+// lock now held by the caller. Lock files left without a copy by a program
+// that is gone are removed.
+std::vector<recovery_slot> recovery_find_left(const std::string &dir);
+
+// Copies the file `from` into `dir` as `name`, or name-2, name-3 ... when
+// that is taken (no file is ever replaced), and removes `from` once the
+// copy is whole. Returns the new path, or "" with *error.
+std::string recovery_set_aside(const char *from, const char *dir, const char *name,
+                               std::string *error);

@@ -1,0 +1,263 @@
+// The real trialix in a process of its own, driven by the labels on its
+// screen (tests/driver_module.cpp), killed in the middle of a run and
+// started again: what the recovery copy keeps, and what becomes of copies
+// left behind.
+#include <gtest/gtest.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <utime.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bank/recovery.h"
+#include "bank/saved_file.h"
+#include "process_driver.h"
+#include "test_util.h"
+
+namespace {
+
+using namespace proc;
+
+class RecoveryProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root.write("config/trialix/trialix.conf", std::string("[Trialix]\nexamdir=") +
+                                                      TEST_EXAMS_DIR +
+                                                      "\nexamconfig=.xconfig\nprefix=cat\n");
+        root.write("config/user-dirs.dirs",
+                   "XDG_DOCUMENTS_DIR=\"" + root.mkdir("Documents") + "\"\n");
+        root.mkdir("home");
+        root.mkdir("etc");
+        recovery = root.mkdir("state/trialix/recovery");
+    }
+
+    // The files of a folder whose names end in `end`.
+    std::vector<std::string> files(const std::string &dir, const std::string &end = "")
+    {
+        std::vector<std::string> out;
+        if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
+            while (const char *n = g_dir_read_name(d))
+                if (g_str_has_suffix(n, end.c_str()))
+                    out.push_back(dir + G_DIR_SEPARATOR_S + n);
+            g_dir_close(d);
+        }
+        return out;
+    }
+
+    TempDir root;
+    std::string recovery;
+};
+
+// What the examinee did to one item, and how to see it again.
+struct Done {
+    char kind;
+    std::vector<std::string> ticked;   // choice labels
+    std::string typed;
+    bool marked;
+};
+
+Done answer_item(Trialix &app, const Screen &s, int index)
+{
+    Done d{'F', {}, "", index != 1};
+    std::vector<const Widget *> radios = all(s, "radio"), checks = all(s, "check");
+    if (!radios.empty()) {
+        d = {'S', {radios.back()->text}, "", d.marked};
+    } else if (!checks.empty()) {
+        d = {'M', {checks.front()->text, checks.back()->text}, "", d.marked};
+    } else {
+        d.typed = "Mercury " + std::to_string(index);
+        app.act("type", d.typed);
+    }
+    for (const std::string &t : d.ticked)
+        app.click(trim(t));
+    if (d.marked)
+        app.click("Mark Item for Review");
+    return d;
+}
+
+bool shows(const Screen &s, const Done &d)
+{
+    const Widget *mark = find(s, "check", "Mark Item for Review");
+    if (!mark || (mark->active == "1") != d.marked)
+        return false;
+    if (d.kind == 'F') {
+        const Widget *entry = nullptr;
+        for (const Widget &w : s)
+            if (w.kind == "entry")
+                entry = &w;
+        return entry && entry->text == d.typed;
+    }
+    std::vector<const Widget *> choices = all(s, d.kind == 'S' ? "radio" : "check");
+    if (choices.empty())
+        return false;
+    for (const Widget *c : choices) {
+        bool want = std::find(d.ticked.begin(), d.ticked.end(), c->text) != d.ticked.end();
+        if ((c->active == "1") != want)
+            return false;
+    }
+    return true;
+}
+
+bool copy_holds(const std::string &path, const std::vector<Done> &done)
+{
+    run_header h;
+    bool ok = false;
+    std::string error;
+    question *list = load_list_file(path.c_str(), &h, &ok, &error);
+    bool same = ok && list && std::string(h.username) == "Jane Doe";
+    int i = 0;
+    for (question *r = list; same && r; r = r->next, i++)
+        same = i < (int)done.size() && (r->marked != 0) == done[i].marked &&
+               (done[i].kind != 'F' || done[i].typed == r->entry);
+    destroy_list(list);
+    return same && i == (int)done.size();
+}
+
+TEST_F(RecoveryProcess, KilledRunIsResumedWithEveryAnswerMarkNameAndTheTimeLeft)
+{
+    Trialix app(root);
+    app.start();
+    app.act("menu", "Start Practice Exam");
+    app.wait_for("the start form", [](const Screen &s) { return find(s, "button", "Start Exam"); });
+    app.act("type", "Jane Doe");
+    app.click("Enable Timer");
+    app.wait_for("the timer ticked", [](const Screen &s) {
+        const Widget *t = find(s, "check", "Enable Timer");
+        return t && t->active == "1";
+    });
+    app.click("Start Exam");
+
+    std::vector<Done> done;
+    for (int i = 0; i < 3; i++) {
+        Screen s = app.wait_for("item " + std::to_string(i + 1), [](const Screen &s) {
+            return find(s, "check", "Mark Item for Review") != nullptr;
+        });
+        done.push_back(answer_item(app, s, i));
+        app.wait_for("the answer shown", [&](const Screen &s) { return shows(s, done.back()); });
+        if (i < 2)
+            app.click("Next Item");
+    }
+
+    // The copy catches up within a second of the last change.
+    std::string copy;
+    gint64 end = g_get_monotonic_time() + WAIT_USEC;
+    while (g_get_monotonic_time() < end) {
+        std::vector<std::string> copies = files(recovery, ".trx");
+        if (copies.size() == 1 && copy_holds(copies[0], done)) {
+            copy = copies[0];
+            break;
+        }
+        g_usleep(POLL_MS * 1000);
+    }
+    ASSERT_FALSE(copy.empty()) << "no recovery copy with every answer";
+    int left_at_kill = seconds_after(label_with(app.dump(), "Time Remaining:"), "Time Remaining: ");
+    ASSERT_GT(left_at_kill, 0);
+    app.kill9();
+
+    app.start();
+    Screen q = app.wait_for("the question", [](const Screen &s) {
+        return !label_with(s, "Do you want to resume it?").empty();
+    });
+    std::string text = label_with(q, "Do you want to resume it?");
+    EXPECT_NE(text.find("Exam: Sample exam"), std::string::npos) << text;
+    EXPECT_NE(text.find("Examinee: Jane Doe"), std::string::npos) << text;
+    EXPECT_NE(text.find("Last written: "), std::string::npos) << text;
+    app.click("Yes");
+    Screen form = app.wait_for("the resume form", [](const Screen &s) {
+        return find(s, "button", "Start Exam") && !label_with(s, "Exam was saved:").empty();
+    });
+    EXPECT_TRUE(find(form, "entry", "Jane Doe"));
+    const Widget *timer = find(form, "check", "Enable Timer");
+    ASSERT_TRUE(timer);
+    EXPECT_EQ(timer->active, "1");
+    int left = seconds_after(label_with(form, "You will have"), "You will have ");
+    // Written at most one countdown watch ago, and the status bar showed
+    // the time before its tick's second went.
+    EXPECT_GE(left, left_at_kill - 1);
+    EXPECT_LE(left, left_at_kill + 31);
+
+    app.click("Start Exam");
+    for (int i = 0; i < 3; i++) {
+        app.wait_for("item " + std::to_string(i + 1) + " as answered",
+                     [&](const Screen &s) { return shows(s, done[i]); });
+        if (i < 2)
+            app.click("Next Item");
+    }
+    // The resumed run keeps the copy it came from, and grading removes it.
+    EXPECT_EQ(files(recovery, ".trx"), std::vector<std::string>{copy});
+    app.click("Grade Exam");
+    app.click("Yes");
+    app.wait_for("the score report", [](const Screen &s) { return find(s, "button", "End Exam"); });
+    EXPECT_TRUE(files(recovery, ".trx").empty());
+    EXPECT_TRUE(files(recovery, ".lock").empty());
+}
+
+// Sets a file's times `ago` seconds back.
+void age(const std::string &path, int ago)
+{
+    struct utimbuf t;
+    t.actime = t.modtime = time(nullptr) - ago;
+    ASSERT_EQ(utime(path.c_str(), &t), 0);
+}
+
+TEST_F(RecoveryProcess, CopiesAnsweredNoOrDamagedAreKeptAsSavedExamsAndALiveOneIsLeftAlone)
+{
+    run_header h;
+    g_strlcpy(h.examname, "sample", sizeof h.examname);
+    g_strlcpy(h.username, "Ann Lee", sizeof h.username);
+    g_strlcpy(h.examtitle, "Sample", sizeof h.examtitle);
+    h.seconds = 600;
+    h.num_questions = 1;
+    question *item = make_item('S', 1, {"+Yes", "-No"});
+    item->selected[0] = 1;
+    std::string error;
+    std::string good = recovery + "/run-1-aaaaaa.trx";
+    ASSERT_EQ(save_list_file(good.c_str(), item, h, &error), 2) << error;
+    std::string damaged = recovery + "/run-2-bbbbbb.trx";
+    write_file(damaged, "not a saved exam");
+    age(damaged, 120);
+    // A copy whose program still runs: this test holds its lock.
+    recovery_slot live;
+    ASSERT_TRUE(recovery_claim(recovery, &live, &error)) << error;
+    ASSERT_EQ(save_list_file(live.copy.c_str(), item, h, &error), 2) << error;
+    destroy_list(item);
+    std::string good_bytes = read_file(good), live_bytes = read_file(live.copy);
+
+    Trialix app(root);
+    app.start();
+    Screen q = app.wait_for("the question", [](const Screen &s) {
+        return !label_with(s, "Do you want to resume it?").empty();
+    });
+    EXPECT_NE(label_with(q, "resume it").find("Exam: Sample Examinee: Ann Lee Last written"), std::string::npos);
+    app.click("No");
+    Screen kept = app.wait_for("where it was kept", [](const Screen &s) {
+        return !label_with(s, "The exam was kept as a saved exam:").empty();
+    });
+    EXPECT_NE(label_with(kept, "kept as").find(root / "Documents/sample_Ann_Lee_"),
+              std::string::npos);
+    app.click("Close");
+    Screen bad = app.wait_for("the damaged copy's report", [](const Screen &s) {
+        return !label_with(s, "could not be read").empty();
+    });
+    EXPECT_NE(label_with(bad, "could not be read").find(root / "Documents/recovered_Unnamed_"),
+              std::string::npos);
+    app.click("Close");
+    app.wait_for("the empty main window", [](const Screen &s) {
+        return find(s, "window", "Trialix 1.0") && label_with(s, "could not be read").empty();
+    });
+
+    std::vector<std::string> saved = files(root / "Documents");
+    ASSERT_EQ(saved.size(), 2u);
+    std::vector<std::string> contents = {read_file(saved[0]), read_file(saved[1])};
+    EXPECT_NE(std::find(contents.begin(), contents.end(), good_bytes), contents.end());
+    EXPECT_NE(std::find(contents.begin(), contents.end(), "not a saved exam"), contents.end());
+    EXPECT_EQ(files(recovery, ".trx"), std::vector<std::string>{live.copy});
+    EXPECT_EQ(read_file(live.copy), live_bytes);
+    recovery_discard(&live);
+}
+
+} // namespace

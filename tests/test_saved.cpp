@@ -142,6 +142,7 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     put(f, 3332, "Routing &amp; Switching");
     put(f, 5892, "\x02\x4B\x01\x00\x07\x00", 6);   // 2 items, 75 %, ended, exam mode, timer (7), no answer
     put(f, REC, "S\x0C\x01\x01Pick one");          // 12 points
+    put(f, REC + 2052, "+Yes");
     f[REC + 5892] = 1;
     f[REC + 6155] = 5;                              // marked
     memset(&f[REC + 6156], 0xFF, 8);                // links mean nothing
@@ -175,6 +176,10 @@ TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
         dir.write("partial.sav", header + header.substr(0, 100)),
         dir.write("longer.sav", longest + longest.substr(REC, REC)),
         dir.write("outside.sav", leading_out),
+        // No item to run: taking the header's settings anyway would change
+        // the start form's exam behind its back.
+        dir.write("header.sav", header),
+        dir.write("no_items.sav", header + 'X' + std::string(REC - 1, '\0') + header),
         dir.path(),
         dir / "missing.sav",
     };
@@ -190,6 +195,57 @@ TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
     question *run = load(dir.write("longest.sav", longest));   // as long as a run can be
     EXPECT_EQ(list_length(run), MAX_RUN_ITEMS);
     destroy_list(run);
+    // Records that are skipped don't count against that.
+    run = load(dir.write("skipped.sav", longest + 'X' + std::string(REC - 1, '\0') + header));
+    EXPECT_EQ(list_length(run), MAX_RUN_ITEMS);
+    destroy_list(run);
+}
+
+// What a record shows is what it is graded on: a single-choice item keeps
+// one tick, a slot without a choice none; every text is UTF-8.
+TEST_F(SavedFile, TicksAndTextsAreMadeConsistentOnLoading)
+{
+    std::string f(4 * REC, '\0');
+    put(f, 2052, "net101");
+    put(f, 2308, "J\xF6rg");                       // Latin-1
+    put(f, 3332, "Title \xC3");                    // a cut character
+    put(f, REC, "S\x01\x01\xFFPick \xFF one");
+    put(f, REC + 2052, "+Red");
+    put(f, REC + 2052 + 256, "-Bl\xE9ue");
+    put(f, REC + 2052 + 512, "-Green");
+    put(f, REC + 5892, "\x01\x00\x01\x00\x00\x01\x00", 7);   // two ticks, one on no choice
+    put(f, 2 * REC, "M\x02\x02\xFF");
+    put(f, 2 * REC + 2052, "+A");
+    put(f, 2 * REC + 2052 + 256, "\xC3\xA9" "B");     // a marker that isn't one byte
+    put(f, 2 * REC + 5892, "\x01\x00\x00\x00\x00\x00\x01", 7);
+    put(f, 3 * REC, "F\x01\x03\x00");
+    put(f, 3 * REC + 2052, "Z\xFCrich");
+    put(f, 3 * REC + 3844, "Because \xFF");
+    put(f, 3 * REC + 5899, "Z\xFCrich");
+    memset(&f[3 * REC + 5899 + 200], 0xFF, 55);     // invalid up to the field's end
+
+    question *s = load(dir.write("ticks.sav", f));
+    ASSERT_EQ(list_length(s), 3);
+    question *m = s->next, *fill = m->next;
+    EXPECT_EQ(std::string(s->selected, 7), std::string("\1\0\0\0\0\0\0", 7));
+    EXPECT_EQ(s->OK, OK_RIGHT);   // graded afresh on what is shown
+    EXPECT_EQ(std::string(m->selected, 7), std::string("\1\0\0\0\0\0\0", 7));
+    EXPECT_EQ(m->OK, OK_RIGHT);
+    EXPECT_EQ(m->answers[1][0], '?');   // neither right nor wrong, as before
+    std::vector<const char *> texts = {username, examtitle};
+    for (question *q = s; q; q = q->next) {
+        texts.insert(texts.end(), {q->text, q->explanation, q->entry});
+        for (const char *slot : q->answers)
+            texts.push_back(q->type == 'F' ? slot : slot[0] ? slot + 1 : slot);
+    }
+    for (const char *text : texts)
+        EXPECT_TRUE(g_utf8_validate(text, -1, nullptr)) << text;
+    EXPECT_STREQ(s->answers[1], "-Bl\xEF\xBF\xBDue");
+    EXPECT_STREQ(username, "J\xEF\xBF\xBDrg");
+    EXPECT_LT(strlen(fill->entry), (size_t)ANSWER_SIZE);
+    // The same both ways, so an entry that matched still matches.
+    EXPECT_EQ(std::string(fill->entry, 8), std::string(fill->answers[0], 8));
+    destroy_list(s);
 }
 
 TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)

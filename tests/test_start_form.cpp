@@ -1,5 +1,8 @@
 #include "gui_util.h"
 
+#include "run/owner.h"
+#include "saved/store.h"
+
 using namespace gui;
 
 class StartFormTest : public RunTest {
@@ -98,4 +101,56 @@ TEST_F(StartFormTest, ExamsThatCantBeStarted)
                                         "127 items, so this exam can't be started.\n\n");
     EXPECT_EQ(dialogs.seen.back().parent, GTK_WINDOW(main_window));
     EXPECT_TRUE(frame == form && !QP && is_sensitive(exam_open));
+}
+
+// What a saved exam file does to a start form on screen: one without an
+// item is refused and leaves the form's exam alone; after a loaded exam,
+// a start that draws no item leaves nothing for Save Exam to write.
+TEST_F(StartFormTest, SavedFilesNeverChangeTheExamBehindTheForm)
+{
+    make_demo(1);
+    std::string saves = exams.mkdir("saves");
+    run_header other;
+    g_strlcpy(other.examname, "other", sizeof other.examname);
+    other.seconds = 99, other.percentage = 0, other.num_questions = 5;
+    other.training = 0, other.enableTimer = 1, other.enableAnswer = 0;
+    std::string header = saves + G_DIR_SEPARATOR_S "header.sav";
+    ASSERT_EQ(save_list_file(header.c_str(), nullptr, other, nullptr), 1);
+
+    start_exam(nullptr, (void *)"demo");
+    GtkWidget *form = frame;
+    std::string before = modes() + " " + examname + " " + std::to_string(seconds) + " " +
+                         std::to_string(percentage) + " " + std::to_string(num_questions);
+    EXPECT_EQ(before, "110 TA- demo 2700 70 1");
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    RunTest::choose(exam_open, header);
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].text, "Error!\n\nI'm unable to read the file " + header + "\n\n");
+    EXPECT_EQ(modes() + " " + examname + " " + std::to_string(seconds) + " " +
+                  std::to_string(percentage) + " " + std::to_string(num_questions),
+              before);
+    EXPECT_TRUE(frame == form && is_sensitive(exam_open));
+    click(" Start Exam ");
+    EXPECT_TRUE(QP && timer_source == 0u) << "the training run shown, untimed";
+
+    // A saved run of "demo" is loaded; then an exam whose files hold no item
+    // is chosen and started.
+    std::string full = saves + G_DIR_SEPARATOR_S "full.sav";
+    ASSERT_EQ(save_list_file(full.c_str(), QP, header_of_run(), nullptr), 2);
+    screen_empty();
+    run_end();
+    RunTest::choose(exam_open, full);
+    ASSERT_NE(QP, nullptr);
+    exams.write("empty/.xconfig", "title=Empty\n");
+    write_question_file(exams / "empty/cat01", "no item here\n");
+    start_exam(nullptr, (void *)"empty");
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    stderr_of([&] { click(" Start Exam "); });
+    EXPECT_EQ(dialogs.seen.back().text,
+              "No question file of this exam holds an item, so it can't be started.\n\n");
+    EXPECT_EQ(QP, nullptr);
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    menu(exam_save);
+    EXPECT_EQ(dialogs.seen.back().text, "There is no exam to save.\n\n");
+    EXPECT_TRUE(file_dialogs().empty());
 }

@@ -20,6 +20,7 @@
 #include <glib/gstdio.h>
 
 #include "bank/buffer.h"
+#include "bank/glib_ptr.h"
 #include "bank/text.h"
 
 #ifndef O_BINARY
@@ -91,6 +92,18 @@ static void header_text(char *dst, const unsigned char *slot)
     text_from_image(dst, slot, ANSWER_SIZE);
 }
 
+// Texts from a file go to the screens, which take UTF-8 only: a stray byte
+// becomes U+FFFD, and what no longer fits is cut on a character boundary.
+// Returns whether the text changed.
+static bool make_valid(char *text, size_t size)
+{
+    if (g_utf8_validate(text, -1, nullptr))
+        return false;
+    gchar_ptr valid(g_utf8_make_valid(text, -1));
+    utf8_strlcpy(text, valid.get(), size);
+    return true;
+}
+
 // A text into a zeroed header slot, cut on a character boundary.
 static void put_text(unsigned char *slot, const char *text)
 {
@@ -155,6 +168,9 @@ run_header read_header(const unsigned char *header)
     header_text(h.username, header + HEADER_USERNAME);
     header_text(h.savedate, header + HEADER_SAVEDATE);
     header_text(h.examtitle, header + HEADER_TITLE);
+    // The exam name stays as it is: it names a directory, not a text.
+    for (char *text : {h.username, h.savedate, h.examtitle})
+        make_valid(text, PATH_SIZE);
     h.num_questions = (signed char)header[HEADER_NUM_QUESTIONS];
     h.percentage = (signed char)header[HEADER_PERCENTAGE];
     h.exam_ended = header[HEADER_EXAM_ENDED] != 0;
@@ -287,6 +303,40 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     return records + 1;
 }
 
+// A record as the item form can show it and as it is graded: points 1 to
+// 9, flags 0 or 1, no tick on a slot without a choice and at most one on a
+// single-choice item (the first: the form shows one, and grading must see
+// the same), every text UTF-8. A grade that can't be right, or ticks that
+// changed, are graded afresh.
+static void tidy_record(question *r)
+{
+    if (r->points < 1 || r->points > 9)
+        r->points = 1;
+    bool choices = r->type == 'S' || r->type == 'M', changed = false, ticked = false;
+    for (int i = 0; i < NUM_ANSWERS; i++) {
+        char *slot = r->answers[i];
+        char flag = r->selected[i] != 0 && slot[0] && !(r->type == 'S' && ticked);
+        changed |= flag != r->selected[i];
+        r->selected[i] = flag;
+        ticked |= flag != 0;
+        if (!choices) {
+            make_valid(slot, ANSWER_SIZE);
+        } else if (slot[0]) {
+            // The first byte is the right/wrong mark and is never shown; one
+            // that is part of a longer character marks neither.
+            if ((unsigned char)slot[0] >= 0x80)
+                slot[0] = '?';
+            make_valid(slot + 1, ANSWER_SIZE - 1);
+        }
+    }
+    make_valid(r->text, TEXT_SIZE);
+    make_valid(r->explanation, TEXT_SIZE);
+    make_valid(r->entry, ANSWER_SIZE);
+    r->marked = r->marked != 0;
+    if (changed || (r->OK != OK_RIGHT && r->OK != OK_WRONG && r->OK != OK_UNANSWERED))
+        check_question(r);
+}
+
 question *load_list_file(const char *path, run_header *header_out, bool *ok, std::string *error)
 {
     *ok = false;
@@ -309,12 +359,7 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         return fail("not a saved exam: " + std::to_string((long long)st.st_size) +
                     " bytes are not a whole number of " + std::to_string(RECORD_SIZE) +
                     "-byte records");
-    long long items = (long long)st.st_size / RECORD_SIZE - 1;
-    // No run is longer, so no saved exam is: a larger file would only cost
-    // memory and give items the run can't number.
-    if (items > MAX_RUN_ITEMS)
-        return fail("not a saved exam: " + std::to_string(items) + " records after the header, "
-                    "but a run holds at most " + std::to_string((int)MAX_RUN_ITEMS) + " items");
+    long long records = (long long)st.st_size / RECORD_SIZE - 1;
 
     unsigned char header[RECORD_SIZE], image[RECORD_SIZE];
     if (fread(header, RECORD_SIZE, 1, f) != 1)
@@ -325,7 +370,8 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         return fail("the exam name is not the name of an exam directory");
 
     question *head = nullptr, *tail = nullptr;
-    for (long long i = 0; i < items; i++) {
+    int kept = 0;
+    for (long long i = 0; i < records; i++) {
         if (fread(image, RECORD_SIZE, 1, f) != 1) {
             destroy_list(head);
             return fail("cannot read record " + std::to_string(i + 1));
@@ -333,17 +379,21 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         char type = (char)image[IMAGE_TYPE];
         if (type != 'S' && type != 'M' && type != 'F')
             continue;
+        // A run holds no more items; records that are skipped don't count.
+        if (++kept > MAX_RUN_ITEMS) {
+            destroy_list(head);
+            return fail("not a saved exam: more than " + std::to_string((int)MAX_RUN_ITEMS) +
+                        " items, but a run holds at most that many");
+        }
         question *r = new_question();
         record_from_image(image, r);
-        if (r->points < 1 || r->points > 9)
-            r->points = 1;
-        for (char &flag : r->selected)
-            flag = flag != 0;
-        r->marked = r->marked != 0;
-        if (r->OK != OK_RIGHT && r->OK != OK_WRONG && r->OK != OK_UNANSWERED)
-            check_question(r);
+        tidy_record(r);
         append_to(&head, &tail, r);
     }
+    // Nothing to resume: the header's settings alone would only change the
+    // exam on screen behind its back.
+    if (!head)
+        return fail("not a saved exam: no item after the header");
     *header_out = read_header(header);
     *ok = true;
     return head;

@@ -73,10 +73,12 @@ run_header read_header(const unsigned char *header);
 // set.
 int save_list_file(const char *path, question *q, const run_header &h, std::string *error);
 // Reads a saved exam file. A file that can't be read, isn't a whole number
-// of records, or whose header names no valid exam directory is refused:
-// *ok is false and *error says why. Otherwise *header holds the header's
-// values and the result is the list of the file's 'S', 'M' and 'F' records
-// (other kinds are skipped), or none when it holds none. Points outside 1
-// to 9 become 1, flags 0 or 1, and a grading result that can't be right is
-// graded afresh.
+// of records, whose header names no valid exam directory, or that holds no
+// item or more than a run can ('S', 'M' and 'F' records; other kinds are
+// skipped and not counted) is refused: *ok is false and *error says why.
+// Otherwise *header holds the header's values and the result is the list
+// of the file's items. Points outside 1 to 9 become 1, flags 0 or 1; ticks
+// on slots without a choice are cleared and a single-choice item keeps its
+// first tick only; every text is made UTF-8; a grading result that can't
+// be right, or whose ticks changed, is graded afresh.
 question *load_list_file(const char *path, run_header *header, bool *ok, std::string *error);

@@ -225,8 +225,9 @@ void check_name(const char *name, char *out, size_t size)
         name = "Unnamed";
     size_t max = std::min(size - 1, (size_t)EXAMINEE_PART_MAX);
     size_t n = utf8_cut(name, strlen(name), max);
+    // The part is one file name: a separator would lead into a folder.
     for (size_t i = 0; i < n; i++)
-        out[i] = name[i] == ' ' ? '_' : name[i];
+        out[i] = name[i] == ' ' || name[i] == '/' || name[i] == G_DIR_SEPARATOR ? '_' : name[i];
     out[n] = '\0';
 }
 

@@ -81,9 +81,9 @@ std::vector<int> create_random_list(int n);
 
 enum { EXAMINEE_PART_MAX = 79 };   // bytes of the examinee part of the name
 
-// The examinee part: `name` with every blank made '_', or "Unnamed" when it
-// is empty; at most EXAMINEE_PART_MAX bytes (and size - 1), cut on a
-// character boundary.
+// The examinee part: `name` with every blank and path separator made '_',
+// or "Unnamed" when it is empty; at most EXAMINEE_PART_MAX bytes (and
+// size - 1), cut on a character boundary.
 void check_name(const char *name, char *out, size_t size);
 // The date part "_%02d.%02d_%02d_%02d": month, day, hour and minute of
 // `when` in local time.

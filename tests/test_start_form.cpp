@@ -1,5 +1,7 @@
 #include "gui_util.h"
 
+#include <unistd.h>
+
 #include "run/owner.h"
 #include "saved/store.h"
 
@@ -77,6 +79,15 @@ TEST_F(StartFormTest, ExamsThatCantBeStarted)
                           + "\nexamname:demo\nexamconfig:.xconfig");
     EXPECT_TRUE(d.title == "Warning" && d.type == GTK_MESSAGE_WARNING);
     EXPECT_TRUE(!frame && children(box2).empty() && is_sensitive(exam_open));
+    // A configuration far too large to be one is not read (sparse: no disk).
+    write_file(exams / "demo/.xconfig", "title=Big\n");
+    ASSERT_EQ(truncate(exams.path("demo/.xconfig").c_str(), 64 << 20), 0);
+    dialogs.plan(GTK_RESPONSE_OK);
+    start_exam(nullptr, (void *)"demo");
+    EXPECT_EQ(dialogs.seen.at(1).text, "Can't read configfile " + exams.path("demo/.xconfig") +
+                                           ": larger than 1 MiB, not read\n\nUnable to run practice exam"
+                                           "\n\nCheck your installation\n\n");
+    EXPECT_TRUE(!frame && children(box2).empty());
 
     // No question files: the form stays, the menus as a begun run has them.
     make_demo(0);

@@ -45,14 +45,15 @@ struct exam_config {
     std::string message;       // empty without a "[message]" line
 };
 
-// Reads an exam configuration file; false when it can't be opened.
-// Lines are whole lines; a '\r' before a line's '\n' is dropped.
-bool read_exam_config(const char *path, exam_config *config);
+// Reads an exam configuration file; false, with *why set when given, when
+// it can't be opened or is over MAX_CONFIG_FILE bytes. Lines are whole
+// lines; a '\r' before a line's '\n' is dropped.
+bool read_exam_config(const char *path, exam_config *config, std::string *why = nullptr);
 
 // Reads the configuration file `config_name` of the exam `name` in the exam
-// root `root`; false when the path is too long or the file can't be opened.
+// root `root`; false when the path is too long or the file can't be read.
 bool read_named_config(const char *root, const char *config_name, const char *name,
-                       exam_config *config);
+                       exam_config *config, std::string *why = nullptr);
 
 // The four readers take the exam root, the configuration file's name and
 // an exam's name, and read that exam's configuration file.

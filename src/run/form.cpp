@@ -128,11 +128,16 @@ void createExamStart(void)
         return;
     }
 
-    // Read once for all four values; a file that went since the check
-    // gives what the readers give for a missing file.
+    // Read once for all four values. One that can't be read (too large,
+    // or gone since the check) says so, as a missing one does.
     exam_config read;
-    if (!read_named_config(examdir, examconfig, examname, &read))
-        read.message = "UNKNOWN";
+    std::string why;
+    if (!read_named_config(examdir, examconfig, examname, &read, &why)) {
+        installation_warning(("Can't read configfile " + config + ": " + why +
+                              "\n\nUnable to run practice exam\n\nCheck your installation\n\n")
+                                 .c_str());
+        return;
+    }
     const std::string &title = read.title;
     const std::string &message = read.message;
     // A damaged timeout must not overflow the seconds, either way.

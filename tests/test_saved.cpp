@@ -8,11 +8,14 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "app/globals.h"
 #include "saved/load.h"
 #include "saved/store.h"
+#include "bank/buffer.h"
 #include "bank/tools.h"
 #include "test_util.h"
 
@@ -287,10 +290,74 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
 #endif
     GDir *d = g_dir_open(dir.path().c_str(), 0, nullptr);
     while (const gchar *name = g_dir_read_name(d))
-        EXPECT_FALSE(g_str_has_prefix(name, ".trialix-")) << "a temporary file is left: " << name;
+        EXPECT_NE(name[0], '.') << "a temporary file is left: " << name;
     g_dir_close(d);
     destroy_list(list);
 }
+
+#ifndef _WIN32
+// Saving over a file keeps what the file system says about it: its mode,
+// a symbolic link and its target, a second hard link; and a file the user
+// can't read is still one to ask about before it is replaced.
+TEST_F(SavedFile, SavesKeepTheFileAsAFileManagerWould)
+{
+    question *list = sample_list();
+    auto mode_of = [](const std::string &path) {
+        GStatBuf st;
+        return g_lstat(path.c_str(), &st) == 0 ? (int)(st.st_mode & 07777) : -1;
+    };
+    std::string priv = dir.write("private.sav", "old"), error;
+    ASSERT_EQ(g_chmod(priv.c_str(), 0600), 0);
+    ASSERT_EQ(save_list_file(priv.c_str(), list, header_of_run(), &error), 4) << error;
+    EXPECT_EQ(mode_of(priv), 0600);
+    EXPECT_EQ(read_file(priv).size(), 4 * REC);
+
+    std::string target = dir.write("target.sav", "old"), link = dir / "link.sav";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(save_list_file(link.c_str(), list, header_of_run(), &error), 4) << error;
+    EXPECT_TRUE(g_file_test(link.c_str(), G_FILE_TEST_IS_SYMLINK));
+    EXPECT_EQ(read_file(target).size(), 4 * REC);
+
+    std::string first = dir.write("first.sav", "old"), second = dir / "second.sav";
+    ASSERT_EQ(::link(first.c_str(), second.c_str()), 0);
+    ASSERT_EQ(save_list_file(first.c_str(), list, header_of_run(), &error), 4) << error;
+    EXPECT_EQ(read_file(second).size(), 4 * REC);
+    destroy_list(list);
+
+    // Write-only to its owner. Run as root, the check runs as nobody, who
+    // owns the file: root could read it anyway.
+    ASSERT_EQ(g_chmod(dir.path().c_str(), 0777), 0);
+    std::string unreadable = dir.write("unreadable.sav", "old");
+    ASSERT_EQ(g_chmod(unreadable.c_str(), 0200), 0);
+    bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(unreadable.c_str(), 65534, 65534), 0);
+    }
+    auto check = [&]() -> int {
+        if (fileexists(unreadable.c_str()))
+            return 2;   // readable after all: nothing to show
+        return save_replaces_a_file(unreadable.c_str()) ? 0 : 1;
+    };
+    int result;
+    if (root) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            _exit(setgid(65534) == 0 && setuid(65534) == 0 ? check() : 3);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        result = WEXITSTATUS(status);
+    } else {
+        result = check();
+    }
+    if (result == 2)
+        GTEST_SKIP() << "the file is readable to this user";
+    EXPECT_EQ(result, 0) << "a file that can't be read is replaced without asking";
+    EXPECT_FALSE(save_replaces_a_file(dir.path().c_str())) << "a folder";
+    EXPECT_FALSE(save_replaces_a_file((dir / "none.sav").c_str()));
+}
+#endif
 
 // The date part and a long name; the save dialog's tests take the rest.
 TEST(DefaultSaveName, ExamineeAndDateParts)

@@ -3,29 +3,18 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
-#include <glib.h>
+#include <gio/gio.h>
 #include <glib/gstdio.h>
 
 #include "bank/buffer.h"
 #include "bank/glib_ptr.h"
 #include "bank/text.h"
-
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
 
 static_assert(IMAGE_ANSWERS == IMAGE_TEXT + TEXT_SIZE, "image layout");
 static_assert(IMAGE_EXPLANATION == IMAGE_ANSWERS + NUM_ANSWERS * ANSWER_SIZE, "image layout");
@@ -189,64 +178,32 @@ static std::string errno_text(int error)
     return g_strerror(error);
 }
 
-// fsync: the rename must not reach the disk before the data does.
-static bool sync_file(FILE *f)
+// The file a save writes: a symbolic link's target (replacing the link
+// itself would leave its target with the old bytes), else `path`.
+static std::string save_target(const char *path)
 {
-#ifdef _WIN32
-    return _commit(_fileno(f)) == 0;
-#else
-    return fsync(fileno(f)) == 0;
+#ifndef _WIN32
+    if (g_file_test(path, G_FILE_TEST_IS_SYMLINK)) {
+        if (char *target = realpath(path, nullptr)) {
+            std::string resolved = target;
+            free(target);
+            return resolved;
+        }
+    }
 #endif
+    return path;
 }
 
-// Puts `from` in the place of `to`, replacing a file that is there.
-static bool replace_file(const char *from, const char *to, std::string *why)
+bool save_replaces_a_file(const char *path)
 {
-#ifdef _WIN32
-    // rename() refuses to replace an existing file on Windows.
-    gunichar2 *wfrom = g_utf8_to_utf16(from, -1, nullptr, nullptr, nullptr);
-    gunichar2 *wto = g_utf8_to_utf16(to, -1, nullptr, nullptr, nullptr);
-    bool done = wfrom && wto &&
-                MoveFileExW((wchar_t *)wfrom, (wchar_t *)wto,
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!done) {
-        gchar *message = g_win32_error_message(GetLastError());
-        *why = message;
-        g_free(message);
-    }
-    g_free(wfrom);
-    g_free(wto);
-    return done;
-#else
-    if (g_rename(from, to) == 0)
-        return true;
-    *why = errno_text(errno);
-    return false;
-#endif
+    // Asked of the file system, not by opening it: a file the user can't
+    // read is still there to be replaced.
+    return path && g_file_test(path, G_FILE_TEST_EXISTS) &&
+           !g_file_test(path, G_FILE_TEST_IS_DIR);
 }
-
-namespace {
-
-// A file under a unique name that goes again unless it was kept.
-struct temp_file {
-    std::string path;
-    FILE *f = nullptr;
-    bool keep = false;
-
-    ~temp_file()
-    {
-        if (f)
-            fclose(f);
-        if (!path.empty() && !keep)
-            g_unlink(path.c_str());
-    }
-};
-
-} // namespace
 
 int save_list_file(const char *path, question *q, const run_header &h, std::string *error)
 {
-    std::string why;
     auto fail = [&](const std::string &what) {
         if (error)
             *error = std::string(path ? path : "") + ": " + what;
@@ -254,53 +211,48 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     };
     if (!path || !*path)
         return fail("no file name given");
-    // The file is replaced by renaming a new one over it, which would put a
-    // plain file in the place of a device or FIFO: only a regular file (or
-    // none) is replaced.
+    // A device or FIFO is never replaced by a plain file.
     GStatBuf st;
     if (g_stat(path, &st) == 0 && (st.st_mode & S_IFMT) != S_IFREG)
         return fail("not a regular file");
 
-    // Beside the target, so that the rename stays on one file system; a
-    // short name of our own, so that a long target name still leaves room.
-    gchar *dir = g_path_get_dirname(path);
-    gchar *pattern = g_build_filename(dir, ".trialix-XXXXXX", nullptr);
-    std::string dirname = dir;
-    g_free(dir);
-    int fd = g_mkstemp_full(pattern, O_WRONLY | O_BINARY, 0666);
-    int e = errno;
-    temp_file temp;
-    if (fd >= 0)
-        temp.path = pattern;
-    g_free(pattern);
-    if (fd < 0)
-        return fail("cannot create a temporary file in " + dirname + ": " + errno_text(e));
-    temp.f = fdopen(fd, "wb");
-    if (!temp.f) {
-        e = errno;
-        g_close(fd, nullptr);
-        return fail("cannot write " + temp.path + ": " + errno_text(e));
+    // The whole file in memory (a run holds at most MAX_RUN_ITEMS items),
+    // written in one go.
+    std::string bytes(RECORD_SIZE, '\0');
+    create_header((unsigned char *)&bytes[0], h);
+    int records = 1;
+    for (question *r = list_head(q); r; r = r->next, records++) {
+        bytes.resize(bytes.size() + RECORD_SIZE);
+        record_to_image(r, (unsigned char *)&bytes[bytes.size() - RECORD_SIZE]);
     }
 
-    unsigned char image[RECORD_SIZE];
-    create_header(image, h);
-    int records = 0;
-    bool written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
-    for (question *r = list_head(q); written && r; r = r->next) {
-        records++;
-        record_to_image(r, image);
-        written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
+    // GIO writes a new file beside the old one and renames it over it only
+    // once all of it is written, keeping the old file's permissions and
+    // owner; a failure leaves the old file as it was.
+    std::string target = save_target(path);
+    GFile *file = g_file_new_for_path(target.c_str());
+    gerror_ptr gerror;
+    GFileOutputStream *out = g_file_replace(file, nullptr, FALSE, G_FILE_CREATE_NONE, nullptr,
+                                            out_error(gerror));
+    g_object_unref(file);
+    if (!out)
+        return fail(gerror->message);
+    gsize written = 0;
+    bool ok = g_output_stream_write_all(G_OUTPUT_STREAM(out), bytes.data(), bytes.size(),
+                                        &written, nullptr, out_error(gerror));
+    if (ok) {
+        ok = g_output_stream_close(G_OUTPUT_STREAM(out), nullptr, out_error(gerror));
+    } else {
+        // Closed as cancelled, the new file is dropped and the old one kept.
+        GCancellable *cancel = g_cancellable_new();
+        g_cancellable_cancel(cancel);
+        g_output_stream_close(G_OUTPUT_STREAM(out), cancel, nullptr);
+        g_object_unref(cancel);
     }
-    if (!written || fflush(temp.f) != 0 || !sync_file(temp.f))
-        return fail("cannot write " + temp.path + ": " + errno_text(errno));
-    FILE *f = temp.f;
-    temp.f = nullptr;
-    if (fclose(f) != 0)
-        return fail("cannot write " + temp.path + ": " + errno_text(errno));
-    if (!replace_file(temp.path.c_str(), path, &why))
-        return fail("cannot rename " + temp.path + " to it: " + why);
-    temp.keep = true;
-    return records + 1;
+    g_object_unref(out);
+    if (!ok)
+        return fail(gerror->message);
+    return records;
 }
 
 // A record as the item form can show it and as it is graded: points 1 to

@@ -154,8 +154,9 @@ void store_file(GtkWidget *, void *dialog)
 {
     std::string path = chosen_file(GTK_WIDGET(dialog));
     // A folder is no file to replace: writing it fails with the write
-    // error, without first asking to overwrite it.
-    bool replaces = file_exists(path.c_str()) && !g_file_test(path.c_str(), G_FILE_TEST_IS_DIR);
+    // error, without first asking to overwrite it. A file the examinee
+    // can't read is asked about like any other.
+    bool replaces = save_replaces_a_file(path.c_str());
     if (!QP)
         nothing_to_save();
     else if (!replaces || overwrite_file_dialog(path.c_str()))

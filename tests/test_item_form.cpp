@@ -129,3 +129,13 @@ TEST_F(ItemFormTest, TicksAreStoredAsTheButtonsShowThem)
     click("Mark Item for Review");
     EXPECT_EQ(s->marked, 1);
 }
+
+// The exam's name is a folder's, which need not be UTF-8 (nor is one from a
+// saved file): the frame shows it as UTF-8.
+TEST_F(ItemFormTest, ExamNameThatIsNotUtf8IsShownAsUtf8)
+{
+    g_strlcpy(examname, "\xE9t\xE9", sizeof examname);
+    run_of({make_item('S', 1, {"+A", "-B"})});
+    createExamForm(QP);
+    EXPECT_STREQ(gtk_frame_get_label(GTK_FRAME(frame)), "\xEF\xBF\xBDt\xEF\xBF\xBD");
+}

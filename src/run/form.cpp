@@ -230,7 +230,9 @@ GtkWidget *item_page_frame(const char *label, GtkWidget *mark, GtkWidget *questi
     gtk_box_pack_end(GTK_BOX(page), bottom_line, FALSE, FALSE, 5);
     gtk_box_pack_end(GTK_BOX(page), answers, TRUE, TRUE, 5);
 
-    GtkWidget *f = framed(page, label, 7);
+    // The label holds the exam's folder name, which need not be UTF-8.
+    gchar_ptr shown(g_utf8_make_valid(label, -1));
+    GtkWidget *f = framed(page, shown.get(), 7);
     gtk_frame_set_label_align(GTK_FRAME(f), 0.99, 0.5);
     return f;
 }

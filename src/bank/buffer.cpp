@@ -78,16 +78,6 @@ FILE *open_regular_file(const char *path, std::string *why, int *code)
     return f;
 }
 
-// "larger than 1 MiB" and the like.
-static std::string size_text(size_t bytes)
-{
-    if (bytes >= 1024 * 1024 && bytes % (1024 * 1024) == 0)
-        return std::to_string(bytes / (1024 * 1024)) + " MiB";
-    if (bytes >= 1024 && bytes % 1024 == 0)
-        return std::to_string(bytes / 1024) + " KiB";
-    return std::to_string(bytes) + " bytes";
-}
-
 bool read_regular_file(const char *path, std::string *contents, std::string *why, int *code,
                        size_t max_size)
 {
@@ -96,7 +86,9 @@ bool read_regular_file(const char *path, std::string *contents, std::string *why
         return false;
     std::unique_ptr<FILE, int (*)(FILE *)> closer(f, fclose);
     auto too_large = [&] {
-        *why = "larger than " + size_text(max_size) + ", not read";
+        bool mib = max_size % (1024 * 1024) == 0;
+        *why = "larger than " + std::to_string(mib ? max_size >> 20 : max_size) +
+               (mib ? " MiB" : " bytes") + ", not read";
         if (code)
             *code = EFBIG;
         contents->clear();

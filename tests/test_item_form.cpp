@@ -114,3 +114,35 @@ TEST_F(ItemFormTest, ShowAnswerTellsRightWrongUnansweredAndUnknown)
         gtk_button_clicked(GTK_BUTTON(find_button(w, " Close Window ")));
     EXPECT_TRUE(answer_windows().empty());
 }
+
+// A tick is stored as the button shows it, whatever the record held: two
+// ticks on a single-choice item made in memory show one button ticked.
+TEST_F(ItemFormTest, TicksAreStoredAsTheButtonsShowThem)
+{
+    question *s = make_item('S', 1, {"+Red", "-Blue", "-Green"});
+    s->selected[0] = s->selected[2] = 1;
+    s->marked = 7;
+    run_of({s});
+    createExamForm(QP);
+    std::vector<GtkWidget *> c = choices();
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_TRUE(!on(c[0]) && on(c[2]));
+    gtk_button_clicked(GTK_BUTTON(c[0]));
+    EXPECT_EQ(std::string(s->selected, 3), std::string("\1\0\0", 3));
+    check_question(s);
+    EXPECT_EQ(s->OK, OK_RIGHT);
+    click("Mark Item for Review");
+    EXPECT_EQ(s->marked, 0);
+    click("Mark Item for Review");
+    EXPECT_EQ(s->marked, 1);
+}
+
+// The exam's name is a folder's, which need not be UTF-8 (nor is one from a
+// saved file): the frame shows it as UTF-8.
+TEST_F(ItemFormTest, ExamNameThatIsNotUtf8IsShownAsUtf8)
+{
+    g_strlcpy(examname, "\xE9t\xE9", sizeof examname);
+    run_of({make_item('S', 1, {"+A", "-B"})});
+    createExamForm(QP);
+    EXPECT_STREQ(gtk_frame_get_label(GTK_FRAME(frame)), "\xEF\xBF\xBDt\xEF\xBF\xBD");
+}

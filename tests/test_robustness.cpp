@@ -4,9 +4,12 @@
 // saved exams are the damaged saved file test's.)
 #include <glib/gstdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "bank/buffer.h"
 #include "bank/settings.h"
 #include "bank/tools.h"
+#include "pack_run.h"
 #include "test_util.h"
 
 using namespace testing::internal;
@@ -48,4 +51,40 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
         std::string err = GetCapturedStderr();
         EXPECT_NE(err.find(settings), std::string::npos) << err;
     }
+}
+
+// Configuration and settings files are a few lines: one far larger (here a
+// sparse 64 MiB, which costs no disk) is refused, named, and not read into
+// memory.
+TEST(BadFiles, ConfigurationFilesHaveACap)
+{
+    TempDir place;
+    auto huge = [](const std::string &path, const std::string &start) {
+        write_file(path, start);
+        ASSERT_EQ(truncate(path.c_str(), 64 << 20), 0) << path;
+    };
+    std::string config = place.mkdir("exam") + G_DIR_SEPARATOR_S ".xconfig";
+    std::string settings = place.mkdir("user" G_DIR_SEPARATOR_S "trialix") + G_DIR_SEPARATOR_S "trialix.conf";
+    huge(config, "title=Big\ntimeout=5\n");
+    huge(settings, "[Trialix]\nprefix=q\n");
+
+    exam_config read;
+    std::string why;
+    EXPECT_FALSE(read_named_config(place.path().c_str(), ".xconfig", "exam", &read, &why));
+    EXPECT_NE(why.find("larger than 1 MiB"), std::string::npos) << why;
+    EXPECT_FALSE(getExamTitle(place.path().c_str(), ".xconfig", "exam"));
+
+    CaptureStderr();
+    settings_values values;
+    EXPECT_FALSE(settings_find(place.path("user").c_str(), nullptr, &values));
+    std::string err = GetCapturedStderr();
+    EXPECT_NE(err.find(settings + ": larger than 1 MiB"), std::string::npos) << err;
+
+    result r = run({"check", place.path("exam")});
+    EXPECT_TRUE(has_line(r.out, config + ": exam configuration file can't be opened: larger than 1 MiB"))
+        << r.out;
+
+    // As large as allowed is read.
+    write_file(config, "title=Big\n" + std::string(MAX_CONFIG_FILE - 10, '#'));
+    EXPECT_EQ(getExamTitle(place.path().c_str(), ".xconfig", "exam").value_or("(none)"), "Big");
 }

@@ -2,6 +2,8 @@
 // tell the user, and the resume form.
 #include "gui_util.h"
 
+#include <glib/gstdio.h>
+
 #include "app/functions.h"
 #include "app/trialix.h"
 #include "bank/question.h"
@@ -96,7 +98,7 @@ TEST_F(SaveLoadTest, OnlyYesReplacesAFileAndFailuresAreShown)
 }
 
 // A saved run comes back on the resume form and goes on from its time. A file
-// of a header alone loads silently as nothing, an empty one with the error;
+// of a header alone or an empty one is refused with the error;
 // a resume form left with Cancel keeps its list until the next load replaces
 // it (freed once: the sanitizer build would see a second free).
 TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
@@ -113,15 +115,15 @@ TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
     destroy_list(QP);
     QP = nullptr;
     examname[0] = '\0';
-    choose(exam_open, header);
-    EXPECT_STREQ(examname, "ccna");
-    EXPECT_EQ(frame, nullptr);
-    EXPECT_TRUE(is_sensitive(exam_open));
-    dialogs.plan(GTK_RESPONSE_CLOSE);
     std::string empty = exams.write("saves/empty.sav", "");
-    choose(exam_open, empty);
-    EXPECT_EQ(dialogs.seen.at(0).text, "Error!\n\nI'm unable to read the file " + empty + "\n\n");
-    EXPECT_TRUE(is_sensitive(exam_open));
+    for (const std::string &path : {header, empty}) {
+        dialogs.plan(GTK_RESPONSE_CLOSE);
+        choose(exam_open, path);
+        EXPECT_EQ(dialogs.seen.back().text, "Error!\n\nI'm unable to read the file " + path + "\n\n");
+        EXPECT_STREQ(examname, "");
+        EXPECT_EQ(frame, nullptr);
+        EXPECT_TRUE(is_sensitive(exam_open));
+    }
 
     choose(exam_open, full);
     question *first = QP;
@@ -152,4 +154,42 @@ TEST_F(SaveLoadTest, ResumeFormTellsTheSavedRunAndStartsAtItemOne)
     EXPECT_EQ(std::to_string(seconds) + " " + std::to_string(passed_time), "1506 294");
     EXPECT_FALSE(is_sensitive(exam_open));
     EXPECT_TRUE(is_sensitive(exam_save));
+}
+
+// A proposal whose folder is missing is saved there or not at all, never
+// into the folder the program was started in.
+TEST_F(SaveLoadTest, AProposalInAMissingFolderIsNotSavedElsewhere)
+{
+    TempDir launch;
+    gchar *cwd = g_get_current_dir();
+    ASSERT_EQ(g_chdir(launch.path().c_str()), 0);
+    g_strlcpy(examname, "net101", sizeof examname);
+    run_of({make_item('S', 1, {"+A", "-B"})});
+    disable_exam_menus();
+    auto save_as_proposed = [&] {
+        menu(exam_save);
+        std::string chosen = gtk_file_selection_get_filename(file_dialog());
+        gtk_button_clicked(GTK_BUTTON(file_dialog()->ok_button));
+        pump();
+        return chosen;
+    };
+    // A separator in the examinee's name would make the folder "net101_Eve".
+    g_strlcpy(username, "Eve/Adam", sizeof username);
+    std::string chosen = save_as_proposed();
+    EXPECT_EQ(chosen.rfind(saves + G_DIR_SEPARATOR_S "net101_Eve_Adam_", 0), 0u) << chosen;
+    EXPECT_TRUE(g_file_test(chosen.c_str(), G_FILE_TEST_IS_REGULAR)) << chosen;
+
+    std::string missing = saves + G_DIR_SEPARATOR_S "missing";
+    g_strlcpy(savedir, missing.c_str(), sizeof savedir);
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    chosen = save_as_proposed();
+    EXPECT_EQ(chosen.rfind(missing + G_DIR_SEPARATOR_S "net101_Eve_Adam_", 0), 0u) << chosen;
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].text, "Error!\n\nI'm unable to write the file " + chosen + "\n\n");
+    GDir *d = g_dir_open(launch.path().c_str(), 0, nullptr);
+    const char *litter = g_dir_read_name(d);
+    EXPECT_EQ(litter, nullptr) << "written into the launch folder: " << litter;
+    g_dir_close(d);
+    g_chdir(cwd);
+    g_free(cwd);
 }

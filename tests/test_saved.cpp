@@ -8,11 +8,14 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "app/globals.h"
 #include "saved/load.h"
 #include "saved/store.h"
+#include "bank/buffer.h"
 #include "bank/tools.h"
 #include "test_util.h"
 
@@ -142,6 +145,7 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     put(f, 3332, "Routing &amp; Switching");
     put(f, 5892, "\x02\x4B\x01\x00\x07\x00", 6);   // 2 items, 75 %, ended, exam mode, timer (7), no answer
     put(f, REC, "S\x0C\x01\x01Pick one");          // 12 points
+    put(f, REC + 2052, "+Yes");
     f[REC + 5892] = 1;
     f[REC + 6155] = 5;                              // marked
     memset(&f[REC + 6156], 0xFF, 8);                // links mean nothing
@@ -178,11 +182,11 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
 
     // A time just beyond an int is no time either; the ends of an int are.
     for (const std::string t : {"-2147483649", "2147483648", "-2147483648", "2147483647"}) {
-        std::string alone = 'H' + std::string(REC - 1, '\0');
-        put(alone, 2564, t.c_str());
-        put(alone, 2820, t.c_str());
+        std::string file = 'H' + std::string(REC - 1, '\0') + "S\x01\x01" + std::string(REC - 3, '\0');
+        put(file, 2564, t.c_str());
+        put(file, 2820, t.c_str());
         seconds = 1800, passed_time = 754;
-        EXPECT_EQ(load(dir.write("times.sav", alone)), nullptr);
+        destroy_list(load(dir.write("times.sav", file)));
         bool in_range = t == "-2147483648" || t == "2147483647";
         EXPECT_EQ(std::to_string(seconds) + " " + std::to_string(passed_time), in_range ? t + " " + t : "1800 754")
             << t;
@@ -200,6 +204,10 @@ TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
         dir.write("partial.sav", header + header.substr(0, 100)),
         dir.write("longer.sav", longest + longest.substr(REC, REC)),
         dir.write("outside.sav", leading_out),
+        // No item to run: taking the header's settings anyway would change
+        // the start form's exam behind its back.
+        dir.write("header.sav", header),
+        dir.write("no_items.sav", header + 'X' + std::string(REC - 1, '\0') + header),
         dir.path(),
         dir / "missing.sav",
     };
@@ -215,6 +223,57 @@ TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
     question *run = load(dir.write("longest.sav", longest));   // as long as a run can be
     EXPECT_EQ(list_length(run), MAX_RUN_ITEMS);
     destroy_list(run);
+    // Records that are skipped don't count against that.
+    run = load(dir.write("skipped.sav", longest + 'X' + std::string(REC - 1, '\0') + header));
+    EXPECT_EQ(list_length(run), MAX_RUN_ITEMS);
+    destroy_list(run);
+}
+
+// What a record shows is what it is graded on: a single-choice item keeps
+// one tick, a slot without a choice none; every text is UTF-8.
+TEST_F(SavedFile, TicksAndTextsAreMadeConsistentOnLoading)
+{
+    std::string f(4 * REC, '\0');
+    put(f, 2052, "net101");
+    put(f, 2308, "J\xF6rg");                       // Latin-1
+    put(f, 3332, "Title \xC3");                    // a cut character
+    put(f, REC, "S\x01\x01\xFFPick \xFF one");
+    put(f, REC + 2052, "+Red");
+    put(f, REC + 2052 + 256, "-Bl\xE9ue");
+    put(f, REC + 2052 + 512, "-Green");
+    put(f, REC + 5892, "\x01\x00\x01\x00\x00\x01\x00", 7);   // two ticks, one on no choice
+    put(f, 2 * REC, "M\x02\x02\xFF");
+    put(f, 2 * REC + 2052, "+A");
+    put(f, 2 * REC + 2052 + 256, "\xC3\xA9" "B");     // a marker that isn't one byte
+    put(f, 2 * REC + 5892, "\x01\x00\x00\x00\x00\x00\x01", 7);
+    put(f, 3 * REC, "F\x01\x03\x00");
+    put(f, 3 * REC + 2052, "Z\xFCrich");
+    put(f, 3 * REC + 3844, "Because \xFF");
+    put(f, 3 * REC + 5899, "Z\xFCrich");
+    memset(&f[3 * REC + 5899 + 200], 0xFF, 55);     // invalid up to the field's end
+
+    question *s = load(dir.write("ticks.sav", f));
+    ASSERT_EQ(list_length(s), 3);
+    question *m = s->next, *fill = m->next;
+    EXPECT_EQ(std::string(s->selected, 7), std::string("\1\0\0\0\0\0\0", 7));
+    EXPECT_EQ(s->OK, OK_RIGHT);   // graded afresh on what is shown
+    EXPECT_EQ(std::string(m->selected, 7), std::string("\1\0\0\0\0\0\0", 7));
+    EXPECT_EQ(m->OK, OK_RIGHT);
+    EXPECT_EQ(m->answers[1][0], '?');   // neither right nor wrong, as before
+    std::vector<const char *> texts = {username, examtitle};
+    for (question *q = s; q; q = q->next) {
+        texts.insert(texts.end(), {q->text, q->explanation, q->entry});
+        for (const char *slot : q->answers)
+            texts.push_back(q->type == 'F' ? slot : slot[0] ? slot + 1 : slot);
+    }
+    for (const char *text : texts)
+        EXPECT_TRUE(g_utf8_validate(text, -1, nullptr)) << text;
+    EXPECT_STREQ(s->answers[1], "-Bl\xEF\xBF\xBDue");
+    EXPECT_STREQ(username, "J\xEF\xBF\xBDrg");
+    EXPECT_LT(strlen(fill->entry), (size_t)ANSWER_SIZE);
+    // The same both ways, so an entry that matched still matches.
+    EXPECT_EQ(std::string(fill->entry, 8), std::string(fill->answers[0], 8));
+    destroy_list(s);
 }
 
 TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
@@ -258,10 +317,74 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
 #endif
     GDir *d = g_dir_open(dir.path().c_str(), 0, nullptr);
     while (const gchar *name = g_dir_read_name(d))
-        EXPECT_FALSE(g_str_has_prefix(name, ".trialix-")) << "a temporary file is left: " << name;
+        EXPECT_NE(name[0], '.') << "a temporary file is left: " << name;
     g_dir_close(d);
     destroy_list(list);
 }
+
+#ifndef _WIN32
+// Saving over a file keeps what the file system says about it: its mode,
+// a symbolic link and its target, a second hard link; and a file the user
+// can't read is still one to ask about before it is replaced.
+TEST_F(SavedFile, SavesKeepTheFileAsAFileManagerWould)
+{
+    question *list = sample_list();
+    auto mode_of = [](const std::string &path) {
+        GStatBuf st;
+        return g_lstat(path.c_str(), &st) == 0 ? (int)(st.st_mode & 07777) : -1;
+    };
+    std::string priv = dir.write("private.sav", "old"), error;
+    ASSERT_EQ(g_chmod(priv.c_str(), 0600), 0);
+    ASSERT_EQ(save_list_file(priv.c_str(), list, header_of_run(), &error), 4) << error;
+    EXPECT_EQ(mode_of(priv), 0600);
+    EXPECT_EQ(read_file(priv).size(), 4 * REC);
+
+    std::string target = dir.write("target.sav", "old"), link = dir / "link.sav";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(save_list_file(link.c_str(), list, header_of_run(), &error), 4) << error;
+    EXPECT_TRUE(g_file_test(link.c_str(), G_FILE_TEST_IS_SYMLINK));
+    EXPECT_EQ(read_file(target).size(), 4 * REC);
+
+    std::string first = dir.write("first.sav", "old"), second = dir / "second.sav";
+    ASSERT_EQ(::link(first.c_str(), second.c_str()), 0);
+    ASSERT_EQ(save_list_file(first.c_str(), list, header_of_run(), &error), 4) << error;
+    EXPECT_EQ(read_file(second).size(), 4 * REC);
+    destroy_list(list);
+
+    // Write-only to its owner. Run as root, the check runs as nobody, who
+    // owns the file: root could read it anyway.
+    ASSERT_EQ(g_chmod(dir.path().c_str(), 0777), 0);
+    std::string unreadable = dir.write("unreadable.sav", "old");
+    ASSERT_EQ(g_chmod(unreadable.c_str(), 0200), 0);
+    bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(unreadable.c_str(), 65534, 65534), 0);
+    }
+    auto check = [&]() -> int {
+        if (fileexists(unreadable.c_str()))
+            return 2;   // readable after all: nothing to show
+        return save_replaces_a_file(unreadable.c_str()) ? 0 : 1;
+    };
+    int result;
+    if (root) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            _exit(setgid(65534) == 0 && setuid(65534) == 0 ? check() : 3);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        result = WEXITSTATUS(status);
+    } else {
+        result = check();
+    }
+    if (result == 2)
+        GTEST_SKIP() << "the file is readable to this user";
+    EXPECT_EQ(result, 0) << "a file that can't be read is replaced without asking";
+    EXPECT_FALSE(save_replaces_a_file(dir.path().c_str())) << "a folder";
+    EXPECT_FALSE(save_replaces_a_file((dir / "none.sav").c_str()));
+}
+#endif
 
 // The date part and a long name; the save dialog's tests take the rest.
 TEST(DefaultSaveName, ExamineeAndDateParts)
@@ -273,6 +396,9 @@ TEST(DefaultSaveName, ExamineeAndDateParts)
     char out[256];
     ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Jane Q Doe", when));
     EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Jane_Q_Doe_12.06_03_25");
+    // The examinee part is one file name: a separator in it leads nowhere.
+    ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Eve/Adam" G_DIR_SEPARATOR_S "x", when));
+    EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Eve_Adam_x_12.06_03_25");
     // A long directory leaves less room for the examinee, cut on a character.
     std::string long_name = repeat("\xC3\xA9", 60), folder(200, 'd');   // é, two bytes
     ASSERT_TRUE(default_save_name(out, sizeof out, folder.c_str(), "net101", long_name.c_str(), when));

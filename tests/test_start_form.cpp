@@ -1,5 +1,10 @@
 #include "gui_util.h"
 
+#include <unistd.h>
+
+#include "run/owner.h"
+#include "saved/store.h"
+
 using namespace gui;
 
 class StartFormTest : public RunTest {
@@ -80,6 +85,16 @@ TEST_F(StartFormTest, ExamsThatCantBeStarted)
     EXPECT_EQ(frame, nullptr);
     EXPECT_TRUE(children(box2).empty());
     EXPECT_TRUE(is_sensitive(exam_open));
+    // A configuration far too large to be one is not read (sparse: no disk).
+    write_file(exams / "demo/.xconfig", "title=Big\n");
+    ASSERT_EQ(truncate(exams.path("demo/.xconfig").c_str(), 64 << 20), 0);
+    dialogs.plan(GTK_RESPONSE_OK);
+    start_exam(nullptr, (void *)"demo");
+    EXPECT_EQ(dialogs.seen.at(1).text, "Can't read configfile " + exams.path("demo/.xconfig") +
+                                           ": larger than 1 MiB, not read\n\nUnable to run practice exam"
+                                           "\n\nCheck your installation\n\n");
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_TRUE(children(box2).empty());
 
     // No question files: the form stays, the menus as a begun run has them.
     make_demo(0);
@@ -110,4 +125,56 @@ TEST_F(StartFormTest, ExamsThatCantBeStarted)
     EXPECT_EQ(frame, form);
     EXPECT_EQ(QP, nullptr);
     EXPECT_TRUE(is_sensitive(exam_open));
+}
+
+// What a saved exam file does to a start form on screen: one without an
+// item is refused and leaves the form's exam alone; after a loaded exam,
+// a start that draws no item leaves nothing for Save Exam to write.
+TEST_F(StartFormTest, SavedFilesNeverChangeTheExamBehindTheForm)
+{
+    make_demo(1);
+    std::string saves = exams.mkdir("saves");
+    run_header other;
+    g_strlcpy(other.examname, "other", sizeof other.examname);
+    other.seconds = 99, other.percentage = 0, other.num_questions = 5;
+    other.training = 0, other.enableTimer = 1, other.enableAnswer = 0;
+    std::string header = saves + G_DIR_SEPARATOR_S "header.sav";
+    ASSERT_EQ(save_list_file(header.c_str(), nullptr, other, nullptr), 1);
+
+    start_exam(nullptr, (void *)"demo");
+    GtkWidget *form = frame;
+    std::string before = modes() + " " + examname + " " + std::to_string(seconds) + " " +
+                         std::to_string(percentage) + " " + std::to_string(num_questions);
+    EXPECT_EQ(before, "110 TA- demo 2700 70 1");
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    RunTest::choose(exam_open, header);
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].text, "Error!\n\nI'm unable to read the file " + header + "\n\n");
+    EXPECT_EQ(modes() + " " + examname + " " + std::to_string(seconds) + " " +
+                  std::to_string(percentage) + " " + std::to_string(num_questions),
+              before);
+    EXPECT_TRUE(frame == form && is_sensitive(exam_open));
+    click(" Start Exam ");
+    EXPECT_TRUE(QP && timer_source == 0u) << "the training run shown, untimed";
+
+    // A saved run of "demo" is loaded; then an exam whose files hold no item
+    // is chosen and started.
+    std::string full = saves + G_DIR_SEPARATOR_S "full.sav";
+    ASSERT_EQ(save_list_file(full.c_str(), QP, header_of_run(), nullptr), 2);
+    screen_empty();
+    run_end();
+    RunTest::choose(exam_open, full);
+    ASSERT_NE(QP, nullptr);
+    exams.write("empty/.xconfig", "title=Empty\n");
+    write_question_file(exams / "empty/cat01", "no item here\n");
+    start_exam(nullptr, (void *)"empty");
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    stderr_of([&] { click(" Start Exam "); });
+    EXPECT_EQ(dialogs.seen.back().text,
+              "No question file of this exam holds an item, so it can't be started.\n\n");
+    EXPECT_EQ(QP, nullptr);
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    menu(exam_save);
+    EXPECT_EQ(dialogs.seen.back().text, "There is no exam to save.\n\n");
+    EXPECT_TRUE(file_dialogs().empty());
 }

@@ -84,8 +84,10 @@ struct checker {
         std::optional<std::string> path = join_path(dir.c_str(), config);
         std::string name = path ? *path : dir + G_DIR_SEPARATOR_S + config;
         exam_config c;
-        if (!path || !read_exam_config(path->c_str(), &c)) {
-            flag(name, 0, "exam configuration file can't be opened");
+        std::string cant;
+        if (!path || !read_exam_config(path->c_str(), &c, &cant)) {
+            flag(name, 0, "exam configuration file can't be opened" +
+                              (cant.empty() ? std::string() : ": " + cant));
             return;
         }
         say(name, 0, "title: " + c.title);

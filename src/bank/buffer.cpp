@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
@@ -77,25 +78,42 @@ FILE *open_regular_file(const char *path, std::string *why, int *code)
     return f;
 }
 
-bool read_regular_file(const char *path, std::string *contents, std::string *why, int *code)
+bool read_regular_file(const char *path, std::string *contents, std::string *why, int *code,
+                       size_t max_size)
 {
     FILE *f = open_regular_file(path, why, code);
     if (!f)
         return false;
+    std::unique_ptr<FILE, int (*)(FILE *)> closer(f, fclose);
+    auto too_large = [&] {
+        bool mib = max_size % (1024 * 1024) == 0;
+        *why = "larger than " + std::to_string(mib ? max_size >> 20 : max_size) +
+               (mib ? " MiB" : " bytes") + ", not read";
+        if (code)
+            *code = EFBIG;
+        contents->clear();
+        return false;
+    };
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && (unsigned long long)st.st_size > max_size)
+        return too_large();
     contents->clear();
     char chunk[65536];
     size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+    // The file may grow while it is read.
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
+        if (n > max_size - contents->size())
+            return too_large();
         contents->append(chunk, n);
-    bool ok = !ferror(f);
-    int e = errno;
-    fclose(f);
-    if (!ok) {
+    }
+    if (ferror(f)) {
+        int e = errno;
         *why = g_strerror(e);
         if (code)
             *code = e;
+        return false;
     }
-    return ok;
+    return true;
 }
 
 long filesize(const char *path)

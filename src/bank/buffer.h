@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,6 +17,9 @@ enum {
 
 // Most text a question file may hold; more is refused as a likely bomb.
 constexpr size_t MAX_QUESTION_TEXT = 64u * 1024 * 1024;
+// Most an exam configuration or settings file may hold: a few lines of
+// text, and a message of at most 2 KiB. A larger one is not read at all.
+constexpr size_t MAX_CONFIG_FILE = 1024 * 1024;
 
 // The decompressed text of a question file. `data` is not zero-terminated.
 struct membuf {
@@ -38,9 +42,10 @@ int fileexists(const char *path);
 // FIFO that has no writer would wait forever. On failure returns none,
 // sets *why and, when given, *code to the errno (0 for "not a regular file").
 FILE *open_regular_file(const char *path, std::string *why, int *code = nullptr);
-// The whole content of a regular file, refused as open_regular_file does.
+// The whole content of a regular file, refused as open_regular_file does,
+// and (with *code EFBIG) when it holds more than max_size bytes.
 bool read_regular_file(const char *path, std::string *contents, std::string *why,
-                       int *code = nullptr);
+                       int *code = nullptr, size_t max_size = SIZE_MAX);
 // Length of the file in bytes, -1 when it can't be opened.
 long filesize(const char *path);
 

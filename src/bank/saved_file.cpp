@@ -3,28 +3,18 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
-#include <glib.h>
+#include <gio/gio.h>
 #include <glib/gstdio.h>
 
 #include "bank/buffer.h"
+#include "bank/glib_ptr.h"
 #include "bank/text.h"
-
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
 
 static_assert(IMAGE_ANSWERS == IMAGE_TEXT + TEXT_SIZE, "image layout");
 static_assert(IMAGE_EXPLANATION == IMAGE_ANSWERS + NUM_ANSWERS * ANSWER_SIZE, "image layout");
@@ -91,6 +81,18 @@ static void header_text(char *dst, const unsigned char *slot)
     text_from_image(dst, slot, ANSWER_SIZE);
 }
 
+// Texts from a file go to the screens, which take UTF-8 only: a stray byte
+// becomes U+FFFD, and what no longer fits is cut on a character boundary.
+// Returns whether the text changed.
+static bool make_valid(char *text, size_t size)
+{
+    if (g_utf8_validate(text, -1, nullptr))
+        return false;
+    gchar_ptr valid(g_utf8_make_valid(text, -1));
+    utf8_strlcpy(text, valid.get(), size);
+    return true;
+}
+
 // A text into a zeroed header slot, cut on a character boundary.
 static void put_text(unsigned char *slot, const char *text)
 {
@@ -155,6 +157,9 @@ run_header read_header(const unsigned char *header)
     header_text(h.username, header + HEADER_USERNAME);
     header_text(h.savedate, header + HEADER_SAVEDATE);
     header_text(h.examtitle, header + HEADER_TITLE);
+    // The exam name stays as it is: it names a directory, not a text.
+    for (char *text : {h.username, h.savedate, h.examtitle})
+        make_valid(text, PATH_SIZE);
     h.num_questions = (signed char)header[HEADER_NUM_QUESTIONS];
     h.percentage = (signed char)header[HEADER_PERCENTAGE];
     h.exam_ended = header[HEADER_EXAM_ENDED] != 0;
@@ -173,64 +178,32 @@ static std::string errno_text(int error)
     return g_strerror(error);
 }
 
-// fsync: the rename must not reach the disk before the data does.
-static bool sync_file(FILE *f)
+// The file a save writes: a symbolic link's target (replacing the link
+// itself would leave its target with the old bytes), else `path`.
+static std::string save_target(const char *path)
 {
-#ifdef _WIN32
-    return _commit(_fileno(f)) == 0;
-#else
-    return fsync(fileno(f)) == 0;
+#ifndef _WIN32
+    if (g_file_test(path, G_FILE_TEST_IS_SYMLINK)) {
+        if (char *target = realpath(path, nullptr)) {
+            std::string resolved = target;
+            free(target);
+            return resolved;
+        }
+    }
 #endif
+    return path;
 }
 
-// Puts `from` in the place of `to`, replacing a file that is there.
-static bool replace_file(const char *from, const char *to, std::string *why)
+bool save_replaces_a_file(const char *path)
 {
-#ifdef _WIN32
-    // rename() refuses to replace an existing file on Windows.
-    gunichar2 *wfrom = g_utf8_to_utf16(from, -1, nullptr, nullptr, nullptr);
-    gunichar2 *wto = g_utf8_to_utf16(to, -1, nullptr, nullptr, nullptr);
-    bool done = wfrom && wto &&
-                MoveFileExW((wchar_t *)wfrom, (wchar_t *)wto,
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!done) {
-        gchar *message = g_win32_error_message(GetLastError());
-        *why = message;
-        g_free(message);
-    }
-    g_free(wfrom);
-    g_free(wto);
-    return done;
-#else
-    if (g_rename(from, to) == 0)
-        return true;
-    *why = errno_text(errno);
-    return false;
-#endif
+    // Asked of the file system, not by opening it: a file the user can't
+    // read is still there to be replaced.
+    return path && g_file_test(path, G_FILE_TEST_EXISTS) &&
+           !g_file_test(path, G_FILE_TEST_IS_DIR);
 }
-
-namespace {
-
-// A file under a unique name that goes again unless it was kept.
-struct temp_file {
-    std::string path;
-    FILE *f = nullptr;
-    bool keep = false;
-
-    ~temp_file()
-    {
-        if (f)
-            fclose(f);
-        if (!path.empty() && !keep)
-            g_unlink(path.c_str());
-    }
-};
-
-} // namespace
 
 int save_list_file(const char *path, question *q, const run_header &h, std::string *error)
 {
-    std::string why;
     auto fail = [&](const std::string &what) {
         if (error)
             *error = std::string(path ? path : "") + ": " + what;
@@ -238,53 +211,82 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     };
     if (!path || !*path)
         return fail("no file name given");
-    // The file is replaced by renaming a new one over it, which would put a
-    // plain file in the place of a device or FIFO: only a regular file (or
-    // none) is replaced.
+    // A device or FIFO is never replaced by a plain file.
     GStatBuf st;
     if (g_stat(path, &st) == 0 && (st.st_mode & S_IFMT) != S_IFREG)
         return fail("not a regular file");
 
-    // Beside the target, so that the rename stays on one file system; a
-    // short name of our own, so that a long target name still leaves room.
-    gchar *dir = g_path_get_dirname(path);
-    gchar *pattern = g_build_filename(dir, ".trialix-XXXXXX", nullptr);
-    std::string dirname = dir;
-    g_free(dir);
-    int fd = g_mkstemp_full(pattern, O_WRONLY | O_BINARY, 0666);
-    int e = errno;
-    temp_file temp;
-    if (fd >= 0)
-        temp.path = pattern;
-    g_free(pattern);
-    if (fd < 0)
-        return fail("cannot create a temporary file in " + dirname + ": " + errno_text(e));
-    temp.f = fdopen(fd, "wb");
-    if (!temp.f) {
-        e = errno;
-        g_close(fd, nullptr);
-        return fail("cannot write " + temp.path + ": " + errno_text(e));
+    // The whole file in memory (a run holds at most MAX_RUN_ITEMS items),
+    // written in one go.
+    std::string bytes(RECORD_SIZE, '\0');
+    create_header((unsigned char *)&bytes[0], h);
+    int records = 1;
+    for (question *r = list_head(q); r; r = r->next, records++) {
+        bytes.resize(bytes.size() + RECORD_SIZE);
+        record_to_image(r, (unsigned char *)&bytes[bytes.size() - RECORD_SIZE]);
     }
 
-    unsigned char image[RECORD_SIZE];
-    create_header(image, h);
-    int records = 0;
-    bool written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
-    for (question *r = list_head(q); written && r; r = r->next) {
-        records++;
-        record_to_image(r, image);
-        written = fwrite(image, RECORD_SIZE, 1, temp.f) == 1;
+    // GIO writes a new file beside the old one and renames it over it only
+    // once all of it is written, keeping the old file's permissions and
+    // owner; a failure leaves the old file as it was.
+    std::string target = save_target(path);
+    GFile *file = g_file_new_for_path(target.c_str());
+    gerror_ptr gerror;
+    GFileOutputStream *out = g_file_replace(file, nullptr, FALSE, G_FILE_CREATE_NONE, nullptr,
+                                            out_error(gerror));
+    g_object_unref(file);
+    if (!out)
+        return fail(gerror->message);
+    gsize written = 0;
+    bool ok = g_output_stream_write_all(G_OUTPUT_STREAM(out), bytes.data(), bytes.size(),
+                                        &written, nullptr, out_error(gerror));
+    if (ok) {
+        ok = g_output_stream_close(G_OUTPUT_STREAM(out), nullptr, out_error(gerror));
+    } else {
+        // Closed as cancelled, the new file is dropped and the old one kept.
+        GCancellable *cancel = g_cancellable_new();
+        g_cancellable_cancel(cancel);
+        g_output_stream_close(G_OUTPUT_STREAM(out), cancel, nullptr);
+        g_object_unref(cancel);
     }
-    if (!written || fflush(temp.f) != 0 || !sync_file(temp.f))
-        return fail("cannot write " + temp.path + ": " + errno_text(errno));
-    FILE *f = temp.f;
-    temp.f = nullptr;
-    if (fclose(f) != 0)
-        return fail("cannot write " + temp.path + ": " + errno_text(errno));
-    if (!replace_file(temp.path.c_str(), path, &why))
-        return fail("cannot rename " + temp.path + " to it: " + why);
-    temp.keep = true;
-    return records + 1;
+    g_object_unref(out);
+    if (!ok)
+        return fail(gerror->message);
+    return records;
+}
+
+// A record as the item form can show it and as it is graded: points 1 to
+// 9, flags 0 or 1, no tick on a slot without a choice and at most one on a
+// single-choice item (the first: the form shows one, and grading must see
+// the same), every text UTF-8. A grade that can't be right, or ticks that
+// changed, are graded afresh.
+static void tidy_record(question *r)
+{
+    if (r->points < 1 || r->points > 9)
+        r->points = 1;
+    bool choices = r->type == 'S' || r->type == 'M', changed = false, ticked = false;
+    for (int i = 0; i < NUM_ANSWERS; i++) {
+        char *slot = r->answers[i];
+        char flag = r->selected[i] != 0 && slot[0] && !(r->type == 'S' && ticked);
+        changed |= flag != r->selected[i];
+        r->selected[i] = flag;
+        ticked |= flag != 0;
+        if (!choices) {
+            make_valid(slot, ANSWER_SIZE);
+        } else if (slot[0]) {
+            // The first byte is the right/wrong mark and is never shown; one
+            // that is part of a longer character marks neither.
+            if ((unsigned char)slot[0] >= 0x80)
+                slot[0] = '?';
+            make_valid(slot + 1, ANSWER_SIZE - 1);
+        }
+    }
+    make_valid(r->text, TEXT_SIZE);
+    make_valid(r->explanation, TEXT_SIZE);
+    make_valid(r->entry, ANSWER_SIZE);
+    r->marked = r->marked != 0;
+    if (changed || (r->OK != OK_RIGHT && r->OK != OK_WRONG && r->OK != OK_UNANSWERED))
+        check_question(r);
 }
 
 question *load_list_file(const char *path, run_header *header_out, bool *ok, std::string *error)
@@ -309,12 +311,7 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         return fail("not a saved exam: " + std::to_string((long long)st.st_size) +
                     " bytes are not a whole number of " + std::to_string(RECORD_SIZE) +
                     "-byte records");
-    long long items = (long long)st.st_size / RECORD_SIZE - 1;
-    // No run is longer, so no saved exam is: a larger file would only cost
-    // memory and give items the run can't number.
-    if (items > MAX_RUN_ITEMS)
-        return fail("not a saved exam: " + std::to_string(items) + " records after the header, "
-                    "but a run holds at most " + std::to_string((int)MAX_RUN_ITEMS) + " items");
+    long long records = (long long)st.st_size / RECORD_SIZE - 1;
 
     unsigned char header[RECORD_SIZE], image[RECORD_SIZE];
     if (fread(header, RECORD_SIZE, 1, f) != 1)
@@ -325,7 +322,8 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         return fail("the exam name is not the name of an exam directory");
 
     question *head = nullptr, *tail = nullptr;
-    for (long long i = 0; i < items; i++) {
+    int kept = 0;
+    for (long long i = 0; i < records; i++) {
         if (fread(image, RECORD_SIZE, 1, f) != 1) {
             destroy_list(head);
             return fail("cannot read record " + std::to_string(i + 1));
@@ -333,17 +331,21 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         char type = (char)image[IMAGE_TYPE];
         if (type != 'S' && type != 'M' && type != 'F')
             continue;
+        // A run holds no more items; records that are skipped don't count.
+        if (++kept > MAX_RUN_ITEMS) {
+            destroy_list(head);
+            return fail("not a saved exam: more than " + std::to_string((int)MAX_RUN_ITEMS) +
+                        " items, but a run holds at most that many");
+        }
         question *r = new_question();
         record_from_image(image, r);
-        if (r->points < 1 || r->points > 9)
-            r->points = 1;
-        for (char &flag : r->selected)
-            flag = flag != 0;
-        r->marked = r->marked != 0;
-        if (r->OK != OK_RIGHT && r->OK != OK_WRONG && r->OK != OK_UNANSWERED)
-            check_question(r);
+        tidy_record(r);
         append_to(&head, &tail, r);
     }
+    // Nothing to resume: the header's settings alone would only change the
+    // exam on screen behind its back.
+    if (!head)
+        return fail("not a saved exam: no item after the header");
     *header_out = read_header(header);
     *ok = true;
     return head;

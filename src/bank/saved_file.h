@@ -66,17 +66,23 @@ run_header read_header(const unsigned char *header);
 // ---- The whole file ----
 
 // Writes a header of `h` and every record of the list that holds q (any
-// record of it; none writes the header alone) to `path`. The file is
-// written under a temporary name beside it and renamed over `path` only
-// when all of it is on disk, so a failure leaves whatever was at `path` as
-// it was. Returns the records written, header included, or 0 with *error
-// set.
+// record of it; none writes the header alone) to `path`, through GIO as a
+// file manager saves: the new file replaces the old one only when all of
+// it is written, a failure leaves whatever was at `path` as it was, the
+// old file's permissions stay, and a symbolic link's target is written. A
+// device or FIFO at `path` is refused. Returns the records written, header
+// included, or 0 with *error set ("PATH: why").
 int save_list_file(const char *path, question *q, const run_header &h, std::string *error);
+// Whether saving to `path` would replace a file that is there (readable or
+// not); a folder is none.
+bool save_replaces_a_file(const char *path);
 // Reads a saved exam file. A file that can't be read, isn't a whole number
-// of records, or whose header names no valid exam directory is refused:
-// *ok is false and *error says why. Otherwise *header holds the header's
-// values and the result is the list of the file's 'S', 'M' and 'F' records
-// (other kinds are skipped), or none when it holds none. Points outside 1
-// to 9 become 1, flags 0 or 1, and a grading result that can't be right is
-// graded afresh.
+// of records, whose header names no valid exam directory, or that holds no
+// item or more than a run can ('S', 'M' and 'F' records; other kinds are
+// skipped and not counted) is refused: *ok is false and *error says why.
+// Otherwise *header holds the header's values and the result is the list
+// of the file's items. Points outside 1 to 9 become 1, flags 0 or 1; ticks
+// on slots without a choice are cleared and a single-choice item keeps its
+// first tick only; every text is made UTF-8; a grading result that can't
+// be right, or whose ticks changed, is graded afresh.
 question *load_list_file(const char *path, run_header *header, bool *ok, std::string *error);

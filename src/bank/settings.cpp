@@ -17,7 +17,7 @@ static gkeyfile_ptr open_settings(const char *path)
 {
     std::string text, why;
     int code = 0;
-    if (!read_regular_file(path, &text, &why, &code)) {
+    if (!read_regular_file(path, &text, &why, &code, MAX_CONFIG_FILE)) {
         if (code != ENOENT)
             std::fprintf(stderr, "trialix: %s: %s\n", path, why.c_str());
         return nullptr;

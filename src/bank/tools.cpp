@@ -47,13 +47,16 @@ static void parse_number(const std::string &line, size_t key_len, config_number 
     key->value = (int)v;
 }
 
-bool read_exam_config(const char *path, exam_config *config)
+bool read_exam_config(const char *path, exam_config *config, std::string *why)
 {
     *config = exam_config();
     config->title = "UNKNOWN";
-    std::string text, why;
-    if (!read_regular_file(path, &text, &why))
+    std::string text, reason;
+    if (!read_regular_file(path, &text, &reason, nullptr, MAX_CONFIG_FILE)) {
+        if (why)
+            *why = reason;
         return false;
+    }
     const char *contents = text.data();
     size_t length = text.size();
 
@@ -104,11 +107,16 @@ bool read_exam_config(const char *path, exam_config *config)
 }
 
 bool read_named_config(const char *root, const char *config_name, const char *name,
-                       exam_config *config)
+                       exam_config *config, std::string *why)
 {
     std::optional<std::string> dir = join_path(root, name);
     std::optional<std::string> path = dir ? join_path(dir->c_str(), config_name) : std::nullopt;
-    return path && read_exam_config(path->c_str(), config);
+    if (!path) {
+        if (why)
+            *why = "path too long";
+        return false;
+    }
+    return read_exam_config(path->c_str(), config, why);
 }
 
 int getTimeout(const char *root, const char *config_name, const char *name)
@@ -225,8 +233,9 @@ void check_name(const char *name, char *out, size_t size)
         name = "Unnamed";
     size_t max = std::min(size - 1, (size_t)EXAMINEE_PART_MAX);
     size_t n = utf8_cut(name, strlen(name), max);
+    // The part is one file name: a separator would lead into a folder.
     for (size_t i = 0; i < n; i++)
-        out[i] = name[i] == ' ' ? '_' : name[i];
+        out[i] = name[i] == ' ' || name[i] == '/' || name[i] == G_DIR_SEPARATOR ? '_' : name[i];
     out[n] = '\0';
 }
 

@@ -45,14 +45,15 @@ struct exam_config {
     std::string message;       // empty without a "[message]" line
 };
 
-// Reads an exam configuration file; false when it can't be opened.
-// Lines are whole lines; a '\r' before a line's '\n' is dropped.
-bool read_exam_config(const char *path, exam_config *config);
+// Reads an exam configuration file; false, with *why set when given, when
+// it can't be opened or is over MAX_CONFIG_FILE bytes. Lines are whole
+// lines; a '\r' before a line's '\n' is dropped.
+bool read_exam_config(const char *path, exam_config *config, std::string *why = nullptr);
 
 // Reads the configuration file `config_name` of the exam `name` in the exam
-// root `root`; false when the path is too long or the file can't be opened.
+// root `root`; false when the path is too long or the file can't be read.
 bool read_named_config(const char *root, const char *config_name, const char *name,
-                       exam_config *config);
+                       exam_config *config, std::string *why = nullptr);
 
 // The four readers take the exam root, the configuration file's name and
 // an exam's name, and read that exam's configuration file.
@@ -81,9 +82,9 @@ std::vector<int> create_random_list(int n);
 
 enum { EXAMINEE_PART_MAX = 79 };   // bytes of the examinee part of the name
 
-// The examinee part: `name` with every blank made '_', or "Unnamed" when it
-// is empty; at most EXAMINEE_PART_MAX bytes (and size - 1), cut on a
-// character boundary.
+// The examinee part: `name` with every blank and path separator made '_',
+// or "Unnamed" when it is empty; at most EXAMINEE_PART_MAX bytes (and
+// size - 1), cut on a character boundary.
 void check_name(const char *name, char *out, size_t size);
 // The date part "_%02d.%02d_%02d_%02d": month, day, hour and minute of
 // `when` in local time.

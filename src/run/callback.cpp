@@ -158,18 +158,24 @@ void answer(GtkWidget *, void *item)
     showAnswer(static_cast<question *>(item));
 }
 
-void setRevBut(GtkWidget *, void *item)
+// The flags follow their buttons: a flag flipped on each toggle would go
+// wrong for good once it disagreed with its button (a radio group shows one
+// tick however many flags a record holds).
+static char toggle_state(GtkWidget *button)
 {
-    auto *q = static_cast<question *>(item);
-    q->marked = q->marked ? 0 : 1;
+    return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(button)) ? 1 : 0;
+}
+
+void setRevBut(GtkWidget *button, void *item)
+{
+    static_cast<question *>(item)->marked = toggle_state(button);
     recovery_changed();
 }
 
-void setMCBut(GtkWidget *, void *binding)
+void setMCBut(GtkWidget *button, void *binding)
 {
     auto *b = static_cast<mc_data *>(binding);
-    char &flag = b->item->selected[b->index];
-    flag = flag ? 0 : 1;
+    b->item->selected[b->index] = toggle_state(button);
     recovery_changed();
 }
 

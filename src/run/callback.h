@@ -44,8 +44,9 @@ void cb_review(GtkWidget *widget, void *item);
 void answer(GtkWidget *widget, void *item);
 
 // The answer widgets write into their item at once: "Mark Item for Review"
-// (data: the item), a choice button (data: its mc_data), the fill-in entry
-// (data: its entry_data, the text cut to fit on a character boundary).
+// (data: the item) and a choice button (data: its mc_data) store their
+// button's state, the fill-in entry (data: its entry_data) its text, cut to
+// fit on a character boundary.
 void setRevBut(GtkWidget *widget, void *item);
 void setMCBut(GtkWidget *widget, void *binding);
 void setEntryBut(GtkWidget *widget, void *binding);

@@ -128,11 +128,16 @@ void createExamStart(void)
         return;
     }
 
-    // Read once for all four values; a file that went since the check
-    // gives what the readers give for a missing file.
+    // Read once for all four values. One that can't be read (too large,
+    // or gone since the check) says so, as a missing one does.
     exam_config read;
-    if (!read_named_config(examdir, examconfig, examname, &read))
-        read.message = "UNKNOWN";
+    std::string why;
+    if (!read_named_config(examdir, examconfig, examname, &read, &why)) {
+        installation_warning(("Can't read configfile " + config + ": " + why +
+                              "\n\nUnable to run practice exam\n\nCheck your installation\n\n")
+                                 .c_str());
+        return;
+    }
     const std::string &title = read.title;
     const std::string &message = read.message;
     // A damaged timeout must not overflow the seconds, either way.
@@ -225,7 +230,9 @@ GtkWidget *item_page_frame(const char *label, GtkWidget *mark, GtkWidget *questi
     gtk_box_pack_end(GTK_BOX(page), bottom_line, FALSE, FALSE, 5);
     gtk_box_pack_end(GTK_BOX(page), answers, TRUE, TRUE, 5);
 
-    GtkWidget *f = framed(page, label, 7);
+    // The label holds the exam's folder name, which need not be UTF-8.
+    gchar_ptr shown(g_utf8_make_valid(label, -1));
+    GtkWidget *f = framed(page, shown.get(), 7);
     gtk_frame_set_label_align(GTK_FRAME(f), 0.99, 0.5);
     return f;
 }

@@ -6,6 +6,7 @@
 
 #include "app/dialogs.h"
 #include "app/globals.h"
+#include "bank/glib_ptr.h"
 #include "bank/question.h"
 #include "bank/saved_file.h"
 #include "bank/tools.h"
@@ -74,6 +75,13 @@ void show_file_dialog(const file_dialog_kind &kind, const char *filename, const 
     GtkWidget *dialog = gtk_file_selection_new(title);
     GtkFileSelection *fs = GTK_FILE_SELECTION(dialog);
     gtk_file_selection_set_filename(fs, filename);
+    // The selection can't go into a folder that isn't there and would stay
+    // in the current one, putting the name there. The whole path in the
+    // name field keeps it: OK then fails with the error dialog instead of
+    // writing elsewhere.
+    gchar_ptr folder(g_path_get_dirname(filename));
+    if (!g_file_test(folder.get(), G_FILE_TEST_IS_DIR))
+        gtk_entry_set_text(GTK_ENTRY(fs->selection_entry), filename);
     gtk_file_selection_hide_fileop_buttons(fs);
     if (main_window) {
         // Above the main window, so that it isn't lost behind it.
@@ -146,8 +154,9 @@ void store_file(GtkWidget *, void *dialog)
 {
     std::string path = chosen_file(GTK_WIDGET(dialog));
     // A folder is no file to replace: writing it fails with the write
-    // error, without first asking to overwrite it.
-    bool replaces = file_exists(path.c_str()) && !g_file_test(path.c_str(), G_FILE_TEST_IS_DIR);
+    // error, without first asking to overwrite it. A file the examinee
+    // can't read is asked about like any other.
+    bool replaces = save_replaces_a_file(path.c_str());
     if (!QP)
         nothing_to_save();
     else if (!replaces || overwrite_file_dialog(path.c_str()))

@@ -31,18 +31,25 @@ static gboolean let_focus_in(GtkWidget *first, GtkDirectionType, gpointer hidden
     return TRUE;
 }
 
-void access_hide_group_member(GtkWidget *hidden, GtkWidget *const *shown, int count)
+void access_radio_group(GtkWidget *hidden, GtkWidget *const *shown, int count)
 {
-    gtk_widget_set_can_focus(hidden, FALSE);
-    if (count > 0)
-        g_signal_connect(shown[0], "focus", G_CALLBACK(let_focus_in), hidden);
-    // The toolkit's accessible radio button lists its whole group as the
-    // group it is a member of, built when first asked for; it is asked now,
-    // when the group is complete, and the hidden member taken out.
-    AtkObject *outsider = gtk_widget_get_accessible(hidden);
+    if (hidden) {
+        gtk_widget_set_can_focus(hidden, FALSE);
+        if (count > 0)
+            g_signal_connect(shown[0], "focus", G_CALLBACK(let_focus_in), hidden);
+    }
+    // The toolkit's accessible radio button builds its "member of" from the
+    // whole group when first asked, and first drops the one it had, which
+    // it expects to be there. So each gets the group as it is shown, is
+    // asked once now that the group is complete, and loses the hidden one.
     for (int i = 0; i < count; i++) {
         AtkObject *acc = gtk_widget_get_accessible(shown[i]);
+        for (int j = 0; j < count; j++)
+            atk_object_add_relationship(acc, ATK_RELATION_MEMBER_OF,
+                                        gtk_widget_get_accessible(shown[j]));
         g_object_unref(atk_object_ref_relation_set(acc));
-        atk_object_remove_relationship(acc, ATK_RELATION_MEMBER_OF, outsider);
+        if (hidden)
+            atk_object_remove_relationship(acc, ATK_RELATION_MEMBER_OF,
+                                           gtk_widget_get_accessible(hidden));
     }
 }

@@ -12,9 +12,11 @@ void access_name(GtkWidget *widget, const char *name, const char *description = 
 // label's text as its name.
 void access_labelled_by(GtkWidget *widget, GtkWidget *label);
 
-// A radio group's hidden member, which holds the group's activity while no
-// shown choice is ticked: it never takes focus, no shown member counts it
-// in its group, and while it is active the first shown member lets focus
-// in (a group otherwise admits focus only through its active member).
-// `shown` holds the group's other members, top to bottom.
-void access_hide_group_member(GtkWidget *hidden, GtkWidget *const *shown, int count);
+// Settles a radio group for assistive technology once all its members are
+// made; `shown` holds the members on screen, top to bottom. `hidden`, when
+// given, is the group's member that is never shown and holds the group's
+// activity while no shown choice is ticked: it never takes focus, no shown
+// member counts it in its group, and while it is active the first shown
+// member lets focus in (a group otherwise admits focus only through its
+// active member).
+void access_radio_group(GtkWidget *hidden, GtkWidget *const *shown, int count);

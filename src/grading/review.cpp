@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include "app/access.h"
 #include "app/dialogs.h"
 #include "app/globals.h"
 #include "app/trialix.h"
@@ -87,6 +88,7 @@ static GtkWidget *review_options(GtkWidget **active)
         *OPTIONS[i].flag = i == chosen ? 1 : 0;
         g_signal_connect(buttons[i], "toggled", G_CALLBACK(OPTIONS[i].toggled), nullptr);
     }
+    access_radio_group(nullptr, buttons, G_N_ELEMENTS(buttons));
 
     return framed(box);
 }

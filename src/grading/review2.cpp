@@ -150,7 +150,7 @@ static void graded_choices(GtkWidget *box, const question *r, bool single)
         ticks[count++] = tick;
     }
     if (leader)
-        access_hide_group_member(leader, ticks, count);
+        access_radio_group(leader, ticks, count);
 }
 
 // "Correct Answers: " and, on the next line, every accepted answer, joined

@@ -66,6 +66,8 @@ static GtkWidget *start_mode_group(void)
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(training == 1 ? train : exam), TRUE);
     // One group: every change of mode toggles "Training Mode" exactly once.
     g_signal_connect(train, "toggled", G_CALLBACK(set_mode2), nullptr);
+    GtkWidget *group[] = {train, exam};
+    access_radio_group(nullptr, group, G_N_ELEMENTS(group));
     return framed(box, "Exam Mode", 7);
 }
 
@@ -283,7 +285,7 @@ static GtkWidget *fill_choices(GtkWidget *box, question *q, bool single)
             ticked = b;
     }
     if (hidden)
-        access_hide_group_member(hidden, shown, count);
+        access_radio_group(hidden, shown, count);
     // Connected only when all are restored: restoring one radio button may
     // untick another, which must not reach the record.
     for (int i = 0; i < NUM_ANSWERS; i++)

@@ -55,6 +55,19 @@ bool tab_to(const std::string &label, GtkWidget *window)
     return false;
 }
 
+void write_small_exam(const TempDir &exams)
+{
+    exams.write("demo/.xconfig", "title=Keys\ntimeout=30\npercentage=50\n[message]\nHello.\n");
+    write_question_file(exams / "demo/cat00",
+                        "+++\nS1\nWhich is a colour of grass?\n---\n-Red\n+Green\n-Blue\n"
+                        "---\nGrass is green.\n+++\n");
+    write_question_file(exams / "demo/cat01",
+                        "+++\nM1\nWhich are Greek letters?\n---\n+Alpha\n+Beta\n-Gamma bomb\n"
+                        "---\nGamma bomb isn't.\n+++\n");
+    write_question_file(exams / "demo/cat02",
+                        "+++\nF1\nThe capital of France?\n---\nParis\n---\nParis.\n+++\n");
+}
+
 static void walk(AtkObject *obj, std::vector<AtkObject *> &out)
 {
     out.push_back(obj);

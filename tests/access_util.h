@@ -27,6 +27,11 @@ std::string describe(GtkWidget *widget);
 // it never comes within as many presses as the window has widgets.
 bool tab_to(const std::string &label, GtkWidget *window = nullptr);
 
+// The exam "demo" in `exams`: one single-choice item (-Red +Green -Blue),
+// one multiple-choice item (+Alpha +Beta -Gamma bomb), one fill-in item
+// (Paris), each in its own question file.
+void write_small_exam(const TempDir &exams);
+
 // Accessible tree of a window, depth first, in the tree's own order.
 std::vector<AtkObject *> accessibles(GtkWidget *window);
 std::string name_of(AtkObject *obj);

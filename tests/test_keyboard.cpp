@@ -60,15 +60,7 @@ protected:
     void SetUp() override
     {
         RunTest::SetUp();
-        exams.write("demo/.xconfig", "title=Keys\ntimeout=30\npercentage=50\n[message]\nHello.\n");
-        write_question_file(exams / "demo/cat00",
-                            "+++\nS1\nWhich is a colour of grass?\n---\n-Red\n+Green\n-Blue\n"
-                            "---\nGrass is green.\n+++\n");
-        write_question_file(exams / "demo/cat01",
-                            "+++\nM1\nWhich are Greek letters?\n---\n+Alpha\n+Beta\n-Gamma bomb\n"
-                            "---\nGamma bomb isn't.\n+++\n");
-        write_question_file(exams / "demo/cat02",
-                            "+++\nF1\nThe capital of France?\n---\nParis\n---\nParis.\n+++\n");
+        write_small_exam(exams);
         // The test presses the dialogs' buttons itself.
         dialogs.stop();
         gtk_window_present(GTK_WINDOW(main_window));

@@ -8,10 +8,10 @@ using namespace gui;
 
 namespace {
 
-// Answers the modal questions of the run by keys: Tab until the planned
-// button has the focus, then Return. It works from a timeout, since a
-// modal dialog runs its own loop while the test waits for the key press
-// that opened it to return.
+// Answers the modal questions of the run by keys: Alt and the letter
+// underlined in the button's label. It works from a timeout, since a modal
+// dialog runs its own loop while the test waits for the key press that
+// opened it to return.
 class KeyDialogDriver {
 public:
     // `mnemonic`: the letter underlined in the button's label.
@@ -39,10 +39,13 @@ private:
             gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
             return TRUE;
         }
-        char *text = nullptr;
-        g_object_get(dialog, "text", &text, nullptr);
-        self->texts.push_back(text ? text : "");
-        g_free(text);
+        if (dialog != self->last_) {
+            self->last_ = dialog;
+            char *text = nullptr;
+            g_object_get(dialog, "text", &text, nullptr);
+            self->texts.push_back(text ? text : "");
+            g_free(text);
+        }
         // No pumping here: the dialog's own loop handles the keys.
         GdkWindow *w = gtk_widget_get_window(dialog);
         for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE})
@@ -53,6 +56,7 @@ private:
     guint mnemonic_;
     guint source_;
     int presses = 0;
+    GtkWidget *last_ = nullptr;
 };
 
 class KeyboardTest : public RunTest {

@@ -18,6 +18,10 @@ int main(int argc, char **argv)
     // A documents folder the settings loader can find.
     xdg.write("config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + xdg.mkdir("Documents") + "\"\n");
 
+    // Every test runs with the toolkit's accessibility support loaded, as a
+    // screen reader has it, so that the accessible side of every screen is
+    // exercised too.
+    g_setenv("GTK_MODULES", "gail", TRUE);
     if (!gtk_init_check(&argc, &argv)) {
         g_printerr("GUI tests: no display (gtk_init_check failed); run them under xvfb-run\n");
         return 1;

@@ -75,7 +75,14 @@ struct SeenDialog {
 class DialogAnswerer {
 public:
     DialogAnswerer() { source_ = g_timeout_add(50, tick, this); }
-    ~DialogAnswerer() { g_source_remove(source_); }
+    ~DialogAnswerer() { stop(); }
+    // Leaves every dialog to the test itself from now on.
+    void stop()
+    {
+        if (source_)
+            g_source_remove(source_);
+        source_ = 0;
+    }
     // A copy would remove the same timeout twice.
     DialogAnswerer(const DialogAnswerer &) = delete;
     DialogAnswerer &operator=(const DialogAnswerer &) = delete;

@@ -1,5 +1,6 @@
 #include "app/menu.h"
 
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
 #include "app/dialogs.h"
@@ -137,6 +138,13 @@ static GtkWidget *image_item(GtkWidget *item, GdkPixbuf *icon)
     return item;
 }
 
+// Ctrl+`key` activates the item and is shown beside it; the toolkit lets
+// it act only while the item is sensitive.
+static void add_key(GtkWidget *item, GtkAccelGroup *keys, guint key)
+{
+    gtk_widget_add_accelerator(item, "activate", keys, key, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+}
+
 static void append_separator(GtkWidget *menu)
 {
     GtkWidget *separator = gtk_separator_menu_item_new();
@@ -195,15 +203,21 @@ GtkWidget *createMenuBar(void)
 
     exammenu = gtk_menu_new();
     GtkWidget *helpmenu = gtk_menu_new();
+    // The menus' keys work wherever the main window has the focus.
+    GtkAccelGroup *keys = gtk_accel_group_new();
+    if (main_window)
+        gtk_window_add_accel_group(GTK_WINDOW(main_window), keys);
 
     exam_open = image_item(gtk_image_menu_item_new_with_mnemonic("  _Open Exam       "), fileopen);
     gtk_widget_show(exam_open);
     g_signal_connect(exam_open, "activate", G_CALLBACK(cb_load_exam), nullptr);
+    add_key(exam_open, keys, GDK_o);
     gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_open);
 
     exam_save = image_item(gtk_image_menu_item_new_with_mnemonic("  _Save Exam"), filesave);
     gtk_widget_show(exam_save);
     g_signal_connect(exam_save, "activate", G_CALLBACK(cb_save_exam), nullptr);
+    add_key(exam_save, keys, GDK_s);
     gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_save);
     gtk_widget_set_sensitive(exam_save, FALSE);
 
@@ -213,6 +227,7 @@ GtkWidget *createMenuBar(void)
 
     exam_quit = image_item(gtk_image_menu_item_new_with_mnemonic("  _Quit"), exit_icon);
     g_signal_connect(exam_quit, "activate", G_CALLBACK(trialix_quit), nullptr);
+    add_key(exam_quit, keys, GDK_q);
     gtk_widget_show(exam_quit);
     gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_quit);
 
@@ -237,5 +252,7 @@ GtkWidget *createMenuBar(void)
     for (GdkPixbuf *icon : icons)
         if (icon)
             g_object_unref(icon);
+    // The items' keys must outlive the items, which go before the bar itself.
+    g_object_set_data_full(G_OBJECT(menubar), "trialix-keys", keys, g_object_unref);
     return menubar;
 }

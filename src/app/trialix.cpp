@@ -107,19 +107,62 @@ static void forget_inside(GtkWidget **button, GtkWidget *old)
         *button = nullptr;
 }
 
+static gboolean destroy_retired(gpointer widget)
+{
+    gtk_widget_destroy(GTK_WIDGET(widget));
+    g_object_unref(widget);
+    return FALSE;
+}
+
+// Takes `w` out of the content area and destroys it once the main loop is
+// idle. The screen is usually taken down by one of its own buttons, and the
+// code that activated that button (a click, or the accessibility layer's
+// press and release) still uses it after our handler returns.
+static void retire(GtkWidget *w)
+{
+    g_object_ref(w);
+    gtk_container_remove(GTK_CONTAINER(box2), w);
+    g_idle_add(destroy_retired, w);
+}
+
 void screen_take_down(void)
 {
     forget_inside(&cb_answer, frame);
     forget_inside(&cb_timer, frame);
     if (frame)
-        gtk_container_remove(GTK_CONTAINER(box2), frame);
+        retire(frame);
     if (bbox)
-        gtk_container_remove(GTK_CONTAINER(box2), bbox);
+        retire(bbox);
     frame = nullptr;
     bbox = nullptr;
 }
 
-void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox)
+// The first button of a bar that can be used, left to right.
+static GtkWidget *first_button(GtkWidget *bar)
+{
+    GList *all = gtk_container_get_children(GTK_CONTAINER(bar));
+    GtkWidget *found = nullptr;
+    GtkWidget *found_end = nullptr;
+    for (GList *l = all; l; l = l->next) {
+        GtkWidget *w = GTK_WIDGET(l->data);
+        if (!GTK_IS_BUTTON(w) || !gtk_widget_is_sensitive(w))
+            continue;
+        gboolean expand, fill;
+        guint padding;
+        GtkPackType pack;
+        gtk_box_query_child_packing(GTK_BOX(bar), w, &expand, &fill, &padding, &pack);
+        // Of those packed from the end, the last packed stands leftmost.
+        if (pack == GTK_PACK_START) {
+            found = w;
+            break;
+        }
+        found_end = w;
+    }
+    g_list_free(all);
+    return found ? found : found_end;
+}
+
+void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox, GtkWidget *focus)
 {
     screen_take_down();
     frame = new_frame;
@@ -127,6 +170,18 @@ void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox)
     gtk_box_pack_start(GTK_BOX(box2), frame, TRUE, TRUE, 10);
     gtk_box_pack_end(GTK_BOX(box2), bbox, FALSE, FALSE, 10);
     gtk_widget_show_all(box2);
+    // Focus goes where the examinee works next, so that the keyboard works
+    // at once and a screen reader announces the new screen.
+    if (!focus || !gtk_widget_get_can_focus(focus) || !gtk_widget_is_sensitive(focus))
+        focus = first_button(bbox);
+    if (focus)
+        gtk_widget_grab_focus(focus);
+}
+
+void screen_set_default(GtkWidget *button)
+{
+    gtk_widget_set_can_default(button, TRUE);
+    gtk_widget_grab_default(button);
 }
 
 void screen_empty(void)

@@ -30,14 +30,21 @@ void trialix_use_icon(void);
 void trialix_quit(GtkWidget *widget, void *data);
 
 // Takes the current screen down: removes `frame`, then `bbox` from `box2`
-// (each only if set), which destroys them, and forgets both, and
-// `cb_answer` and `cb_timer` when they were inside the old frame.
+// (each only if set) and forgets both, and `cb_answer` and `cb_timer` when
+// they were inside the old frame. The widgets are destroyed when the main
+// loop is next idle, so a button may take down its own screen.
 void screen_take_down(void);
 
 // Puts a new screen up: `frame` from the start of `box2` (expand, fill,
 // padding 10), `bbox` from the end (no expand, no fill, padding 10), shows
-// `box2` with all its children. Takes the old screen down first.
-void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox);
+// `box2` with all its children. Takes the old screen down first. Gives
+// `focus` the keyboard focus, or, when it is none or can't take it, the
+// leftmost usable button of the bar.
+void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox, GtkWidget *focus = nullptr);
+
+// Makes `button` of the shown screen its default: Return in an entry that
+// activates the default presses it.
+void screen_set_default(GtkWidget *button);
 
 // Back to the empty main window: screen taken down, Exam menu re-enabled.
 void screen_empty(void);

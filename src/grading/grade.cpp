@@ -77,7 +77,9 @@ static GtkWidget *figures_table(const score_figures &f)
     };
     GtkWidget *table = gtk_table_new(2, 3, TRUE);
     gtk_table_set_row_spacings(GTK_TABLE(table), 7);
-    for (guint i = 0; i < G_N_ELEMENTS(cells); i++)
+    // A table lists its cells last attached first, and a screen reader reads
+    // them in that order: attached from the last, they read as they stand.
+    for (guint i = G_N_ELEMENTS(cells); i-- > 0;)
         gtk_table_attach_defaults(GTK_TABLE(table), cells[i], i % 3, i % 3 + 1, i / 3, i / 3 + 1);
 
     GtkWidget *row = gtk_hbox_new(FALSE, 0);

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include "app/access.h"
 #include "app/dialogs.h"
 #include "app/globals.h"
 #include "app/trialix.h"
@@ -63,7 +64,8 @@ static const struct {
     {"Review all items", &reviewAll, cb_review_setA},
 };
 
-static GtkWidget *review_options(void)
+// The options in their frame; *active is the button of the option chosen.
+static GtkWidget *review_options(GtkWidget **active)
 {
     GtkWidget *box = gtk_vbox_new(FALSE, 10);
     gtk_container_set_border_width(GTK_CONTAINER(box), 5);
@@ -80,12 +82,14 @@ static GtkWidget *review_options(void)
     if (chosen == G_N_ELEMENTS(OPTIONS))
         chosen = 0;
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(buttons[chosen]), TRUE);
+    *active = buttons[chosen];
     // The handlers flip their flags, so flags and buttons must agree when
     // they are connected: then exactly the active button's flag stays 1.
     for (size_t i = 0; i < G_N_ELEMENTS(OPTIONS); i++) {
         *OPTIONS[i].flag = i == chosen ? 1 : 0;
         g_signal_connect(buttons[i], "toggled", G_CALLBACK(OPTIONS[i].toggled), nullptr);
     }
+    access_radio_group(nullptr, buttons, G_N_ELEMENTS(buttons));
 
     return framed(box);
 }
@@ -104,13 +108,14 @@ void reviewExam(question *item)
     if (!item)
         return;
     GtkWidget *screen = gtk_vbox_new(FALSE, 10);
+    GtkWidget *option = nullptr;
     GtkWidget *parts[] = {
         review_label("<b><big><big>Review Exam</big></big></b>", true, 0.02, 0.2),
         review_label("You finished the last question of the practice exam. Now you can either "
                      "review your\nanswers or grade the exam. If you want to review your "
                      "answers, you have the\nfollowing options:",
                      true, 0.1, 0.2),
-        review_options(),
+        review_options(&option),
         review_label("Make your selection and press \"Review\" to start the review. Press "
                      "\"Grade Exam\" to\nget your results.",
                      false, 0.08, 0.2),
@@ -122,7 +127,8 @@ void reviewExam(question *item)
     GtkWidget *bar = screen_button_bar();
     screen_add_button(bar, " Review ", false, cb_review_start, item);
     screen_add_button(bar, " Grade Exam ", true, cb_grade, item);
-    screen_put_up(f, bar);
+    // The group lets focus in through its active option.
+    screen_put_up(f, bar, option);
 }
 
 void cb_review_start(GtkWidget *, void *item)

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/access.h"
 #include "app/dialogs.h"
 #include "app/globals.h"
 #include "app/trialix.h"
@@ -53,30 +54,103 @@ void prev_rev2(GtkWidget *, void *record)
         showReview2Page(prev);
 }
 
-// One row per filled slot: the examinee's tick, off limits, beside the
-// choice's text in green when it is right and red when it is wrong.
+// The marks beside the choices, 16 x 16 on a transparent background, dark
+// enough to stand out from the window's grey: a tick and a cross.
+static const char *const right_xpm[] = {
+    "16 16 2 1",
+    "  c None",
+    "g c #1E6E1E",
+    "                ",
+    "                ",
+    "             gg ",
+    "            ggg ",
+    "           ggg  ",
+    "          ggg   ",
+    "         ggg    ",
+    " gg     ggg     ",
+    " ggg   ggg      ",
+    "  ggg ggg       ",
+    "   ggggg        ",
+    "    ggg         ",
+    "     g          ",
+    "                ",
+    "                ",
+    "                ",
+};
+
+static const char *const wrong_xpm[] = {
+    "16 16 2 1",
+    "  c None",
+    "r c #B00000",
+    "                ",
+    "                ",
+    "  rr       rr   ",
+    "  rrr     rrr   ",
+    "   rrr   rrr    ",
+    "    rrr rrr     ",
+    "     rrrrr      ",
+    "      rrr       ",
+    "     rrrrr      ",
+    "    rrr rrr     ",
+    "   rrr   rrr    ",
+    "  rrr     rrr   ",
+    "  rr       rr   ",
+    "                ",
+    "                ",
+    "                ",
+};
+
+static const char RIGHT_WORDS[] = "correct answer";
+static const char WRONG_WORDS[] = "wrong";
+
+// The mark that tells, without colour, whether a choice is right.
+static GtkWidget *choice_mark(bool right)
+{
+    GdkPixbuf *icon = gdk_pixbuf_new_from_xpm_data(
+        const_cast<const char **>(right ? right_xpm : wrong_xpm));
+    GtkWidget *mark = gtk_image_new_from_pixbuf(icon);
+    if (icon)
+        g_object_unref(icon);
+    const char *words = right ? RIGHT_WORDS : WRONG_WORDS;
+    access_name(mark, words, words);
+    return mark;
+}
+
+// One row per filled slot: the examinee's tick, off limits, the mark of a
+// right or wrong choice, and the choice's text in green when it is right
+// and red when it is wrong.
 static void graded_choices(GtkWidget *box, const question *r, bool single)
 {
     GdkColor right, wrong;
     gdk_color_parse("#45ac45", &right);
     gdk_color_parse("red", &wrong);
     GtkWidget *leader = single ? item_hidden_choice(box) : nullptr;
+    GtkWidget *ticks[NUM_ANSWERS];
+    int count = 0;
     for (int i = 0; i < NUM_ANSWERS; i++) {
         if (!r->answers[i][0])
             continue;
+        bool is_right = r->answers[i][0] == '+';
         GtkWidget *text = gtk_label_new(r->answers[i] + 1);
-        gtk_widget_modify_fg(text, GTK_STATE_NORMAL, r->answers[i][0] == '+' ? &right : &wrong);
+        gtk_widget_modify_fg(text, GTK_STATE_NORMAL, is_right ? &right : &wrong);
         GtkWidget *panel = gtk_event_box_new();
         gtk_container_add(GTK_CONTAINER(panel), text);
         GtkWidget *tick = single ? gtk_radio_button_new_from_widget(GTK_RADIO_BUTTON(leader))
                                  : gtk_check_button_new();
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(tick), r->selected[i] != 0);
+        // The tick is read as its choice, and says whether that is right.
+        access_labelled_by(tick, text);
+        access_name(tick, nullptr, is_right ? RIGHT_WORDS : WRONG_WORDS);
         GtkWidget *row = gtk_hbox_new(FALSE, 5);
         gtk_box_pack_start(GTK_BOX(row), tick, FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(row), choice_mark(is_right), FALSE, FALSE, 0);
         gtk_box_pack_start(GTK_BOX(row), panel, FALSE, FALSE, 0);
         gtk_box_pack_start(GTK_BOX(box), row, FALSE, FALSE, 0);
         gtk_widget_set_sensitive(tick, FALSE);
+        ticks[count++] = tick;
     }
+    if (leader)
+        access_radio_group(leader, ticks, count);
 }
 
 // "Correct Answers: " and, on the next line, every accepted answer, joined
@@ -148,7 +222,8 @@ void showReview2Page(question *r)
     gtk_widget_set_sensitive(prev, getPrevItem2(r) != nullptr);
     GtkWidget *next = screen_add_button(bar, " Next Item ", false, next_rev2, r);
     gtk_widget_set_sensitive(next, getNextItem2(r) != nullptr);
-    screen_add_button(bar, " Back to Grade Exam ", true, cb_grade_back, r);
+    GtkWidget *back = screen_add_button(bar, " Back to Grade Exam ", true, cb_grade_back, r);
     screen_add_button(bar, " Show Answer ", true, answer, r);
-    screen_put_up(f, bar);
+    // Nothing on the page takes input: the way on is next, or back.
+    screen_put_up(f, bar, gtk_widget_is_sensitive(next) ? next : back);
 }

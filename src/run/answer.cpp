@@ -1,7 +1,9 @@
 #include "run/answer.h"
 
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
+#include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
 
@@ -28,10 +30,27 @@ static GtkWidget *padded(GtkWidget *child)
     return box;
 }
 
+// Escape closes the window, as its button does.
+static gboolean close_on_escape(GtkWidget *window, GdkEventKey *event, gpointer)
+{
+    if (event->keyval != GDK_Escape)
+        return FALSE;
+    gtk_widget_destroy(window);
+    return TRUE;
+}
+
 void showAnswer(question *q)
 {
     check_question(q);
     GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    char title[64];
+    // Told apart from the main window and from each other in window lists,
+    // and kept with the main window by the window manager.
+    g_snprintf(title, sizeof title, "Answer for Question %d", q->number);
+    gtk_window_set_title(GTK_WINDOW(window), title);
+    if (main_window)
+        gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(main_window));
+    g_signal_connect(window, "key-press-event", G_CALLBACK(close_on_escape), nullptr);
 
     GtkWidget *explanation = gtk_label_new(nullptr);
     char text[64];
@@ -58,7 +77,18 @@ void showAnswer(question *q)
     gtk_widget_show_all(window);
 }
 
-void answer_quit(GtkWidget *, void *window)
+static gboolean destroy_window(gpointer window)
 {
     gtk_widget_destroy(GTK_WIDGET(window));
+    g_object_unref(window);
+    return FALSE;
+}
+
+void answer_quit(GtkWidget *, void *window)
+{
+    // The button is still used by whatever pressed it (the accessibility
+    // layer sends it more signals once this returns): the window goes from
+    // the screen now and is destroyed once the main loop is idle.
+    gtk_widget_hide(GTK_WIDGET(window));
+    g_idle_add(destroy_window, g_object_ref(window));
 }

@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <string>
 
+#include "app/access.h"
 #include "app/dialogs.h"
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/buffer.h"
 #include "bank/glib_ptr.h"
+#include "bank/markup.h"
 #include "bank/question.h"
 #include "bank/tools.h"
 #include "grading/grade.h"
@@ -64,6 +66,8 @@ static GtkWidget *start_mode_group(void)
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(training == 1 ? train : exam), TRUE);
     // One group: every change of mode toggles "Training Mode" exactly once.
     g_signal_connect(train, "toggled", G_CALLBACK(set_mode2), nullptr);
+    GtkWidget *group[] = {train, exam};
+    access_radio_group(nullptr, group, G_N_ELEMENTS(group));
     return framed(box, "Exam Mode", 7);
 }
 
@@ -84,23 +88,29 @@ static GtkWidget *start_option_group(void)
     return framed(box, "Exam Options", 7);
 }
 
-static GtkWidget *start_name_group(void)
+static GtkWidget *start_name_group(GtkWidget **name_entry)
 {
     GtkWidget *entry = gtk_entry_new();
     gtk_entry_set_max_length(GTK_ENTRY(entry), ANSWER_SIZE);
+    // Return in the name starts the exam.
+    gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
     GtkWidget *box = gtk_vbox_new(TRUE, 0);
     gtk_container_set_border_width(GTK_CONTAINER(box), 10);
     gtk_box_pack_start(GTK_BOX(box), entry, FALSE, FALSE, 5);
     if (username[0])
         gtk_entry_set_text(GTK_ENTRY(entry), username);
     g_signal_connect(entry, "changed", G_CALLBACK(set_examinee_name), entry);
-    return framed(box, "Examinee Name", 0);
+    GtkWidget *group = framed(box, "Examinee Name", 0);
+    access_labelled_by(entry, gtk_frame_get_label_widget(GTK_FRAME(group)));
+    *name_entry = entry;
+    return group;
 }
 
 void show_start_form(const start_form_texts &texts, button_handler start)
 {
+    GtkWidget *name = nullptr;
     GtkWidget *column = gtk_vbox_new(FALSE, 0);
-    for (GtkWidget *group : {start_mode_group(), start_option_group(), start_name_group()})
+    for (GtkWidget *group : {start_mode_group(), start_option_group(), start_name_group(&name)})
         gtk_box_pack_start(GTK_BOX(column), group, TRUE, TRUE, 10);
 
     GtkWidget *sides = gtk_hbox_new(FALSE, 10);
@@ -111,8 +121,11 @@ void show_start_form(const start_form_texts &texts, button_handler start)
 
     GtkWidget *bar = screen_button_bar();
     screen_add_button(bar, " Cancel ", true, cb_cancel, nullptr);
-    screen_add_button(bar, " Start Exam ", true, start, nullptr);
-    screen_put_up(f, bar);
+    GtkWidget *go = screen_add_button(bar, " Start Exam ", true, start, nullptr);
+    // A name still to give is what the examinee does next; with one given,
+    // starting is.
+    screen_put_up(f, bar, username[0] ? go : name);
+    screen_set_default(go);
 }
 
 void createExamStart(void)
@@ -257,10 +270,13 @@ GtkWidget *item_hidden_choice(GtkWidget *box)
 // One button per filled slot, in slot order. A single-choice item's
 // buttons share a group with a hidden first button that holds the group's
 // activity until the examinee picks, so no visible choice starts ticked.
-static void fill_choices(GtkWidget *box, question *q, bool single)
+static GtkWidget *fill_choices(GtkWidget *box, question *q, bool single)
 {
     GtkWidget *hidden = single ? item_hidden_choice(box) : nullptr;
     GtkWidget *buttons[NUM_ANSWERS] = {};
+    GtkWidget *shown[NUM_ANSWERS];
+    int count = 0;
+    GtkWidget *ticked = nullptr;
     for (int i = 0; i < NUM_ANSWERS; i++) {
         if (!q->answers[i][0])
             continue;
@@ -271,25 +287,44 @@ static void fill_choices(GtkWidget *box, question *q, bool single)
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(b), q->selected[i] != 0);
         gtk_box_pack_start(GTK_BOX(box), b, FALSE, FALSE, 0);
         buttons[i] = b;
+        shown[count++] = b;
+        if (single && !ticked && q->selected[i])
+            ticked = b;
     }
+    if (hidden)
+        access_radio_group(hidden, shown, count);
     // Connected only when all are restored: restoring one radio button may
     // untick another, which must not reach the record.
     for (int i = 0; i < NUM_ANSWERS; i++)
         if (buttons[i])
             g_signal_connect_data(buttons[i], "toggled", G_CALLBACK(setMCBut), new_mc_data(i, q),
                                   free_binding, GConnectFlags(0));
+    // Focus goes to the ticked choice of a group, which is where the group
+    // lets it in, or to the first.
+    return ticked ? ticked : count ? shown[0] : nullptr;
 }
 
-static GtkWidget *item_answers(question *q, bool report_unknown)
+// The answer widgets of q in a box; *first is the one the examinee works
+// with first (none for an item of unknown kind), *entry the fill-in entry.
+static GtkWidget *item_answers(question *q, bool report_unknown, GtkWidget **first,
+                               GtkWidget **fill_in)
 {
     GtkWidget *box = gtk_vbox_new(TRUE, 0);
+    *first = *fill_in = nullptr;
     switch (q->type) {
     case 'S':
     case 'M':
-        fill_choices(box, q, q->type == 'S');
+        *first = fill_choices(box, q, q->type == 'S');
         break;
     case 'F': {
         GtkWidget *entry = gtk_entry_new();
+        // Named by what to do, described by the question, as a label beside
+        // it would; the question is shown as markup, its plain text read.
+        std::string question;
+        if (!markup_plain_text(q->text, &question))
+            question = q->text;
+        access_name(entry, item_instruction('F'), question.c_str());
+        *first = *fill_in = entry;
         gtk_entry_set_max_length(GTK_ENTRY(entry), ANSWER_SIZE);
         gtk_entry_set_text(GTK_ENTRY(entry), q->entry);
         gtk_box_pack_start(GTK_BOX(box), entry, TRUE, TRUE, 2);
@@ -306,26 +341,36 @@ static GtkWidget *item_answers(question *q, bool report_unknown)
     return box;
 }
 
+// Return in the fill-in entry: the page's forward button.
+static void press_forward(GtkWidget *, gpointer button)
+{
+    gtk_button_clicked(GTK_BUTTON(button));
+}
+
 void showItemPage(question *q, const item_nav &nav)
 {
     GtkWidget *mark = gtk_check_button_new_with_label("Mark Item for Review");
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(mark), q->marked != 0);
     g_signal_connect(mark, "toggled", G_CALLBACK(setRevBut), q);
 
-    GtkWidget *f = item_page_frame(examname, mark, item_question_panel(q),
-                                   item_answers(q, nav.report_unknown), item_bottom_line(q));
+    GtkWidget *first, *fill_in;
+    GtkWidget *answers = item_answers(q, nav.report_unknown, &first, &fill_in);
+    GtkWidget *f = item_page_frame(examname, mark, item_question_panel(q), answers,
+                                   item_bottom_line(q));
 
     GtkWidget *bar = screen_button_bar();
     GtkWidget *prev = screen_add_button(bar, " Previous Item ", false, nav.prev, nav.prev_data);
     gtk_widget_set_sensitive(prev, nav.prev_enabled);
-    if (nav.next)
-        screen_add_button(bar, " Next Item ", false, nav.next, nav.next_data);
-    else
-        screen_add_button(bar, " Review Screen ", false, cb_review, q);
+    GtkWidget *forward = nav.next
+                             ? screen_add_button(bar, " Next Item ", false, nav.next, nav.next_data)
+                             : screen_add_button(bar, " Review Screen ", false, cb_review, q);
+    if (fill_in)
+        g_signal_connect_object(fill_in, "activate", G_CALLBACK(press_forward), forward,
+                                GConnectFlags(0));
     screen_add_button(bar, " Grade Exam ", true, cb_grade, q);
     if (enableAnswer == 1)
         screen_add_button(bar, " Show Answer ", true, answer, q);
-    screen_put_up(f, bar);
+    screen_put_up(f, bar, first);
 }
 
 void createExamForm(question *q)

@@ -1,0 +1,55 @@
+#include "app/access.h"
+
+#include <gtk/gtk.h>
+
+void access_name(GtkWidget *widget, const char *name, const char *description)
+{
+    AtkObject *acc = gtk_widget_get_accessible(widget);
+    if (name)
+        atk_object_set_name(acc, name);
+    if (description)
+        atk_object_set_description(acc, description);
+}
+
+void access_labelled_by(GtkWidget *widget, GtkWidget *label)
+{
+    AtkObject *acc = gtk_widget_get_accessible(widget);
+    AtkObject *label_acc = gtk_widget_get_accessible(label);
+    atk_object_add_relationship(acc, ATK_RELATION_LABELLED_BY, label_acc);
+    atk_object_add_relationship(label_acc, ATK_RELATION_LABEL_FOR, acc);
+    if (GTK_IS_LABEL(label))
+        atk_object_set_name(acc, gtk_label_get_text(GTK_LABEL(label)));
+}
+
+// "focus" of the first shown member: while the hidden member is active the
+// group would refuse focus on every shown one, so this one takes it.
+static gboolean let_focus_in(GtkWidget *first, GtkDirectionType, gpointer hidden)
+{
+    if (gtk_widget_is_focus(first) || !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(hidden)))
+        return FALSE;
+    gtk_widget_grab_focus(first);
+    return TRUE;
+}
+
+void access_radio_group(GtkWidget *hidden, GtkWidget *const *shown, int count)
+{
+    if (hidden) {
+        gtk_widget_set_can_focus(hidden, FALSE);
+        if (count > 0)
+            g_signal_connect(shown[0], "focus", G_CALLBACK(let_focus_in), hidden);
+    }
+    // The toolkit's accessible radio button builds its "member of" from the
+    // whole group when first asked, and first drops the one it had, which
+    // it expects to be there. So each gets the group as it is shown, is
+    // asked once now that the group is complete, and loses the hidden one.
+    for (int i = 0; i < count; i++) {
+        AtkObject *acc = gtk_widget_get_accessible(shown[i]);
+        for (int j = 0; j < count; j++)
+            atk_object_add_relationship(acc, ATK_RELATION_MEMBER_OF,
+                                        gtk_widget_get_accessible(shown[j]));
+        g_object_unref(atk_object_ref_relation_set(acc));
+        if (hidden)
+            atk_object_remove_relationship(acc, ATK_RELATION_MEMBER_OF,
+                                           gtk_widget_get_accessible(hidden));
+    }
+}

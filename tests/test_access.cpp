@@ -1,0 +1,239 @@
+// The program as assistive technology sees it: buttons pressed through
+// the accessibility layer, every screen's accessible tree, the dialogs.
+#include "access_util.h"
+
+#include "app/dialogs.h"
+#include "grading/grade.h"
+#include "grading/review.h"
+#include "grading/review2.h"
+#include "run/answer.h"
+#include "run/form.h"
+
+using namespace a11y;
+using namespace gui;
+
+namespace {
+
+class AccessTest : public RunTest {
+protected:
+    // Presses the button labelled `label` as a screen reader or switch
+    // access does, through its accessible action, and lets it run.
+    static void press(const std::string &label, GtkWidget *in = nullptr)
+    {
+        GtkWidget *button = in ? find_button(in, label) : find_button(bbox, label);
+        if (!button && !in)
+            button = find_button(frame, label);
+        ASSERT_NE(button, nullptr) << "no button \"" << label << "\"";
+        AtkObject *acc = gtk_widget_get_accessible(button);
+        ASSERT_TRUE(ATK_IS_ACTION(acc)) << "no accessibility module (libgail-common) loaded";
+        ASSERT_TRUE(atk_action_do_action(ATK_ACTION(acc), 0)) << label;
+        pump();
+    }
+
+    // The three items of the small exam, in memory, as a run.
+    question *small_run()
+    {
+        return run_of({make_item('S', 1, {"-Red", "+Green", "-Blue"}, "Which is a colour of grass?"),
+                       make_item('M', 1, {"+Alpha", "+Beta", "-Gamma bomb"}, "Greek <b>letters</b>?"),
+                       make_item('F', 1, {"Paris"}, "The capital of France?")});
+    }
+};
+
+// Every button that replaces the screen it stands on, and the answer
+// window's, which closes its window: pressed through the accessibility
+// layer, each must work without a single warning (the layer still uses the
+// button after the press).
+TEST_F(AccessTest, ScreenReplacingButtonsWorkThroughTheAccessibilityLayer)
+{
+    write_small_exam(exams);
+    g_strlcpy(examname, "demo", sizeof examname);
+    LogCatcher log;
+    auto changes = [&](const std::string &label) {
+        GtkWidget *before = frame;
+        press(label);
+        EXPECT_NE(frame, before) << label << " left its screen up";
+    };
+
+    start_exam(nullptr, (void *)"demo");
+    changes(" Cancel ");
+    start_exam(nullptr, (void *)"demo");
+    changes(" Start Exam ");
+    changes(" Next Item ");
+    changes(" Previous Item ");
+    changes(" Next Item ");
+    changes(" Next Item ");
+    press("Mark Item for Review");
+    press(" Show Answer ");
+    ASSERT_EQ(answer_windows().size(), 1u);
+    press(" Close Window ", answer_windows()[0]);
+    EXPECT_TRUE(answer_windows().empty());
+    changes(" Review Screen ");
+    changes(" Review ");
+    changes(" Review Screen ");
+    changes(" Review ");
+    dialogs.plan(GTK_RESPONSE_YES);
+    changes(" Grade Exam ");
+    changes(" Review All ");
+    changes(" Next Item ");
+    changes(" Previous Item ");
+    changes(" Back to Grade Exam ");
+    changes(" Review Errors ");
+    changes(" Back to Grade Exam ");
+    changes(" End Exam ");
+
+    createExamLoad(small_run());
+    changes(" Cancel ");
+    createExamLoad(QP);
+    changes(" Start Exam ");
+    EXPECT_EQ(line("Item "), "Item 1 of 3");
+
+    EXPECT_EQ(log.messages, std::vector<std::string>{});
+}
+
+// What a screen reader finds on every screen: a focus in the new screen,
+// a name on every control, the read-only results told without colour, the
+// score's figures in reading order, single-choice groups of their shown
+// choices only.
+class AccessTreeTest : public AccessTest {
+protected:
+    // Fails for a shown control without a name and for a screen without focus.
+    static void check_screen(const std::string &screen, GtkWidget *window = nullptr)
+    {
+        if (!window) {
+            GtkWidget *f = focused();
+            EXPECT_TRUE(f && ((frame && gtk_widget_is_ancestor(f, frame)) ||
+                              (bbox && gtk_widget_is_ancestor(f, bbox))))
+                << screen << ": the focus is on " << describe(f);
+        }
+        for (AtkObject *obj : accessibles(window ? window : main_window)) {
+            GtkWidget *w = GTK_IS_ACCESSIBLE(obj) ? gtk_accessible_get_widget(GTK_ACCESSIBLE(obj)) : nullptr;
+            if (!w || !(GTK_IS_BUTTON(w) || GTK_IS_ENTRY(w)) || !has_state(obj, ATK_STATE_SHOWING))
+                continue;
+            std::string name = name_of(obj);
+            EXPECT_NE(name.find_first_not_of(' '), std::string::npos)
+                << screen << ": a " << G_OBJECT_TYPE_NAME(w) << " without a name";
+        }
+    }
+
+    // The description of each read-only choice's tick, and of each mark.
+    static std::pair<std::vector<std::string>, std::vector<std::string>> results()
+    {
+        std::vector<std::string> ticks, marks;
+        for (AtkObject *obj : accessibles(main_window)) {
+            GtkWidget *w = gtk_accessible_get_widget(GTK_ACCESSIBLE(obj));
+            const char *d = atk_object_get_description(obj);
+            if (GTK_IS_TOGGLE_BUTTON(w) && button_label(w) != "Mark Item for Review")
+                ticks.push_back(d ? d : "(colour only)");
+            if (GTK_IS_IMAGE(w) && gtk_widget_is_ancestor(w, frame))
+                marks.push_back(d ? d : "");
+        }
+        return {ticks, marks};
+    }
+};
+
+TEST_F(AccessTreeTest, EveryScreenNamesItsControlsAndTellsResultsWithoutColour)
+{
+    write_small_exam(exams);
+    start_exam(nullptr, (void *)"demo");
+    check_screen("start form");
+    EXPECT_TRUE(GTK_IS_ENTRY(focused())) << "a name to give";
+    EXPECT_EQ(name_of(gtk_widget_get_accessible(focused())), "Examinee Name");
+
+    small_run();
+    question *s = QP, *m = s->next, *f = m->next;
+    createExamForm(s);
+    check_screen("single-choice item");
+    EXPECT_EQ(describe(focused()), "\"Red\"");
+    // Each shown choice is one of three, not of four.
+    for (GtkWidget *c : choices()) {
+        AtkRelationSet *set = atk_object_ref_relation_set(gtk_widget_get_accessible(c));
+        AtkRelation *group = atk_relation_set_get_relation_by_type(set, ATK_RELATION_MEMBER_OF);
+        ASSERT_NE(group, nullptr);
+        EXPECT_EQ(atk_relation_get_target(group)->len, 3u);
+        g_object_unref(set);
+    }
+    createExamForm(m);
+    check_screen("multiple-choice item");
+    createExamForm(f);
+    check_screen("fill-in item");
+    AtkObject *entry = gtk_widget_get_accessible(focused());
+    EXPECT_EQ(name_of(entry), "Fill in the right answer.");
+    EXPECT_STREQ(atk_object_get_description(entry), "The capital of France?");
+    showAnswer(f);
+    ASSERT_EQ(answer_windows().size(), 1u);
+    GtkWidget *window = answer_windows()[0];
+    check_screen("answer window", window);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Answer for Question 3");
+    EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(window)), GTK_WINDOW(main_window));
+    key(GDK_Escape, GdkModifierType(0), window);
+    EXPECT_TRUE(answer_windows().empty()) << "Escape closes it";
+
+    s->marked = 1;
+    reviewExam(f);
+    check_screen("review screen");
+    showReviewPage(s);
+    check_screen("review page");
+
+    s->selected[1] = 1;   // Green, right
+    m->selected[0] = m->selected[2] = 1;   // Alpha and Gamma bomb, wrong
+    gradeExam(s);
+    check_screen("score report");
+    // The figures read as they stand: row by row, left to right.
+    std::vector<std::string> figures;
+    for (AtkObject *obj : accessibles(main_window)) {
+        std::string name = name_of(obj);
+        for (const char *start : {"Questions", "Correct", "Incorrect", "Total Points", "Reached Points", "Your Score:"})
+            if (name.rfind(start, 0) == 0)
+                figures.push_back(start);
+    }
+    EXPECT_EQ(figures, (std::vector<std::string>{"Questions", "Correct", "Incorrect", "Total Points",
+                                                  "Reached Points", "Your Score:"}));
+
+    using Texts = std::vector<std::string>;
+    showReview2Page(s);
+    check_screen("read-only single choice");
+    EXPECT_EQ(results(), std::make_pair(Texts{"wrong", "correct answer", "wrong"},
+                                        Texts{"wrong", "correct answer", "wrong"}));
+    for (GtkWidget *tick : choices())
+        EXPECT_NE(name_of(gtk_widget_get_accessible(tick)), "") << "named by its choice";
+    showReview2Page(m);
+    check_screen("read-only multiple choice");
+    EXPECT_EQ(results(), std::make_pair(Texts{"correct answer", "correct answer", "wrong"},
+                                        Texts{"correct answer", "correct answer", "wrong"}));
+    showReview2Page(f);
+    check_screen("read-only fill-in");
+
+    createExamLoad(QP);
+    check_screen("resume form");
+}
+
+// The message dialogs have no title; a screen reader still learns what
+// they are and what they say.
+TEST_F(AccessTreeTest, MessageDialogsReachAScreenReader)
+{
+    struct Heard {
+        std::string name, texts;
+        AtkRole role = ATK_ROLE_INVALID;
+    } heard;
+    guint inspector = g_timeout_add(10, [](gpointer data) -> gboolean {
+        auto *h = static_cast<Heard *>(data);
+        std::vector<GtkWidget *> open = windows([](GtkWidget *w) { return GTK_IS_MESSAGE_DIALOG(w); });
+        if (open.empty() || !h->name.empty())
+            return TRUE;
+        AtkObject *dialog = gtk_widget_get_accessible(open[0]);
+        h->name = name_of(dialog);
+        h->role = atk_object_get_role(dialog);
+        for (AtkObject *obj : accessibles(open[0]))
+            if (atk_object_get_role(obj) == ATK_ROLE_LABEL)
+                h->texts += name_of(obj) + "|";
+        return TRUE;
+    }, &heard);
+    dialogs.plan(GTK_RESPONSE_NO, 100);
+    unanswered_dialog(2);
+    g_source_remove(inspector);
+    EXPECT_EQ(heard.role, ATK_ROLE_ALERT);
+    EXPECT_EQ(heard.name, "Question");
+    EXPECT_NE(heard.texts.find("You have 2 unanswered items remaining."), std::string::npos) << heard.texts;
+}
+
+} // namespace

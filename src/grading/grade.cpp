@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
+#include "grading/history_record.h"
 #include "grading/review2.h"
 #include "run/callback.h"
 
@@ -157,6 +158,7 @@ void gradeExam(question *item)
     add_review_button(bar, " Review Errors ", head, 1);
     screen_add_button(bar, " End Exam ", true, cb_exam_end, head);
     screen_put_up(r_frame, bar);
+    history_note_graded(head, f.score, f.passed);
 }
 
 void cb_grade_back(GtkWidget *, void *item)
@@ -172,6 +174,7 @@ void cb_exam_end(GtkWidget *, void *head)
     // No tick may come after the list is gone; one still due within the
     // second after grading shows its closing text now.
     trialix_stop_timer();
+    history_run_ended(static_cast<question *>(head));
     destroy_list(static_cast<question *>(head));
     // Nothing may read the freed list.
     QP = nullptr;

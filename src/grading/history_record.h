@@ -1,0 +1,30 @@
+// Recording graded runs into the results history, and practice runs of
+// past mistakes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+typedef struct _GtkWidget GtkWidget;
+struct question;
+struct history_db;
+struct history_mistake;
+
+// The program's history, opened for one operation; none when it can't be
+// used, which is told to the user once per process and never again.
+history_db *history_open_or_tell(void);
+
+// Records the graded run that `head` leads, once: the score report is
+// rebuilt after a read-only review, and that is the same run. `score` and
+// `passed` are the report's.
+void history_note_graded(question *head, float score, bool passed);
+// The run that `head` leads has ended; its list is about to go.
+void history_run_ended(question *head);
+
+// Shows the start form of a practice run of `exam` made of `items`.
+void start_practice(const char *exam, const std::vector<history_mistake> &items);
+// For the start form: true once after start_practice, with the count line
+// the practice run's form shows.
+bool practice_form_pending(std::string *count_line);
+// " Start Exam " of a practice run's form.
+void cb_practice_start(GtkWidget *widget, void *data);

@@ -12,6 +12,8 @@ int main(int argc, char **argv)
     TempDir xdg;
     g_setenv("XDG_CONFIG_HOME", xdg.mkdir("config").c_str(), TRUE);
     g_setenv("XDG_CONFIG_DIRS", xdg.mkdir("etc-xdg").c_str(), TRUE);
+    // Runs graded by the tests go into a results history of our own.
+    g_setenv("XDG_DATA_HOME", xdg.mkdir("data").c_str(), TRUE);
     g_setenv("TRIALIX_TEST_XDG", xdg.path().c_str(), TRUE);
     // A documents folder the settings loader can find.
     xdg.write("config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + xdg.mkdir("Documents") + "\"\n");

@@ -86,6 +86,14 @@ void history_run_ended(question *head)
     recorded.erase(head);
 }
 
+void history_record_reset(void)
+{
+    recorded.clear();
+    told = false;
+    practice_plan.clear();
+    practice_pending = false;
+}
+
 void start_practice(const char *exam, const std::vector<history_mistake> &items)
 {
     utf8_strlcpy(examname, exam, sizeof examname);

@@ -21,6 +21,10 @@ void history_note_graded(question *head, float score, bool passed);
 // The run that `head` leads has ended; its list is about to go.
 void history_run_ended(question *head);
 
+// Forgets which lists were recorded and that a failure was told, as at
+// start-up. The program never needs it; tests start from it.
+void history_record_reset(void);
+
 // Shows the start form of a practice run of `exam` made of `items`.
 void start_practice(const char *exam, const std::vector<history_mistake> &items);
 // For the start form: true once after start_practice, with the count line

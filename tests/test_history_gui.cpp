@@ -94,6 +94,12 @@ TEST_F(HistoryTest, ThreeRunsMakeTheTableTheRankingAndTheChartAndMistakesArePrac
     // Only between runs, like Open Exam, and right after Save Exam.
     EXPECT_EQ(label_text(gtk_bin_get_child(GTK_BIN(menu_item()))), "  Results History");
     EXPECT_TRUE(is_sensitive(menu_item()));
+    menu(exam_open);
+    EXPECT_FALSE(is_sensitive(menu_item())) << "off while Open Exam's chooser is open";
+    ASSERT_EQ(file_dialogs().size(), 1u);
+    gtk_button_clicked(GTK_BUTTON(GTK_FILE_SELECTION(file_dialogs()[0])->cancel_button));
+    pump();
+    EXPECT_TRUE(is_sensitive(menu_item()));
     take_run("Ann", {{"Item A?", 1}, {"Item B?", -1}, {"Item C?", -1}});
     g_strlcpy(username, "Bob", sizeof username);
     start_exam(nullptr, (void *)"demo");

@@ -227,8 +227,9 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
     question *stranger = make_item('S', 1, {"+Yes"}, "Edited?");
     append_question(list, stranger);
     list->next->OK = OK_WRONG;
-    std::vector<history_item> found = match_items(list->next, exam.path().c_str(), names);
+    std::vector<history_item> found = history_items_of(list->next);
     ASSERT_EQ(found.size(), 3u);
+    match_items(&found, exam.path().c_str(), names);
     EXPECT_TRUE(found[0].file == "cat02" && found[0].item == 1);
     EXPECT_TRUE(found[1].file == "cat01" && found[1].item == 2 && found[1].ok == OK_WRONG);
     EXPECT_TRUE(found[2].file.empty() && found[2].item == 0);
@@ -263,6 +264,16 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
     EXPECT_EQ(list_length(practice), 2);
     EXPECT_STREQ(practice->text, "Grass?");
     EXPECT_TRUE(practice->number == 1 && practice->next->number == 2);
+    destroy_list(practice);
+
+    // A fresh run tells where its items came from as it is assembled.
+    std::vector<item_origin> origins;
+    practice = create_exam_list({1, 0}, 2, exam.path().c_str(), names, &origins);
+    ASSERT_EQ(origins.size(), 2u);
+    EXPECT_EQ(origins[0].file, "cat02");
+    question *again = read_question(origins[1].item, (exam / origins[1].file).c_str());
+    EXPECT_STREQ(again->text, practice->next->text);
+    destroy_list(again);
     destroy_list(practice);
     EXPECT_EQ(create_practice_list({{"cat09", 1, "beef", 1, 1}}, exam.path().c_str()), nullptr);
 }

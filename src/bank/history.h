@@ -9,6 +9,7 @@
 #include <vector>
 
 struct question;
+struct item_origin;
 
 enum { HISTORY_SCHEMA_VERSION = 1 };
 
@@ -101,21 +102,26 @@ bool history_mistakes(history_db *db, const char *exam, std::vector<history_mist
 // don't count.
 std::string item_fingerprint(const question *q);
 
-// Where each item of the list that holds q came from, in list order: the
-// item of the files `names` in `dir` whose fingerprint matches. A run does
-// not remember its items' files (a saved exam file has no room for it), so
-// this serves fresh, resumed and practice runs alike. An item found in no
-// file (edited or removed since) has file "" and item 0; an item found in
-// several is given the first file in `names` order and its first item.
-std::vector<history_item> match_items(question *q, const char *dir,
-                                      const std::vector<std::string> &names);
+// A history_item for every record of the list that holds q (any record
+// of it), in list order: fingerprint, points and result, no file yet.
+std::vector<history_item> history_items_of(question *q);
+
+// Finds the question file of every item that has none: the item of the
+// files `names` in `dir` with the same fingerprint. A resumed run needs
+// it, as a saved exam file has no room for its items' files. Files are
+// read in `names` order only until every item is found (each costs a
+// decompression); an item found in several is given the first. One found
+// in none (edited or removed since) keeps file "" and item 0.
+void match_items(std::vector<history_item> *items, const char *dir,
+                 const std::vector<std::string> &names);
 
 // The items of a practice run: from the mistakes (most missed first) those
-// whose file in `dir` still holds the same item, at most one per file and
-// at most `max` items.
+// whose file in `dir` still holds the same item at the same place, at most
+// one per file and at most `max` items. Reads each file at most once.
 std::vector<history_mistake> practice_items(const std::vector<history_mistake> &mistakes,
                                             const char *dir, int max);
 // The question list of those items in that order, numbered from 1, or none
-// when not one could be read.
-question *create_practice_list(const std::vector<history_mistake> &items, const char *dir);
+// when not one could be read; `origins` as for create_exam_list.
+question *create_practice_list(const std::vector<history_mistake> &items, const char *dir,
+                               std::vector<item_origin> *origins = nullptr);
 

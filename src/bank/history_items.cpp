@@ -33,23 +33,32 @@ std::string item_fingerprint(const question *q)
 
 namespace {
 
-// The items of one question file, read once: their fingerprints, and
-// fingerprint to item number (the first item of that fingerprint).
+// The fingerprints of every item of one question file, read once: by item
+// number, and fingerprint to the first item that has it.
 struct file_items {
     std::vector<std::string> fingerprints;   // of item n at n - 1
     std::map<std::string, int> by_fingerprint;
 };
 
-file_items read_file_items(question_loader &loader, const char *dir, const std::string &name)
+bool load_file(question_loader &loader, const char *dir, const std::string &name, item_index *index)
 {
-    file_items f;
     std::optional<std::string> path = join_path(dir, name.c_str());
     load_error error;
     if (!path || !loader.load(path->c_str(), &error))
+        return false;
+    *index = index_items(loader.text(), loader.size());
+    return true;
+}
+
+file_items read_file_items(question_loader &loader, const char *dir, const std::string &name)
+{
+    file_items f;
+    item_index index;
+    if (!load_file(loader, dir, name, &index))
         return f;
-    item_index index = index_items(loader.text(), loader.size());
     question *q = new_question();
     for (int n = 1; n <= index.count(); n++) {
+        *q = question{};   // nothing of the item before may stay
         parse_item(loader.text(), loader.size(), index, n, q);
         f.fingerprints.push_back(item_fingerprint(q));
         f.by_fingerprint.emplace(f.fingerprints.back(), n);
@@ -60,24 +69,28 @@ file_items read_file_items(question_loader &loader, const char *dir, const std::
 
 } // namespace
 
-std::vector<history_item> match_items(question *q, const char *dir,
-                                      const std::vector<std::string> &names)
+std::vector<history_item> history_items_of(question *q)
 {
     while (q && q->prev)
         q = q->prev;
     std::vector<history_item> items;
-    size_t unmatched = 0;
-    for (question *r = q; r; r = r->next, unmatched++)
+    for (question *r = q; r; r = r->next)
         items.push_back({"", 0, item_fingerprint(r), r->points, r->OK});
-    // Files are read only until every item is placed: a fresh run finds
-    // its items in the first files of the directory's order on average
-    // halfway, and no file is read twice.
+    return items;
+}
+
+void match_items(std::vector<history_item> *items, const char *dir,
+                 const std::vector<std::string> &names)
+{
+    size_t unmatched = 0;
+    for (const history_item &item : *items)
+        unmatched += item.item == 0;
     question_loader loader;
     for (const std::string &name : names) {
         if (unmatched == 0)
             break;
         file_items f = read_file_items(loader, dir, name);
-        for (history_item &item : items) {
+        for (history_item &item : *items) {
             if (item.item)
                 continue;
             auto found = f.by_fingerprint.find(item.fingerprint);
@@ -88,35 +101,48 @@ std::vector<history_item> match_items(question *q, const char *dir,
             }
         }
     }
-    return items;
 }
 
 std::vector<history_mistake> practice_items(const std::vector<history_mistake> &mistakes,
                                             const char *dir, int max)
 {
     std::vector<history_mistake> chosen;
-    std::set<std::string> files_taken;
-    std::map<std::string, file_items> files;
+    std::set<std::string> files_taken, files_unreadable;
     question_loader loader;
+    std::string loaded;   // the file the loader holds
+    item_index index;
+    question *q = new_question();
     for (const history_mistake &m : mistakes) {
         if ((int)chosen.size() >= max)
             break;
-        if (files_taken.count(m.file))
+        if (files_taken.count(m.file) || files_unreadable.count(m.file))
             continue;
-        auto f = files.find(m.file);
-        if (f == files.end())
-            f = files.emplace(m.file, read_file_items(loader, dir, m.file)).first;
+        // Mistakes come by count, not by file: a file may be wanted again
+        // after another's, and is then read again.
+        if (loaded != m.file) {
+            loaded.clear();
+            if (!load_file(loader, dir, m.file, &index)) {
+                files_unreadable.insert(m.file);
+                continue;
+            }
+            loaded = m.file;
+        }
         // The item must still stand at its place with the same text.
-        const std::vector<std::string> &now = f->second.fingerprints;
-        if (m.item < 1 || m.item > (int)now.size() || now[(size_t)m.item - 1] != m.fingerprint)
+        if (m.item < 1 || m.item > index.count())
+            continue;
+        *q = question{};
+        parse_item(loader.text(), loader.size(), index, m.item, q);
+        if (item_fingerprint(q) != m.fingerprint)
             continue;
         chosen.push_back(m);
         files_taken.insert(m.file);
     }
+    destroy_list(q);
     return chosen;
 }
 
-question *create_practice_list(const std::vector<history_mistake> &items, const char *dir)
+question *create_practice_list(const std::vector<history_mistake> &items, const char *dir,
+                               std::vector<item_origin> *origins)
 {
     question *head = nullptr;
     int taken = 0;
@@ -131,6 +157,8 @@ question *create_practice_list(const std::vector<history_mistake> &items, const 
             continue;
         }
         q->number = (signed char)++taken;
+        if (origins)
+            origins->push_back({m.file, m.item});
         if (head)
             append_question(head, q);
         else

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -19,6 +20,15 @@ namespace {
 // Lists whose run is in the history; a list leaves it at " End Exam ".
 std::set<const question *> recorded;
 bool told = false;
+
+// Where the items of the runs assembled in this process came from, by
+// record. The fingerprint guards against a record that took the place of
+// a freed one.
+struct known_origin {
+    item_origin origin;
+    std::string fingerprint;
+};
+std::map<const question *, known_origin> origins_of;
 
 std::vector<history_mistake> practice_plan;
 bool practice_pending = false;
@@ -66,11 +76,22 @@ void history_note_graded(question *head, float score, bool passed)
     run.score = score;
     run.pass_mark = percentage;
     run.passed = passed;
+    run.items = history_items_of(head);
+    bool all_known = true;
+    size_t i = 0;
+    for (question *r = head; r; r = r->next, i++) {
+        auto known = origins_of.find(r);
+        if (known != origins_of.end() && known->second.fingerprint == run.items[i].fingerprint) {
+            run.items[i].file = known->second.origin.file;
+            run.items[i].item = known->second.origin.item;
+        } else {
+            all_known = false;
+        }
+    }
+    // A resumed run: its items are looked for in the exam's files.
     std::optional<std::string> dir = join_path(examdir, examname);
-    std::vector<std::string> names;
-    if (dir)
-        names = filename_list(dir->c_str(), prefix);
-    run.items = match_items(head, dir ? dir->c_str() : "", names);
+    if (!all_known && dir)
+        match_items(&run.items, dir->c_str(), filename_list(dir->c_str(), prefix));
 
     history_db *db = history_open_or_tell();
     if (!db)
@@ -81,14 +102,24 @@ void history_note_graded(question *head, float score, bool passed)
     history_close(db);
 }
 
+void history_note_origins(question *list, const std::vector<item_origin> &origins)
+{
+    size_t i = 0;
+    for (question *r = list; r && i < origins.size(); r = r->next, i++)
+        origins_of[r] = {origins[i], item_fingerprint(r)};
+}
+
 void history_run_ended(question *head)
 {
     recorded.erase(head);
+    for (question *r = head; r; r = r->next)
+        origins_of.erase(r);
 }
 
 void history_record_reset(void)
 {
     recorded.clear();
+    origins_of.clear();
     told = false;
     practice_plan.clear();
     practice_pending = false;
@@ -120,7 +151,8 @@ void cb_practice_start(GtkWidget *, void *)
 {
     std::optional<std::string> dir = join_path(examdir, examname);
     disable_exam_menus();
-    question *list = dir ? create_practice_list(practice_plan, dir->c_str()) : nullptr;
+    std::vector<item_origin> origins;
+    question *list = dir ? create_practice_list(practice_plan, dir->c_str(), &origins) : nullptr;
     if (!list) {
         fputs("Error\n", stderr);
         run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
@@ -134,6 +166,7 @@ void cb_practice_start(GtkWidget *, void *)
         destroy_list(QP);
     }
     QP = list;
+    history_note_origins(QP, origins);
     num_questions = list_length(QP);
     if (enableTimer == 1)
         trialix_start_timer(nullptr, QP);

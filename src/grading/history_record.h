@@ -9,10 +9,16 @@ typedef struct _GtkWidget GtkWidget;
 struct question;
 struct history_db;
 struct history_mistake;
+struct item_origin;
 
 // The program's history, opened for one operation; none when it can't be
 // used, which is told to the user once per process and never again.
 history_db *history_open_or_tell(void);
+
+// Remembers where the items of a newly assembled run came from (origins
+// in list order), for the history to record them without reading any
+// question file again.
+void history_note_origins(question *list, const std::vector<item_origin> &origins);
 
 // Records the graded run that `head` leads, once: the score report is
 // rebuilt after a read-only review, and that is the same run. `score` and

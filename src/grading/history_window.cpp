@@ -22,7 +22,7 @@ struct history_view {
     GtkWidget *practise = nullptr;
     std::vector<history_exam> exams;
     std::string exam;                          // the exam shown
-    std::vector<history_mistake> practice;     // its items to practise
+    std::vector<history_mistake> mistakes;     // its items missed, most often first
 };
 
 GtkWidget *open_window = nullptr;
@@ -98,6 +98,13 @@ void fill_files(history_view *v, const std::vector<history_file> &files)
     }
 }
 
+void say_practice(history_view *v, bool any)
+{
+    gtk_button_set_label(GTK_BUTTON(v->practise),
+                         any ? " Practise Mistakes " : " No Mistakes to Practise ");
+    gtk_widget_set_sensitive(v->practise, any);
+}
+
 void show_exam(history_view *v, const std::string &exam)
 {
     v->exam = exam;
@@ -115,13 +122,8 @@ void show_exam(history_view *v, const std::string &exam)
     }
     fill_runs(v, runs);
     fill_files(v, files);
-    std::optional<std::string> dir = join_path(examdir, exam.c_str());
-    v->practice = dir ? practice_items(mistakes, dir->c_str(), MAX_RUN_ITEMS)
-                      : std::vector<history_mistake>();
-    bool any = !v->practice.empty();
-    gtk_button_set_label(GTK_BUTTON(v->practise),
-                         any ? " Practise Mistakes " : " No Mistakes to Practise ");
-    gtk_widget_set_sensitive(v->practise, any);
+    v->mistakes = std::move(mistakes);
+    say_practice(v, !v->mistakes.empty());
 }
 
 void on_exam_chosen(GtkComboBox *chooser, gpointer data)
@@ -135,8 +137,17 @@ void on_exam_chosen(GtkComboBox *chooser, gpointer data)
 void on_practise(GtkWidget *, gpointer data)
 {
     auto *v = static_cast<history_view *>(data);
+    // Only items still in their files as they were can be practised. That
+    // reads the files, so it waits for the button.
+    std::optional<std::string> dir = join_path(examdir, v->exam.c_str());
+    std::vector<history_mistake> items;
+    if (dir)
+        items = practice_items(v->mistakes, dir->c_str(), MAX_RUN_ITEMS);
+    if (items.empty()) {
+        say_practice(v, false);
+        return;
+    }
     std::string exam = v->exam;
-    std::vector<history_mistake> items = v->practice;
     gtk_widget_destroy(v->window);   // frees v
     start_practice(exam.c_str(), items);
 }

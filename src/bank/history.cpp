@@ -4,6 +4,7 @@
 #include <glib/gstdio.h>
 #include <sqlite3.h>
 
+#include <map>
 #include <memory>
 
 struct history_db {
@@ -29,7 +30,18 @@ const char SCHEMA[] =
     " run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
     " position INTEGER NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
     " fingerprint TEXT NOT NULL, points INTEGER NOT NULL, ok INTEGER NOT NULL,"
-    " PRIMARY KEY(run, position)) WITHOUT ROWID;";
+    " PRIMARY KEY(run, position)) WITHOUT ROWID;"
+    // Sums over the items above, kept with every run, so that opening an
+    // exam with a long history reads a row per file and per item ever
+    // drawn instead of every item of every run.
+    "CREATE TABLE IF NOT EXISTS file_stats("
+    " exam TEXT NOT NULL, file TEXT NOT NULL, runs INTEGER NOT NULL,"
+    " drawn INTEGER NOT NULL, correct INTEGER NOT NULL,"
+    " PRIMARY KEY(exam, file)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS item_stats("
+    " exam TEXT NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL, fingerprint TEXT NOT NULL,"
+    " drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
+    " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;";
 
 bool fail(sqlite3 *sql, std::string *error)
 {
@@ -97,6 +109,51 @@ bool prepare_schema(sqlite3 *sql, std::string *error)
     return exec(sql, "COMMIT", error);
 }
 
+// Adds a run's items to the sums of its exam's files and items. Items of
+// no known file have no place there.
+bool add_to_sums(sqlite3 *sql, const history_run &run)
+{
+    struct file_sum {
+        int drawn = 0, correct = 0;
+    };
+    std::map<std::string, file_sum> files;
+    statement item(sql, "INSERT INTO item_stats(exam, file, item, fingerprint, drawn, missed)"
+                        " VALUES(?1, ?2, ?3, ?4, 1, ?5) ON CONFLICT DO UPDATE SET"
+                        " drawn = drawn + 1, missed = missed + excluded.missed");
+    if (!item)
+        return false;
+    for (const history_item &i : run.items) {
+        if (i.file.empty())
+            continue;
+        file_sum &f = files[i.file];
+        f.drawn++;
+        f.correct += i.ok == 1;
+        item.text(1, run.exam);
+        item.text(2, i.file);
+        item.integer(3, i.item);
+        item.text(4, i.fingerprint);
+        item.integer(5, i.ok != 1);
+        if (sqlite3_step(item.s) != SQLITE_DONE)
+            return false;
+        sqlite3_reset(item.s);
+    }
+    statement file(sql, "INSERT INTO file_stats(exam, file, runs, drawn, correct)"
+                        " VALUES(?1, ?2, 1, ?3, ?4) ON CONFLICT DO UPDATE SET runs = runs + 1,"
+                        " drawn = drawn + excluded.drawn, correct = correct + excluded.correct");
+    if (!file)
+        return false;
+    for (const auto &[name, sum] : files) {
+        file.text(1, run.exam);
+        file.text(2, name);
+        file.integer(3, sum.drawn);
+        file.integer(4, sum.correct);
+        if (sqlite3_step(file.s) != SQLITE_DONE)
+            return false;
+        sqlite3_reset(file.s);
+    }
+    return true;
+}
+
 } // namespace
 
 std::string history_default_path(void)
@@ -125,6 +182,10 @@ history_db *history_open(const char *path, std::string *error)
         return nullptr;
     }
     sqlite3_busy_timeout(db->sql, BUSY_TIMEOUT_MS);
+    // The program opens the history for each run it records; a checkpoint
+    // at every close would sync the whole file each time. The log is
+    // checkpointed as it grows instead.
+    sqlite3_db_config(db->sql, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // WAL lets a reader and a writer go on together; a commit in it is
     // atomic, and NORMAL syncing loses at most the last run to a power cut,
     // never the file.
@@ -196,6 +257,8 @@ bool history_record(history_db *db, history_run *run, std::string *error,
             return give_up();
         sqlite3_reset(it.s);
     }
+    if (!add_to_sums(sql, *run))
+        return give_up();
     if (before_commit)
         before_commit();
     if (!exec(sql, "COMMIT", error)) {
@@ -276,10 +339,8 @@ bool history_runs(history_db *db, const char *exam, bool with_items,
 bool history_weak_files(history_db *db, const char *exam, std::vector<history_file> *out,
                         std::string *error)
 {
-    statement s(db->sql, "SELECT i.file, COUNT(DISTINCT i.run), COUNT(*), SUM(i.ok = 1)"
-                         " FROM items i JOIN runs r ON r.id = i.run"
-                         " WHERE r.exam = ? AND i.file <> '' GROUP BY i.file"
-                         " ORDER BY CAST(SUM(i.ok = 1) AS REAL) / COUNT(*), COUNT(*) DESC, i.file");
+    statement s(db->sql, "SELECT file, runs, drawn, correct FROM file_stats WHERE exam = ?"
+                         " ORDER BY CAST(correct AS REAL) / drawn, drawn DESC, file");
     if (!s)
         return fail(db->sql, error);
     s.text(1, exam);
@@ -293,10 +354,8 @@ bool history_weak_files(history_db *db, const char *exam, std::vector<history_fi
 bool history_mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out,
                       std::string *error)
 {
-    statement s(db->sql, "SELECT i.file, i.item, i.fingerprint, SUM(i.ok <> 1) AS missed, COUNT(*)"
-                         " FROM items i JOIN runs r ON r.id = i.run"
-                         " WHERE r.exam = ? AND i.file <> '' GROUP BY i.file, i.item, i.fingerprint"
-                         " HAVING missed > 0 ORDER BY missed DESC, COUNT(*), i.file, i.item");
+    statement s(db->sql, "SELECT file, item, fingerprint, missed, drawn FROM item_stats"
+                         " WHERE exam = ? AND missed > 0 ORDER BY missed DESC, drawn, file, item");
     if (!s)
         return fail(db->sql, error);
     s.text(1, exam);

@@ -3,6 +3,7 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "app/globals.h"
@@ -19,6 +20,7 @@ enum { FILE_NAME, FILE_RUNS, FILE_RIGHT_TEXT, FILE_RIGHT_PERCENT, FILE_COLUMNS }
 struct history_view {
     GtkWidget *window = nullptr, *chooser = nullptr, *chart = nullptr;
     GtkListStore *runs = nullptr, *files = nullptr;
+    GtkWidget *runs_view = nullptr;
     GtkWidget *practise = nullptr;
     std::vector<history_exam> exams;
     std::string exam;                          // the exam shown
@@ -64,6 +66,10 @@ std::string minutes(int seconds_used)
 
 void fill_runs(history_view *v, const std::vector<history_run> &runs)
 {
+    // Filled apart from the table and handed to it whole: a row added to a
+    // shown table costs a signal to it each.
+    GtkTreeView *view = GTK_TREE_VIEW(v->runs_view);
+    gtk_tree_view_set_model(view, nullptr);
     gtk_list_store_clear(v->runs);
     chart_model model;
     for (const history_run &r : runs) {
@@ -80,6 +86,7 @@ void fill_runs(history_view *v, const std::vector<history_run> &runs)
     // The table is newest first, the chart oldest first.
     for (auto r = runs.rbegin(); r != runs.rend(); ++r)
         model.points.push_back({r->taken, r->score, r->passed});
+    gtk_tree_view_set_model(view, GTK_TREE_MODEL(v->runs));
     if (!runs.empty())
         model.pass_mark = runs.front().pass_mark;
     history_chart_set(v->chart, model);
@@ -165,16 +172,37 @@ void on_destroy(GtkWidget *, gpointer)
     open_window = nullptr;
 }
 
-GtkWidget *table_of(GtkListStore *store, const std::vector<const char *> &titles)
+// A table of the store's first columns under `titles`. With `widest`
+// (a text as wide as a column's widest, per column) every column gets a
+// fixed width and every row the same height, so that a long table is laid
+// out without measuring each of its rows.
+GtkWidget *table_of(GtkListStore *store, const std::vector<const char *> &titles,
+                    const std::vector<const char *> &widest = {})
 {
     GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
     g_object_unref(store);   // the view holds it
     gtk_tree_view_set_rules_hint(GTK_TREE_VIEW(view), TRUE);
     for (size_t i = 0; i < titles.size(); i++) {
         GtkCellRenderer *cell = gtk_cell_renderer_text_new();
-        gtk_tree_view_append_column(GTK_TREE_VIEW(view), gtk_tree_view_column_new_with_attributes(
-                                                             titles[i], cell, "text", (int)i, nullptr));
+        GtkTreeViewColumn *column =
+            gtk_tree_view_column_new_with_attributes(titles[i], cell, "text", (int)i, nullptr);
+        gtk_tree_view_column_set_resizable(column, TRUE);
+        if (i < widest.size()) {
+            g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+            int width = 0, title = 0;
+            PangoLayout *layout = gtk_widget_create_pango_layout(view, widest[i]);
+            pango_layout_get_pixel_size(layout, &width, nullptr);
+            pango_layout_set_text(layout, titles[i], -1);
+            pango_layout_get_pixel_size(layout, &title, nullptr);
+            g_object_unref(layout);
+            const int PADDING = 16;   // the cell's and the header's own
+            gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
+            gtk_tree_view_column_set_fixed_width(column, std::max(width, title) + PADDING);
+        }
+        gtk_tree_view_append_column(GTK_TREE_VIEW(view), column);
     }
+    if (!widest.empty())
+        gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(view), TRUE);
     return view;
 }
 
@@ -246,7 +274,10 @@ GtkWidget *build_window(history_view *v)
 
     v->runs = gtk_list_store_new(RUN_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
                                  G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
-    GtkWidget *runs = table_of(v->runs, {"Date", "Examinee", "Mode", "Score", "Verdict", "Time"});
+    GtkWidget *runs = table_of(v->runs, {"Date", "Examinee", "Mode", "Score", "Verdict", "Time"},
+                               {"0000-00-00 00:00", "Examinee name", "Training", "100.0%", "Passed",
+                                "Timer off"});
+    v->runs_view = runs;
     GtkWidget *paned = gtk_hpaned_new();
     gtk_paned_pack1(GTK_PANED(paned), section("Runs", scrolled(runs)), TRUE, FALSE);
     gtk_paned_pack2(GTK_PANED(paned), section("Question files, weakest first", scrolled(files_table(v))),

@@ -69,6 +69,7 @@ void fill_runs(history_view *v, const std::vector<history_run> &runs)
     // Filled apart from the table and handed to it whole: a row added to a
     // shown table costs a signal to it each.
     GtkTreeView *view = GTK_TREE_VIEW(v->runs_view);
+    g_object_ref(v->runs);   // the table holds the only other reference
     gtk_tree_view_set_model(view, nullptr);
     gtk_list_store_clear(v->runs);
     chart_model model;
@@ -87,6 +88,7 @@ void fill_runs(history_view *v, const std::vector<history_run> &runs)
     for (auto r = runs.rbegin(); r != runs.rend(); ++r)
         model.points.push_back({r->taken, r->score, r->passed});
     gtk_tree_view_set_model(view, GTK_TREE_MODEL(v->runs));
+    g_object_unref(v->runs);
     if (!runs.empty())
         model.pass_mark = runs.front().pass_mark;
     history_chart_set(v->chart, model);

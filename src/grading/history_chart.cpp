@@ -13,6 +13,7 @@ namespace {
 constexpr double LEFT = 44, RIGHT = 14, TOP = 14, BOTTOM = 26;
 constexpr double MARK = 4.5;   // radius of a run's mark
 constexpr int GRID_STEP = 25;  // percent between grid lines
+constexpr int FULL = 100;      // percent at the top of the plot
 
 void delete_model(gpointer model)
 {
@@ -27,12 +28,12 @@ void text_at(cairo_t *cr, const char *text, double x, double y, double align_x)
     cairo_show_text(cr, text);
 }
 
-std::string day_of(long long taken)
+std::string day_of(long long taken, const char *format = "%e %b")
 {
     GDateTime *t = g_date_time_new_from_unix_local(taken);
     if (!t)
         return "";
-    gchar *s = g_date_time_format(t, "%e %b");
+    gchar *s = g_date_time_format(t, format);
     std::string day = s ? g_strstrip(s) : "";
     g_free(s);
     g_date_time_unref(t);
@@ -80,11 +81,11 @@ void history_chart_draw(cairo_t *cr, int width, int height, const chart_model &m
     cairo_select_font_face(cr, "Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 10);
     double w = std::max(1.0, width - LEFT - RIGHT), h = std::max(1.0, height - TOP - BOTTOM);
-    auto y_of = [&](double score) { return TOP + h - std::clamp(score, 0.0, 100.0) / 100.0 * h; };
+    auto y_of = [&](double score) { return TOP + h - std::clamp(score, 0.0, (double)FULL) / FULL * h; };
 
     // Grid and its percent labels.
     cairo_set_line_width(cr, 1);
-    for (int p = 0; p <= 100; p += GRID_STEP) {
+    for (int p = 0; p <= FULL; p += GRID_STEP) {
         double y = (int)y_of(p) + 0.5;
         cairo_set_source_rgb(cr, 0.85, 0.85, 0.85);
         cairo_move_to(cr, LEFT, y);
@@ -138,8 +139,14 @@ void history_chart_draw(cairo_t *cr, int width, int height, const chart_model &m
 
     // The days of the first and the last run under the axis.
     cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
+    // Runs of one day are told apart by their time.
     double base = TOP + h + 16;
-    text_at(cr, day_of(model.points.front().taken).c_str(), LEFT, base, 0.0);
+    std::string first = day_of(model.points.front().taken), last = day_of(model.points.back().taken);
+    if (first == last) {
+        first += day_of(model.points.front().taken, " %H:%M");
+        last = day_of(model.points.back().taken, "%H:%M");
+    }
+    text_at(cr, first.c_str(), LEFT, base, 0.0);
     if (n > 1)
-        text_at(cr, day_of(model.points.back().taken).c_str(), LEFT + w, base, 1.0);
+        text_at(cr, last.c_str(), LEFT + w, base, 1.0);
 }

@@ -143,7 +143,7 @@ bool practice_form_pending(std::string *count_line)
     practice_pending = false;
     size_t n = practice_plan.size();
     *count_line = "This practice run holds " + std::to_string(n) +
-                  (n == 1 ? " item" : " items") + " you got wrong before.";
+                  (n == 1 ? " item" : " items") + " you missed.";
     return true;
 }
 

@@ -234,11 +234,11 @@ GtkWidget *section(const char *heading, GtkWidget *child)
 GtkWidget *files_table(history_view *v)
 {
     v->files = gtk_list_store_new(FILE_COLUMNS, G_TYPE_STRING, G_TYPE_INT, G_TYPE_STRING, G_TYPE_INT);
-    GtkWidget *view = table_of(v->files, {"Question file", "Runs"});
+    GtkWidget *view = table_of(v->files, {"File", "Runs"});
     GtkCellRenderer *bar = gtk_cell_renderer_progress_new();
     GtkTreeViewColumn *right = gtk_tree_view_column_new_with_attributes(
         "Right", bar, "text", FILE_RIGHT_TEXT, "value", FILE_RIGHT_PERCENT, nullptr);
-    gtk_tree_view_column_set_min_width(right, 90);
+    gtk_tree_view_column_set_min_width(right, 80);
     gtk_tree_view_append_column(GTK_TREE_VIEW(view), right);
     return view;
 }
@@ -253,7 +253,7 @@ GtkWidget *build_window(history_view *v)
     gtk_window_set_modal(w, TRUE);
     gtk_window_set_destroy_with_parent(w, TRUE);
     gtk_window_set_position(w, GTK_WIN_POS_CENTER_ON_PARENT);
-    gtk_window_set_default_size(w, 620, 440);
+    gtk_window_set_default_size(w, 640, 480);
     g_object_set_data_full(G_OBJECT(v->window), "history-view", v, delete_view);
 
     GtkWidget *top = gtk_vbox_new(FALSE, 12);
@@ -268,11 +268,18 @@ GtkWidget *build_window(history_view *v)
     gtk_box_pack_start(GTK_BOX(row), v->chooser, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(top), row, FALSE, FALSE, 0);
 
+    // The chart and the weakest files side by side, the runs below them
+    // across the whole width: their table is the widest part.
     v->chart = history_chart_new();
     GtkWidget *chart_frame = gtk_frame_new(nullptr);
     gtk_frame_set_shadow_type(GTK_FRAME(chart_frame), GTK_SHADOW_IN);
     gtk_container_add(GTK_CONTAINER(chart_frame), v->chart);
-    gtk_box_pack_start(GTK_BOX(top), section("Score over time", chart_frame), TRUE, TRUE, 0);
+    GtkWidget *files = scrolled(files_table(v));
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(files), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    GtkWidget *upper = gtk_hbox_new(FALSE, 12);
+    gtk_box_pack_start(GTK_BOX(upper), section("Score over time", chart_frame), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(upper), section("Weakest question files", files), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(top), upper, TRUE, TRUE, 0);
 
     v->runs = gtk_list_store_new(RUN_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
                                  G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
@@ -280,11 +287,7 @@ GtkWidget *build_window(history_view *v)
                                {"0000-00-00 00:00", "Examinee name", "Training", "100.0%", "Passed",
                                 "Timer off"});
     v->runs_view = runs;
-    GtkWidget *paned = gtk_hpaned_new();
-    gtk_paned_pack1(GTK_PANED(paned), section("Runs", scrolled(runs)), TRUE, FALSE);
-    gtk_paned_pack2(GTK_PANED(paned), section("Question files, weakest first", scrolled(files_table(v))),
-                    TRUE, FALSE);
-    gtk_box_pack_start(GTK_BOX(top), paned, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(top), section("Runs", scrolled(runs)), TRUE, TRUE, 0);
 
     GtkWidget *buttons = gtk_hbutton_box_new();
     gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);

@@ -214,3 +214,36 @@ TEST_F(HistoryTest, ADamagedHistoryIsToldOnceAndExamsGoOn)
     EXPECT_EQ(dialogs.seen.size(), 3u);
     EXPECT_EQ(read_file(path), std::string(4096, 'x'));
 }
+
+// A run saved and resumed in a later process is recorded like any: its
+// items are found in their files by their text.
+TEST_F(HistoryTest, AResumedRunIsRecordedWithItsFiles)
+{
+    start_exam(nullptr, (void *)"demo");
+    click(" Start Exam ");
+    for (question *q = QP; q; q = q->next)
+        q->selected[q->text == std::string("Item C?") ? 1 : 0] = 1;
+    std::string saved = exams / "run.sav", error;
+    ASSERT_GT(save_list_file(saved.c_str(), QP, &error), 0) << error;
+    destroy_list(QP);
+    QP = nullptr;
+    screen_empty();
+    history_record_reset();   // what a new process knows
+
+    question *list = read_list(saved.c_str());
+    ASSERT_NE(list, nullptr);
+    createExamLoad(list);
+    click(" Start Exam ");
+    dialogs.plan(GTK_RESPONSE_YES);
+    click(" Grade Exam ");
+    click(" End Exam ");
+
+    history_db *db = history_open(history_default_path().c_str(), nullptr);
+    std::vector<history_file> files;
+    ASSERT_TRUE(db && history_weak_files(db, "demo", &files, nullptr));
+    history_close(db);
+    std::vector<std::string> got;
+    for (const history_file &f : files)
+        got.push_back(f.file + " " + std::to_string(f.right) + "/" + std::to_string(f.drawn));
+    EXPECT_EQ(got, (std::vector<std::string>{"cat0C 0/1", "cat0A 1/1", "cat0B 1/1"}));
+}

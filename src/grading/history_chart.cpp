@@ -143,7 +143,7 @@ void history_chart_draw(cairo_t *cr, int width, int height, const chart_model &m
     double base = TOP + h + 16;
     std::string first = day_of(model.points.front().taken), last = day_of(model.points.back().taken);
     if (first == last) {
-        first += day_of(model.points.front().taken, " %H:%M");
+        first += " " + day_of(model.points.front().taken, "%H:%M");
         last = day_of(model.points.back().taken, "%H:%M");
     }
     text_at(cr, first.c_str(), LEFT, base, 0.0);

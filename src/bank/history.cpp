@@ -4,6 +4,7 @@
 #include <glib/gstdio.h>
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <map>
 #include <memory>
 

@@ -33,10 +33,10 @@ std::map<const question *, known_origin> origins_of;
 std::vector<history_mistake> practice_plan;
 bool practice_pending = false;
 
-void tell_once(const std::string &path, const std::string &why)
+void tell_once(const std::string &path, const std::string &why, bool always = false)
 {
     fprintf(stderr, "%s: results history not used: %s\n", path.c_str(), why.c_str());
-    if (told)
+    if (told && !always)
         return;
     told = true;
     std::string text = "The results history in " + path + " can't be used:\n" + why +
@@ -46,13 +46,13 @@ void tell_once(const std::string &path, const std::string &why)
 
 } // namespace
 
-history_db *history_open_or_tell(void)
+history_db *history_open_or_tell(bool always)
 {
     std::string path = history_default_path();
     std::string error;
     history_db *db = history_open(path.c_str(), &error);
     if (!db)
-        tell_once(path, error);
+        tell_once(path, error, always);
     return db;
 }
 

@@ -12,8 +12,9 @@ struct history_mistake;
 struct item_origin;
 
 // The program's history, opened for one operation; none when it can't be
-// used, which is told to the user once per process and never again.
-history_db *history_open_or_tell(void);
+// used, which is told to the user once per process (every time with
+// `always`: the user asked for the history itself).
+history_db *history_open_or_tell(bool always = false);
 
 // Remembers where the items of a newly assembled run came from (origins
 // in list order), for the history to record them without reading any

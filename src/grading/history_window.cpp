@@ -314,7 +314,7 @@ void cb_history(GtkWidget *, void *)
         gtk_window_present(GTK_WINDOW(open_window));
         return;
     }
-    history_db *db = history_open_or_tell();
+    history_db *db = history_open_or_tell(true);
     if (!db)
         return;
     auto *v = new history_view;

@@ -12,6 +12,8 @@ int main(int argc, char **argv)
     TempDir xdg;
     g_setenv("XDG_CONFIG_HOME", xdg.mkdir("config").c_str(), TRUE);
     g_setenv("XDG_CONFIG_DIRS", xdg.mkdir("etc-xdg").c_str(), TRUE);
+    // Runs graded by the tests go into a results history of our own.
+    g_setenv("XDG_DATA_HOME", xdg.mkdir("data").c_str(), TRUE);
     g_setenv("TRIALIX_TEST_XDG", xdg.path().c_str(), TRUE);
     // Runs keep recovery copies; the user's own must be neither seen nor touched.
     g_setenv("XDG_STATE_HOME", xdg.mkdir("state").c_str(), TRUE);

@@ -12,15 +12,17 @@ struct result {
     std::string out, err;
 };
 
-// Runs the tool with args (without the program name).
-inline result run(std::vector<std::string> args)
+// Runs the tool with args (without the program name); `tool` is the
+// command's entry point.
+inline result run(std::vector<std::string> args,
+                  int (*tool)(int, char **, FILE *, FILE *) = pack_main)
 {
     args.insert(args.begin(), "trialix-pack");
     std::vector<char *> argv;
     for (std::string &a : args)
         argv.push_back(&a[0]);
     FILE *out = tmpfile(), *err = tmpfile();
-    int status = pack_main((int)argv.size(), argv.data(), out, err);
+    int status = tool((int)argv.size(), argv.data(), out, err);
     auto slurp = [](FILE *f) {
         std::string s;
         rewind(f);

@@ -80,6 +80,7 @@ static Texts entries(GtkWidget *shell)
 
 static const char OPEN[] = "  _Open Exam        _ icon", SAVE_OFF[] = "  _Save Exam _ icon (off)",
                   QUIT[] = "  _Quit _ icon";
+static const std::string HISTORY = "  Results _History _ icon";
 
 using MenuTest = GuiTest;
 
@@ -95,8 +96,8 @@ TEST_F(MenuTest, ItemsCatalogueAndSensitivityWhileARunGoes)
     EXPECT_EQ(entries(bar), (Texts{"Exam", "Help right"}));
     EXPECT_EQ(entries(gtk_menu_item_get_submenu(GTK_MENU_ITEM(children(bar)[1]))), Texts{"About"});
     // In the order the directory listing gives; an underscore is shown as it is.
-    Texts idle = {OPEN, SAVE_OFF, "---"};
-    Texts running = {"  _Open Exam        _ icon (off)", "  _Save Exam _ icon", "---"};
+    Texts idle = {OPEN, SAVE_OFF, HISTORY, "---"};
+    Texts running = {"  _Open Exam        _ icon (off)", "  _Save Exam _ icon", HISTORY + " (off)", "---"};
     GDir *dir = g_dir_open(examdir, 0, nullptr);
     while (const char *name = g_dir_read_name(dir))
         if (name[0] != '.' && std::string(name) != "readme.txt") {
@@ -131,7 +132,7 @@ TEST_F(MenuTest, RootWarningsAndAboutBox)
         EXPECT_EQ(d.type, GTK_MESSAGE_WARNING);
         EXPECT_EQ(d.parent, nullptr);
         EXPECT_EQ(d.title + "|" + d.buttons.at(0), "Warning|OK");
-        EXPECT_EQ(entries(exammenu), (Texts{OPEN, SAVE_OFF, "---", "---", QUIT}));
+        EXPECT_EQ(entries(exammenu), (Texts{OPEN, SAVE_OFF, HISTORY, "---", "---", QUIT}));
         gtk_widget_destroy(bar), g_object_unref(bar);
     }
 

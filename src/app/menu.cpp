@@ -8,6 +8,7 @@
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/glib_ptr.h"
+#include "grading/history_window.h"
 #include "saved/load.h"
 #include "saved/store.h"
 
@@ -220,6 +221,16 @@ GtkWidget *createMenuBar(void)
     add_key(exam_save, keys, GDK_s);
     gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_save);
     gtk_widget_set_sensitive(exam_save, FALSE);
+
+    // The results history is there whenever a saved exam could be opened.
+    GtkWidget *history = gtk_image_menu_item_new_with_mnemonic("  Results _History");
+    gtk_image_menu_item_set_image(GTK_IMAGE_MENU_ITEM(history),
+                                  gtk_image_new_from_stock(GTK_STOCK_INDEX, GTK_ICON_SIZE_MENU));
+    gtk_image_menu_item_set_always_show_image(GTK_IMAGE_MENU_ITEM(history), TRUE);
+    gtk_widget_show(history);
+    g_signal_connect(history, "activate", G_CALLBACK(cb_history), nullptr);
+    gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), history);
+    g_signal_connect(exam_open, "notify::sensitive", G_CALLBACK(history_follow_sensitivity), history);
 
     append_separator(exammenu);
     build_catalogue(exammenu, filenew);

@@ -29,7 +29,8 @@ question *read_question(int n, const char *path)
 }
 
 question *create_exam_list(const std::vector<int> &order, int n, const char *dir,
-                           const std::vector<std::string> &names)
+                           const std::vector<std::string> &names,
+                           std::vector<item_origin> *origins)
 {
     question *head = nullptr, *tail = nullptr;
     int taken = 0;
@@ -66,8 +67,11 @@ question *create_exam_list(const std::vector<int> &order, int n, const char *dir
             continue;
         }
         question *q = new_question();
-        parse_item(loader.text(), loader.size(), index, random(count) + 1, q);
+        int drawn = random(count) + 1;
+        parse_item(loader.text(), loader.size(), index, drawn, q);
         q->number = (signed char)++taken;
+        if (origins)
+            origins->push_back({name, drawn});
         append_to(&head, &tail, q);
     }
     return head;

@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
+#include "grading/history_record.h"
 #include "grading/review2.h"
 #include "run/callback.h"
 #include "run/owner.h"
@@ -143,6 +144,7 @@ void gradeExam(question *item)
     add_review_button(bar, " Review Errors ", head, 1);
     screen_add_button(bar, " End Exam ", true, cb_exam_end, head);
     screen_put_up(r_frame, bar);
+    history_note_graded(head, f.score, f.passed);
 }
 
 void cb_grade_back(GtkWidget *, void *item)
@@ -156,6 +158,7 @@ void cb_exam_end(GtkWidget *, void *head)
     if (statusbar)
         gtk_statusbar_pop(GTK_STATUSBAR(statusbar), STATUS_CONTEXT);
     // The report's list is the run's own.
+    history_run_ended(static_cast<question *>(head));
     if (head != QP)
         destroy_list(static_cast<question *>(head));
     run_end();

@@ -15,6 +15,7 @@
 #include "bank/exam_list.h"
 #include "bank/question.h"
 #include "bank/tools.h"
+#include "grading/history_record.h"
 #include "grading/review.h"
 #include "run/answer.h"
 #include "run/form.h"
@@ -81,10 +82,11 @@ void cb_start(GtkWidget *, void *)
     disable_exam_menus();
 
     question *list = nullptr;
+    std::vector<item_origin> origins;
     if (dir) {
         std::vector<std::string> names = filename_list(dir->c_str(), prefix);
         std::vector<int> order = create_random_list((int)names.size());
-        list = create_exam_list(order, (int)order.size(), dir->c_str(), names);
+        list = create_exam_list(order, (int)order.size(), dir->c_str(), names, &origins);
     }
     if (!list) {
         fputs("Error\n", stderr);
@@ -100,6 +102,7 @@ void cb_start(GtkWidget *, void *)
     // A list still held here belongs to no screen any more (a resumed exam
     // whose form was left for this one); the owner frees it.
     run_start(list, enableTimer == 1);
+    history_note_origins(QP, origins);
     // Files that yield no item are left out of the run.
     num_questions = list_length(QP);
     createExamForm(QP);

@@ -18,6 +18,7 @@
 #include "bank/question.h"
 #include "bank/tools.h"
 #include "grading/grade.h"
+#include "grading/history_record.h"
 #include "run/callback.h"
 #include "run/owner.h"
 
@@ -130,6 +131,9 @@ void show_start_form(const start_form_texts &texts, button_handler start)
 
 void createExamStart(void)
 {
+    // A practice run of past mistakes says how many items it holds.
+    std::string practice_count;
+    bool practice = practice_form_pending(&practice_count);
     screen_take_down();
 
     std::string config = gchar_ptr(g_build_filename(examdir, examname, examconfig, nullptr)).get();
@@ -158,14 +162,15 @@ void createExamStart(void)
     seconds = 60 * minutes;
     percentage = read.percentage.value;
 
-    std::string count = "This practice exam contains " + std::to_string(num_questions) +
-                        " questions.";
+    std::string count = practice ? practice_count
+                                 : "This practice exam contains " + std::to_string(num_questions) +
+                                       " questions.";
     std::string time = "You will have " + std::to_string(seconds / 60) +
                        " minutes to finish the exam.";
     std::string pass = "You need " + std::to_string(percentage) + "% correct answers to pass.";
     show_start_form({title.c_str(), message.c_str(), count.c_str(), time.c_str(), pass.c_str(),
                      "Select your options and\npress \"Start Exam\" to begin", config.c_str()},
-                    cb_start);
+                    practice ? cb_practice_start : cb_start);
 }
 
 // ---- Resume form ----

@@ -1,0 +1,172 @@
+#include "grading/history_record.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "app/dialogs.h"
+#include "app/functions.h"
+#include "app/globals.h"
+#include "bank/exam_list.h"
+#include "bank/history.h"
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "run/form.h"
+#include "run/owner.h"
+
+namespace {
+
+// Lists whose run is in the history; a list leaves it at " End Exam ".
+std::set<const question *> recorded;
+bool told = false;
+
+// Where the items of the runs assembled in this process came from, by
+// record. The fingerprint guards against a record that took the place of
+// a freed one.
+struct known_origin {
+    item_origin origin;
+    std::string fingerprint;
+};
+std::map<const question *, known_origin> origins_of;
+
+std::vector<history_mistake> practice_plan;
+bool practice_pending = false;
+
+void tell_once(const std::string &path, const std::string &why, bool always = false)
+{
+    fprintf(stderr, "%s: results history not used: %s\n", path.c_str(), why.c_str());
+    if (told && !always)
+        return;
+    told = true;
+    std::string text = "The results history in " + path + " can't be used:\n" + why +
+                       "\n\nYour exams work as before, but their results are not kept.\n\n";
+    run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr, text.c_str());
+}
+
+} // namespace
+
+history_db *history_open_or_tell(bool always)
+{
+    std::string path = history_default_path();
+    std::string error;
+    history_db *db = history_open(path.c_str(), &error);
+    if (!db)
+        tell_once(path, error, always);
+    return db;
+}
+
+void history_note_graded(question *head, float score, bool passed)
+{
+    // A run has an exam; a list with none has no place in the history.
+    if (!head || !examname[0] || recorded.count(head))
+        return;
+    recorded.insert(head);
+
+    history_run run;
+    run.exam = examname;
+    run.title = getExamTitle(examdir, examconfig, examname).value_or(examtitle);
+    run.taken = g_get_real_time() / G_USEC_PER_SEC;
+    run.examinee = username;
+    run.training = training != 0;
+    run.timer = enableTimer != 0;
+    run.time_used = passed_time;
+    run.total_points = get_total_points(head);
+    run.reached_points = get_correct_points(head);
+    run.score = score;
+    run.pass_mark = percentage;
+    run.passed = passed;
+    run.items = history_items_of(head);
+    bool all_known = true;
+    size_t i = 0;
+    for (question *r = head; r; r = r->next, i++) {
+        auto known = origins_of.find(r);
+        if (known != origins_of.end() && known->second.fingerprint == run.items[i].fingerprint) {
+            run.items[i].file = known->second.origin.file;
+            run.items[i].item = known->second.origin.item;
+        } else {
+            all_known = false;
+        }
+    }
+    // A resumed run: its items are looked for in the exam's files.
+    std::optional<std::string> dir = join_path(examdir, examname);
+    if (!all_known && dir)
+        match_items(&run.items, dir->c_str(), filename_list(dir->c_str(), prefix));
+
+    history_db *db = history_open_or_tell();
+    if (!db)
+        return;
+    std::string error;
+    if (!history_record(db, &run, &error))
+        tell_once(history_default_path(), error);
+    history_close(db);
+}
+
+void history_note_origins(question *list, const std::vector<item_origin> &origins)
+{
+    size_t i = 0;
+    for (question *r = list; r && i < origins.size(); r = r->next, i++)
+        origins_of[r] = {origins[i], item_fingerprint(r)};
+}
+
+void history_run_ended(question *head)
+{
+    recorded.erase(head);
+    for (question *r = head; r; r = r->next)
+        origins_of.erase(r);
+}
+
+void history_record_reset(void)
+{
+    recorded.clear();
+    origins_of.clear();
+    told = false;
+    practice_plan.clear();
+    practice_pending = false;
+}
+
+void start_practice(const char *exam, const std::vector<history_mistake> &items)
+{
+    utf8_strlcpy(examname, exam, sizeof examname);
+    practice_plan = items;
+    practice_pending = true;
+    num_questions = (int)items.size();
+    passed_time = 0;
+    enable_exam_menus();
+    createExamStart();
+}
+
+bool practice_form_pending(std::string *count_line)
+{
+    if (!practice_pending)
+        return false;
+    practice_pending = false;
+    size_t n = practice_plan.size();
+    *count_line = "This practice run holds " + std::to_string(n) +
+                  (n == 1 ? " item" : " items") + " you missed.";
+    return true;
+}
+
+void cb_practice_start(GtkWidget *, void *)
+{
+    std::optional<std::string> dir = join_path(examdir, examname);
+    disable_exam_menus();
+    std::vector<item_origin> origins;
+    question *list = dir ? create_practice_list(practice_plan, dir->c_str(), &origins) : nullptr;
+    if (!list) {
+        fputs("Error\n", stderr);
+        // As for any start that fails: nothing of an earlier run is left.
+        run_end();
+        run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
+                           "None of the items to practise can be read any more, so the "
+                           "practice run can't be started.\n\n");
+        return;
+    }
+    // As for any run: a list still held belongs to no screen any more.
+    run_start(list, enableTimer == 1);
+    history_note_origins(QP, origins);
+    num_questions = list_length(QP);
+    createExamForm(QP);
+}

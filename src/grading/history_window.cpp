@@ -1,0 +1,344 @@
+#include "grading/history_window.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "app/globals.h"
+#include "bank/exam_list.h"
+#include "bank/history.h"
+#include "bank/question.h"
+#include "bank/tools.h"
+#include "grading/history_record.h"
+
+namespace {
+
+enum { RUN_DATE, RUN_EXAMINEE, RUN_MODE, RUN_SCORE, RUN_VERDICT, RUN_TIME, RUN_COLUMNS };
+enum { FILE_NAME, FILE_RUNS, FILE_RIGHT_TEXT, FILE_RIGHT_PERCENT, FILE_COLUMNS };
+
+struct history_view {
+    GtkWidget *window = nullptr, *chooser = nullptr, *chart = nullptr;
+    GtkListStore *runs = nullptr, *files = nullptr;
+    GtkWidget *runs_view = nullptr;
+    GtkWidget *practise = nullptr;
+    std::vector<history_exam> exams;
+    std::string exam;                          // the exam shown
+    std::vector<history_mistake> mistakes;     // its items missed, most often first
+};
+
+GtkWidget *open_window = nullptr;
+
+void delete_view(gpointer view)
+{
+    delete static_cast<history_view *>(view);
+}
+
+// An exam's title is markup; the chooser shows its text.
+std::string plain_title(const std::string &markup)
+{
+    char *text = nullptr;
+    if (!pango_parse_markup(markup.c_str(), -1, 0, nullptr, &text, nullptr, nullptr))
+        return markup;
+    std::string plain = text;
+    g_free(text);
+    return plain;
+}
+
+std::string local_time(long long taken, const char *format)
+{
+    GDateTime *t = g_date_time_new_from_unix_local(taken);
+    if (!t)
+        return "";
+    gchar *s = g_date_time_format(t, format);
+    std::string out = s ? s : "";
+    g_free(s);
+    g_date_time_unref(t);
+    return out;
+}
+
+std::string minutes(int seconds_used)
+{
+    char s[32];
+    g_snprintf(s, sizeof s, "%d:%02d", seconds_used / 60, seconds_used % 60);
+    return s;
+}
+
+void fill_runs(history_view *v, const std::vector<history_run> &runs)
+{
+    // Filled apart from the table and handed to it whole: a row added to a
+    // shown table costs a signal to it each.
+    GtkTreeView *view = GTK_TREE_VIEW(v->runs_view);
+    g_object_ref(v->runs);   // the table holds the only other reference
+    gtk_tree_view_set_model(view, nullptr);
+    gtk_list_store_clear(v->runs);
+    chart_model model;
+    for (const history_run &r : runs) {
+        char score[32];
+        g_snprintf(score, sizeof score, "%.1f%%", r.score);
+        GtkTreeIter it;
+        gtk_list_store_append(v->runs, &it);
+        gtk_list_store_set(v->runs, &it, RUN_DATE, local_time(r.taken, "%Y-%m-%d %H:%M").c_str(),
+                           RUN_EXAMINEE, r.examinee.c_str(), RUN_MODE,
+                           r.training ? "Training" : "Exam", RUN_SCORE, score, RUN_VERDICT,
+                           r.passed ? "Passed" : "Failed", RUN_TIME,
+                           r.timer ? minutes(r.time_used).c_str() : "Timer off", -1);
+    }
+    // The table is newest first, the chart oldest first.
+    for (auto r = runs.rbegin(); r != runs.rend(); ++r)
+        model.points.push_back({r->taken, r->score, r->passed});
+    gtk_tree_view_set_model(view, GTK_TREE_MODEL(v->runs));
+    g_object_unref(v->runs);
+    if (!runs.empty())
+        model.pass_mark = runs.front().pass_mark;
+    history_chart_set(v->chart, model);
+}
+
+void fill_files(history_view *v, const std::vector<history_file> &files)
+{
+    gtk_list_store_clear(v->files);
+    for (const history_file &f : files) {
+        int percent = f.drawn ? f.right * 100 / f.drawn : 0;
+        std::string right = std::to_string(f.right) + " of " + std::to_string(f.drawn);
+        GtkTreeIter it;
+        gtk_list_store_append(v->files, &it);
+        gtk_list_store_set(v->files, &it, FILE_NAME, f.file.c_str(), FILE_RUNS, f.runs,
+                           FILE_RIGHT_TEXT, right.c_str(), FILE_RIGHT_PERCENT, percent, -1);
+    }
+}
+
+void say_practice(history_view *v, bool any)
+{
+    gtk_button_set_label(GTK_BUTTON(v->practise),
+                         any ? " Practise Mistakes " : " No Mistakes to Practise ");
+    gtk_widget_set_sensitive(v->practise, any);
+}
+
+void show_exam(history_view *v, const std::string &exam)
+{
+    v->exam = exam;
+    std::vector<history_run> runs;
+    std::vector<history_file> files;
+    std::vector<history_mistake> mistakes;
+    history_db *db = exam.empty() ? nullptr : history_open_or_tell();
+    if (db) {
+        std::string error;
+        if (!history_runs(db, exam.c_str(), false, &runs, &error) ||
+            !history_weak_files(db, exam.c_str(), &files, &error) ||
+            !history_mistakes(db, exam.c_str(), &mistakes, &error))
+            fprintf(stderr, "results history: %s\n", error.c_str());
+        history_close(db);
+    }
+    fill_runs(v, runs);
+    fill_files(v, files);
+    v->mistakes = std::move(mistakes);
+    say_practice(v, !v->mistakes.empty());
+}
+
+void on_exam_chosen(GtkComboBox *chooser, gpointer data)
+{
+    auto *v = static_cast<history_view *>(data);
+    int i = gtk_combo_box_get_active(chooser);
+    if (i >= 0 && i < (int)v->exams.size())
+        show_exam(v, v->exams[(size_t)i].exam);
+}
+
+void on_practise(GtkWidget *, gpointer data)
+{
+    auto *v = static_cast<history_view *>(data);
+    // Only items still in their files as they were can be practised. That
+    // reads the files, so it waits for the button.
+    std::optional<std::string> dir = join_path(examdir, v->exam.c_str());
+    std::vector<history_mistake> items;
+    if (dir)
+        items = practice_items(v->mistakes, dir->c_str(), MAX_RUN_ITEMS);
+    if (items.empty()) {
+        say_practice(v, false);
+        return;
+    }
+    std::string exam = v->exam;
+    gtk_widget_destroy(v->window);   // frees v
+    start_practice(exam.c_str(), items);
+}
+
+gboolean on_key(GtkWidget *window, GdkEventKey *event, gpointer)
+{
+    if (event->keyval != GDK_Escape)
+        return FALSE;
+    gtk_widget_destroy(window);
+    return TRUE;
+}
+
+void on_destroy(GtkWidget *, gpointer)
+{
+    open_window = nullptr;
+}
+
+// A table of the store's first columns under `titles`. With `widest`
+// (a text as wide as a column's widest, per column) every column gets a
+// fixed width and every row the same height, so that a long table is laid
+// out without measuring each of its rows.
+GtkWidget *table_of(GtkListStore *store, const std::vector<const char *> &titles,
+                    const std::vector<const char *> &widest = {})
+{
+    GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
+    g_object_unref(store);   // the view holds it
+    gtk_tree_view_set_rules_hint(GTK_TREE_VIEW(view), TRUE);
+    for (size_t i = 0; i < titles.size(); i++) {
+        GtkCellRenderer *cell = gtk_cell_renderer_text_new();
+        GtkTreeViewColumn *column =
+            gtk_tree_view_column_new_with_attributes(titles[i], cell, "text", (int)i, nullptr);
+        gtk_tree_view_column_set_resizable(column, TRUE);
+        if (i < widest.size()) {
+            g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+            int width = 0, title = 0;
+            PangoLayout *layout = gtk_widget_create_pango_layout(view, widest[i]);
+            pango_layout_get_pixel_size(layout, &width, nullptr);
+            pango_layout_set_text(layout, titles[i], -1);
+            pango_layout_get_pixel_size(layout, &title, nullptr);
+            g_object_unref(layout);
+            const int PADDING = 16;   // the cell's and the header's own
+            gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
+            gtk_tree_view_column_set_fixed_width(column, std::max(width, title) + PADDING);
+        }
+        gtk_tree_view_append_column(GTK_TREE_VIEW(view), column);
+    }
+    if (!widest.empty())
+        gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(view), TRUE);
+    return view;
+}
+
+GtkWidget *scrolled(GtkWidget *child)
+{
+    GtkWidget *s = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(s), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(s), GTK_SHADOW_IN);
+    gtk_container_add(GTK_CONTAINER(s), child);
+    return s;
+}
+
+// A part of the window under a bold heading, as GNOME lays out its dialogs.
+GtkWidget *section(const char *heading, GtkWidget *child)
+{
+    GtkWidget *label = gtk_label_new(nullptr);
+    gchar *markup = g_markup_printf_escaped("<b>%s</b>", heading);
+    gtk_label_set_markup(GTK_LABEL(label), markup);
+    g_free(markup);
+    gtk_misc_set_alignment(GTK_MISC(label), 0, 0.5);
+    GtkWidget *box = gtk_vbox_new(FALSE, 6);
+    gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), child, TRUE, TRUE, 0);
+    return box;
+}
+
+GtkWidget *files_table(history_view *v)
+{
+    v->files = gtk_list_store_new(FILE_COLUMNS, G_TYPE_STRING, G_TYPE_INT, G_TYPE_STRING, G_TYPE_INT);
+    GtkWidget *view = table_of(v->files, {"File", "Runs"});
+    GtkCellRenderer *bar = gtk_cell_renderer_progress_new();
+    GtkTreeViewColumn *right = gtk_tree_view_column_new_with_attributes(
+        "Right", bar, "text", FILE_RIGHT_TEXT, "value", FILE_RIGHT_PERCENT, nullptr);
+    gtk_tree_view_column_set_min_width(right, 80);
+    gtk_tree_view_append_column(GTK_TREE_VIEW(view), right);
+    return view;
+}
+
+GtkWidget *build_window(history_view *v)
+{
+    v->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWindow *w = GTK_WINDOW(v->window);
+    gtk_window_set_title(w, "Results History");
+    if (main_window)
+        gtk_window_set_transient_for(w, GTK_WINDOW(main_window));
+    gtk_window_set_modal(w, TRUE);
+    gtk_window_set_destroy_with_parent(w, TRUE);
+    gtk_window_set_position(w, GTK_WIN_POS_CENTER_ON_PARENT);
+    gtk_window_set_default_size(w, 640, 480);
+    g_object_set_data_full(G_OBJECT(v->window), "history-view", v, delete_view);
+
+    GtkWidget *top = gtk_vbox_new(FALSE, 12);
+    gtk_container_set_border_width(GTK_CONTAINER(top), 12);
+    gtk_container_add(GTK_CONTAINER(v->window), top);
+
+    GtkWidget *row = gtk_hbox_new(FALSE, 6);
+    GtkWidget *label = gtk_label_new_with_mnemonic("_Exam:");
+    v->chooser = gtk_combo_box_new_text();
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label), v->chooser);
+    gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), v->chooser, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(top), row, FALSE, FALSE, 0);
+
+    // The chart and the weakest files side by side, the runs below them
+    // across the whole width: their table is the widest part.
+    v->chart = history_chart_new();
+    GtkWidget *chart_frame = gtk_frame_new(nullptr);
+    gtk_frame_set_shadow_type(GTK_FRAME(chart_frame), GTK_SHADOW_IN);
+    gtk_container_add(GTK_CONTAINER(chart_frame), v->chart);
+    GtkWidget *files = scrolled(files_table(v));
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(files), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    GtkWidget *upper = gtk_hbox_new(FALSE, 12);
+    gtk_box_pack_start(GTK_BOX(upper), section("Score over time", chart_frame), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(upper), section("Weakest question files", files), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(top), upper, TRUE, TRUE, 0);
+
+    v->runs = gtk_list_store_new(RUN_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
+                                 G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
+    GtkWidget *runs = table_of(v->runs, {"Date", "Examinee", "Mode", "Score", "Verdict", "Time"},
+                               {"0000-00-00 00:00", "Examinee name", "Training", "100.0%", "Passed",
+                                "Timer off"});
+    v->runs_view = runs;
+    gtk_box_pack_start(GTK_BOX(top), section("Runs", scrolled(runs)), TRUE, TRUE, 0);
+
+    GtkWidget *buttons = gtk_hbutton_box_new();
+    gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
+    gtk_box_set_spacing(GTK_BOX(buttons), 6);
+    v->practise = gtk_button_new_with_label(" Practise Mistakes ");
+    GtkWidget *close = gtk_button_new_from_stock(GTK_STOCK_CLOSE);
+    gtk_container_add(GTK_CONTAINER(buttons), v->practise);
+    gtk_button_box_set_child_secondary(GTK_BUTTON_BOX(buttons), v->practise, TRUE);
+    gtk_container_add(GTK_CONTAINER(buttons), close);
+    gtk_box_pack_start(GTK_BOX(top), buttons, FALSE, FALSE, 0);
+
+    g_signal_connect(v->practise, "clicked", G_CALLBACK(on_practise), v);
+    g_signal_connect_swapped(close, "clicked", G_CALLBACK(gtk_widget_destroy), v->window);
+    g_signal_connect(v->window, "key-press-event", G_CALLBACK(on_key), nullptr);
+    g_signal_connect(v->window, "destroy", G_CALLBACK(on_destroy), nullptr);
+    return close;
+}
+
+} // namespace
+
+void cb_history(GtkWidget *, void *)
+{
+    if (open_window) {
+        gtk_window_present(GTK_WINDOW(open_window));
+        return;
+    }
+    history_db *db = history_open_or_tell(true);
+    if (!db)
+        return;
+    auto *v = new history_view;
+    std::string error;
+    if (!history_exams(db, &v->exams, &error))
+        fprintf(stderr, "results history: %s\n", error.c_str());
+    history_close(db);
+
+    GtkWidget *close = build_window(v);
+    open_window = v->window;
+    for (const history_exam &e : v->exams)
+        gtk_combo_box_append_text(GTK_COMBO_BOX(v->chooser),
+                                  (plain_title(e.title) + " (" + e.exam + ")").c_str());
+    g_signal_connect(v->chooser, "changed", G_CALLBACK(on_exam_chosen), v);
+    if (v->exams.empty())
+        show_exam(v, "");
+    else
+        gtk_combo_box_set_active(GTK_COMBO_BOX(v->chooser), 0);
+    gtk_widget_show_all(v->window);
+    gtk_widget_grab_focus(close);
+}
+
+void history_follow_sensitivity(GtkWidget *open_item, GParamSpec *, void *history_item)
+{
+    gtk_widget_set_sensitive(GTK_WIDGET(history_item), GTK_WIDGET_SENSITIVE(open_item));
+}

@@ -1,0 +1,37 @@
+// The results history window: one exam's runs as a table, its score over
+// time as a chart, its question files from the weakest, and a practice
+// run of its past mistakes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GParamSpec GParamSpec;
+typedef struct _cairo cairo_t;
+
+// "activate" of the Exam menu's "  Results _History": opens the window
+// (or raises it when open).
+void cb_history(GtkWidget *widget, void *data);
+// "notify::sensitive" of Open Exam, with the history item as data: the
+// history is there whenever a saved exam could be opened.
+void history_follow_sensitivity(GtkWidget *open_item, GParamSpec *spec, void *history_item);
+
+// What the chart shows: the runs oldest first, and the pass mark of the
+// newest run.
+struct chart_point {
+    long long taken;
+    double score;
+    bool passed;
+};
+struct chart_model {
+    std::vector<chart_point> points;
+    int pass_mark = 0;
+};
+// The model of the chart that `area` (the window's drawing area) shows.
+const chart_model *history_chart_model(GtkWidget *area);
+// Makes the drawing area of a chart that shows `model`.
+GtkWidget *history_chart_new(void);
+void history_chart_set(GtkWidget *area, const chart_model &model);
+// Draws the chart of `model` into a width x height area of `cr`.
+void history_chart_draw(cairo_t *cr, int width, int height, const chart_model &model);

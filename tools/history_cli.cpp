@@ -1,0 +1,166 @@
+#include "tools/history_cli.h"
+
+#include <glib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bank/history.h"
+#include "tools/pack.h"
+
+namespace {
+
+struct exam_history {
+    history_exam exam;
+    std::vector<history_run> runs;
+    std::vector<history_file> files;
+};
+
+std::string utc_time(long long taken)
+{
+    GDateTime *t = g_date_time_new_from_unix_utc(taken);
+    if (!t)
+        return "";
+    gchar *s = g_date_time_format(t, "%Y-%m-%dT%H:%M:%SZ");
+    std::string out = s ? s : "";
+    g_free(s);
+    g_date_time_unref(t);
+    return out;
+}
+
+std::string local_time(long long taken)
+{
+    GDateTime *t = g_date_time_new_from_unix_local(taken);
+    if (!t)
+        return "";
+    gchar *s = g_date_time_format(t, "%Y-%m-%d %H:%M");
+    std::string out = s ? s : "";
+    g_free(s);
+    g_date_time_unref(t);
+    return out;
+}
+
+// Scores with one decimal, as the score report shows them, whatever the locale.
+std::string score_text(double score)
+{
+    char s[G_ASCII_DTOSTR_BUF_SIZE];
+    return g_ascii_formatd(s, sizeof s, "%.1f", score);
+}
+
+std::string js(const std::string &s)
+{
+    return json_string(s.c_str(), s.size());
+}
+
+void print_json(FILE *out, const std::vector<exam_history> &all)
+{
+    fputs("[", out);
+    for (size_t e = 0; e < all.size(); e++) {
+        const exam_history &h = all[e];
+        fprintf(out, "%s{\"exam\":%s,\"title\":%s,\"runs\":[", e ? "," : "", js(h.exam.exam).c_str(),
+                js(h.exam.title).c_str());
+        for (size_t i = 0; i < h.runs.size(); i++) {
+            const history_run &r = h.runs[i];
+            fprintf(out,
+                    "%s{\"date\":%s,\"examinee\":%s,\"mode\":\"%s\",\"timer\":%s,\"time_used\":%d,"
+                    "\"items\":%d,\"total_points\":%d,\"reached_points\":%d,\"score\":%s,"
+                    "\"pass_mark\":%d,\"passed\":%s}",
+                    i ? "," : "", js(utc_time(r.taken)).c_str(), js(r.examinee).c_str(),
+                    r.training ? "training" : "exam", r.timer ? "true" : "false", r.time_used,
+                    r.item_count, r.total_points, r.reached_points, score_text(r.score).c_str(),
+                    r.pass_mark, r.passed ? "true" : "false");
+        }
+        fputs("],\"weak_files\":[", out);
+        for (size_t i = 0; i < h.files.size(); i++) {
+            const history_file &f = h.files[i];
+            fprintf(out, "%s{\"file\":%s,\"runs\":%d,\"drawn\":%d,\"right\":%d}", i ? "," : "",
+                    js(f.file).c_str(), f.runs, f.drawn, f.right);
+        }
+        fputs("]}", out);
+    }
+    fputs("]\n", out);
+}
+
+void print_text(FILE *out, const std::vector<exam_history> &all)
+{
+    for (size_t e = 0; e < all.size(); e++) {
+        const exam_history &h = all[e];
+        fprintf(out, "%sExam %s: %s\n", e ? "\n" : "", h.exam.exam.c_str(), h.exam.title.c_str());
+        fprintf(out, "%-16s  %-20s  %-8s  %6s  %-7s  %s\n", "Date", "Examinee", "Mode", "Score",
+                "Verdict", "Time");
+        for (const history_run &r : h.runs) {
+            std::string time = r.timer ? std::to_string(r.time_used / 60) + ":" +
+                                             (r.time_used % 60 < 10 ? "0" : "") +
+                                             std::to_string(r.time_used % 60)
+                                       : "Timer off";
+            fprintf(out, "%-16s  %-20s  %-8s  %5s%%  %-7s  %s\n", local_time(r.taken).c_str(),
+                    r.examinee.c_str(), r.training ? "Training" : "Exam",
+                    score_text(r.score).c_str(), r.passed ? "Passed" : "Failed", time.c_str());
+        }
+        fputs("Question files, weakest first (runs, right of drawn):\n", out);
+        for (const history_file &f : h.files)
+            fprintf(out, "  %-20s  %4d  %d of %d\n", f.file.c_str(), f.runs, f.right, f.drawn);
+    }
+}
+
+} // namespace
+
+int history_main(int argc, char **argv, FILE *out, FILE *err)
+{
+    const char *exam = nullptr, *db_path = nullptr;
+    bool json = false;
+    for (int i = 2; i < argc; i++) {
+        const char *value = nullptr;
+        if (strcmp(argv[i], "--json") == 0) {
+            json = true;
+        } else if (option_value(argc, argv, &i, "--db", &value)) {
+            if (!value)
+                return pack_usage(err, "--db takes a FILE");
+            db_path = value;
+        } else if (argv[i][0] == '-' && argv[i][1] == '-') {
+            return pack_usage(err, std::string("unknown option '") + argv[i] + "'");
+        } else if (!exam) {
+            exam = argv[i];
+        } else {
+            return pack_usage(err, "history takes at most one EXAM");
+        }
+    }
+    std::string path = db_path ? db_path : history_default_path();
+    // Reading must not leave an empty database behind.
+    if (!g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR)) {
+        fprintf(err, "trialix-pack: %s: no results history yet\n", path.c_str());
+        return PACK_PROBLEM;
+    }
+    std::string error;
+    history_db *db = history_open(path.c_str(), &error);
+    if (!db) {
+        fprintf(err, "trialix-pack: %s: %s\n", path.c_str(), error.c_str());
+        return PACK_PROBLEM;
+    }
+    std::vector<history_exam> exams;
+    std::vector<exam_history> all;
+    bool ok = history_exams(db, &exams, &error);
+    for (size_t i = 0; ok && i < exams.size(); i++) {
+        if (exam && exams[i].exam != exam)
+            continue;
+        exam_history h{exams[i], {}, {}};
+        ok = history_runs(db, h.exam.exam.c_str(), false, &h.runs, &error) &&
+             history_weak_files(db, h.exam.exam.c_str(), &h.files, &error);
+        all.push_back(std::move(h));
+    }
+    history_close(db);
+    if (!ok) {
+        fprintf(err, "trialix-pack: %s: %s\n", path.c_str(), error.c_str());
+        return PACK_PROBLEM;
+    }
+    if (exam && all.empty()) {
+        fprintf(err, "trialix-pack: no runs of %s in the results history\n", exam);
+        return PACK_PROBLEM;
+    }
+    if (json)
+        print_json(out, all);
+    else
+        print_text(out, all);
+    return PACK_OK;
+}

@@ -15,7 +15,7 @@ typedef struct _cairo cairo_t;
 void cb_history(GtkWidget *widget, void *data);
 // "notify::sensitive" of Open Exam, with the history item as data: the
 // history is there whenever a saved exam could be opened.
-void history_follow_sensitivity(GtkWidget *open_item, GParamSpec *spec, void *history_item);
+void history_follow_sensitivity(GtkWidget *open_item, GParamSpec *pspec, void *history_item);
 
 // What the chart shows: the runs oldest first, and the pass mark of the
 // newest run.

@@ -85,6 +85,7 @@ public:
         set("XDG_CONFIG_HOME", root_ / "config");
         set("XDG_CONFIG_DIRS", root_ / "etc");
         set("XDG_STATE_HOME", root_ / "state");
+        set("XDG_DATA_HOME", root_ / "data");   // its results history
         set("GTK_MODULES", DRIVER_MODULE);
         set("TRIALIX_DRIVER", root_ / "driver");
         char *argv[] = {const_cast<char *>(TRIALIX_PROGRAM), nullptr};

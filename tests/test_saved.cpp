@@ -201,7 +201,7 @@ TEST_F(SavedFile, DamagedFilesAreRefusedWithoutChangingAnything)
     std::vector<std::string> paths = {
         dir.write("empty.sav", ""),
         dir.write("short.sav", header.substr(0, REC - 1)),
-        dir.write("partial.sav", header + header.substr(0, 100)),
+        dir.write("partial.sav", header + 'F' + std::string(REC - 1, '\0') + header.substr(0, 100)),
         dir.write("longer.sav", longest + longest.substr(REC, REC)),
         dir.write("outside.sav", leading_out),
         // No item to run: taking the header's settings anyway would change

@@ -208,7 +208,7 @@ TEST(Reader, FilesAndTheirItems)
     EXPECT_EQ(load_output(dir / "bomb"), dir / "bomb" + ": text larger than 64 MiB, not read\n");
 }
 
-TEST(Reader, ChopAndFileSize)
+TEST(Reader, SmallFileAndLineHelpers)
 {
     char line[] = "one\n\n";
     chop(line);
@@ -220,6 +220,17 @@ TEST(Reader, ChopAndFileSize)
     EXPECT_EQ(filesize(dir.write("five", "12345").c_str()), 5);
     EXPECT_EQ(filesize(dir.write("none", "").c_str()), 0);
     EXPECT_EQ(filesize((dir / "missing").c_str()), -1);
+    EXPECT_EQ(fileexists(dir.write("here", "x").c_str()), 1);
+    EXPECT_EQ(fileexists((dir / "missing").c_str()), 0);
+
+    // bgets hands out lines with their '\n', a long one in pieces of max.
+    char text[] = "one\nlonger line\nlast";
+    membuf b{text, sizeof text - 1, text, text + sizeof text - 1};
+    char piece[8];
+    std::string got;
+    while (bgets(piece, 7, &b))
+        got += std::string(piece) + "|";
+    EXPECT_EQ(got, "one\n|longer |line\n|last|");
 }
 
 TEST(LineBreak, AlwaysEndsAndCountsCharacters)

@@ -404,4 +404,18 @@ TEST(DefaultSaveName, ExamineeAndDateParts)
     ASSERT_TRUE(default_save_name(out, sizeof out, folder.c_str(), "net101", long_name.c_str(), when));
     EXPECT_EQ(strlen(out), 254u);
     EXPECT_TRUE(g_str_has_suffix(out, "\xC3\xA9_12.06_03_25"));
+
+    // Its two parts on their own.
+    char part[EXAMINEE_PART_MAX + 1];
+    check_name("", part, sizeof part);
+    EXPECT_STREQ(part, "Unnamed");
+    check_name("Ann  Lee", part, sizeof part);
+    EXPECT_STREQ(part, "Ann__Lee");
+    create_filename(part, sizeof part, when);
+    EXPECT_STREQ(part, "_12.06_03_25");
+
+    // Whether Save asks before replacing: a file that can be opened.
+    TempDir dir;
+    EXPECT_EQ(file_exists(dir.write("saved", "x").c_str()), 1);
+    EXPECT_EQ(file_exists((dir / "missing").c_str()), 0);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bank/history.h"
+#include "bank/text.h"
 #include "tools/pack.h"
 
 namespace {
@@ -16,30 +17,6 @@ struct exam_history {
     std::vector<history_run> runs;
     std::vector<history_file> files;
 };
-
-std::string utc_time(long long taken)
-{
-    GDateTime *t = g_date_time_new_from_unix_utc(taken);
-    if (!t)
-        return "";
-    gchar *s = g_date_time_format(t, "%Y-%m-%dT%H:%M:%SZ");
-    std::string out = s ? s : "";
-    g_free(s);
-    g_date_time_unref(t);
-    return out;
-}
-
-std::string local_time(long long taken)
-{
-    GDateTime *t = g_date_time_new_from_unix_local(taken);
-    if (!t)
-        return "";
-    gchar *s = g_date_time_format(t, "%Y-%m-%d %H:%M");
-    std::string out = s ? s : "";
-    g_free(s);
-    g_date_time_unref(t);
-    return out;
-}
 
 // Scores with one decimal, as the score report shows them, whatever the locale.
 std::string score_text(double score)
@@ -66,7 +43,7 @@ void print_json(FILE *out, const std::vector<exam_history> &all)
                     "%s{\"date\":%s,\"examinee\":%s,\"mode\":\"%s\",\"timer\":%s,\"time_used\":%d,"
                     "\"items\":%d,\"total_points\":%d,\"reached_points\":%d,\"score\":%s,"
                     "\"pass_mark\":%d,\"passed\":%s}",
-                    i ? "," : "", js(utc_time(r.taken)).c_str(), js(r.examinee).c_str(),
+                    i ? "," : "", js(format_time(r.taken, "%Y-%m-%dT%H:%M:%SZ", true)).c_str(), js(r.examinee).c_str(),
                     r.training ? "training" : "exam", r.timer ? "true" : "false", r.time_used,
                     r.item_count, r.total_points, r.reached_points, score_text(r.score).c_str(),
                     r.pass_mark, r.passed ? "true" : "false");
@@ -94,7 +71,7 @@ void print_text(FILE *out, const std::vector<exam_history> &all)
                                              (r.time_used % 60 < 10 ? "0" : "") +
                                              std::to_string(r.time_used % 60)
                                        : "Timer off";
-            fprintf(out, "%-16s  %-20s  %-8s  %5s%%  %-7s  %s\n", local_time(r.taken).c_str(),
+            fprintf(out, "%-16s  %-20s  %-8s  %5s%%  %-7s  %s\n", format_time(r.taken, "%Y-%m-%d %H:%M").c_str(),
                     r.examinee.c_str(), r.training ? "Training" : "Exam",
                     score_text(r.score).c_str(), r.passed ? "Passed" : "Failed", time.c_str());
         }

@@ -109,6 +109,17 @@ void line_break(char *s, size_t size, int width)
     utf8_copy(s, size, broken.data(), broken.size());
 }
 
+std::string format_time(long long seconds, const char *format, bool utc)
+{
+    GDateTime *t = utc ? g_date_time_new_from_unix_utc(seconds)
+                       : g_date_time_new_from_unix_local(seconds);
+    if (!t)
+        return "";
+    gchar_ptr text(g_date_time_format(t, format));
+    g_date_time_unref(t);
+    return text ? text.get() : "";
+}
+
 std::optional<std::string> join_path(const char *dir, const char *name)
 {
     if (!dir || !name)

@@ -31,6 +31,10 @@ bool utf8_copy(char *dst, size_t size, const char *src, size_t len);
 // character boundary.
 size_t utf8_cut(const char *s, size_t len, size_t max);
 
+// A time in seconds since the epoch, in local time (UTC when `utc`), through
+// g_date_time_format's `format`; empty when it can't be shown.
+std::string format_time(long long seconds, const char *format, bool utc = false);
+
 // dir + separator + name, or none when that would be over MAX_PATH_CHARS.
 std::optional<std::string> join_path(const char *dir, const char *name);
 // dir with a separator at its end (none is added to an empty dir or one

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "bank/text.h"
 #include "grading/history_window.h"
 
 namespace {
@@ -30,14 +31,10 @@ void text_at(cairo_t *cr, const char *text, double x, double y, double align_x)
 
 std::string day_of(long long taken, const char *format = "%e %b")
 {
-    GDateTime *t = g_date_time_new_from_unix_local(taken);
-    if (!t)
-        return "";
-    gchar *s = g_date_time_format(t, format);
-    std::string day = s ? g_strstrip(s) : "";
-    g_free(s);
-    g_date_time_unref(t);
-    return day;
+    // "%e" pads a one-digit day with a blank.
+    std::string day = format_time(taken, format);
+    size_t start = day.find_first_not_of(' ');
+    return start == std::string::npos ? "" : day.substr(start);
 }
 
 gboolean on_expose(GtkWidget *area, GdkEventExpose *, gpointer)

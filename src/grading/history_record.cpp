@@ -14,8 +14,8 @@
 #include "bank/history.h"
 #include "bank/question.h"
 #include "bank/tools.h"
+#include "run/callback.h"
 #include "run/form.h"
-#include "run/owner.h"
 
 namespace {
 
@@ -155,18 +155,7 @@ void cb_practice_start(GtkWidget *, void *)
     disable_exam_menus();
     std::vector<item_origin> origins;
     question *list = dir ? create_practice_list(practice_plan, dir->c_str(), &origins) : nullptr;
-    if (!list) {
-        fputs("Error\n", stderr);
-        // As for any start that fails: nothing of an earlier run is left.
-        run_end();
-        run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
-                           "None of the items to practise can be read any more, so the "
-                           "practice run can't be started.\n\n");
-        return;
-    }
-    // As for any run: a list still held belongs to no screen any more.
-    run_start(list, enableTimer == 1);
-    history_note_origins(QP, origins);
-    num_questions = list_length(QP);
-    createExamForm(QP);
+    start_drawn_run(list, origins,
+                    "None of the items to practise can be read any more, so the practice run "
+                    "can't be started.\n\n");
 }

@@ -10,6 +10,7 @@
 #include "bank/exam_list.h"
 #include "bank/history.h"
 #include "bank/question.h"
+#include "bank/text.h"
 #include "bank/tools.h"
 #include "grading/history_record.h"
 
@@ -46,18 +47,6 @@ std::string plain_title(const std::string &markup)
     return plain;
 }
 
-std::string local_time(long long taken, const char *format)
-{
-    GDateTime *t = g_date_time_new_from_unix_local(taken);
-    if (!t)
-        return "";
-    gchar *s = g_date_time_format(t, format);
-    std::string out = s ? s : "";
-    g_free(s);
-    g_date_time_unref(t);
-    return out;
-}
-
 std::string minutes(int seconds_used)
 {
     char s[32];
@@ -79,7 +68,7 @@ void fill_runs(history_view *v, const std::vector<history_run> &runs)
         g_snprintf(score, sizeof score, "%.1f%%", r.score);
         GtkTreeIter it;
         gtk_list_store_append(v->runs, &it);
-        gtk_list_store_set(v->runs, &it, RUN_DATE, local_time(r.taken, "%Y-%m-%d %H:%M").c_str(),
+        gtk_list_store_set(v->runs, &it, RUN_DATE, format_time(r.taken, "%Y-%m-%d %H:%M").c_str(),
                            RUN_EXAMINEE, r.examinee.c_str(), RUN_MODE,
                            r.training ? "Training" : "Exam", RUN_SCORE, score, RUN_VERDICT,
                            r.passed ? "Passed" : "Failed", RUN_TIME,

@@ -88,15 +88,20 @@ void cb_start(GtkWidget *, void *)
         std::vector<int> order = create_random_list((int)names.size());
         list = create_exam_list(order, (int)order.size(), dir->c_str(), names, &origins);
     }
+    start_drawn_run(list, origins,
+                    "No question file of this exam holds an item, so it can't be started.\n\n");
+}
+
+void start_drawn_run(question *list, const std::vector<item_origin> &origins,
+                     const char *failure)
+{
     if (!list) {
         fputs("Error\n", stderr);
         // Nothing of an earlier run may be left for Save Exam to write
         // under this exam's name.
         run_end();
         // The line on standard error is all a user would otherwise get.
-        run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
-                           "No question file of this exam holds an item, so it can't be "
-                           "started.\n\n");
+        run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr, failure);
         return;
     }
     // A list still held here belongs to no screen any more (a resumed exam

@@ -2,9 +2,12 @@
 // answer widgets, with the small records the answer widgets are bound by.
 #pragma once
 
+#include <vector>
+
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GClosure GClosure;
 struct question;
+struct item_origin;
 
 // A choice button's binding: answer slot `index` of `item`.
 struct mc_data {
@@ -29,6 +32,13 @@ void free_binding(void *binding, GClosure *closure);
 // first item. " Cancel " of the start and resume forms: back to the empty
 // main window.
 void cb_start(GtkWidget *widget, void *data);
+// What " Start Exam " of the start form does once the run's items are
+// drawn (a normal or a practice run): the run's owner takes `list` and the
+// origins of its items are kept for the results history, then the first
+// item shows. With no list, whatever run was held ends and `failure` is
+// shown in a warning.
+void start_drawn_run(question *list, const std::vector<item_origin> &origins,
+                     const char *failure);
 void cb_cancel(GtkWidget *widget, void *data);
 // " Start Exam " of the resume form: continues the run in QP at its first
 // item, the countdown from the time that was left.

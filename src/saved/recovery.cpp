@@ -12,6 +12,7 @@
 #include "bank/question.h"
 #include "bank/recovery.h"
 #include "bank/saved_file.h"
+#include "bank/text.h"
 #include "bank/tools.h"
 #include "run/form.h"
 #include "run/owner.h"
@@ -178,16 +179,6 @@ static std::string shown_path(const std::string &path)
     return shown.get();
 }
 
-static std::string local_time(gint64 usec, const char *format)
-{
-    GDateTime *t = g_date_time_new_from_unix_local(usec / G_USEC_PER_SEC);
-    if (!t)
-        return "?";
-    gchar_ptr text(g_date_time_format(t, format));
-    g_date_time_unref(t);
-    return text ? text.get() : "?";
-}
-
 // Keeps a copy as a saved exam under the name Save Exam would propose (its
 // time the copy's), in savedir, or in the state folder when savedir takes
 // nothing. Returns where, or "" with *error.
@@ -251,7 +242,7 @@ static bool ask_resume(const run_header &h, gint64 mtime)
         title = h.examtitle;
     std::string text = "An exam was still running when Trialix last ended.\n\nExam: " + title +
                        "\nExaminee: " + (h.username[0] ? h.username : "(no name)") +
-                       "\nLast written: " + local_time(mtime, "%Y-%m-%d %H:%M:%S");
+                       "\nLast written: " + format_time(mtime / G_USEC_PER_SEC, "%Y-%m-%d %H:%M:%S");
     if (h.enableTimer && h.seconds_valid)
         text += "\nTime left: " + std::to_string(h.seconds / 60) + ":" +
                 (h.seconds % 60 < 10 ? "0" : "") + std::to_string(h.seconds % 60);

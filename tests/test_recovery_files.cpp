@@ -1,19 +1,9 @@
 // The recovery folder: slots of running programs, copies of programs that
 // are gone, and keeping a copy aside without ever replacing a file.
 #include <glib/gstdio.h>
-#include <utime.h>
 
 #include "bank/recovery.h"
 #include "test_util.h"
-
-namespace {
-
-void set_age(const std::string &path, int ago)
-{
-    struct utimbuf t;
-    t.actime = t.modtime = time(nullptr) - ago;
-    ASSERT_EQ(utime(path.c_str(), &t), 0);
-}
 
 TEST(RecoveryFiles, HeldSlotsAreNeverOfferedAndGoneOnesAreNewestFirst)
 {
@@ -29,8 +19,8 @@ TEST(RecoveryFiles, HeldSlotsAreNeverOfferedAndGoneOnesAreNewestFirst)
     EXPECT_TRUE(g_str_has_suffix(a.lock.c_str(), ".lock"));
     for (recovery_slot *s : {&a, &b})
         write_file(s->copy, "copy");
-    set_age(a.copy, 300);
-    set_age(b.copy, 60);
+    ASSERT_TRUE(set_file_age(a.copy, 300));
+    ASSERT_TRUE(set_file_age(b.copy, 60));
     EXPECT_TRUE(recovery_find_left(folder).empty());
 
     // a and b are let go (their program ended); c never wrote a copy.
@@ -96,4 +86,3 @@ TEST(RecoveryFiles, SettingAsideNeverReplacesAFileAndKeepsTheCopyOnFailure)
     EXPECT_EQ(read_file(from), "second");
 }
 
-} // namespace

@@ -6,7 +6,6 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
-#include <utime.h>
 
 #include <algorithm>
 #include <string>
@@ -196,14 +195,6 @@ TEST_F(RecoveryProcess, KilledRunIsResumedWithEveryAnswerMarkNameAndTheTimeLeft)
     EXPECT_TRUE(files(recovery, ".lock").empty());
 }
 
-// Sets a file's times `ago` seconds back.
-void age(const std::string &path, int ago)
-{
-    struct utimbuf t;
-    t.actime = t.modtime = time(nullptr) - ago;
-    ASSERT_EQ(utime(path.c_str(), &t), 0);
-}
-
 TEST_F(RecoveryProcess, CopiesAnsweredNoOrDamagedAreKeptAsSavedExamsAndALiveOneIsLeftAlone)
 {
     run_header h;
@@ -219,7 +210,7 @@ TEST_F(RecoveryProcess, CopiesAnsweredNoOrDamagedAreKeptAsSavedExamsAndALiveOneI
     ASSERT_EQ(save_list_file(good.c_str(), item, h, &error), 2) << error;
     std::string damaged = recovery + "/run-2-bbbbbb.trx";
     write_file(damaged, "not a saved exam");
-    age(damaged, 120);
+    ASSERT_TRUE(set_file_age(damaged, 120));
     // A copy whose program still runs: this test holds its lock.
     recovery_slot live;
     ASSERT_TRUE(recovery_claim(recovery, &live, &error)) << error;

@@ -1,7 +1,10 @@
 #include "test_util.h"
 
 #include <filesystem>
+#include <ctime>
 #include <stdexcept>
+
+#include <utime.h>
 
 #include "bank/buffer.h"
 
@@ -82,4 +85,11 @@ question *make_item(char type, int points, const std::vector<std::string> &answe
     for (size_t i = 0; i < answers.size() && i < NUM_ANSWERS; i++)
         g_strlcpy(q->answers[i], answers[i].c_str(), sizeof q->answers[i]);
     return q;
+}
+
+bool set_file_age(const std::string &path, int ago)
+{
+    struct utimbuf t;
+    t.actime = t.modtime = time(nullptr) - ago;
+    return utime(path.c_str(), &t) == 0;
 }

@@ -41,6 +41,8 @@ void write_file(const std::string &path, const std::string &bytes);
 void write_question_file(const std::string &path, const std::string &text);
 // The file's bytes, or "" when it can't be read.
 std::string read_file(const std::string &path);
+// Sets a file's times `ago` seconds back; false when that fails.
+bool set_file_age(const std::string &path, int ago);
 // `s` n times over.
 std::string repeat(const std::string &s, int n);
 

@@ -85,4 +85,3 @@ TEST(RecoveryFiles, SettingAsideNeverReplacesAFileAndKeepsTheCopyOnFailure)
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
     EXPECT_EQ(read_file(from), "second");
 }
-

@@ -249,3 +249,29 @@ TEST_F(SaveLoadTest, AWholePathTypedWhileTheFolderShownCantBeReadIsUsed)
     g_chdir(cwd);
     g_free(cwd);
 }
+
+// A record of another kind between the items of a saved run: the resume
+// form, the item pages and the score report count the items shown.
+TEST_F(SaveLoadTest, ASkippedRecordLeavesNoGapInTheNumbering)
+{
+    exams.write("net101/.xconfig", "title=Net\n");
+    g_strlcpy(examname, "net101", sizeof examname);
+    run_of({make_item('S', 1, {"+A", "-B"}), make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"})});
+    std::string path = saves + G_DIR_SEPARATOR_S "odd.sav";
+    ASSERT_EQ(save_list_file(path.c_str(), QP, header_of_run(), nullptr), 4);
+    destroy_list(QP);
+    QP = nullptr;
+    std::string bytes = read_file(path);
+    bytes[2 * RECORD_SIZE] = 'X';   // item 2 becomes a record of no known kind
+    exams.write("saves/odd.sav", bytes);
+
+    choose(exam_open, path);
+    EXPECT_EQ(line("This practice exam"), "This practice exam contains 2 questions.");
+    click(" Start Exam ");
+    EXPECT_EQ(line("Item "), "Item 1 of 2");
+    click(" Next Item ");
+    EXPECT_EQ(line("Item "), "Item 2 of 2");
+    dialogs.plan(GTK_RESPONSE_YES);
+    click(" Grade Exam ");
+    EXPECT_EQ(line("Questions"), "Questions: 2");
+}

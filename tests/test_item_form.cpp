@@ -1,5 +1,7 @@
 #include "gui_util.h"
 
+#include "grading/review.h"
+
 using namespace gui;
 
 using ItemFormTest = RunTest;
@@ -145,4 +147,27 @@ TEST_F(ItemFormTest, ExamNameThatIsNotUtf8IsShownAsUtf8)
     run_of({make_item('S', 1, {"+A", "-B"})});
     createExamForm(QP);
     EXPECT_STREQ(gtk_frame_get_label(GTK_FRAME(frame)), "\xEF\xBF\xBDt\xEF\xBF\xBD");
+}
+
+// Back on a fill-in item, the first key typed goes on from the answer:
+// the caret at its end, nothing selected. So on its review page too.
+TEST_F(ItemFormTest, ReturningToAFillInItemPutsTheCaretAfterTheAnswer)
+{
+    question *f = make_item('F', 1, {"Paris"}, "The capital of France?");
+    run_of({f, make_item('S', 1, {"+A", "-B"})});
+    g_strlcpy(f->entry, "Par\xc3\xad" "s", ANSWER_SIZE);   // 5 characters in 6 bytes
+    g_strlcpy(examname, "demo", sizeof examname);
+    for (int page = 0; page < 2; page++) {
+        if (page == 0)
+            createExamForm(f);
+        else
+            showReviewPage(f);
+        GtkWidget *entry = find_of_type(frame, GTK_TYPE_ENTRY);
+        ASSERT_NE(entry, nullptr);
+        ASSERT_TRUE(gtk_widget_is_focus(entry));
+        gint start = -1, end = -1;
+        EXPECT_FALSE(gtk_editable_get_selection_bounds(GTK_EDITABLE(entry), &start, &end))
+            << "selected " << start << " to " << end << " on page " << page;
+        EXPECT_EQ(gtk_editable_get_position(GTK_EDITABLE(entry)), 5) << page;
+    }
 }

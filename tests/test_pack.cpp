@@ -103,10 +103,10 @@ TEST(Check, ProblemsNameTheirLine)
         empty + ": 0 items", empty + ": no item: an item stands between two separator lines ('+++')",
     };
     for (const char *problem : {":3: item 1: unknown kind letter 'Q' (S, M or F expected)",
-                                ":4: item 1: question text is not valid markup: ",
+                                ":4: item 1: question text is not valid markup: at the end of the text: ",
                                 ":14: item 2: more than one '+' choice in a single-choice item",
                                 ":15: item 2: choice line without '+' or '-' in its first column",
-                                ":17: item 2: explanation is not valid markup: ",
+                                ":17: item 2: explanation is not valid markup: line 1, column 3: ",
                                 ":22: item 3: no '+' choice: the item can never be right",
                                 ":29: item 3: more than 7 answer lines; the rest are ignored",
                                 ":36: item 4: accepted answer ends with a carriage return (Windows line ends): "

@@ -193,3 +193,85 @@ TEST_F(SaveLoadTest, AProposalInAMissingFolderIsNotSavedElsewhere)
     g_chdir(cwd);
     g_free(cwd);
 }
+
+// While the selection shows a folder it can't read (one gone since, here;
+// one without permission to read, for a user), it gives no name at all:
+// a whole path typed in is still saved to and opened, a bare name is told
+// by name and written nowhere.
+TEST_F(SaveLoadTest, AWholePathTypedWhileTheFolderShownCantBeReadIsUsed)
+{
+    TempDir launch;
+    gchar *cwd = g_get_current_dir();
+    ASSERT_EQ(g_chdir(launch.path().c_str()), 0);
+    g_strlcpy(examname, "net101", sizeof examname);
+    run_of({make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"})});
+    disable_exam_menus();
+    std::string gone = exams.mkdir("saves/gone");
+    std::string typed = saves + G_DIR_SEPARATOR_S "typed.sav";
+    auto ok_in_unreadable_folder = [&](GtkWidget *item, const std::string &name) {
+        menu(item);
+        GtkFileSelection *fs = file_dialog();
+        gtk_file_selection_set_filename(fs, (gone + G_DIR_SEPARATOR_S).c_str());
+        g_rmdir(gone.c_str());
+        gtk_file_selection_set_filename(fs, (gone + G_DIR_SEPARATOR_S).c_str());
+        EXPECT_EQ(label_text(fs->selection_text).rfind("Folder unreadable", 0), 0u)
+            << label_text(fs->selection_text);
+        gtk_entry_set_text(GTK_ENTRY(fs->selection_entry), name.c_str());
+        gtk_button_clicked(GTK_BUTTON(fs->ok_button));
+        pump();
+        g_mkdir(gone.c_str(), 0700);
+    };
+
+    ok_in_unreadable_folder(exam_save, typed);
+    EXPECT_EQ(read_file(typed).size(), 3u * RECORD_SIZE);
+    EXPECT_TRUE(dialogs.seen.empty());
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    std::string err = stderr_of([&] { ok_in_unreadable_folder(exam_save, "bare.sav"); });
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].text, "Error!\n\nI'm unable to write the file bare.sav\n\n");
+    EXPECT_NE(err.find("bare.sav: the folder the file selection shows can't be read"), std::string::npos)
+        << err;
+    EXPECT_TRUE(is_sensitive(exam_save));
+
+    screen_empty();
+    dialogs.plan(GTK_RESPONSE_CLOSE);
+    ok_in_unreadable_folder(exam_open, "bare.sav");
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(dialogs.seen[1].text, "Error!\n\nI'm unable to read the file bare.sav\n\n");
+    EXPECT_TRUE(is_sensitive(exam_open));
+    ok_in_unreadable_folder(exam_open, typed);
+    EXPECT_EQ(line("This practice exam"), "This practice exam contains 2 questions.");
+
+    GDir *d = g_dir_open(launch.path().c_str(), 0, nullptr);
+    const char *litter = g_dir_read_name(d);
+    EXPECT_EQ(litter, nullptr) << "written into the launch folder: " << litter;
+    g_dir_close(d);
+    g_chdir(cwd);
+    g_free(cwd);
+}
+
+// A record of another kind between the items of a saved run: the resume
+// form, the item pages and the score report count the items shown.
+TEST_F(SaveLoadTest, ASkippedRecordLeavesNoGapInTheNumbering)
+{
+    exams.write("net101/.xconfig", "title=Net\n");
+    g_strlcpy(examname, "net101", sizeof examname);
+    run_of({make_item('S', 1, {"+A", "-B"}), make_item('S', 1, {"+A", "-B"}), make_item('F', 1, {"x"})});
+    std::string path = saves + G_DIR_SEPARATOR_S "odd.sav";
+    ASSERT_EQ(save_list_file(path.c_str(), QP, header_of_run(), nullptr), 4);
+    destroy_list(QP);
+    QP = nullptr;
+    std::string bytes = read_file(path);
+    bytes[2 * RECORD_SIZE] = 'X';   // item 2 becomes a record of no known kind
+    exams.write("saves/odd.sav", bytes);
+
+    choose(exam_open, path);
+    EXPECT_EQ(line("This practice exam"), "This practice exam contains 2 questions.");
+    click(" Start Exam ");
+    EXPECT_EQ(line("Item "), "Item 1 of 2");
+    click(" Next Item ");
+    EXPECT_EQ(line("Item "), "Item 2 of 2");
+    dialogs.plan(GTK_RESPONSE_YES);
+    click(" Grade Exam ");
+    EXPECT_EQ(line("Questions"), "Questions: 2");
+}

@@ -143,19 +143,21 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     put(f, 2820, "17x05");                          // not a number: passed_time stays
     put(f, 3076, "12/06 03:25:09");
     put(f, 3332, "Routing &amp; Switching");
-    put(f, 5892, "\x02\x4B\x01\x00\x07\x00", 6);   // 2 items, 75 %, ended, exam mode, timer (7), no answer
+    put(f, 5892, "\x03\x4B\x01\x00\x07\x00", 6);   // 3 items, 75 %, ended, exam mode, timer (7), no answer
     put(f, REC, "S\x0C\x01\x01Pick one");          // 12 points
     put(f, REC + 2052, "+Yes");
     f[REC + 5892] = 1;
     f[REC + 6155] = 5;                              // marked
     memset(&f[REC + 6156], 0xFF, 8);                // links mean nothing
     put(f, 2 * REC, "X\x01\x02");                   // dropped
-    put(f, 3 * REC, "F\x03\x02\x85");               // impossible grade
+    put(f, 3 * REC, "F\x03\x03\x85");               // item 3, impossible grade
     memset(&f[3 * REC + 4], 'a', 2048);             // unterminated text
     put(f, 3 * REC + 2052, "Paris");
     put(f, 3 * REC + 5899, "Paris");
     put(f, 4 * REC, "H\x01\x03");                   // a second header: dropped too
 
+    // The items loaded are counted and numbered as they are shown: 1 and 2
+    // of 2, not 1 and 3 of 3.
     question *s = load(dir.write("hand.sav", f));
     EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|12/06 03:25:09|Routing &amp; Switching|95|754|2|75|1010");
     ASSERT_TRUE(s && s->next);
@@ -165,7 +167,7 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     EXPECT_EQ(fill->next, nullptr);
     EXPECT_EQ(std::string(&s->type, 4) + s->text, "S\x01\x01\x01Pick one");
     EXPECT_EQ(s->selected[0] + 10 * s->marked, 11);
-    EXPECT_EQ(std::string(&fill->type, 4) + fill->entry, "F\x03\x02\x01Paris");   // regraded: right
+    EXPECT_EQ(std::string(&fill->type, 4) + fill->entry, "F\x03\x02\x01Paris");   // item 2, regraded: right
     EXPECT_EQ(strlen(fill->text), 2047u);
     destroy_list(s);
 
@@ -173,12 +175,12 @@ TEST_F(SavedFile, HandMadeFileIsReadAsLaidOut)
     // writes, the title read afresh (this exam has no configuration).
     globals_reset();
     set_globals((const unsigned char *)f.data());
-    EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|12/06 03:25:09|Routing &amp; Switching|95|0|2|75|1010");
+    EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|12/06 03:25:09|Routing &amp; Switching|95|0|3|75|1010");
     unsigned char area[RECORD_SIZE];
     create_header(area);
     globals_reset();
     set_globals(area);
-    EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|" + std::string(savedate) + "|UNKNOWN|95|0|2|75|1010");
+    EXPECT_EQ(globals_snapshot(), "ccna|Ann Lee|" + std::string(savedate) + "|UNKNOWN|95|0|3|75|1010");
 
     // A time just beyond an int is no time either; the ends of an int are.
     for (const std::string t : {"-2147483649", "2147483648", "-2147483648", "2147483647"}) {

@@ -125,6 +125,13 @@ static void retire(GtkWidget *w)
     g_idle_add(destroy_retired, w);
 }
 
+void window_close_later(GtkWidget *window)
+{
+    gtk_widget_hide(window);
+    g_object_ref(window);
+    g_idle_add(destroy_retired, window);
+}
+
 void screen_take_down(void)
 {
     forget_inside(&cb_answer, frame);

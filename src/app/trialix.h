@@ -35,6 +35,12 @@ void trialix_quit(GtkWidget *widget, void *data);
 // loop is next idle, so a button may take down its own screen.
 void screen_take_down(void);
 
+// Takes the window `window` off the screen now and destroys it once the
+// main loop is idle: for a button that closes its own window, which the
+// code that activated it (a click, or the accessibility layer's press and
+// release) still uses after the handlers return.
+void window_close_later(GtkWidget *window);
+
 // Puts a new screen up: `frame` from the start of `box2` (expand, fill,
 // padding 10), `bbox` from the end (no expand, no fill, padding 10), shows
 // `box2` with all its children. Takes the old screen down first. Gives

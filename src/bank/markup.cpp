@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bank/glib_ptr.h"
+#include "bank/markup_place.h"
 #include "bank/markup_values.h"
 
 namespace {
@@ -28,15 +29,19 @@ struct markup_parse {
     bool check_safe = false;
     std::string unsafe;                 // the first reason found, if any
     std::vector<text_size> sizes{text_size{}};
+    const char *text = "";              // the text being parsed
 };
 
 const char *const PLAIN_ELEMENTS[] = {"b", "big", "i", "s", "sub", "sup", "small", "tt", "u", "markup"};
 
+// Raised in a start tag: the place is the tag's.
 void set_error(GMarkupParseContext *context, GError **error, GMarkupError code, const std::string &what)
 {
     int line = 0, chr = 0;
     g_markup_parse_context_get_position(context, &line, &chr);
-    g_set_error(error, G_MARKUP_ERROR, code, "%s on line %d char %d", what.c_str(), line, chr);
+    auto *p = static_cast<const markup_parse *>(g_markup_parse_context_get_user_data(context));
+    g_set_error(error, G_MARKUP_ERROR, code, "%s: %s",
+                markup_place(p->text, line, chr, true).c_str(), what.c_str());
 }
 
 void note_unsafe(markup_parse *p, const std::string &why)
@@ -212,18 +217,23 @@ void text(GMarkupParseContext *, const char *text, gsize len, gpointer data, GEr
 }
 
 // Parses text as Pango does: inside a <markup> element of its own.
+static_assert(sizeof "<markup>" - 1 == MARKUP_WRAPPER_LENGTH, "the places of faults count it");
 bool parse(const char *markup, markup_parse *p, std::string *why)
 {
     static const GMarkupParser PARSER = {start_element, end_element, text, nullptr, nullptr};
+    p->text = markup;
     GMarkupParseContext *context = g_markup_parse_context_new(&PARSER, (GMarkupParseFlags)0, p, nullptr);
     gerror_ptr error;
     bool ok = g_markup_parse_context_parse(context, "<markup>", -1, out_error(error))
               && g_markup_parse_context_parse(context, markup, -1, out_error(error))
               && g_markup_parse_context_parse(context, "</markup>", -1, out_error(error))
               && g_markup_parse_context_end_parse(context, out_error(error));
+    if (!ok && why) {
+        int line = 0, chr = 0;
+        g_markup_parse_context_get_position(context, &line, &chr);
+        *why = error ? markup_error_text(markup, error->message, line, chr) : "invalid markup";
+    }
     g_markup_parse_context_free(context);
-    if (!ok && why)
-        *why = error ? error->message : "invalid markup";
     return ok;
 }
 

@@ -340,6 +340,10 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         question *r = new_question();
         record_from_image(image, r);
         tidy_record(r);
+        // The items loaded are the run: pages count them as the resume
+        // form and the score report do, without a gap where a record was
+        // skipped ("Item 3 of 2").
+        r->number = (signed char)kept;
         append_to(&head, &tail, r);
     }
     // Nothing to resume: the header's settings alone would only change the
@@ -347,6 +351,7 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
     if (!head)
         return fail("not a saved exam: no item after the header");
     *header_out = read_header(header);
+    header_out->num_questions = kept;
     *ok = true;
     return head;
 }

@@ -81,8 +81,10 @@ bool save_replaces_a_file(const char *path);
 // item or more than a run can ('S', 'M' and 'F' records; other kinds are
 // skipped and not counted) is refused: *ok is false and *error says why.
 // Otherwise *header holds the header's values and the result is the list
-// of the file's items. Points outside 1 to 9 become 1, flags 0 or 1; ticks
-// on slots without a choice are cleared and a single-choice item keeps its
-// first tick only; every text is made UTF-8; a grading result that can't
-// be right, or whose ticks changed, is graded afresh.
+// of the file's items, numbered 1 to n in file order, n being also the
+// header's item count whatever the file says. Points outside 1 to 9
+// become 1, flags 0 or 1; ticks on slots without a choice are cleared and
+// a single-choice item keeps its first tick only; every text is made
+// UTF-8; a grading result that can't be right, or whose ticks changed, is
+// graded afresh.
 question *load_list_file(const char *path, run_header *header, bool *ok, std::string *error);

@@ -376,6 +376,10 @@ void showItemPage(question *q, const item_nav &nav)
     if (enableAnswer == 1)
         screen_add_button(bar, " Show Answer ", true, answer, q);
     screen_put_up(f, bar, first);
+    // Taking focus selected the whole answer, which the first key typed
+    // would replace: the examinee goes on from its end instead.
+    if (fill_in && gtk_widget_is_focus(fill_in))
+        gtk_editable_set_position(GTK_EDITABLE(fill_in), -1);
 }
 
 void createExamForm(question *q)

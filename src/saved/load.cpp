@@ -84,8 +84,11 @@ static void open_usable(void)
 
 void load_file(GtkWidget *, void *dialog)
 {
-    std::string path = chosen_file(GTK_WIDGET(dialog));
-    question *list = read_list(path.c_str());
+    std::string typed;
+    std::string path = chosen_file(GTK_WIDGET(dialog), &typed);
+    if (path.empty())
+        no_file_chosen(typed, false);
+    question *list = path.empty() ? nullptr : read_list(path.c_str());
     if (!list) {
         open_usable();
         return;

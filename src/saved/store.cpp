@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "app/access.h"
 #include "app/dialogs.h"
 #include "app/globals.h"
+#include "app/trialix.h"
 #include "bank/glib_ptr.h"
 #include "bank/question.h"
 #include "bank/saved_file.h"
@@ -64,6 +66,16 @@ static void file_dialog_gone(GtkWidget *dialog, void *data)
         gtk_widget_set_sensitive(*kind->item, TRUE);
 }
 
+// After the OK or Cancel handler: the dialog is done with at once (the
+// command may be used again), but destroyed only once the press is over.
+static void close_file_dialog(GtkWidget *button, void *data)
+{
+    GtkWidget *dialog = gtk_widget_get_toplevel(button);
+    g_signal_handlers_disconnect_by_func(dialog, (gpointer)file_dialog_gone, data);
+    file_dialog_gone(dialog, data);
+    window_close_later(dialog);
+}
+
 void show_file_dialog(const file_dialog_kind &kind, const char *filename, const char *title)
 {
     // The item can be made usable under an open dialog (a start form gives
@@ -83,18 +95,22 @@ void show_file_dialog(const file_dialog_kind &kind, const char *filename, const 
     if (!g_file_test(folder.get(), G_FILE_TEST_IS_DIR))
         gtk_entry_set_text(GTK_ENTRY(fs->selection_entry), filename);
     gtk_file_selection_hide_fileop_buttons(fs);
+    // The lists' column titles and the line above the entry (which shows
+    // the selection or an error) name nothing for a screen reader.
+    access_name(fs->selection_entry, "File name");
+    access_name(fs->dir_list, "Folders");
+    access_name(fs->file_list, "Files");
     if (main_window) {
         // Above the main window, so that it isn't lost behind it.
         gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(main_window));
         gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
     }
+    void *data = const_cast<file_dialog_kind *>(&kind);
     g_signal_connect(fs->ok_button, "clicked", G_CALLBACK(kind.ok), dialog);
-    g_signal_connect_swapped(fs->ok_button, "clicked", G_CALLBACK(gtk_widget_destroy), dialog);
+    g_signal_connect(fs->ok_button, "clicked", G_CALLBACK(close_file_dialog), data);
     g_signal_connect(fs->cancel_button, "clicked", G_CALLBACK(kind.cancel), dialog);
-    g_signal_connect_swapped(fs->cancel_button, "clicked", G_CALLBACK(gtk_widget_destroy),
-                             dialog);
-    g_signal_connect(dialog, "destroy", G_CALLBACK(file_dialog_gone),
-                     const_cast<file_dialog_kind *>(&kind));
+    g_signal_connect(fs->cancel_button, "clicked", G_CALLBACK(close_file_dialog), data);
+    g_signal_connect(dialog, "destroy", G_CALLBACK(file_dialog_gone), data);
     *kind.open = dialog;
     gtk_widget_show(dialog);
     if (*kind.item)
@@ -106,9 +122,35 @@ void keep_item_insensitive(GtkWidget *dialog)
     g_object_set_data(G_OBJECT(dialog), KEEP_ITEM, GINT_TO_POINTER(1));
 }
 
-const char *chosen_file(GtkWidget *dialog)
+std::string chosen_file(GtkWidget *dialog, std::string *typed)
 {
-    return gtk_file_selection_get_filename(GTK_FILE_SELECTION(dialog));
+    GtkFileSelection *fs = GTK_FILE_SELECTION(dialog);
+    const char *name = gtk_entry_get_text(GTK_ENTRY(fs->selection_entry));
+    if (typed)
+        *typed = name;
+    std::string path = gtk_file_selection_get_filename(fs);
+    if (!path.empty())
+        return path;
+    // While the folder it shows can't be read, the selection gives no
+    // name at all, not even for a whole path typed in; that path is still
+    // the examinee's choice. A bare name has no folder to go in.
+    gchar_ptr local(g_filename_from_utf8(name, -1, nullptr, nullptr, nullptr));
+    if (local && g_path_is_absolute(local.get()))
+        return local.get();
+    return std::string();
+}
+
+void no_file_chosen(const std::string &typed, bool saving)
+{
+    if (typed.empty())
+        g_printerr("Trialix: no file name given\n");
+    else
+        g_printerr("Trialix: %s: the folder the file selection shows can't be read; "
+                   "type the whole path\n", typed.c_str());
+    if (saving)
+        file_write_error_dialog(typed.c_str());
+    else
+        file_read_error_dialog(typed.c_str());
 }
 
 // ---- Saving ----
@@ -152,7 +194,13 @@ void get_save_filename_dialog(const char *filename, const char *title)
 
 void store_file(GtkWidget *, void *dialog)
 {
-    std::string path = chosen_file(GTK_WIDGET(dialog));
+    std::string typed;
+    std::string path = chosen_file(GTK_WIDGET(dialog), &typed);
+    if (path.empty()) {
+        no_file_chosen(typed, true);
+        save_usable();
+        return;
+    }
     // A folder is no file to replace: writing it fails with the write
     // error, without first asking to overwrite it. A file the examinee
     // can't read is asked about like any other.

@@ -2,6 +2,8 @@
 // selection dialog that the save and load dialogs share.
 #pragma once
 
+#include <string>
+
 #include "bank/saved_file.h"
 
 typedef struct _GtkWidget GtkWidget;
@@ -20,15 +22,22 @@ struct file_dialog_kind {
 
 // Shows a file selection titled `title` with `filename` filled in and no
 // file operation buttons, and makes the kind's menu item insensitive. OK
-// and Cancel run their handler and then destroy the dialog; however the
-// dialog goes (its window's close box too) the item becomes sensitive
-// again, unless keep_item_insensitive was called for it. Returns at once.
+// and Cancel run their handler and then close the dialog (destroyed once
+// the press is over); however the dialog goes (its window's close box too)
+// the item becomes sensitive again, unless keep_item_insensitive was called
+// for it. The name field and the two lists carry accessible names. Returns at once.
 // While one dialog of the kind is open it is brought to the front instead.
 void show_file_dialog(const file_dialog_kind &kind, const char *filename, const char *title);
 // Leaves the menu item insensitive when `dialog` goes.
 void keep_item_insensitive(GtkWidget *dialog);
-// The path chosen in a file selection dialog.
-const char *chosen_file(GtkWidget *dialog);
+// The path chosen in a file selection dialog: the selection's own, or a
+// whole path typed in while the folder it shows can't be read. Empty when
+// there is none (a bare name typed there, or nothing); *typed, when given,
+// is the text of the name field.
+std::string chosen_file(GtkWidget *dialog, std::string *typed = nullptr);
+// Tells that no file was chosen: one line on standard error, and the
+// write (saving) or read error dialog with the name typed.
+void no_file_chosen(const std::string &typed, bool saving);
 
 // ---- The running exam into a saved exam file ----
 

@@ -35,6 +35,8 @@ void recovery_flush(void);
 // are kept as saved exams in savedir, and the examinee is told where, in
 // one notice.
 void recovery_offer_left(void);
+// The answers of the question about several copies.
+enum { RECOVERY_RESPONSE_RESUME = 1, RECOVERY_RESPONSE_KEEP_ALL = 2 };
 // The copy left behind that the examinee chose to resume into `list`: held
 // until its run starts, when it becomes that run's copy.
 void recovery_resume_from(const recovery_slot &slot, question *list);

@@ -23,7 +23,7 @@
 
 namespace {
 
-enum { RESPONSE_RESUME = 1, RESPONSE_KEEP_ALL = 2 };
+enum { RESPONSE_RESUME = RECOVERY_RESPONSE_RESUME, RESPONSE_KEEP_ALL = RECOVERY_RESPONSE_KEEP_ALL };
 // A notice lists this many kept files by name, and counts the rest.
 enum { KEPT_NAMED = 10 };
 // The list of copies scrolls beyond this height (pixels).

@@ -3,6 +3,8 @@
 #include "gui_util.h"
 
 #include <glib/gstdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "bank/recovery.h"
 #include "grading/grade.h"
@@ -55,6 +57,19 @@ protected:
         recovery_flush();
         EXPECT_EQ(recovery_write_count(), before + 1);
         EXPECT_FALSE(recovery_write_waiting());
+    }
+    // Lets the main loop run until `n` dialogs were answered (the notices
+    // about the copy don't stop the run, so nothing waits for them).
+    void answered(size_t n)
+    {
+        gint64 end = g_get_monotonic_time() + 5 * G_USEC_PER_SEC;
+        while (dialogs.seen.size() < n && g_get_monotonic_time() < end)
+            gtk_main_iteration_do(FALSE), g_usleep(5000);
+        ASSERT_EQ(dialogs.seen.size(), n);
+    }
+    static std::vector<GtkWidget *> notices()
+    {
+        return gui::windows([](GtkWidget *w) { return GTK_IS_MESSAGE_DIALOG(w); });
     }
 };
 
@@ -129,6 +144,67 @@ TEST_F(RecoveryTest, EveryChangeOfTheExamineeIsWrittenOnceForAWholeBurst)
     destroy_list(list);
 }
 
+TEST_F(RecoveryTest, ACopyThatCantBeWrittenIsToldOnceTriedAgainAndToldWhenItWorks)
+{
+    std::string copy = start();
+    ASSERT_FALSE(copy.empty());
+    // A folder in the copy's place: every write fails, as on a full disk.
+    ASSERT_EQ(g_unlink(copy.c_str()), 0);
+    ASSERT_EQ(g_mkdir(copy.c_str(), 0700), 0);
+    dialogs.plan(GTK_RESPONSE_CLOSE).plan(GTK_RESPONSE_CLOSE);
+    int before = recovery_write_count();
+    std::string err = stderr_of([&] {
+        gtk_button_clicked(GTK_BUTTON(choices()[0]));
+        recovery_flush();
+        // Beside the window, which goes on taking answers.
+        std::vector<GtkWidget *> shown = notices();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_FALSE(gtk_window_get_modal(GTK_WINDOW(shown[0])));
+        // More changes and the time watch while it fails: nothing more is said.
+        gtk_button_clicked(GTK_BUTTON(choices()[1]));
+        recovery_flush();
+        recovery_time_check();
+        EXPECT_EQ(notices().size(), 1u);
+    });
+    EXPECT_TRUE(recovery_failing());
+    EXPECT_EQ(recovery_write_count(), before);
+    answered(1);
+    EXPECT_EQ(dialogs.seen[0].type, GTK_MESSAGE_WARNING);
+    EXPECT_EQ(dialogs.seen[0].parent, GTK_WINDOW(main_window));
+    EXPECT_TRUE(g_str_has_prefix(dialogs.seen[0].text.c_str(),
+                                 "This run is no longer kept safe: its recovery copy can't be written ("))
+        << dialogs.seen[0].text;
+    EXPECT_NE(dialogs.seen[0].text.find(copy), std::string::npos);
+    EXPECT_NE(err.find("can't be written"), std::string::npos);
+    EXPECT_EQ(err.find("can't be written"), err.rfind("can't be written")) << err;
+
+    // Tried again without a change; once it works the examinee is told.
+    ASSERT_EQ(g_rmdir(copy.c_str()), 0);
+    stderr_of([] { recovery_time_check(); });
+    EXPECT_FALSE(recovery_failing());
+    EXPECT_EQ(recovery_write_count(), before + 1);
+    answered(2);
+    EXPECT_EQ(dialogs.seen[1].type, GTK_MESSAGE_INFO);
+    EXPECT_EQ(dialogs.seen[1].text, "This run is kept safe again: its recovery copy is written.\n");
+    question *list = copy_list();
+    EXPECT_EQ(list->selected[1], 1);
+    destroy_list(list);
+}
+
+TEST_F(RecoveryTest, ALinkInTheCopysPlaceIsReplacedNotWrittenThrough)
+{
+    std::string copy = start();
+    TempDir saves;
+    std::string mine = saves.write("my_exam", "the examinee's own file");
+    ASSERT_EQ(g_unlink(copy.c_str()), 0);
+    ASSERT_EQ(symlink(mine.c_str(), copy.c_str()), 0);
+    written_once_after([&] { gtk_button_clicked(GTK_BUTTON(choices()[0])); });
+    EXPECT_EQ(read_file(mine), "the examinee's own file");
+    GStatBuf st;
+    ASSERT_EQ(g_lstat(copy.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
 TEST_F(RecoveryTest, TheTimeWatchWritesOnlyWhenTheCountdownMoved)
 {
     enableTimer = 1;
@@ -175,6 +251,11 @@ TEST_F(RecoveryTest, YesResumesTheCopyWhichGoesOnAsTheRunsOwn)
     recovery_offer_left();
     ASSERT_EQ(dialogs.seen.size(), 1u);
     EXPECT_NE(dialogs.seen[0].text.find("Examinee: Kim Park\n"), std::string::npos);
+    // The time as the resume form gives a save's: month/day, no year.
+    EXPECT_TRUE(g_regex_match_simple("\nLast written: [01][0-9]/[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\n",
+                                     dialogs.seen[0].text.c_str(), GRegexCompileFlags(0),
+                                     GRegexMatchFlags(0)))
+        << dialogs.seen[0].text;
     EXPECT_STREQ(username, "Kim Park");
     EXPECT_EQ(bar(), (std::vector<std::string>{" Start Exam ", " Cancel "}));
     EXPECT_FALSE(gui::is_sensitive(exam_open));
@@ -202,6 +283,169 @@ TEST_F(RecoveryTest, AResumedCopyWhoseFormIsLeftForAnotherRunWaitsForTheNextStar
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].copy, copy);
     recovery_discard(&left[0]);
+}
+
+// Three copies left by Ann (oldest), Bo and Cy (newest).
+static std::vector<std::string> three_left(question **list)
+{
+    std::vector<std::string> copies;
+    const std::pair<const char *, int> who[] = {{"Ann Lee", 300}, {"Bo Day", 200}, {"Cy Ng", 100}};
+    for (const auto &w : who) {
+        g_strlcpy(username, w.first, sizeof username);
+        copies.push_back(left_copy(*list));
+        EXPECT_TRUE(set_file_age(copies.back(), w.second));
+    }
+    destroy_list(*list);
+    *list = nullptr;
+    username[0] = '\0';
+    return copies;
+}
+
+static std::vector<std::string> files_in(const std::string &dir)
+{
+    std::vector<std::string> out;
+    if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
+        while (const char *n = g_dir_read_name(d))
+            out.push_back(dir + "/" + n);
+        g_dir_close(d);
+    }
+    return out;
+}
+
+TEST_F(RecoveryTest, SeveralCopiesAreAskedAboutOnceNewestFirstAndTheChosenOneIsResumed)
+{
+    std::vector<std::string> copies = three_left(&QP);
+    TempDir saves;
+    g_strlcpy(savedir, saves.path().c_str(), sizeof savedir);
+    // Bo's run is chosen before the answer is given.
+    struct Pick {
+        std::vector<std::string> rows;
+        bool done = false;
+    } pick;
+    g_timeout_add(20, [](gpointer data) -> gboolean {
+        auto *p = static_cast<Pick *>(data);
+        for (GtkWidget *w : notices()) {
+            std::vector<GtkWidget *> radios = gui::find_all_of_type(w, GTK_TYPE_RADIO_BUTTON);
+            if (radios.size() != 3)
+                continue;
+            for (GtkWidget *r : radios)
+                p->rows.push_back(gui::button_label(r));
+            EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radios[0])));
+            gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(radios[1]), TRUE);
+            p->done = true;
+            return FALSE;
+        }
+        return TRUE;
+    }, &pick);
+    dialogs.plan(RECOVERY_RESPONSE_RESUME, 300).plan(GTK_RESPONSE_CLOSE);
+    recovery_offer_left();
+    ASSERT_TRUE(pick.done);
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_TRUE(g_str_has_prefix(dialogs.seen[0].text.c_str(),
+                                 "3 exams were still running when Trialix last ended, newest first."))
+        << dialogs.seen[0].text;
+    EXPECT_EQ(dialogs.seen[0].buttons, (std::vector<std::string>{"Keep All as Saved Exams", "Resume"}));
+    ASSERT_EQ(pick.rows.size(), 3u);
+    const char *order[] = {"Cy Ng", "Bo Day", "Ann Lee"};
+    for (int i = 0; i < 3; i++)
+        EXPECT_NE(pick.rows[i].find(std::string(", ") + order[i] + ", last written "), std::string::npos)
+            << pick.rows[i];
+    // Bo's run waits on its resume form; the two others are saved exams, told in one notice.
+    EXPECT_STREQ(username, "Bo Day");
+    EXPECT_EQ(bar(), (std::vector<std::string>{" Start Exam ", " Cancel "}));
+    EXPECT_EQ(files_in(saves.path()).size(), 2u);
+    EXPECT_TRUE(g_str_has_prefix(dialogs.seen[1].text.c_str(),
+                                 "2 exams left running were kept as saved exams:\n"))
+        << dialogs.seen[1].text;
+    for (const std::string &f : files_in(saves.path()))
+        EXPECT_NE(dialogs.seen[1].text.find(f + "\n"), std::string::npos) << dialogs.seen[1].text;
+    EXPECT_EQ(start(), copies[1]);
+    EXPECT_FALSE(g_file_test(copies[0].c_str(), G_FILE_TEST_EXISTS));
+    EXPECT_FALSE(g_file_test(copies[2].c_str(), G_FILE_TEST_EXISTS));
+}
+
+TEST_F(RecoveryTest, SeveralCopiesCanAllBeKeptAsSavedExamsAtOnce)
+{
+    std::vector<std::string> copies = three_left(&QP);
+    TempDir saves;
+    g_strlcpy(savedir, saves.path().c_str(), sizeof savedir);
+    dialogs.plan(RECOVERY_RESPONSE_KEEP_ALL).plan(GTK_RESPONSE_CLOSE);
+    recovery_offer_left();
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_TRUE(g_str_has_prefix(dialogs.seen[1].text.c_str(),
+                                 "3 exams left running were kept as saved exams:\n"));
+    EXPECT_EQ(dialogs.seen[1].type, GTK_MESSAGE_INFO);
+    EXPECT_EQ(files_in(saves.path()).size(), 3u);
+    EXPECT_EQ(QP, nullptr);
+    EXPECT_TRUE(recovery_find_left(recovery_dir()).empty());
+}
+
+TEST_F(RecoveryTest, NoWithoutADocumentsFolderKeepsTheRunWhereSaveProposesAndSaysWhere)
+{
+    left_copy(QP);
+    destroy_list(QP);
+    QP = nullptr;
+    // No documents folder set: saves are proposed in the folder Trialix was started from.
+    ASSERT_STREQ(savedir, ".");
+    TempDir launch;
+    gchar *was = g_get_current_dir();
+    ASSERT_EQ(g_chdir(launch.path().c_str()), 0);
+    dialogs.plan(GTK_RESPONSE_NO).plan(GTK_RESPONSE_CLOSE);
+    recovery_offer_left();
+    EXPECT_EQ(g_chdir(was), 0);
+    g_free(was);
+    std::vector<std::string> kept = files_in(launch.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(g_str_has_prefix(kept[0].c_str(), (launch / "demo_Kim_Park_").c_str())) << kept[0];
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(dialogs.seen[1].text, "The exam was kept as a saved exam:\n" + kept[0] +
+                                        "\n\nNo documents folder is set, so Trialix keeps exams in "
+                                        "the folder it was started from, where Save Exam proposes "
+                                        "to save too.\n\nOpen it with Open Exam in the Exam menu "
+                                        "to go on with it.\n");
+}
+
+TEST_F(RecoveryTest, ACopyInAFolderThatCantBeWrittenIsOfferedAndResumedWithoutWritingIt)
+{
+    std::string copy = left_copy(QP);
+    std::string bytes = read_file(copy);
+    destroy_list(QP);
+    QP = nullptr;
+    std::string folder = recovery_dir(), state = g_get_user_state_dir();
+    // Root writes anywhere: the program runs as nobody meanwhile, whose files they are.
+    bool root = geteuid() == 0;
+    std::vector<std::string> up = {g_getenv("TRIALIX_TEST_XDG"), state, state + "/trialix"};
+    for (const std::string &d : up)
+        ASSERT_EQ(chmod(d.c_str(), 0755), 0) << d;
+    std::vector<std::string> own = files_in(folder);
+    own.push_back(folder);
+    for (const std::string &f : own)
+        ASSERT_EQ(!root || lchown(f.c_str(), 65534, 65534) == 0, true) << f;
+    // As on a read-only mount: neither the folder nor its files can be written.
+    for (const std::string &f : own)
+        ASSERT_EQ(chmod(f.c_str(), f == folder ? 0555 : 0444), 0) << f;
+    ASSERT_TRUE(!root || seteuid(65534) == 0);
+
+    dialogs.plan(GTK_RESPONSE_YES).plan(GTK_RESPONSE_CLOSE);
+    std::string err = stderr_of([&] {
+        recovery_offer_left();
+        EXPECT_EQ(start(), copy);
+        answered(2);
+    });
+    EXPECT_TRUE(!root || seteuid(0) == 0);
+    for (const std::string &f : own)
+        EXPECT_EQ(lchown(f.c_str(), 0, 0) == 0 && chmod(f.c_str(), 0700) == 0, true) << f;
+    for (const std::string &d : up)
+        chmod(d.c_str(), 0700);
+
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_NE(dialogs.seen[0].text.find("\n\nThe recovery folder can't be written (" + folder),
+              std::string::npos)
+        << dialogs.seen[0].text;
+    EXPECT_TRUE(g_str_has_suffix(dialogs.seen[0].text.c_str(), "\n\nDo you want to resume it?"));
+    // Resumed, and told that the run isn't kept safe; the old copy as it was.
+    EXPECT_TRUE(g_str_has_prefix(dialogs.seen[1].text.c_str(), "This run is no longer kept safe"));
+    EXPECT_EQ(read_file(copy), bytes);
 }
 
 } // namespace

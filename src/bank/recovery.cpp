@@ -308,8 +308,14 @@ FILE *recovery_open_copy(const std::string &path, std::string *why)
 
 bool recovery_dir_writable(const std::string &dir, std::string *why)
 {
+#ifdef _WIN32
     if (g_access(dir.c_str(), W_OK) == 0)
         return true;
+#else
+    // As the program writes: with its effective ids.
+    if (faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0)
+        return true;
+#endif
     *why = dir + ": " + g_strerror(errno);
     return false;
 }

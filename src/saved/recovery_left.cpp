@@ -207,8 +207,7 @@ std::string read_only_note(const std::string &why)
     if (why.empty())
         return "";
     return "\n\nThe recovery folder can't be written (" + why +
-           "): the copies stay in it and are offered again at the next start, and a resumed "
-           "run is not kept safe.";
+           "): the copies stay in it and are offered again at the next start.";
 }
 
 bool ask_resume(const left_copy &c, const std::string &read_only)

@@ -60,12 +60,12 @@ protected:
     }
     // Lets the main loop run until `n` dialogs were answered (the notices
     // about the copy don't stop the run, so nothing waits for them).
-    void answered(size_t n)
+    bool answered(size_t n)
     {
         gint64 end = g_get_monotonic_time() + 5 * G_USEC_PER_SEC;
         while (dialogs.seen.size() < n && g_get_monotonic_time() < end)
             gtk_main_iteration_do(FALSE), g_usleep(5000);
-        ASSERT_EQ(dialogs.seen.size(), n);
+        return dialogs.seen.size() == n;
     }
     static std::vector<GtkWidget *> notices()
     {
@@ -168,7 +168,7 @@ TEST_F(RecoveryTest, ACopyThatCantBeWrittenIsToldOnceTriedAgainAndToldWhenItWork
     });
     EXPECT_TRUE(recovery_failing());
     EXPECT_EQ(recovery_write_count(), before);
-    answered(1);
+    ASSERT_TRUE(answered(1));
     EXPECT_EQ(dialogs.seen[0].type, GTK_MESSAGE_WARNING);
     EXPECT_EQ(dialogs.seen[0].parent, GTK_WINDOW(main_window));
     EXPECT_TRUE(g_str_has_prefix(dialogs.seen[0].text.c_str(),
@@ -183,7 +183,7 @@ TEST_F(RecoveryTest, ACopyThatCantBeWrittenIsToldOnceTriedAgainAndToldWhenItWork
     stderr_of([] { recovery_time_check(); });
     EXPECT_FALSE(recovery_failing());
     EXPECT_EQ(recovery_write_count(), before + 1);
-    answered(2);
+    ASSERT_TRUE(answered(2));
     EXPECT_EQ(dialogs.seen[1].type, GTK_MESSAGE_INFO);
     EXPECT_EQ(dialogs.seen[1].text, "This run is kept safe again: its recovery copy is written.\n");
     question *list = copy_list();
@@ -430,7 +430,7 @@ TEST_F(RecoveryTest, ACopyInAFolderThatCantBeWrittenIsOfferedAndResumedWithoutWr
     std::string err = stderr_of([&] {
         recovery_offer_left();
         EXPECT_EQ(start(), copy);
-        answered(2);
+        ASSERT_TRUE(answered(2));
     });
     EXPECT_TRUE(!root || seteuid(0) == 0);
     for (const std::string &f : own)

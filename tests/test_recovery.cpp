@@ -331,6 +331,12 @@ TEST_F(RecoveryTest, SeveralCopiesAreAskedAboutOnceNewestFirstAndTheChosenOneIsR
             for (GtkWidget *r : radios)
                 p->rows.push_back(gui::button_label(r));
             EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radios[0])));
+            // The list shows its rows, not a sliver of them.
+            GtkWidget *list = gtk_widget_get_ancestor(radios[0], GTK_TYPE_SCROLLED_WINDOW);
+            GtkAllocation shown, row;
+            gtk_widget_get_allocation(list, &shown);
+            gtk_widget_get_allocation(radios[0], &row);
+            EXPECT_GE(shown.height, 3 * row.height);
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(radios[1]), TRUE);
             p->done = true;
             return FALSE;

@@ -260,6 +260,10 @@ int choose_copy(const std::vector<left_copy> &copies, const std::string &read_on
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER,
                                    GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(scroll), rows);
+    // Moving through the list by keys scrolls it to the focused row.
+    gtk_container_set_focus_vadjustment(
+        GTK_CONTAINER(rows), gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroll)));
+    gtk_widget_show_all(rows);   // a hidden widget asks for no room
     GtkRequisition natural;
     gtk_widget_size_request(rows, &natural);
     gtk_widget_set_size_request(scroll, -1, std::min<int>(natural.height + 4, LIST_HEIGHT_MAX));

@@ -113,9 +113,13 @@ void write_worked(void)
 // points at; the name is this run's, so the link goes instead.
 void no_link_at(const std::string &path)
 {
+#ifdef S_ISLNK
     GStatBuf st;
     if (g_lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
         g_unlink(path.c_str());
+#else
+    (void)path;
+#endif
 }
 
 void write_now(void)

@@ -101,6 +101,7 @@ TEST_F(RecoveryTest, ACopyThatCantBeWrittenIsToldOnceTriedAgainAndToldWhenItWork
         EXPECT_EQ(notices().size(), 1u);
     });
     EXPECT_TRUE(recovery_failing());
+    EXPECT_TRUE(recovery_retry_waiting());
     EXPECT_EQ(recovery_write_count(), before);
     ASSERT_TRUE(answered(1));
     EXPECT_EQ(dialogs.seen[0].type, GTK_MESSAGE_WARNING);
@@ -116,6 +117,7 @@ TEST_F(RecoveryTest, ACopyThatCantBeWrittenIsToldOnceTriedAgainAndToldWhenItWork
     ASSERT_EQ(g_rmdir(copy.c_str()), 0);
     stderr_of([] { recovery_time_check(); });
     EXPECT_FALSE(recovery_failing());
+    EXPECT_FALSE(recovery_retry_waiting());
     EXPECT_EQ(recovery_write_count(), before + 1);
     ASSERT_TRUE(answered(2));
     EXPECT_EQ(dialogs.seen[1].type, GTK_MESSAGE_INFO);

@@ -235,6 +235,11 @@ bool recovery_failing(void)
     return failing;
 }
 
+bool recovery_retry_waiting(void)
+{
+    return retry_source != 0;
+}
+
 std::string recovery_copy_path(void)
 {
     return own.fd >= 0 ? own.copy : "";

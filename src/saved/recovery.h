@@ -56,5 +56,7 @@ int recovery_write_count(void);
 bool recovery_write_waiting(void);
 // What the RECOVERY_TIME_MS and RECOVERY_RETRY_MS timers do.
 void recovery_time_check(void);
-// Whether the last write of the copy failed (the examinee was told).
+// Whether the last write of the copy failed (the examinee was told), and
+// whether it is to be tried again by the RECOVERY_RETRY_MS timer.
 bool recovery_failing(void);
+bool recovery_retry_waiting(void);

@@ -1,62 +1,11 @@
 // The recovery copy inside the program: when it is written, what it holds,
-// when it goes, and how a copy left behind is taken up again.
-#include "gui_util.h"
+// when it goes, and what the examinee is told when it can't be written.
+#include "recovery_test.h"
 
-#include <glib/gstdio.h>
-
-#include "bank/recovery.h"
-#include "grading/grade.h"
-#include "grading/review.h"
-#include "run/callback.h"
-#include "run/owner.h"
-#include "saved/recovery.h"
-#include "saved/store.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-
-class RecoveryTest : public RunTest {
-protected:
-    void SetUp() override
-    {
-        RunTest::SetUp();
-        g_strlcpy(examname, "demo", sizeof examname);
-        g_strlcpy(username, "Kim Park", sizeof username);
-        run_of({make_item('S', 1, {"+Yes", "-No"}), make_item('M', 1, {"+A", "+B", "-C"}),
-                make_item('F', 1, {"Paris"})});
-    }
-
-    // " Start Exam " of the resume form for the list in QP.
-    static std::string start()
-    {
-        cb_load_start(nullptr, nullptr);
-        gui::pump();
-        return recovery_copy_path();
-    }
-    // The copy's list; *h its header.
-    static question *copy_list(run_header *h = nullptr)
-    {
-        run_header header;
-        bool ok = false;
-        std::string error;
-        question *list = load_list_file(recovery_copy_path().c_str(), &header, &ok, &error);
-        EXPECT_TRUE(ok) << error;
-        if (h)
-            *h = header;
-        return list;
-    }
-    // The change `change` makes waits for its second; then it is written once.
-    static void written_once_after(const std::function<void()> &change)
-    {
-        int before = recovery_write_count();
-        change();
-        gui::pump();
-        EXPECT_TRUE(recovery_write_waiting());
-        EXPECT_EQ(recovery_write_count(), before);
-        recovery_flush();
-        EXPECT_EQ(recovery_write_count(), before + 1);
-        EXPECT_FALSE(recovery_write_waiting());
-    }
-};
 
 TEST_F(RecoveryTest, CopyIsKeptFromStartUntilGradingAndSaveExamLeavesIt)
 {
@@ -129,6 +78,69 @@ TEST_F(RecoveryTest, EveryChangeOfTheExamineeIsWrittenOnceForAWholeBurst)
     destroy_list(list);
 }
 
+TEST_F(RecoveryTest, ACopyThatCantBeWrittenIsToldOnceTriedAgainAndToldWhenItWorks)
+{
+    std::string copy = start();
+    ASSERT_FALSE(copy.empty());
+    // A folder in the copy's place: every write fails, as on a full disk.
+    ASSERT_EQ(g_unlink(copy.c_str()), 0);
+    ASSERT_EQ(g_mkdir(copy.c_str(), 0700), 0);
+    dialogs.plan(GTK_RESPONSE_CLOSE).plan(GTK_RESPONSE_CLOSE);
+    int before = recovery_write_count();
+    std::string err = stderr_of([&] {
+        gtk_button_clicked(GTK_BUTTON(choices()[0]));
+        recovery_flush();
+        // Beside the window, which goes on taking answers.
+        std::vector<GtkWidget *> shown = notices();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_FALSE(gtk_window_get_modal(GTK_WINDOW(shown[0])));
+        // More changes and the time watch while it fails: nothing more is said.
+        gtk_button_clicked(GTK_BUTTON(choices()[1]));
+        recovery_flush();
+        recovery_time_check();
+        EXPECT_EQ(notices().size(), 1u);
+    });
+    EXPECT_TRUE(recovery_failing());
+    EXPECT_TRUE(recovery_retry_waiting());
+    EXPECT_EQ(recovery_write_count(), before);
+    ASSERT_TRUE(answered(1));
+    EXPECT_EQ(dialogs.seen[0].type, GTK_MESSAGE_WARNING);
+    EXPECT_EQ(dialogs.seen[0].parent, GTK_WINDOW(main_window));
+    EXPECT_TRUE(g_str_has_prefix(dialogs.seen[0].text.c_str(),
+                                 "This run is no longer kept safe: its recovery copy can't be written ("))
+        << dialogs.seen[0].text;
+    EXPECT_NE(dialogs.seen[0].text.find(copy), std::string::npos);
+    EXPECT_NE(err.find("can't be written"), std::string::npos);
+    EXPECT_EQ(err.find("can't be written"), err.rfind("can't be written")) << err;
+
+    // Tried again without a change; once it works the examinee is told.
+    ASSERT_EQ(g_rmdir(copy.c_str()), 0);
+    stderr_of([] { recovery_time_check(); });
+    EXPECT_FALSE(recovery_failing());
+    EXPECT_FALSE(recovery_retry_waiting());
+    EXPECT_EQ(recovery_write_count(), before + 1);
+    ASSERT_TRUE(answered(2));
+    EXPECT_EQ(dialogs.seen[1].type, GTK_MESSAGE_INFO);
+    EXPECT_EQ(dialogs.seen[1].text, "This run is kept safe again: its recovery copy is written.\n");
+    question *list = copy_list();
+    EXPECT_EQ(list->selected[1], 1);
+    destroy_list(list);
+}
+
+TEST_F(RecoveryTest, ALinkInTheCopysPlaceIsReplacedNotWrittenThrough)
+{
+    std::string copy = start();
+    TempDir saves;
+    std::string mine = saves.write("my_exam", "the examinee's own file");
+    ASSERT_EQ(g_unlink(copy.c_str()), 0);
+    ASSERT_EQ(symlink(mine.c_str(), copy.c_str()), 0);
+    written_once_after([&] { gtk_button_clicked(GTK_BUTTON(choices()[0])); });
+    EXPECT_EQ(read_file(mine), "the examinee's own file");
+    GStatBuf st;
+    ASSERT_EQ(g_lstat(copy.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
 TEST_F(RecoveryTest, TheTimeWatchWritesOnlyWhenTheCountdownMoved)
 {
     enableTimer = 1;
@@ -149,59 +161,6 @@ TEST_F(RecoveryTest, TheTimeWatchWritesOnlyWhenTheCountdownMoved)
     recovery_time_check();
     destroy_list(copy_list(&h));
     EXPECT_EQ(h.enableTimer, 0);
-}
-
-// A copy left by a program that is gone, written by the core writer.
-static std::string left_copy(question *list)
-{
-    std::string dir = recovery_dir(), error;
-    recovery_slot slot;
-    EXPECT_TRUE(recovery_claim(dir, &slot, &error)) << error;
-    run_header h = header_of_run();
-    EXPECT_GT(save_list_file(slot.copy.c_str(), list, h, &error), 0) << error;
-    recovery_release(&slot);
-    return slot.copy;
-}
-
-TEST_F(RecoveryTest, YesResumesTheCopyWhichGoesOnAsTheRunsOwn)
-{
-    QP->selected[0] = 1;
-    QP->next->marked = 1;
-    std::string copy = left_copy(QP);
-    destroy_list(QP);
-    QP = nullptr;
-    username[0] = '\0';
-    dialogs.plan(GTK_RESPONSE_YES);
-    recovery_offer_left();
-    ASSERT_EQ(dialogs.seen.size(), 1u);
-    EXPECT_NE(dialogs.seen[0].text.find("Examinee: Kim Park\n"), std::string::npos);
-    EXPECT_STREQ(username, "Kim Park");
-    EXPECT_EQ(bar(), (std::vector<std::string>{" Start Exam ", " Cancel "}));
-    EXPECT_FALSE(gui::is_sensitive(exam_open));
-    // Until its run starts the copy is held: no other program offers it.
-    EXPECT_TRUE(recovery_find_left(recovery_dir()).empty());
-
-    EXPECT_EQ(start(), copy);
-    EXPECT_TRUE(on(choices()[0]));
-    gradeExam(QP);
-    EXPECT_FALSE(g_file_test(copy.c_str(), G_FILE_TEST_EXISTS));
-}
-
-TEST_F(RecoveryTest, AResumedCopyWhoseFormIsLeftForAnotherRunWaitsForTheNextStart)
-{
-    std::string copy = left_copy(QP);
-    destroy_list(QP);
-    QP = nullptr;
-    dialogs.plan(GTK_RESPONSE_YES);
-    recovery_offer_left();
-    cb_cancel(nullptr, nullptr);
-    run_start(make_item('S', 1, {"+Yes", "-No"}), false);
-    std::string own = recovery_copy_path();
-    EXPECT_NE(own, copy);
-    std::vector<recovery_slot> left = recovery_find_left(recovery_dir());
-    ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0].copy, copy);
-    recovery_discard(&left[0]);
 }
 
 } // namespace

@@ -2,8 +2,46 @@
 // are gone, and keeping a copy aside without ever replacing a file.
 #include <glib/gstdio.h>
 
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "bank/recovery.h"
 #include "test_util.h"
+
+namespace {
+
+// A saved exam of one item, as a run's copy holds it.
+std::string one_item_copy(const std::string &path)
+{
+    run_header h;
+    g_strlcpy(h.examname, "sample", sizeof h.examname);
+    h.num_questions = 1;
+    question *item = make_item('S', 1, {"+Yes", "-No"});
+    std::string error;
+    gchar *parent = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(parent, 0755);
+    g_free(parent);
+    EXPECT_EQ(save_list_file(path.c_str(), item, h, &error), 2) << error;
+    destroy_list(item);
+    return path;
+}
+
+std::vector<std::string> names_in(const std::string &dir)
+{
+    std::vector<std::string> names;
+    if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
+        while (const char *n = g_dir_read_name(d))
+            names.push_back(n);
+        g_dir_close(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
 
 TEST(RecoveryFiles, HeldSlotsAreNeverOfferedAndGoneOnesAreNewestFirst)
 {
@@ -84,4 +122,155 @@ TEST(RecoveryFiles, SettingAsideNeverReplacesAFileAndKeepsTheCopyOnFailure)
     EXPECT_EQ(kept, "");
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
     EXPECT_EQ(read_file(from), "second");
+}
+
+TEST(RecoveryFiles, WhatIsNoCopyIsSetAsideOnceWithoutBeingReadAndNoLinkIsFollowed)
+{
+    TempDir dir;
+    std::string folder = dir.mkdir("recovery");
+    std::string saved = one_item_copy(dir / "Documents/my_exam");
+    std::string saved_bytes = read_file(saved);
+    std::string good = one_item_copy(folder + "/run-6-ffffff.trx");
+    ASSERT_EQ(mkfifo((folder + "/run-1-aaaaaa.trx").c_str(), 0600), 0);
+    ASSERT_EQ(symlink(saved.c_str(), (folder + "/run-2-bbbbbb.trx").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/zero", (folder + "/run-3-cccccc.trx").c_str()), 0);
+    dir.mkdir("recovery/run-4-dddddd.trx");
+    // Sparse: as large as it says, without the disk it would take.
+    int fd = g_open((folder + "/run-5-eeeeee.trx").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, (off_t)RECORD_SIZE * 348000), 0);   // 2 GiB, whole records
+    close(fd);
+    // A lock file that is a link: its target must not be made.
+    ASSERT_EQ(symlink((dir / "made-through-a-link").c_str(), (folder + "/run-7-gggggg.lock").c_str()), 0);
+    one_item_copy(folder + "/run-7-gggggg.trx");
+
+    std::vector<std::string> aside;
+    gint64 began = g_get_monotonic_time();
+    std::vector<recovery_slot> left = recovery_find_left(folder, &aside);
+    EXPECT_LT(g_get_monotonic_time() - began, 2 * G_USEC_PER_SEC);
+    // run-7's copy is one: its lock goes aside and a lock file of its own is made.
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].copy, good);
+    EXPECT_EQ(left[1].copy, folder + "/run-7-gggggg.trx");
+    std::sort(aside.begin(), aside.end());
+    std::vector<std::string> want;
+    for (const char *n : {"run-1-aaaaaa.trx", "run-2-bbbbbb.trx", "run-3-cccccc.trx",
+                          "run-4-dddddd.trx", "run-5-eeeeee.trx", "run-7-gggggg.lock"})
+        want.push_back(folder + "/" + n);
+    EXPECT_EQ(aside, want);
+    EXPECT_FALSE(g_file_test((dir / "made-through-a-link").c_str(), G_FILE_TEST_EXISTS));
+    EXPECT_EQ(read_file(saved), saved_bytes);
+    for (recovery_slot &s : left)
+        recovery_release(&s);
+
+    // Once: the next start finds them no more, and what is set aside stays.
+    aside.clear();
+    left = recovery_find_left(folder, &aside);
+    EXPECT_TRUE(aside.empty());
+    ASSERT_EQ(left.size(), 2u);
+    for (recovery_slot &s : left)
+        recovery_release(&s);
+    EXPECT_EQ(names_in(folder),
+              (std::vector<std::string>{"run-1-aaaaaa.trx.not-a-copy", "run-2-bbbbbb.trx.not-a-copy",
+                                        "run-3-cccccc.trx.not-a-copy", "run-4-dddddd.trx.not-a-copy",
+                                        "run-5-eeeeee.trx.not-a-copy", "run-6-ffffff.lock",
+                                        "run-6-ffffff.trx", "run-7-gggggg.lock",
+                                        "run-7-gggggg.lock.not-a-copy", "run-7-gggggg.trx"}));
+}
+
+TEST(RecoveryFiles, CopiesAreOpenedOnlyAsRegularFilesOfARunsSizeWithoutWaiting)
+{
+    TempDir dir;
+    std::string saved = one_item_copy(dir / "saved");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(symlink(saved.c_str(), (dir / "link").c_str()), 0);
+    dir.mkdir("folder");
+    write_file(dir / "largest", std::string((size_t)RECOVERY_MAX_COPY, 'x'));
+    write_file(dir / "larger", std::string((size_t)RECOVERY_MAX_COPY + 1, 'x'));
+    struct Case {
+        const char *name, *why;   // why "" for a copy that opens
+    } cases[] = {
+        {"saved", ""},
+        {"largest", ""},
+        {"larger", "larger than a run can leave"},
+        {"fifo", "not a regular file"},
+        {"link", "a link, not a file"},
+        {"folder", "not a regular file"},
+        {"missing", "No such file or directory"},
+    };
+    for (const Case &c : cases) {
+        std::string why;
+        FILE *f = recovery_open_copy(dir / c.name, &why);
+        EXPECT_EQ(f != nullptr, !*c.why) << c.name;
+        EXPECT_EQ(why, c.why) << c.name;
+        if (f)
+            fclose(f);
+    }
+    // Keeping one aside reads it the same way: a FIFO neither blocks nor is copied.
+    std::string error;
+    EXPECT_EQ(recovery_set_aside((dir / "fifo").c_str(), dir.mkdir("kept").c_str(), "x", &error), "");
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    EXPECT_EQ(recovery_set_aside((dir / "larger").c_str(), (dir / "kept").c_str(), "x", &error), "");
+    EXPECT_TRUE(names_in(dir / "kept").empty());
+}
+
+TEST(RecoveryFiles, LeftoversOfACutWriteGoButNotThoseOfAWriteGoingOn)
+{
+    TempDir dir;
+    std::string folder = dir.mkdir("recovery");
+    std::string old_one = dir.write("recovery/.goutputstream-ABC123", "half a copy");
+    std::string fresh = dir.write("recovery/.goutputstream-DEF456", "being written");
+    ASSERT_TRUE(set_file_age(old_one, RECOVERY_LEFTOVER_AGE + 5));
+    std::string other = dir.write("recovery/notes.txt", "not ours");
+    ASSERT_TRUE(set_file_age(other, 3600));
+    EXPECT_TRUE(recovery_find_left(folder).empty());
+    EXPECT_EQ(names_in(folder), (std::vector<std::string>{".goutputstream-DEF456", "notes.txt"}));
+}
+
+TEST(RecoveryFiles, CopiesInAFolderThatCantBeWrittenAreFoundAndLeftAsTheyAre)
+{
+    TempDir dir;
+    std::string folder = dir.mkdir("recovery");
+    recovery_slot with_lock;
+    std::string error;
+    ASSERT_TRUE(recovery_claim(folder, &with_lock, &error)) << error;
+    one_item_copy(with_lock.copy);
+    ASSERT_TRUE(set_file_age(with_lock.copy, 60));
+    recovery_release(&with_lock);
+    std::string lockless = one_item_copy(folder + "/run-9-zzzzzz.trx");
+    std::vector<std::string> before = names_in(folder);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    // Root writes anywhere: the check runs as nobody, whose files they are.
+    if (geteuid() == 0) {
+        for (const std::string &n : before)
+            ASSERT_EQ(lchown((folder + "/" + n).c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        std::string why;
+        if (recovery_dir_writable(folder, &why) || why.find(folder) != 0)
+            _exit(4);
+        std::vector<recovery_slot> left = recovery_find_left(folder);
+        if (left.size() != 2 || left[0].copy != lockless || left[1].copy != with_lock.copy)
+            _exit(5);
+        // Held: a second program is offered neither.
+        if (fork() == 0)
+            _exit(recovery_find_left(folder).empty() ? 0 : 6);
+        int status = 0;
+        wait(&status);
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 7);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    chmod(folder.c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(names_in(folder), before);
+    std::string writable_why;
+    EXPECT_TRUE(recovery_dir_writable(folder, &writable_why)) << writable_why;
 }

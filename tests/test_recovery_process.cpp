@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <glib.h>
 #include <glib/gstdio.h>
-
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -225,20 +227,17 @@ TEST_F(RecoveryProcess, CopiesAnsweredNoOrDamagedAreKeptAsSavedExamsAndALiveOneI
     });
     EXPECT_NE(label_with(q, "resume it").find("Exam: Sample Examinee: Ann Lee Last written"), std::string::npos);
     app.click("No");
-    Screen kept = app.wait_for("where it was kept", [](const Screen &s) {
-        return !label_with(s, "The exam was kept as a saved exam:").empty();
+    // One notice for both: where each was kept.
+    Screen kept = app.wait_for("where they were kept", [](const Screen &s) {
+        return !label_with(s, "2 exams left running were kept as saved exams:").empty();
     });
-    EXPECT_NE(label_with(kept, "kept as").find(root / "Documents/sample_Ann_Lee_"),
-              std::string::npos);
-    app.click("Close");
-    Screen bad = app.wait_for("the damaged copy's report", [](const Screen &s) {
-        return !label_with(s, "could not be read").empty();
-    });
-    EXPECT_NE(label_with(bad, "could not be read").find(root / "Documents/recovered_Unnamed_"),
-              std::string::npos);
+    std::string told = label_with(kept, "were kept as");
+    EXPECT_NE(told.find(root / "Documents/sample_Ann_Lee_"), std::string::npos) << told;
+    EXPECT_NE(told.find(root / "Documents/recovered_Unnamed_"), std::string::npos) << told;
+    EXPECT_NE(told.find(" (could not be read)"), std::string::npos) << told;
     app.click("Close");
     app.wait_for("the empty main window", [](const Screen &s) {
-        return find(s, "window", "Trialix 1.0") && label_with(s, "could not be read").empty();
+        return find(s, "window", "Trialix 1.0") && label_with(s, "were kept as").empty();
     });
 
     std::vector<std::string> saved = files(root / "Documents");
@@ -249,6 +248,70 @@ TEST_F(RecoveryProcess, CopiesAnsweredNoOrDamagedAreKeptAsSavedExamsAndALiveOneI
     EXPECT_EQ(files(recovery, ".trx"), std::vector<std::string>{live.copy});
     EXPECT_EQ(read_file(live.copy), live_bytes);
     recovery_discard(&live);
+}
+
+TEST_F(RecoveryProcess, ManyCopiesAreAskedAboutOnceAndWhatIsNoCopyNeverStallsTheStart)
+{
+    // 150 copies left behind, and beside them what a careless or hostile
+    // hand leaves: a FIFO, a link to /dev/zero, a folder, a 2 GiB sparse
+    // file, a link to the examinee's own saved exam, a cut write's leftover.
+    run_header h;
+    g_strlcpy(h.examname, "sample", sizeof h.examname);
+    g_strlcpy(h.examtitle, "Sample", sizeof h.examtitle);
+    h.num_questions = 1;
+    question *item = make_item('S', 1, {"+Yes", "-No"});
+    std::string error;
+    const int copies = 150;
+    for (int i = 0; i < copies; i++) {
+        g_strlcpy(h.username, ("Examinee " + std::to_string(i)).c_str(), sizeof h.username);
+        std::string path = recovery + "/run-" + std::to_string(1000 + i) + "-aaaaaa.trx";
+        ASSERT_EQ(save_list_file(path.c_str(), item, h, &error), 2) << error;
+        ASSERT_TRUE(set_file_age(path, 1000 - i));
+    }
+    std::string mine = root / "Documents/my_exam";
+    ASSERT_EQ(save_list_file(mine.c_str(), item, h, &error), 2) << error;
+    destroy_list(item);
+    std::string mine_bytes = read_file(mine);
+    ASSERT_EQ(mkfifo((recovery + "/run-1-fifo00.trx").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", (recovery + "/run-2-zero00.trx").c_str()), 0);
+    root.mkdir("state/trialix/recovery/run-3-folder.trx");
+    int fd = g_open((recovery + "/run-4-sparse.trx").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, (off_t)RECORD_SIZE * 348000), 0);
+    close(fd);
+    ASSERT_EQ(symlink(mine.c_str(), (recovery + "/run-5-mine00.trx").c_str()), 0);
+    std::string leftover = root.write("state/trialix/recovery/.goutputstream-X1Y2Z3", "half");
+    ASSERT_TRUE(set_file_age(leftover, 3600));
+
+    Trialix app(root);
+    app.start();
+    Screen q = app.wait_for("the one question", [](const Screen &s) {
+        return !label_with(s, "150 exams were still running").empty();
+    });
+    EXPECT_EQ(all(q, "radio").size(), (size_t)copies);
+    EXPECT_NE(all(q, "radio")[0]->text.find("Examinee 149, last written "), std::string::npos);
+    app.click("Keep All as Saved Exams");
+    app.wait_for("the one notice", [](const Screen &s) {
+        return !label_with(s, "150 exams left running were kept as saved exams:").empty();
+    });
+    app.click("Close");
+    app.wait_for("the empty main window", [](const Screen &s) {
+        return find(s, "window", "Trialix 1.0") && label_with(s, "were kept as").empty() &&
+               !find(s, "button", "Close");
+    });
+    // Kept: the copies, and nothing else; no link was written through.
+    EXPECT_EQ(files(root / "Documents").size(), (size_t)copies + 1);
+    EXPECT_EQ(read_file(mine), mine_bytes);
+    EXPECT_TRUE(files(recovery, ".trx").empty());
+    EXPECT_EQ(files(recovery, ".not-a-copy").size(), 5u);
+    EXPECT_FALSE(g_file_test(leftover.c_str(), G_FILE_TEST_EXISTS));
+    app.stop();
+
+    // Once: the next start asks nothing.
+    app.start();
+    Screen s = app.dump();
+    EXPECT_TRUE(label_with(s, "still running").empty());
+    EXPECT_FALSE(find(s, "button", "Close"));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #ifdef _WIN32
 #include <io.h>
@@ -21,9 +22,17 @@
 #ifndef O_BINARY
 #define O_BINARY 0
 #endif
+#ifndef O_NOFOLLOW
+#define O_NOFOLLOW 0
+#endif
+#ifndef O_NONBLOCK
+#define O_NONBLOCK 0
+#endif
 
 static const char COPY_END[] = ".trx";
 static const char LOCK_END[] = ".lock";
+static const char SET_ASIDE_END[] = ".not-a-copy";
+static const char LEFTOVER_START[] = ".goutputstream-";
 // Enough for every save in one minute of a day; a folder that full is a fault.
 enum { MAX_SET_ASIDE_NAMES = 1000 };
 // A new lock file is lost only to a scan that finds it in the instant
@@ -121,25 +130,111 @@ void recovery_discard(recovery_slot *slot)
     slot->lock.clear();
 }
 
+static bool is_regular(int fd)
+{
+    GStatBuf st;
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Opens the lock of a slot left behind, never through a link nor into a
+// FIFO. In a folder that can't be written the lock file is opened as it
+// is; where there is none the copy itself is locked in its place, as
+// every program does there. *locked is the path opened.
+static int open_left_lock(const std::string &lock, const std::string &copy, std::string *locked)
+{
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_BINARY;
+    *locked = lock;
+    int fd = g_open(lock.c_str(), O_RDWR | O_CREAT | flags, 0600);
+    if (fd < 0 && (errno == EROFS || errno == EACCES || errno == EPERM)) {
+        fd = g_open(lock.c_str(), O_RDONLY | flags, 0);
+        if (fd < 0 && errno == ENOENT) {
+            *locked = copy;
+            fd = g_open(copy.c_str(), O_RDONLY | flags, 0);
+        }
+    }
+    if (fd >= 0 && !is_regular(fd)) {
+        g_close(fd, nullptr);
+        fd = -1;
+    }
+    return fd;
+}
+
 // Takes the lock of the slot whose lock file is `lock`: false when its
 // program still holds it.
 static bool take_left(const std::string &lock, recovery_slot *slot)
 {
-    int fd = g_open(lock.c_str(), O_RDWR | O_CREAT | O_BINARY, 0600);
+    std::string copy = with_end(lock, LOCK_END, COPY_END), locked;
+    int fd = open_left_lock(lock, copy, &locked);
     if (fd < 0)
         return false;
-    if (!try_lock(fd) || !still_there(fd, lock)) {
+    if (!try_lock(fd) || !still_there(fd, locked)) {
         g_close(fd, nullptr);
         return false;
     }
     slot->lock = lock;
-    slot->copy = with_end(lock, LOCK_END, COPY_END);
+    slot->copy = copy;
     slot->fd = fd;
     return true;
 }
 
-std::vector<recovery_slot> recovery_find_left(const std::string &dir)
+// Whether the entry at `path` (not followed) can be a copy or a lock of
+// ours: a regular file, and for a copy no larger than a run can leave.
+static bool could_be_ours(const std::string &path, bool copy)
 {
+    GStatBuf st;
+    if (g_lstat(path.c_str(), &st) != 0)
+        return true;   // gone meanwhile: nothing to set aside
+    return S_ISREG(st.st_mode) && (!copy || (long long)st.st_size <= RECOVERY_MAX_COPY);
+}
+
+// Renames `path` to a name that no scan takes and no file has.
+static bool set_aside_name(const std::string &path)
+{
+    for (int n = 1; n <= MAX_SET_ASIDE_NAMES; n++) {
+        std::string to = path + SET_ASIDE_END + (n == 1 ? "" : "-" + std::to_string(n));
+        GStatBuf st;
+        if (g_lstat(to.c_str(), &st) == 0)
+            continue;
+        return g_rename(path.c_str(), to.c_str()) == 0;
+    }
+    return false;
+}
+
+std::vector<std::string> recovery_tidy(const std::string &dir)
+{
+    std::vector<std::string> set_aside, names;
+    gdir_ptr d(g_dir_open(dir.c_str(), 0, nullptr));
+    if (!d)
+        return set_aside;
+    while (const char *name = g_dir_read_name(d.get()))
+        names.push_back(name);
+    gint64 now = g_get_real_time() / G_USEC_PER_SEC;
+    for (const std::string &name : names) {
+        std::string path = gchar_ptr(g_build_filename(dir.c_str(), name.c_str(), nullptr)).get();
+        GStatBuf st;
+        if (g_str_has_prefix(name.c_str(), LEFTOVER_START)) {
+            if (g_lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                now - (gint64)st.st_mtime >= RECOVERY_LEFTOVER_AGE)
+                g_unlink(path.c_str());
+            continue;
+        }
+        if (!g_str_has_prefix(name.c_str(), "run-"))
+            continue;
+        bool copy = g_str_has_suffix(name.c_str(), COPY_END);
+        if (!copy && !g_str_has_suffix(name.c_str(), LOCK_END))
+            continue;
+        if (!could_be_ours(path, copy) && set_aside_name(path))
+            set_aside.push_back(path);
+    }
+    return set_aside;
+}
+
+std::vector<recovery_slot> recovery_find_left(const std::string &dir,
+                                              std::vector<std::string> *set_aside)
+{
+    std::vector<std::string> aside = recovery_tidy(dir);
+    if (set_aside)
+        set_aside->insert(set_aside->end(), aside.begin(), aside.end());
     std::vector<recovery_slot> found;
     gdir_ptr d(g_dir_open(dir.c_str(), 0, nullptr));
     if (!d)
@@ -154,6 +249,9 @@ std::vector<recovery_slot> recovery_find_left(const std::string &dir)
         bool copy = g_str_has_suffix(name.c_str(), COPY_END);
         if (!copy && !g_str_has_suffix(name.c_str(), LOCK_END))
             continue;
+        // What could not be set aside is left alone.
+        if (!could_be_ours(p, copy))
+            continue;
         std::string lock = copy ? with_end(p, COPY_END, LOCK_END) : p;
         // A lock file with a copy beside it is taken up with the copy.
         if (!copy && g_file_test(with_end(p, LOCK_END, COPY_END).c_str(), G_FILE_TEST_EXISTS))
@@ -162,7 +260,7 @@ std::vector<recovery_slot> recovery_find_left(const std::string &dir)
         if (!take_left(lock, &slot))
             continue;
         GStatBuf st;
-        if (!copy || g_stat(slot.copy.c_str(), &st) != 0) {
+        if (!copy || g_lstat(slot.copy.c_str(), &st) != 0) {
             // No copy (any more): the program went before writing one, or
             // ended its run while we looked.
             recovery_discard(&slot);
@@ -175,6 +273,51 @@ std::vector<recovery_slot> recovery_find_left(const std::string &dir)
         return a.mtime > b.mtime;
     });
     return found;
+}
+
+FILE *recovery_open_copy(const std::string &path, std::string *why)
+{
+    int fd = g_open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_BINARY, 0);
+    if (fd < 0) {
+        // O_NOFOLLOW refuses a link with ELOOP, which says nothing to a reader.
+        *why = errno == ELOOP ? "a link, not a file" : g_strerror(errno);
+        return nullptr;
+    }
+    GStatBuf st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        g_close(fd, nullptr);
+        *why = "not a regular file";
+        return nullptr;
+    }
+    if ((long long)st.st_size > RECOVERY_MAX_COPY) {
+        g_close(fd, nullptr);
+        *why = "larger than a run can leave";
+        return nullptr;
+    }
+#ifndef _WIN32
+    // A regular file never makes a read wait: plain blocking stdio.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+#endif
+    FILE *f = fdopen(fd, "rb");
+    if (!f) {
+        *why = g_strerror(errno);
+        g_close(fd, nullptr);
+    }
+    return f;
+}
+
+bool recovery_dir_writable(const std::string &dir, std::string *why)
+{
+#ifdef _WIN32
+    if (g_access(dir.c_str(), W_OK) == 0)
+        return true;
+#else
+    // As the program writes: with its effective ids.
+    if (faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0)
+        return true;
+#endif
+    *why = dir + ": " + g_strerror(errno);
+    return false;
 }
 
 static bool write_all(int fd, const gchar *data, gsize size)
@@ -194,14 +337,25 @@ static bool write_all(int fd, const gchar *data, gsize size)
 std::string recovery_set_aside(const char *from, const char *dir, const char *name,
                                std::string *error)
 {
-    gchar *raw = nullptr;
-    gsize size = 0;
-    gerror_ptr err;
-    if (!g_file_get_contents(from, &raw, &size, out_error(err))) {
-        *error = err->message;
+    FILE *f = recovery_open_copy(from, error);
+    if (!f) {
+        *error = std::string(from) + ": " + *error;
         return "";
     }
-    gchar_ptr contents(raw);
+    std::string contents;
+    char chunk[65536];
+    size_t n;
+    // The cap holds however the file grows while it is read.
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0 &&
+           contents.size() + n <= (size_t)RECOVERY_MAX_COPY)
+        contents.append(chunk, n);
+    bool read_ok = !ferror(f) && n == 0;
+    fclose(f);
+    if (!read_ok) {
+        *error = std::string(from) + ": not read to its end";
+        return "";
+    }
+    size_t size = contents.size();
     for (int n = 1; n <= MAX_SET_ASIDE_NAMES; n++) {
         std::string base = n == 1 ? std::string(name) : std::string(name) + "-" + std::to_string(n);
         gchar_ptr path(g_build_filename(dir, base.c_str(), nullptr));
@@ -212,7 +366,7 @@ std::string recovery_set_aside(const char *from, const char *dir, const char *na
             *error = std::string(path.get()) + ": " + g_strerror(errno);
             return "";
         }
-        bool ok = write_all(fd, contents.get(), size);
+        bool ok = write_all(fd, contents.data(), size);
 #ifndef _WIN32
         ok = ok && fsync(fd) == 0;
 #endif

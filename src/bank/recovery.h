@@ -11,8 +11,11 @@
 
 #include <glib.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "bank/question.h"
 
 // A slot: the copy's path, its lock file's path and the open, locked lock
 // file (-1 when none is held).
@@ -34,13 +37,38 @@ void recovery_release(recovery_slot *slot);
 // Removes the slot's copy and then its lock file, and lets the slot go.
 void recovery_discard(recovery_slot *slot);
 
+// The largest copy a run can leave: a header and MAX_RUN_ITEMS items.
+constexpr long long RECOVERY_MAX_COPY = (long long)(1 + MAX_RUN_ITEMS) * RECORD_SIZE;
+
 // The copies in `dir` whose program is gone, newest first, each with its
 // lock now held by the caller. Lock files left without a copy by a program
-// that is gone are removed.
-std::vector<recovery_slot> recovery_find_left(const std::string &dir);
+// that is gone are removed. The folder is tidied first (recovery_tidy);
+// what that set aside is added to *set_aside when given.
+std::vector<recovery_slot> recovery_find_left(const std::string &dir,
+                                              std::vector<std::string> *set_aside = nullptr);
 
-// Copies the file `from` into `dir` as `name`, or name-2, name-3 ... when
-// that is taken (no file is ever replaced), and removes `from` once the
-// copy is whole. Returns the new path, or "" with *error.
+// Tidies `dir` before its copies are looked at. What a write cut short
+// left (GIO's ".goutputstream-*", untouched for RECOVERY_LEFTOVER_AGE
+// seconds, so no write of a running program loses its file) is removed.
+// A run-*.trx or run-*.lock that is no copy or lock of ours (not a regular
+// file: a link, FIFO, folder, device; or a copy larger than
+// RECOVERY_MAX_COPY) is renamed to NAME.not-a-copy, which no scan takes,
+// so it is met once; one that can't be renamed is skipped by every scan.
+// Returns the old paths of what was set aside.
+std::vector<std::string> recovery_tidy(const std::string &dir);
+enum { RECOVERY_LEFTOVER_AGE = 60 };
+
+// Opens a copy for reading as a saved exam: a regular file itself (a link
+// is not followed), opened without waiting (a FIFO would block), of at
+// most RECOVERY_MAX_COPY bytes. None, with *why, for anything else.
+FILE *recovery_open_copy(const std::string &path, std::string *why);
+
+// Whether copies can be written and removed in `dir`; *why when not.
+bool recovery_dir_writable(const std::string &dir, std::string *why);
+
+// Copies the copy `from` (opened as recovery_open_copy does) into `dir` as
+// `name`, or name-2, name-3 ... when that is taken (no file is ever
+// replaced), and removes `from` once the copy is whole. Returns the new
+// path, or "" with *error.
 std::string recovery_set_aside(const char *from, const char *dir, const char *name,
                                std::string *error);

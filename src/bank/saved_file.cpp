@@ -289,7 +289,8 @@ static void tidy_record(question *r)
         check_question(r);
 }
 
-question *load_list_file(const char *path, run_header *header_out, bool *ok, std::string *error)
+question *load_list_file(const char *path, run_header *header_out, bool *ok, std::string *error,
+                         FILE *opened)
 {
     *ok = false;
     auto fail = [&](const std::string &what) -> question * {
@@ -298,7 +299,7 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         return nullptr;
     };
     std::string why;
-    FILE *f = open_regular_file(path, &why);
+    FILE *f = opened ? opened : open_regular_file(path, &why);
     if (!f)
         return fail(why);
     std::unique_ptr<FILE, int (*)(FILE *)> closer(f, fclose);

@@ -2,6 +2,7 @@
 // record with the run's settings, and reading and writing the whole file.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "bank/question.h"
@@ -87,4 +88,6 @@ bool save_replaces_a_file(const char *path);
 // a single-choice item keeps its first tick only; every text is made
 // UTF-8; a grading result that can't be right, or whose ticks changed, is
 // graded afresh.
-question *load_list_file(const char *path, run_header *header, bool *ok, std::string *error);
+// `opened`, when given, is `path` already open for reading, and is closed.
+question *load_list_file(const char *path, run_header *header, bool *ok, std::string *error,
+                         FILE *opened = nullptr);

@@ -1,35 +1,39 @@
 #include "saved/recovery.h"
 
+#include <glib/gstdio.h>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 
 #include <string>
-#include <vector>
 
-#include "app/dialogs.h"
 #include "app/globals.h"
-#include "bank/glib_ptr.h"
-#include "bank/markup.h"
 #include "bank/question.h"
 #include "bank/recovery.h"
 #include "bank/saved_file.h"
-#include "bank/text.h"
-#include "bank/tools.h"
-#include "run/form.h"
-#include "run/owner.h"
-#include "saved/load.h"
 #include "saved/store.h"
 
 // A burst of changes (typing a word) writes once, a second after it began.
 enum { RECOVERY_DELAY_MS = 1000 };
 
+static const char RECOVERY_FAILED_TEXT[] =
+    "This run is no longer kept safe: its recovery copy can't be written (";
+static const char RECOVERY_FAILED_MORE[] =
+    "Should Trialix end now, what you answered since is lost. Trialix keeps trying and tells "
+    "you when the copy is written again; meanwhile Save Exam keeps the run in a file of your "
+    "choice.\n";
+static const char RECOVERY_AGAIN_TEXT[] =
+    "This run is kept safe again: its recovery copy is written.\n";
+
 namespace {
 
 recovery_slot own;            // the running exam's copy and lock
 bool running = false;
-bool failure_told = false;    // one line a run on standard error is enough
+bool failing = false;         // the last write failed: the examinee was told
 guint delay_source = 0;
 guint time_source = 0;
+guint retry_source = 0;
 int writes = 0;
+GtkWidget *notice = nullptr;  // the open notice about the copy, if any
 
 // What the copy holds of the countdown, to write again only when it moved.
 struct time_state {
@@ -52,19 +56,89 @@ time_state time_now(void)
     return {seconds, passed_time, enableTimer};
 }
 
+// Tells the examinee about the copy without stopping the run: a notice
+// beside the window, replacing one still open from before.
+void show_notice(GtkMessageType type, const std::string &text)
+{
+    if (notice)
+        gtk_widget_destroy(notice);
+    notice = gtk_message_dialog_new(main_window ? GTK_WINDOW(main_window) : nullptr,
+                                    GTK_DIALOG_DESTROY_WITH_PARENT, type, GTK_BUTTONS_CLOSE, "%s",
+                                    text.c_str());
+    gtk_window_set_title(GTK_WINDOW(notice), "Trialix");
+    g_signal_connect(notice, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+    g_signal_connect(notice, "destroy", G_CALLBACK(gtk_widget_destroyed), &notice);
+    gtk_widget_show(notice);
+}
+
+void close_notice(void)
+{
+    if (notice)
+        gtk_widget_destroy(notice);
+}
+
+gboolean retry_tick(gpointer)
+{
+    recovery_time_check();
+    return TRUE;
+}
+
+// The copy can't be written: told once, on standard error and in a
+// notice, and tried again every RECOVERY_RETRY_MS until it works.
+void write_failed(const std::string &error)
+{
+    if (!retry_source)
+        retry_source = g_timeout_add(RECOVERY_RETRY_MS, retry_tick, nullptr);
+    if (failing)
+        return;
+    failing = true;
+    g_printerr("Trialix: the recovery copy can't be written: %s\n", error.c_str());
+    show_notice(GTK_MESSAGE_WARNING, RECOVERY_FAILED_TEXT + error +
+                                         ").\n\n" + RECOVERY_FAILED_MORE);
+}
+
+void write_worked(void)
+{
+    if (retry_source)
+        g_source_remove(retry_source);
+    retry_source = 0;
+    if (!failing)
+        return;
+    failing = false;
+    g_printerr("Trialix: the recovery copy is written again\n");
+    show_notice(GTK_MESSAGE_INFO, RECOVERY_AGAIN_TEXT);
+}
+
+// A link at the copy's place would have the write go into whatever it
+// points at; the name is this run's, so the link goes instead.
+void no_link_at(const std::string &path)
+{
+#ifdef S_ISLNK
+    GStatBuf st;
+    if (g_lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        g_unlink(path.c_str());
+#else
+    (void)path;
+#endif
+}
+
 void write_now(void)
 {
-    if (!running || !QP || own.fd < 0)
+    if (!running || !QP)
         return;
     std::string error;
+    if (own.fd < 0 && !recovery_claim(recovery_dir(), &own, &error)) {
+        write_failed(error);
+        return;
+    }
+    no_link_at(own.copy);
     if (!save_list_file(own.copy.c_str(), QP, header_of_run(), &error)) {
-        if (!failure_told)
-            g_printerr("Trialix: the recovery copy can't be written: %s\n", error.c_str());
-        failure_told = true;
+        write_failed(error);
         return;
     }
     writes++;
     written = time_now();
+    write_worked();
 }
 
 gboolean delay_over(gpointer)
@@ -82,11 +156,11 @@ gboolean time_tick(gpointer)
 
 void stop_sources(void)
 {
-    if (delay_source)
-        g_source_remove(delay_source);
-    if (time_source)
-        g_source_remove(time_source);
-    delay_source = time_source = 0;
+    for (guint *source : {&delay_source, &time_source, &retry_source}) {
+        if (*source)
+            g_source_remove(*source);
+        *source = 0;
+    }
 }
 
 } // namespace
@@ -95,7 +169,7 @@ void recovery_run_started(void)
 {
     stop_sources();
     running = true;
-    failure_told = false;
+    failing = false;
     if (resumed.fd >= 0 && resumed_list == QP) {
         // The resumed copy goes on as this run's: nothing is lost if the
         // program ends before the first write.
@@ -103,11 +177,6 @@ void recovery_run_started(void)
         own = resumed;
         resumed = recovery_slot();
         resumed_list = nullptr;
-    }
-    std::string error;
-    if (own.fd < 0 && !recovery_claim(recovery_dir(), &own, &error)) {
-        g_printerr("Trialix: no recovery copy for this run: %s\n", error.c_str());
-        failure_told = true;
     }
     write_now();
     time_source = g_timeout_add(RECOVERY_TIME_MS, time_tick, nullptr);
@@ -123,7 +192,18 @@ void recovery_run_over(void)
 {
     stop_sources();
     running = false;
+    // A notice about the copy of a run that is over says nothing any more.
+    if (failing)
+        close_notice();
+    failing = false;
     recovery_discard(&own);
+}
+
+void recovery_resume_from(const recovery_slot &slot, question *list)
+{
+    recovery_release(&resumed);
+    resumed = slot;
+    resumed_list = list;
 }
 
 void recovery_list_dropped(question *list)
@@ -146,8 +226,18 @@ void recovery_flush(void)
 
 void recovery_time_check(void)
 {
-    if (running && time_now() != written)
+    if (running && (failing || time_now() != written))
         write_now();
+}
+
+bool recovery_failing(void)
+{
+    return failing;
+}
+
+bool recovery_retry_waiting(void)
+{
+    return retry_source != 0;
 }
 
 std::string recovery_copy_path(void)
@@ -165,122 +255,3 @@ bool recovery_write_waiting(void)
     return delay_source != 0;
 }
 
-// ---- Copies left behind ----
-
-static int tell(GtkMessageType type, GtkButtonsType buttons, const std::string &text)
-{
-    return run_message_dialog(main_window, type, buttons, nullptr, text.c_str());
-}
-
-static std::string shown_path(const std::string &path)
-{
-    gchar_ptr absolute(g_canonicalize_filename(path.c_str(), nullptr));
-    gchar_ptr shown(g_filename_display_name(absolute.get()));
-    return shown.get();
-}
-
-// Keeps a copy as a saved exam under the name Save Exam would propose (its
-// time the copy's), in savedir, or in the state folder when savedir takes
-// nothing. Returns where, or "" with *error.
-static std::string keep_aside(recovery_slot *slot, const run_header &h, std::string *error)
-{
-    char name[PATH_SIZE];
-    time_t when = (time_t)(slot->mtime / G_USEC_PER_SEC);
-    if (!default_save_name(name, sizeof name, "", h.examname[0] ? h.examname : "recovered",
-                           h.username, when))
-        g_strlcpy(name, "recovered", sizeof name);
-    std::string kept = recovery_set_aside(slot->copy.c_str(), savedir, name, error);
-    if (kept.empty()) {
-        gchar_ptr state(g_build_filename(g_get_user_state_dir(), "trialix", "kept", nullptr));
-        std::string first = *error;
-        if (g_mkdir_with_parents(state.get(), 0700) == 0)
-            kept = recovery_set_aside(slot->copy.c_str(), state.get(), name, error);
-        if (kept.empty())
-            *error = first + "; " + *error;
-    }
-    if (!kept.empty())
-        recovery_discard(slot);
-    else
-        recovery_release(slot);
-    return kept;
-}
-
-// The header of a copy the loader refused, as far as it can be read.
-static run_header header_if_any(const std::string &path)
-{
-    run_header h;
-    gchar *raw = nullptr;
-    gsize size = 0;
-    if (g_file_get_contents(path.c_str(), &raw, &size, nullptr) && size >= RECORD_SIZE)
-        h = read_header(reinterpret_cast<unsigned char *>(raw));
-    g_free(raw);
-    return h;
-}
-
-static void tell_kept(const std::string &kept, const std::string &error, bool damaged,
-                      const std::string &why)
-{
-    if (kept.empty()) {
-        tell(GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE,
-             "An exam left running could not be kept as a saved exam (" + error +
-                 ").\n\nIt is offered again at the next start.\n");
-    } else if (damaged) {
-        tell(GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE,
-             "An exam left running could not be read (" + why + ").\n\nIts file was kept as:\n" +
-                 shown_path(kept) + "\n");
-    } else {
-        tell(GTK_MESSAGE_INFO, GTK_BUTTONS_CLOSE,
-             "The exam was kept as a saved exam:\n" + shown_path(kept) +
-                 "\n\nOpen it with Open Exam in the Exam menu to go on with it.\n");
-    }
-}
-
-static bool ask_resume(const run_header &h, gint64 mtime)
-{
-    std::string title;
-    if (!markup_plain_text(h.examtitle, &title))
-        title = h.examtitle;
-    std::string text = "An exam was still running when Trialix last ended.\n\nExam: " + title +
-                       "\nExaminee: " + (h.username[0] ? h.username : "(no name)") +
-                       "\nLast written: " + format_time(mtime / G_USEC_PER_SEC, "%Y-%m-%d %H:%M:%S");
-    if (h.enableTimer && h.seconds_valid)
-        text += "\nTime left: " + std::to_string(h.seconds / 60) + ":" +
-                (h.seconds % 60 < 10 ? "0" : "") + std::to_string(h.seconds % 60);
-    text += "\n\nDo you want to resume it?";
-    return tell(GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, text) == GTK_RESPONSE_YES;
-}
-
-void recovery_offer_left(void)
-{
-    std::vector<recovery_slot> left = recovery_find_left(recovery_dir());
-    for (size_t i = 0; i < left.size(); i++) {
-        recovery_slot &slot = left[i];
-        bool ok = false;
-        std::string why, error;
-        run_header h;
-        question *list = load_list_file(slot.copy.c_str(), &h, &ok, &why);
-        if (!ok || !list) {
-            if (ok)
-                why = "it holds no item";
-            std::string kept = keep_aside(&slot, header_if_any(slot.copy), &error);
-            tell_kept(kept, error, true, why);
-            continue;
-        }
-        if (ask_resume(h, slot.mtime)) {
-            // As Open Exam does: the header's settings, then the resume form.
-            apply_header(h);
-            run_begin(list, false);
-            resumed = slot;
-            resumed_list = QP;
-            for (size_t j = i + 1; j < left.size(); j++)
-                recovery_release(&left[j]);
-            if (exam_open)
-                gtk_widget_set_sensitive(exam_open, FALSE);
-            createExamLoad(list);
-            return;
-        }
-        destroy_list(list);
-        std::string kept = keep_aside(&slot, h, &error);
-        tell_kept(kept, error, false, "");
-    }
-}

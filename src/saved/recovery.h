@@ -8,6 +8,7 @@
 #include <string>
 
 struct question;
+struct recovery_slot;
 
 // A run began (" Start Exam " of the start or the resume form): its copy
 // is written now, and the time is watched every RECOVERY_TIME_MS.
@@ -23,15 +24,27 @@ void recovery_list_dropped(question *list);
 // Writes at once a change that is waiting (the program is about to end).
 void recovery_flush(void);
 
-// At start-up, over the main window: offers each copy left behind by a
-// program that is gone, newest first, for resuming; one answered No, and
-// one that can't be read, is kept as a saved exam in savedir, and the
-// examinee is told where. After a Yes the remaining copies wait for the
-// next start.
+// A copy that can't be written is told once in a notice beside the
+// window (the run goes on), tried again every RECOVERY_RETRY_MS, and told
+// again once it is written.
+
+// At start-up, over the main window (saved/recovery_left): asks once about
+// the copies left behind by programs that are gone. One copy is offered
+// for resuming with Yes or No; several are listed newest first, one to
+// resume or all to keep. Copies not resumed, and those that can't be read,
+// are kept as saved exams in savedir, and the examinee is told where, in
+// one notice.
 void recovery_offer_left(void);
+// The answers of the question about several copies.
+enum { RECOVERY_RESPONSE_RESUME = 1, RECOVERY_RESPONSE_KEEP_ALL = 2 };
+// The copy left behind that the examinee chose to resume into `list`: held
+// until its run starts, when it becomes that run's copy.
+void recovery_resume_from(const recovery_slot &slot, question *list);
 
 // Every this often the copy is written again if the countdown has moved.
 enum { RECOVERY_TIME_MS = 30000 };
+// Every this often a copy that could not be written is tried again.
+enum { RECOVERY_RETRY_MS = 5000 };
 
 // ---- For tests ----
 
@@ -41,5 +54,9 @@ std::string recovery_copy_path(void);
 int recovery_write_count(void);
 // Whether a write is waiting for its second to pass.
 bool recovery_write_waiting(void);
-// What the RECOVERY_TIME_MS timer does.
+// What the RECOVERY_TIME_MS and RECOVERY_RETRY_MS timers do.
 void recovery_time_check(void);
+// Whether the last write of the copy failed (the examinee was told), and
+// whether it is to be tried again by the RECOVERY_RETRY_MS timer.
+bool recovery_failing(void);
+bool recovery_retry_waiting(void);

@@ -1,22 +1,24 @@
+// The results history's file: opening it to record or to read, its schema,
+// and recording a run.
 #include "bank/history.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
-#include <sqlite3.h>
 
 #include <cerrno>
 #include <map>
 #include <memory>
 
-struct history_db {
-    sqlite3 *sql = nullptr;
-};
+#include "bank/history_db.h"
+
+using namespace history_sql;
 
 namespace {
 
 // A program recording at the same moment holds the lock for milliseconds;
-// this is long enough to outwait it and short enough not to hang a run.
-constexpr int BUSY_TIMEOUT_MS = 5000;
+// this outwaits it without freezing the window. A program that holds the
+// lock longer is not waited for: the run is kept and recorded later.
+constexpr int BUSY_TIMEOUT_MS = 250;
 
 const char SCHEMA[] =
     "CREATE TABLE IF NOT EXISTS runs("
@@ -44,70 +46,79 @@ const char SCHEMA[] =
     " drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
     " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;";
 
-bool fail(sqlite3 *sql, std::string *error)
-{
-    if (error)
-        *error = sqlite3_errmsg(sql);
-    return false;
-}
+// The names of the runs that were kept aside and then recorded. A table of
+// its own, so that a history without it is still of the same version and
+// older programs go on using it.
+const char KEYS_SCHEMA[] = "CREATE TABLE IF NOT EXISTS kept_runs(key TEXT PRIMARY KEY) WITHOUT ROWID;";
 
-bool exec(sqlite3 *sql, const char *text, std::string *error)
-{
-    char *message = nullptr;
-    if (sqlite3_exec(sql, text, nullptr, nullptr, &message) == SQLITE_OK)
-        return true;
-    if (error)
-        *error = message ? message : sqlite3_errmsg(sql);
-    sqlite3_free(message);
-    return false;
-}
+const char *const TABLES[] = {"runs", "items", "file_stats", "item_stats"};
 
-struct statement {
-    sqlite3_stmt *s = nullptr;
-    statement(sqlite3 *sql, const char *text) { sqlite3_prepare_v2(sql, text, -1, &s, nullptr); }
-    ~statement() { sqlite3_finalize(s); }
-    statement(const statement &) = delete;
-    statement &operator=(const statement &) = delete;
-    explicit operator bool() const { return s != nullptr; }
-    void text(int i, const std::string &v) { sqlite3_bind_text(s, i, v.c_str(), (int)v.size(), SQLITE_TRANSIENT); }
-    void integer(int i, long long v) { sqlite3_bind_int64(s, i, v); }
-    std::string column_text(int i)
-    {
-        const unsigned char *t = sqlite3_column_text(s, i);
-        return t ? reinterpret_cast<const char *>(t) : "";
+// The schema version and how many of the history's tables (and the
+// table of kept runs' names) the database holds.
+bool read_schema(sqlite3 *sql, int *version, int *tables, bool *keys, std::string *error,
+                 bool *was_busy = nullptr)
+{
+    statement v(sql, "PRAGMA user_version");
+    if (!v || sqlite3_step(v.s) != SQLITE_ROW)
+        return fail(sql, error, was_busy);
+    *version = v.column_int(0);
+    statement t(sql, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    if (!t)
+        return fail(sql, error, was_busy);
+    *tables = 0;
+    *keys = false;
+    int rc;
+    while ((rc = sqlite3_step(t.s)) == SQLITE_ROW) {
+        std::string name = t.column_text(0);
+        for (const char *ours : TABLES)
+            *tables += name == ours;
+        *keys = *keys || name == "kept_runs";
     }
-    int column_int(int i) { return sqlite3_column_int(s, i); }
-    long long column_int64(int i) { return sqlite3_column_int64(s, i); }
-};
+    return rc == SQLITE_DONE || fail(sql, error, was_busy);
+}
+
+std::string newer_version(int found)
+{
+    return "it was written by a newer version of Trialix (schema " + std::to_string(found) + ")";
+}
 
 // The schema of a new database; an older one would be brought up here.
-bool prepare_schema(sqlite3 *sql, std::string *error)
+// The write lock is taken only when something is missing.
+bool prepare_schema(sqlite3 *sql, std::string *error, bool *was_busy)
 {
-    if (!exec(sql, "BEGIN IMMEDIATE", error))
+    int found = 0, tables = 0;
+    bool keys = false;
+    if (!read_schema(sql, &found, &tables, &keys, error, was_busy))
         return false;
-    statement version(sql, "PRAGMA user_version");
-    if (!version || sqlite3_step(version.s) != SQLITE_ROW) {
-        fail(sql, error);
-        exec(sql, "ROLLBACK", nullptr);
-        return false;
-    }
-    int found = version.column_int(0);
-    sqlite3_reset(version.s);
     if (found > HISTORY_SCHEMA_VERSION) {
         if (error)
-            *error = "it was written by a newer version of Trialix (schema " +
-                     std::to_string(found) + ")";
+            *error = newer_version(found);
+        return false;
+    }
+    if (found == HISTORY_SCHEMA_VERSION && keys)
+        return true;
+    if (!exec(sql, "BEGIN IMMEDIATE", error, was_busy))
+        return false;
+    auto give_up = [&] {
         exec(sql, "ROLLBACK", nullptr);
         return false;
+    };
+    // Another program may have done it meanwhile.
+    if (!read_schema(sql, &found, &tables, &keys, error, was_busy))
+        return give_up();
+    if (found > HISTORY_SCHEMA_VERSION) {
+        if (error)
+            *error = newer_version(found);
+        return give_up();
     }
     if (found < HISTORY_SCHEMA_VERSION) {
         std::string set = "PRAGMA user_version = " + std::to_string(HISTORY_SCHEMA_VERSION);
-        if (!exec(sql, SCHEMA, error) || !exec(sql, set.c_str(), error)) {
-            exec(sql, "ROLLBACK", nullptr);
-            return false;
-        }
+        if (!exec(sql, SCHEMA, error) || !exec(sql, set.c_str(), error))
+            return give_up();
     }
-    return exec(sql, "COMMIT", error);
+    if (!exec(sql, KEYS_SCHEMA, error, was_busy))
+        return give_up();
+    return exec(sql, "COMMIT", error, was_busy) || give_up();
 }
 
 // Adds a run's items to the sums of its exam's files and items. Items of
@@ -155,6 +166,20 @@ bool add_to_sums(sqlite3 *sql, const history_run &run)
     return true;
 }
 
+// Folds the write-ahead log back into the file when no one else has it
+// open: a connection that may write does it as it closes.
+void fold_log(const std::string &path)
+{
+    std::string log = path + "-wal";
+    if (!g_file_test(log.c_str(), G_FILE_TEST_EXISTS) || g_access(path.c_str(), W_OK) != 0)
+        return;
+    sqlite3 *sql = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &sql, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        !sqlite3_db_readonly(sql, "main"))
+        sqlite3_wal_checkpoint_v2(sql, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    sqlite3_close(sql);
+}
+
 } // namespace
 
 std::string history_default_path(void)
@@ -165,7 +190,7 @@ std::string history_default_path(void)
     return path;
 }
 
-history_db *history_open(const char *path, std::string *error)
+history_db *history_open(const char *path, std::string *error, bool *busy)
 {
     gchar *folder = g_path_get_dirname(path);
     int made = g_mkdir_with_parents(folder, 0700);
@@ -176,25 +201,74 @@ history_db *history_open(const char *path, std::string *error)
         return nullptr;
     }
     auto db = std::make_unique<history_db>();
+    db->path = path;
     int rc = sqlite3_open_v2(path, &db->sql, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         fail(db->sql, error);
         history_close(db.release());
         return nullptr;
     }
+    // SQLite opens a file it may not write for reading instead.
+    if (sqlite3_db_readonly(db->sql, "main")) {
+        if (error)
+            *error = "the file can't be written";
+        history_close(db.release());
+        return nullptr;
+    }
     sqlite3_busy_timeout(db->sql, BUSY_TIMEOUT_MS);
-    // The program opens the history for each run it records; a checkpoint
-    // at every close would sync the whole file each time. The log is
-    // checkpointed as it grows instead.
-    sqlite3_db_config(db->sql, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // WAL lets a reader and a writer go on together; a commit in it is
     // atomic, and NORMAL syncing loses at most the last run to a power cut,
     // never the file.
-    if (!exec(db->sql, "PRAGMA journal_mode=WAL", error) ||
+    if (!exec(db->sql, "PRAGMA journal_mode=WAL", error, busy) ||
         !exec(db->sql, "PRAGMA synchronous=NORMAL", error) ||
-        !exec(db->sql, "PRAGMA foreign_keys=ON", error) || !prepare_schema(db->sql, error)) {
+        !exec(db->sql, "PRAGMA foreign_keys=ON", error) || !prepare_schema(db->sql, error, busy)) {
         history_close(db.release());
         return nullptr;
+    }
+    return db.release();
+}
+
+history_db *history_open_read(const char *path, std::string *error)
+{
+    auto refuse = [&](const std::string &why) -> history_db * {
+        if (error)
+            *error = why;
+        return nullptr;
+    };
+    GStatBuf st;
+    if (g_stat(path, &st) != 0)
+        return refuse(g_strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        return refuse("not a file");
+    // SQLite would take an empty file for an empty database (and remove a
+    // log beside it).
+    if (st.st_size == 0)
+        return refuse("the file is empty: not a Trialix results history");
+    auto db = std::make_unique<history_db>();
+    db->path = path;
+    db->read_only = true;
+    if (sqlite3_open_v2(path, &db->sql, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        fail(db->sql, error);
+        history_close(db.release());
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db->sql, BUSY_TIMEOUT_MS);
+    int version = 0, tables = 0;
+    bool keys = false;
+    if (!read_schema(db->sql, &version, &tables, &keys, error)) {
+        history_close(db.release());
+        return nullptr;
+    }
+    std::string why;
+    if (version > HISTORY_SCHEMA_VERSION)
+        why = newer_version(version);
+    else if (version < 1 || tables != (int)G_N_ELEMENTS(TABLES))
+        why = "not a Trialix results history";
+    if (!why.empty()) {
+        // Not ours: nothing of it is touched on closing either.
+        db->read_only = false;
+        history_close(db.release());
+        return refuse(why);
     }
     return db.release();
 }
@@ -203,21 +277,39 @@ void history_close(history_db *db)
 {
     if (!db)
         return;
+    // A writer folds the log into the file as it closes, if it is the last
+    // to have the file open; a reader can't, and leaves that to one that may.
+    bool fold = db->read_only;
     sqlite3_close(db->sql);
+    if (fold)
+        fold_log(db->path);
     delete db;
 }
 
 bool history_record(history_db *db, history_run *run, std::string *error,
-                    const std::function<void()> &before_commit)
+                    const std::function<void()> &before_commit, bool *busy)
 {
     sqlite3 *sql = db->sql;
-    if (!exec(sql, "BEGIN IMMEDIATE", error))
+    if (!exec(sql, "BEGIN IMMEDIATE", error, busy))
         return false;
     auto give_up = [&] {
-        fail(sql, error);
+        fail(sql, error, busy);
         exec(sql, "ROLLBACK", nullptr);
         return false;
     };
+    if (!run->key.empty()) {
+        statement k(sql, "INSERT OR IGNORE INTO kept_runs(key) VALUES(?)");
+        if (!k)
+            return give_up();
+        k.text(1, run->key);
+        if (sqlite3_step(k.s) != SQLITE_DONE)
+            return give_up();
+        if (sqlite3_changes(sql) == 0) {   // recorded before
+            exec(sql, "ROLLBACK", nullptr);
+            run->id = 0;
+            return true;
+        }
+    }
     statement r(sql, "INSERT INTO runs(exam, title, taken, examinee, training, timer, time_used,"
                      " item_count, total_points, reached_points, score, pass_mark, passed)"
                      " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)");
@@ -262,7 +354,7 @@ bool history_record(history_db *db, history_run *run, std::string *error,
         return give_up();
     if (before_commit)
         before_commit();
-    if (!exec(sql, "COMMIT", error)) {
+    if (!exec(sql, "COMMIT", error, busy)) {
         exec(sql, "ROLLBACK", nullptr);
         return false;
     }
@@ -270,100 +362,28 @@ bool history_record(history_db *db, history_run *run, std::string *error,
     return true;
 }
 
-bool history_exams(history_db *db, std::vector<history_exam> *out, std::string *error)
+history_outcome history_record_or_keep(const char *path, const char *kept_dir, history_run *run,
+                                       std::string *error)
 {
-    // The title of an exam's latest run: titles may change between runs.
-    statement s(db->sql, "SELECT exam, (SELECT title FROM runs r2 WHERE r2.exam = runs.exam"
-                         " ORDER BY taken DESC, id DESC LIMIT 1), MAX(taken), COUNT(*)"
-                         " FROM runs GROUP BY exam ORDER BY MAX(taken) DESC, MAX(id) DESC");
-    if (!s)
-        return fail(db->sql, error);
-    out->clear();
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        out->push_back({s.column_text(0), s.column_text(1), s.column_int64(2), s.column_int(3)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
-}
-
-static bool read_items(history_db *db, history_run *run, std::string *error)
-{
-    statement s(db->sql, "SELECT file, item, fingerprint, points, ok FROM items WHERE run = ?"
-                         " ORDER BY position");
-    if (!s)
-        return fail(db->sql, error);
-    s.integer(1, run->id);
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        run->items.push_back({s.column_text(0), s.column_int(1), s.column_text(2), s.column_int(3),
-                              s.column_int(4)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
-}
-
-bool history_runs(history_db *db, const char *exam, bool with_items,
-                  std::vector<history_run> *out, std::string *error)
-{
-    statement s(db->sql, "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
-                         " item_count, total_points, reached_points, score, pass_mark, passed"
-                         " FROM runs WHERE exam = ? ORDER BY taken DESC, id DESC");
-    if (!s)
-        return fail(db->sql, error);
-    s.text(1, exam);
-    out->clear();
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
-        history_run r;
-        r.id = s.column_int64(0);
-        r.exam = s.column_text(1);
-        r.title = s.column_text(2);
-        r.taken = s.column_int64(3);
-        r.examinee = s.column_text(4);
-        r.training = s.column_int(5) != 0;
-        r.timer = s.column_int(6) != 0;
-        r.time_used = s.column_int(7);
-        r.item_count = s.column_int(8);
-        r.total_points = s.column_int(9);
-        r.reached_points = s.column_int(10);
-        r.score = sqlite3_column_double(s.s, 11);
-        r.pass_mark = s.column_int(12);
-        r.passed = s.column_int(13) != 0;
-        out->push_back(std::move(r));
+    bool busy = false;
+    std::string why;
+    history_db *db = history_open(path, &why, &busy);
+    if (db) {
+        // The runs kept before come first, in the order they were taken.
+        std::string ignored;
+        history_record_kept(db, kept_dir, &ignored);
+        bool recorded = history_record(db, run, &why, nullptr, &busy);
+        history_close(db);
+        if (recorded)
+            return HISTORY_RECORDED;
     }
-    if (rc != SQLITE_DONE)
-        return fail(db->sql, error);
-    if (with_items)
-        for (history_run &r : *out)
-            if (!read_items(db, &r, error))
-                return false;
-    return true;
-}
-
-bool history_weak_files(history_db *db, const char *exam, std::vector<history_file> *out,
-                        std::string *error)
-{
-    statement s(db->sql, "SELECT file, runs, drawn, correct FROM file_stats WHERE exam = ?"
-                         " ORDER BY CAST(correct AS REAL) / drawn, drawn DESC, file");
-    if (!s)
-        return fail(db->sql, error);
-    s.text(1, exam);
-    out->clear();
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        out->push_back({s.column_text(0), s.column_int(1), s.column_int(2), s.column_int(3)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
-}
-
-bool history_mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out,
-                      std::string *error)
-{
-    statement s(db->sql, "SELECT file, item, fingerprint, missed, drawn FROM item_stats"
-                         " WHERE exam = ? AND missed > 0 ORDER BY missed DESC, drawn, file, item");
-    if (!s)
-        return fail(db->sql, error);
-    s.text(1, exam);
-    out->clear();
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        out->push_back({s.column_text(0), s.column_int(1), s.column_text(2), s.column_int(3),
-                        s.column_int(4)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
+    std::string keep_error;
+    if (history_keep(kept_dir, *run, &keep_error)) {
+        if (error)
+            *error = why;
+        return busy ? HISTORY_KEPT_BUSY : HISTORY_KEPT;
+    }
+    if (error)
+        *error = why + "; nor could the run be kept aside: " + keep_error;
+    return HISTORY_LOST;
 }

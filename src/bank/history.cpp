@@ -176,8 +176,8 @@ void fold_log(const std::string &path)
     sqlite3 *sql = nullptr;
     if (sqlite3_open_v2(path.c_str(), &sql, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
         !sqlite3_db_readonly(sql, "main"))
-        sqlite3_wal_checkpoint_v2(sql, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-    sqlite3_close(sql);
+        exec(sql, "SELECT COUNT(*) FROM sqlite_master", nullptr);   // opens the log
+    sqlite3_close(sql);   // folds it in, and removes it when last
 }
 
 } // namespace
@@ -255,7 +255,25 @@ history_db *history_open_read(const char *path, std::string *error)
     sqlite3_busy_timeout(db->sql, BUSY_TIMEOUT_MS);
     int version = 0, tables = 0;
     bool keys = false;
-    if (!read_schema(db->sql, &version, &tables, &keys, error)) {
+    bool read = read_schema(db->sql, &version, &tables, &keys, error);
+    // A history in a folder we may not write: its log and the log's index
+    // can't be made beside it. With no log there, the file holds it all and
+    // is read as it stands.
+    int code = sqlite3_errcode(db->sql) & 0xff;
+    if (!read && (code == SQLITE_READONLY || code == SQLITE_CANTOPEN) &&
+        !g_file_test((db->path + "-wal").c_str(), G_FILE_TEST_EXISTS)) {
+        sqlite3_close(db->sql);
+        db->sql = nullptr;
+        gchar *uri = g_filename_to_uri(path, nullptr, nullptr);
+        std::string as_is = std::string(uri ? uri : "") + "?immutable=1";
+        g_free(uri);
+        read = sqlite3_open_v2(as_is.c_str(), &db->sql, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) ==
+                   SQLITE_OK &&
+               read_schema(db->sql, &version, &tables, &keys, error);
+        if (!read && db->sql)
+            fail(db->sql, error);
+    }
+    if (!read) {
         history_close(db.release());
         return nullptr;
     }

@@ -43,11 +43,12 @@ protected:
 
     // Takes a run of the shown start form's kind with `examinee`, answering
     // each item (by its text) right (1), wrong (-1) or not at all (0).
-    void take_run(const char *examinee, const std::map<std::string, int> &plan, bool start = true)
+    void take_run(const char *examinee, const std::map<std::string, int> &plan, bool start = true,
+                  const char *exam = "demo")
     {
         g_strlcpy(username, examinee, sizeof username);
         if (start)
-            start_exam(nullptr, (void *)"demo");
+            start_exam(nullptr, (void *)exam);
         click(" Start Exam ");
         ASSERT_NE(QP, nullptr);
         for (question *q = QP; q; q = q->next) {
@@ -347,4 +348,41 @@ TEST_F(HistoryTest, ALongHistoryShowsItsNewestRunsAndCountsThemAll)
     EXPECT_TRUE(history_windows().empty());
     gint64 closed = g_get_monotonic_time();
     EXPECT_LT(closed - start, 5 * G_USEC_PER_SEC);
+}
+
+// An exam folder whose name isn't UTF-8: the window shows it as the Exam
+// menu does (the accessibility layer passes on only UTF-8), and still
+// finds its runs and its items by the name as stored.
+TEST_F(HistoryTest, AnExamNameThatIsNotUtf8IsShownValidAndItsItemsFound)
+{
+    const char *name = "caf\xe9";
+    exams.write(std::string(name) + "/.xconfig", "title=Caf\xe9 <b>demo</b>\ntimeout=30\npercentage=50\n");
+    for (const char *file : {"A", "B", "C"})
+        write_question_file(exams / (std::string(name) + "/cat0" + file),
+                            std::string("+++\nS1\nItem ") + file + "?\n---\n+Right\n-Wrong\n---\n\n+++\n");
+    take_run("Ann", {{"Item A?", 1}, {"Item B?", -1}, {"Item C?", -1}}, true, name);
+    menu(menu_item());
+    ASSERT_EQ(history_windows().size(), 1u);
+    GtkWidget *win = history_windows()[0];
+    gchar *shown = gtk_combo_box_get_active_text(GTK_COMBO_BOX(find_of_type(win, GTK_TYPE_COMBO_BOX)));
+    ASSERT_NE(shown, nullptr);
+    std::string chosen = shown;
+    g_free(shown);
+    EXPECT_TRUE(g_utf8_validate(chosen.c_str(), -1, nullptr)) << chosen;
+    gchar *expected = g_filename_display_name(name);
+    EXPECT_EQ(chosen, std::string("Caf\xef\xbf\xbd demo (") + expected + ")");
+    g_free(expected);
+    std::vector<GtkWidget *> tables = find_all_of_type(win, GTK_TYPE_TREE_VIEW);
+    for (GtkWidget *t : tables)
+        for (const std::string &row : rows(t, false))
+            EXPECT_TRUE(g_utf8_validate(row.c_str(), -1, nullptr)) << row;
+    size_t total = 0;
+    for (GtkWidget *t : tables)
+        total += rows(t, false).size();
+    EXPECT_EQ(total, 4u) << "one run, three files";
+
+    gtk_button_clicked(GTK_BUTTON(find_button(win, " Practise Mistakes ")));
+    pump();
+    EXPECT_EQ(line("This practice"), "This practice run holds 2 items you missed.");
+    EXPECT_STREQ(examname, name);
 }

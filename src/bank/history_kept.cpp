@@ -205,3 +205,29 @@ int history_record_kept(history_db *db, const char *dir, std::string *error, boo
     }
     return waiting;
 }
+
+history_outcome history_record_or_keep(const char *path, const char *kept_dir, history_run *run,
+                                       std::string *error)
+{
+    bool busy = false;
+    std::string why;
+    history_db *db = history_open(path, &why, &busy);
+    if (db) {
+        // The runs kept before come first, in the order they were taken.
+        std::string ignored;
+        history_record_kept(db, kept_dir, &ignored);
+        bool recorded = history_record(db, run, &why, nullptr, &busy);
+        history_close(db);
+        if (recorded)
+            return HISTORY_RECORDED;
+    }
+    std::string keep_error;
+    if (history_keep(kept_dir, *run, &keep_error)) {
+        if (error)
+            *error = why;
+        return busy ? HISTORY_KEPT_BUSY : HISTORY_KEPT;
+    }
+    if (error)
+        *error = why + "; nor could the run be kept aside: " + keep_error;
+    return HISTORY_LOST;
+}

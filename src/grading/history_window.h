@@ -33,10 +33,7 @@ struct chart_model {
 const chart_model *history_chart_model(GtkWidget *area);
 // Makes the drawing area of a chart that shows `model`.
 GtkWidget *history_chart_new(void);
-// A cell that draws its "value" (percent) as a bar under its "text", and
-// is read as that text.
-typedef struct _GtkCellRenderer GtkCellRenderer;
-GtkCellRenderer *history_bar_new(void);
+
 void history_chart_set(GtkWidget *area, const chart_model &model);
 // What the chart shows, in words: its accessible description.
 std::string history_chart_summary(const chart_model &model);

@@ -1,13 +1,12 @@
-// The "Right" cells of the weakest files' table: a bar of the share
-// answered right with its text ("2 of 3") on it. A text cell underneath, so
-// that what a screen reader reads of the cell is the text it shows (the
-// toolkit's progress cell tells it nothing).
-#include <gtk/gtk.h>
+// Pieces of the history window: its tables, its headed sections, and the
+// "Right" cells of the weakest files' table.
+#include "grading/history_parts.h"
 
 #include <algorithm>
 
-#include "grading/history_window.h"
-
+// The bar cell: a text cell underneath, so that what a screen reader reads
+// of it is the text it shows ("2 of 3"); the toolkit's progress cell tells
+// it nothing.
 namespace {
 
 struct HistoryBar {
@@ -93,4 +92,65 @@ static void history_bar_class_init(HistoryBarClass *klass)
 GtkCellRenderer *history_bar_new(void)
 {
     return GTK_CELL_RENDERER(g_object_new(history_bar_get_type(), nullptr));
+}
+
+GtkWidget *table_of(GtkListStore *store, const std::vector<const char *> &titles,
+                    const std::vector<const char *> &widest)
+{
+    GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
+    g_object_unref(store);   // the view holds it
+    gtk_tree_view_set_rules_hint(GTK_TREE_VIEW(view), TRUE);
+    for (size_t i = 0; i < titles.size(); i++) {
+        GtkCellRenderer *cell = gtk_cell_renderer_text_new();
+        GtkTreeViewColumn *column =
+            gtk_tree_view_column_new_with_attributes(titles[i], cell, "text", (int)i, nullptr);
+        gtk_tree_view_column_set_resizable(column, TRUE);
+        if (i < widest.size()) {
+            g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+            int width = 0, title = 0;
+            PangoLayout *layout = gtk_widget_create_pango_layout(view, widest[i]);
+            pango_layout_get_pixel_size(layout, &width, nullptr);
+            pango_layout_set_text(layout, titles[i], -1);
+            pango_layout_get_pixel_size(layout, &title, nullptr);
+            g_object_unref(layout);
+            const int PADDING = 16;   // the cell's and the header's own
+            gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
+            gtk_tree_view_column_set_fixed_width(column, std::max(width, title) + PADDING);
+        }
+        gtk_tree_view_append_column(GTK_TREE_VIEW(view), column);
+    }
+    if (!widest.empty())
+        gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(view), TRUE);
+    return view;
+}
+
+GtkWidget *scrolled(GtkWidget *child)
+{
+    GtkWidget *s = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(s), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(s), GTK_SHADOW_IN);
+    gtk_container_add(GTK_CONTAINER(s), child);
+    return s;
+}
+
+// As GNOME lays out its dialogs.
+GtkWidget *section(const char *heading, GtkWidget *child, GtkWidget *named, GtkWidget **heading_label)
+{
+    GtkWidget *label = gtk_label_new(nullptr);
+    if (heading_label)
+        *heading_label = label;
+    if (named) {
+        AtkObject *acc = gtk_widget_get_accessible(named);
+        atk_object_set_name(acc, heading);
+        atk_object_add_relationship(acc, ATK_RELATION_LABELLED_BY, gtk_widget_get_accessible(label));
+        atk_object_add_relationship(gtk_widget_get_accessible(label), ATK_RELATION_LABEL_FOR, acc);
+    }
+    gchar *markup = g_markup_printf_escaped("<b>%s</b>", heading);
+    gtk_label_set_markup(GTK_LABEL(label), markup);
+    g_free(markup);
+    gtk_misc_set_alignment(GTK_MISC(label), 0, 0.5);
+    GtkWidget *box = gtk_vbox_new(FALSE, 6);
+    gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), child, TRUE, TRUE, 0);
+    return box;
 }

@@ -98,6 +98,7 @@ int trialix_main(int argc, char **argv)
     // Quit ends the program at once; the last second's answers still go
     // into the recovery copy.
     recovery_flush();
+    history_done();
     return 0;
 }
 

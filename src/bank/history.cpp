@@ -291,17 +291,23 @@ history_db *history_open_read(const char *path, std::string *error)
     return db.release();
 }
 
-void history_close(history_db *db)
+void history_close(history_db *db, bool fold)
 {
     if (!db)
         return;
     // A writer folds the log into the file as it closes, if it is the last
     // to have the file open; a reader can't, and leaves that to one that may.
-    bool fold = db->read_only;
+    if (!fold && !db->read_only)
+        sqlite3_db_config(db->sql, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     sqlite3_close(db->sql);
-    if (fold)
+    if (fold && db->read_only)
         fold_log(db->path);
     delete db;
+}
+
+void history_fold(const char *path)
+{
+    fold_log(path);
 }
 
 bool history_record(history_db *db, history_run *run, std::string *error,

@@ -87,8 +87,12 @@ history_db *history_open(const char *path, std::string *error, bool *busy = null
 history_db *history_open_read(const char *path, std::string *error);
 // Closes the database. The last of the program's connections to close
 // folds the history's write-ahead log back into the file, so that the file
-// the guide names holds every run once the program is done with it.
-void history_close(history_db *db);
+// the guide names holds every run once the program is done with it; with
+// `fold` false that is left to a history_fold later.
+void history_close(history_db *db, bool fold = true);
+// Folds the log of the history at `path` back into the file if there is
+// one and no one else has the file open. Costs two syncs of the disk.
+void history_fold(const char *path);
 
 // Records one run with its items in one transaction: all of it or nothing.
 // Another program recording at the same moment is waited for briefly, then
@@ -117,9 +121,10 @@ enum history_outcome {
     HISTORY_LOST,        // neither recorded nor kept (*error says why)
 };
 // Records the runs kept in `kept_dir`, then `run`, into the history at
-// `path`; keeps `run` in `kept_dir` when it can't be recorded now.
+// `path`; keeps `run` in `kept_dir` when it can't be recorded now. With
+// `fold` false the log is left for a history_fold later.
 history_outcome history_record_or_keep(const char *path, const char *kept_dir, history_run *run,
-                                       std::string *error);
+                                       std::string *error, bool fold = true);
 
 // ---- Reading ----
 

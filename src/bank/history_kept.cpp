@@ -207,7 +207,7 @@ int history_record_kept(history_db *db, const char *dir, std::string *error, boo
 }
 
 history_outcome history_record_or_keep(const char *path, const char *kept_dir, history_run *run,
-                                       std::string *error)
+                                       std::string *error, bool fold)
 {
     bool busy = false;
     std::string why;
@@ -217,7 +217,7 @@ history_outcome history_record_or_keep(const char *path, const char *kept_dir, h
         std::string ignored;
         history_record_kept(db, kept_dir, &ignored);
         bool recorded = history_record(db, run, &why, nullptr, &busy);
-        history_close(db);
+        history_close(db, fold);
         if (recorded)
             return HISTORY_RECORDED;
     }

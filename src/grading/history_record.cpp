@@ -47,6 +47,12 @@ void tell_once(const std::string &path, const std::string &why, bool always = fa
     run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr, text.c_str());
 }
 
+gboolean fold_when_idle(gpointer)
+{
+    history_fold(history_default_path().c_str());
+    return FALSE;
+}
+
 // Records the runs kept aside before, if any; quietly, as nothing of the
 // examinee's is at stake yet.
 gboolean record_waiting(gpointer)
@@ -81,6 +87,11 @@ history_db *history_read_or_tell(bool *missing)
 void history_record_waiting(void)
 {
     g_idle_add(record_waiting, nullptr);
+}
+
+void history_done(void)
+{
+    history_fold(history_default_path().c_str());
 }
 
 void history_note_graded(question *head, float score, bool passed)
@@ -121,10 +132,13 @@ void history_note_graded(question *head, float score, bool passed)
         match_items(&run.items, dir->c_str(), filename_list(dir->c_str(), prefix));
 
     // A run the history can't take now is kept aside and recorded later,
-    // never lost; only a history that can't be used is worth a dialog.
+    // never lost; only a history that can't be used is worth a dialog. The
+    // log is folded into the file once the score report is up: that syncs
+    // the disk twice, which the report needn't wait for.
     std::string path = history_default_path(), error;
-    switch (history_record_or_keep(path.c_str(), history_kept_dir().c_str(), &run, &error)) {
+    switch (history_record_or_keep(path.c_str(), history_kept_dir().c_str(), &run, &error, false)) {
     case HISTORY_RECORDED:
+        g_idle_add(fold_when_idle, nullptr);
         break;
     case HISTORY_KEPT_BUSY:
         fprintf(stderr, "%s: results history busy (%s): the run is kept and recorded later\n",

@@ -17,6 +17,8 @@ history_db *history_read_or_tell(bool *missing);
 // Records the runs kept aside earlier (history_keep) once the main loop is
 // idle: start-up calls it.
 void history_record_waiting(void);
+// The program ends: the history file is left holding every run.
+void history_done(void);
 
 // Remembers where the items of a newly assembled run came from (origins
 // in list order), for the history to record them without reading any

@@ -35,6 +35,9 @@ std::map<const question *, known_origin> origins_of;
 std::vector<history_mistake> practice_plan;
 bool practice_pending = false;
 
+const char KEPT_ASIDE[] = "Your exams work as before; their results are kept aside and added to the "
+                         "history once it can be used.";
+
 void tell_once(const std::string &path, const std::string &why, bool always = false,
                const char *outcome = "Your exams work as before, but their results are not kept.")
 {
@@ -58,7 +61,11 @@ gboolean fold_when_idle(gpointer)
 gboolean record_waiting(gpointer)
 {
     std::string kept = history_kept_dir(), path = history_default_path();
-    if (!g_file_test(kept.c_str(), G_FILE_TEST_IS_DIR))
+    GDir *dir = g_dir_open(kept.c_str(), 0, nullptr);
+    bool any = dir && g_dir_read_name(dir);
+    if (dir)
+        g_dir_close(dir);
+    if (!any)
         return FALSE;
     std::string error;
     history_db *db = history_open(path.c_str(), &error);
@@ -80,7 +87,7 @@ history_db *history_read_or_tell(bool *missing)
     std::string error;
     history_db *db = history_open_read(path.c_str(), &error);
     if (!db)
-        tell_once(path, error, true);
+        tell_once(path, error, true, KEPT_ASIDE);
     return db;
 }
 
@@ -145,9 +152,7 @@ void history_note_graded(question *head, float score, bool passed)
                 path.c_str(), error.c_str());
         break;
     case HISTORY_KEPT:
-        tell_once(path, error, false,
-                  "Your exams work as before; their results are kept aside and added to the history "
-                  "once it can be used.");
+        tell_once(path, error, false, KEPT_ASIDE);
         break;
     case HISTORY_LOST:
         tell_once(path, error);

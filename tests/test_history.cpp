@@ -429,7 +429,14 @@ TEST(History, AFileThatIsNoHistoryIsRefusedUntouched)
                            nullptr, nullptr), SQLITE_OK);
     sqlite3_close(sql);
     std::string other_bytes = read_file(other);
-    for (const std::string &file : {empty, other}) {
+    // One that keeps a write-ahead log, as ours does.
+    std::string logged = dir / "logged.sqlite";
+    ASSERT_EQ(sqlite3_open(logged.c_str(), &sql), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(sql, "PRAGMA journal_mode=WAL; CREATE TABLE runs(x); PRAGMA user_version = 1",
+                           nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(sql);
+    ASSERT_FALSE(exists(logged + "-wal"));
+    for (const std::string &file : {empty, other, logged}) {
         std::string before = read_file(file);
         result r = history_cli({"history", "--db", file});
         EXPECT_EQ(r.status, PACK_PROBLEM) << file;
@@ -438,7 +445,7 @@ TEST(History, AFileThatIsNoHistoryIsRefusedUntouched)
         std::string error;
         EXPECT_EQ(history_open_read(file.c_str(), &error), nullptr);
         EXPECT_EQ(read_file(file), before) << file;
-        EXPECT_FALSE(exists(file + "-wal") || exists(file + "-journal")) << file;
+        EXPECT_FALSE(exists(file + "-wal") || exists(file + "-shm") || exists(file + "-journal")) << file;
     }
     EXPECT_EQ(read_file(other), other_bytes);
 }

@@ -82,6 +82,36 @@ std::string newer_version(int found)
     return "it was written by a newer version of Trialix (schema " + std::to_string(found) + ")";
 }
 
+// Opens `target` read-only (with `flags` besides) and reads its schema;
+// none when that fails (*code: SQLite's result).
+sqlite3 *open_schema(const char *target, int flags, int *version, int *tables, std::string *error,
+                     int *code = nullptr)
+{
+    sqlite3 *sql = nullptr;
+    bool keys = false;
+    if (sqlite3_open_v2(target, &sql, SQLITE_OPEN_READONLY | flags, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(sql, BUSY_TIMEOUT_MS);
+        if (read_schema(sql, version, tables, &keys, error))
+            return sql;
+    } else {
+        fail(sql, error);
+    }
+    if (code)
+        *code = sqlite3_errcode(sql) & 0xff;
+    sqlite3_close(sql);
+    return nullptr;
+}
+
+// Why a database of that schema is none the reader may read, or "".
+std::string not_ours(int version, int tables)
+{
+    if (version > HISTORY_SCHEMA_VERSION)
+        return newer_version(version);
+    if (version < 1 || tables != (int)G_N_ELEMENTS(TABLES))
+        return "not a Trialix results history";
+    return "";
+}
+
 // The schema of a new database; an older one would be brought up here.
 // The write lock is taken only when something is missing.
 bool prepare_schema(sqlite3 *sql, std::string *error, bool *was_busy)
@@ -244,48 +274,36 @@ history_db *history_open_read(const char *path, std::string *error)
     // log beside it).
     if (st.st_size == 0)
         return refuse("the file is empty: not a Trialix results history");
+    bool log_there = g_file_test((std::string(path) + "-wal").c_str(), G_FILE_TEST_EXISTS);
+    gchar *uri = g_filename_to_uri(path, nullptr, nullptr);
+    std::string as_is = std::string(uri ? uri : "") + "?immutable=1";
+    g_free(uri);
+    int version = 0, tables = 0;
+    std::string why;
+    if (!log_there) {
+        // Looked at as it stands first: a database that isn't a history
+        // gets no log nor index made beside it.
+        sqlite3 *peek = open_schema(as_is.c_str(), SQLITE_OPEN_URI, &version, &tables, &why);
+        if (!peek)
+            return refuse(why);
+        sqlite3_close(peek);
+        if (!(why = not_ours(version, tables)).empty())
+            return refuse(why);
+    }
     auto db = std::make_unique<history_db>();
     db->path = path;
     db->read_only = true;
-    if (sqlite3_open_v2(path, &db->sql, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        fail(db->sql, error);
-        history_close(db.release());
-        return nullptr;
-    }
-    sqlite3_busy_timeout(db->sql, BUSY_TIMEOUT_MS);
-    int version = 0, tables = 0;
-    bool keys = false;
-    bool read = read_schema(db->sql, &version, &tables, &keys, error);
+    int code = SQLITE_OK;
+    db->sql = open_schema(path, 0, &version, &tables, &why, &code);
     // A history in a folder we may not write: its log and the log's index
     // can't be made beside it. With no log there, the file holds it all and
     // is read as it stands.
-    int code = sqlite3_errcode(db->sql) & 0xff;
-    if (!read && (code == SQLITE_READONLY || code == SQLITE_CANTOPEN) &&
-        !g_file_test((db->path + "-wal").c_str(), G_FILE_TEST_EXISTS)) {
-        sqlite3_close(db->sql);
-        db->sql = nullptr;
-        gchar *uri = g_filename_to_uri(path, nullptr, nullptr);
-        std::string as_is = std::string(uri ? uri : "") + "?immutable=1";
-        g_free(uri);
-        read = sqlite3_open_v2(as_is.c_str(), &db->sql, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) ==
-                   SQLITE_OK &&
-               read_schema(db->sql, &version, &tables, &keys, error);
-        if (!read && db->sql)
-            fail(db->sql, error);
-    }
-    if (!read) {
-        history_close(db.release());
-        return nullptr;
-    }
-    std::string why;
-    if (version > HISTORY_SCHEMA_VERSION)
-        why = newer_version(version);
-    else if (version < 1 || tables != (int)G_N_ELEMENTS(TABLES))
-        why = "not a Trialix results history";
-    if (!why.empty()) {
-        // Not ours: nothing of it is touched on closing either.
-        db->read_only = false;
-        history_close(db.release());
+    if (!db->sql && (code == SQLITE_READONLY || code == SQLITE_CANTOPEN) && !log_there)
+        db->sql = open_schema(as_is.c_str(), SQLITE_OPEN_URI, &version, &tables, &why);
+    if (!db->sql)
+        return refuse(why);
+    if (!(why = not_ours(version, tables)).empty()) {
+        history_close(db.release(), false);
         return refuse(why);
     }
     return db.release();

@@ -342,6 +342,8 @@ TEST_F(HistoryTest, ALongHistoryShowsItsNewestRunsAndCountsThemAll)
     const chart_model *chart = history_chart_model(find_of_type(win, GTK_TYPE_DRAWING_AREA));
     EXPECT_EQ(chart->points.size(), 300u);
     EXPECT_EQ(chart->all_runs, 100000);
+    EXPECT_EQ(history_chart_summary(*chart).rfind("The newest 300 of 100000 runs (50000 of them passed), on ", 0), 0u)
+        << history_chart_summary(*chart);
 
     gtk_button_clicked(GTK_BUTTON(find_button(win, "Close")));
     pump();

@@ -90,7 +90,8 @@ std::string history_chart_summary(const chart_model &model)
     }
     std::string runs = n == 1 ? "1 run" : std::to_string(n) + " runs";
     if (model.all_runs > (int)n)
-        runs = "The newest " + std::to_string(n) + " of " + std::to_string(model.all_runs) + " runs";
+        runs = "The newest " + std::to_string(n) + " of " + std::to_string(model.all_runs) + " runs (" +
+               std::to_string(model.all_passed) + " of them passed)";
     else
         runs[0] = g_ascii_toupper(runs[0]);
     std::string first = day_of(model.points.front().taken, "%e %b %Y"),

@@ -78,7 +78,7 @@ std::string minutes(int seconds_used)
     return s;
 }
 
-void fill_runs(history_view *v, const std::vector<history_run> &runs, int all_runs)
+void fill_runs(history_view *v, const std::vector<history_run> &runs, int all_runs, int all_passed)
 {
     std::string heading = "Runs";
     if (all_runs > (int)runs.size())
@@ -112,6 +112,7 @@ void fill_runs(history_view *v, const std::vector<history_run> &runs, int all_ru
     if (!runs.empty())
         model.pass_mark = runs.front().pass_mark;
     model.all_runs = std::max(all_runs, (int)runs.size());
+    model.all_passed = all_passed;
     history_chart_set(v->chart, model);
 }
 
@@ -155,7 +156,7 @@ void show_exam(history_view *v, const std::string &exam)
     } else if (!exam.empty()) {
         fprintf(stderr, "results history: %s\n", error.c_str());
     }
-    fill_runs(v, runs, all_runs);
+    fill_runs(v, runs, all_runs, passed);
     fill_files(v, files);
     v->mistakes = std::move(mistakes);
     say_practice(v, !v->mistakes.empty());

@@ -27,7 +27,8 @@ struct chart_point {
 struct chart_model {
     std::vector<chart_point> points;
     int pass_mark = 0;
-    int all_runs = 0;   // of the exam; the points may be only the newest of them
+    int all_runs = 0;     // of the exam; the points may be only the newest of them
+    int all_passed = 0;   // of all_runs
 };
 // The model of the chart that `area` (the window's drawing area) shows.
 const chart_model *history_chart_model(GtkWidget *area);

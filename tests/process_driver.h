@@ -114,6 +114,22 @@ public:
         pid_ = 0;
     }
 
+    // Waits for the program to end by itself; its exit status, or -1 when
+    // it didn't end in time or ended by a signal.
+    int wait_exit()
+    {
+        gint64 end = g_get_monotonic_time() + WAIT_USEC;
+        while (pid_ > 0 && g_get_monotonic_time() < end) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = 0;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            g_usleep(POLL_MS * 1000);
+        }
+        return -1;
+    }
+
     // Sends one command; false when the program found nothing to act on.
     bool request(const std::string &command, const std::string &arg, Screen *screen = nullptr)
     {

@@ -2,8 +2,13 @@
 // the accessibility layer, every screen's accessible tree, the dialogs.
 #include "access_util.h"
 
+#include <glib/gstdio.h>
+
 #include "app/dialogs.h"
+#include "bank/history.h"
 #include "grading/grade.h"
+#include "grading/history_record.h"
+#include "grading/history_window.h"
 #include "grading/review.h"
 #include "grading/review2.h"
 #include "run/answer.h"
@@ -87,6 +92,76 @@ TEST_F(AccessTest, ScreenReplacingButtonsWorkThroughTheAccessibilityLayer)
     changes(" Start Exam ");
     EXPECT_EQ(line("Item "), "Item 1 of 3");
 
+    EXPECT_EQ(log.messages, std::vector<std::string>{});
+}
+
+// The Results History as a screen reader has it: a chart with a role, a
+// name and a description of what it draws, named tables whose "Right"
+// cells read as they show, and buttons that close the window when pressed
+// through the accessibility layer without a warning.
+TEST_F(AccessTest, TheHistoryWindowIsReadAndItsButtonsPressedThroughTheAccessibilityLayer)
+{
+    for (const char *end : {"", "-wal", "-shm"})
+        g_remove((history_default_path() + end).c_str());
+    history_record_reset();
+    write_small_exam(exams);
+    start_exam(nullptr, (void *)"demo");
+    press(" Start Exam ");
+    dialogs.plan(GTK_RESPONSE_YES);
+    press(" Grade Exam ");   // nothing answered: three mistakes
+    press(" End Exam ");
+
+    auto history_window = [] {
+        std::vector<GtkWidget *> open = windows([](GtkWidget *w) {
+            return GTK_IS_WINDOW(w) && gtk_widget_get_visible(w) &&
+                   g_strcmp0(gtk_window_get_title(GTK_WINDOW(w)), "Results History") == 0;
+        });
+        return open.empty() ? nullptr : open[0];
+    };
+    cb_history(nullptr, nullptr);
+    GtkWidget *win = history_window();
+    ASSERT_NE(win, nullptr);
+
+    AtkObject *chart = gtk_widget_get_accessible(find_of_type(win, GTK_TYPE_DRAWING_AREA));
+    EXPECT_EQ(atk_object_get_role(chart), ATK_ROLE_CHART);
+    EXPECT_EQ(name_of(chart), "Score over time");
+    std::string about = atk_object_get_description(chart) ? atk_object_get_description(chart) : "";
+    EXPECT_EQ(about.rfind("1 run, on ", 0), 0u) << about;
+    EXPECT_NE(about.find(", against the pass mark of 50%: 0 passed, 1 failed. Latest score 0.0%, failed."),
+              std::string::npos) << about;
+    EXPECT_TRUE(gtk_widget_get_can_focus(find_of_type(win, GTK_TYPE_DRAWING_AREA))) << "reached by Tab";
+
+    std::vector<std::string> names;
+    GtkWidget *files = nullptr;
+    for (GtkWidget *t : find_all_of_type(win, GTK_TYPE_TREE_VIEW)) {
+        names.push_back(name_of(gtk_widget_get_accessible(t)));
+        if (names.back() == "Weakest question files")
+            files = t;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Runs", "Weakest question files"}));
+    ASSERT_NE(files, nullptr);
+    AtkObject *table = gtk_widget_get_accessible(files);
+    ASSERT_TRUE(ATK_IS_TABLE(table));
+    std::vector<std::string> right;
+    for (int row = 0; row < atk_table_get_n_rows(ATK_TABLE(table)); row++) {
+        AtkObject *cell = atk_table_ref_at(ATK_TABLE(table), row, 2);
+        right.push_back(name_of(cell));
+        g_object_unref(cell);
+    }
+    EXPECT_EQ(right, (std::vector<std::string>{"0 of 1", "0 of 1", "0 of 1"}));
+
+    LogCatcher log;
+    press(" Practise Mistakes ", win);
+    EXPECT_EQ(history_window(), nullptr);
+    EXPECT_EQ(line("This practice"), "This practice run holds 3 items you missed.");
+    screen_empty();
+    cb_history(nullptr, nullptr);
+    win = history_window();
+    ASSERT_NE(win, nullptr);
+    press("Close", win);
+    EXPECT_EQ(history_window(), nullptr);
+    pump();
     EXPECT_EQ(log.messages, std::vector<std::string>{});
 }
 

@@ -2,9 +2,15 @@
 // second program never costs a run, a bad database is refused untouched;
 // items find their question files; trialix-pack history prints it all.
 #include <signal.h>
+#include <glib/gstdio.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <set>
 
 #include "bank/history.h"
 #include "pack_run.h"
@@ -177,10 +183,12 @@ TEST(History, ADamagedOrNewerDatabaseIsRefusedAsItIs)
     EXPECT_EQ(history_open((dir / "file/history.sqlite").c_str(), &error), nullptr);
 }
 
+// Two programs recording at once: what one can't record at the moment is
+// kept aside and recorded later, once.
 TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
 {
     TempDir dir;
-    std::string path = dir / "history.sqlite";
+    std::string path = dir / "history.sqlite", kept = dir / "pending";
     history_close(open_at(path));
     constexpr int PROGRAMS = 2, RUNS = 40;
     std::vector<pid_t> pids;
@@ -188,15 +196,12 @@ TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
     for (int p = 0; p < PROGRAMS; p++) {
         pid_t pid = fork();
         if (pid == 0) {
-            int failed = 0;
+            int lost = 0;
             for (int i = 0; i < RUNS; i++) {
-                // Each run opens the database afresh, as the program does.
-                history_db *db = history_open(path.c_str(), nullptr);
                 history_run r = sample_run("net1", 100 * p + i, 1, -1);
-                failed += !db || !history_record(db, &r, nullptr);
-                history_close(db);
+                lost += history_record_or_keep(path.c_str(), kept.c_str(), &r, nullptr) == HISTORY_LOST;
             }
-            _exit(failed);
+            _exit(lost);
         }
         pids.push_back(pid);
     }
@@ -205,10 +210,17 @@ TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
+    history_db *db = open_at(path);
+    EXPECT_EQ(history_record_kept(db, kept.c_str(), nullptr), 0);
+    history_close(db);
     std::vector<history_run> runs = runs_of(path, "net1");
     EXPECT_EQ(runs.size(), (size_t)(PROGRAMS * RUNS));
-    for (const history_run &r : runs)
+    std::set<long long> taken;
+    for (const history_run &r : runs) {
         EXPECT_EQ(r.items.size(), 3u);
+        taken.insert(r.taken);
+    }
+    EXPECT_EQ(taken.size(), (size_t)(PROGRAMS * RUNS)) << "a run recorded twice";
 }
 
 TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
@@ -313,4 +325,314 @@ TEST(History, ThePackToolPrintsTheTableAndTheWeakFiles)
     for (std::vector<std::string> bad : {std::vector<std::string>{"history", "a", "b"},
                                          {"history", "--db"}, {"history", "--csv"}})
         EXPECT_EQ(history(bad).status, PACK_USAGE) << bad.back();
+}
+
+namespace {
+
+bool exists(const std::string &path)
+{
+    return g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
+}
+
+// The runs counted in the file alone, as sqlite3 would count them.
+int runs_in(const std::string &path)
+{
+    sqlite3 *sql = nullptr;
+    int n = -1;
+    if (sqlite3_open_v2(path.c_str(), &sql, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(sql, "SELECT COUNT(*) FROM runs", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            n = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(sql);
+    return n;
+}
+
+int files_in(const std::string &dir)
+{
+    int n = 0;
+    if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
+        while (g_dir_read_name(d))
+            n++;
+        g_dir_close(d);
+    }
+    return n;
+}
+
+result history_cli(std::vector<std::string> args)
+{
+    return run(args, history_main);
+}
+
+} // namespace
+
+// The file the guide names holds every run once its programs are done
+// with it: no log is left beside it, and a copy of the file alone has them.
+TEST(History, TheFileHoldsEveryRunOnceClosed)
+{
+    TempDir dir, copy;
+    std::string path = dir / "history.sqlite", kept = dir / "pending";
+    for (int i = 0; i < 5; i++) {
+        history_run r = sample_run("net1", 1000 + i, 1, 1);
+        ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &r, nullptr), HISTORY_RECORDED);
+    }
+    EXPECT_FALSE(exists(path + "-wal"));
+    write_file(copy / "history.sqlite", read_file(path));
+    EXPECT_EQ(runs_in(copy / "history.sqlite"), 5);
+
+    // A reader still has it open when a run is recorded: the log stays
+    // until the last of them closes.
+    history_db *reader = history_open_read(path.c_str(), nullptr);
+    ASSERT_NE(reader, nullptr);
+    std::vector<history_run> runs;
+    ASSERT_TRUE(history_runs(reader, "net1", false, &runs, nullptr));
+    history_run r = sample_run("net1", 2000, 1, 1);
+    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &r, nullptr), HISTORY_RECORDED);
+    history_close(reader);
+    EXPECT_FALSE(exists(path + "-wal"));
+    EXPECT_FALSE(exists(path + "-shm"));
+    EXPECT_EQ(runs_in(path), 6);
+
+    // An older Trialix left every run in the log: a copy of the file alone
+    // is told to hold no history, and a history without runs says so too.
+    std::string old = dir / "old.sqlite";
+    sqlite3 *sql = nullptr;
+    ASSERT_EQ(sqlite3_open(old.c_str(), &sql), SQLITE_OK);
+    sqlite3_db_config(sql, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    ASSERT_EQ(sqlite3_exec(sql, "PRAGMA journal_mode=WAL; CREATE TABLE runs(x); CREATE TABLE items(x);"
+                                " CREATE TABLE file_stats(x); CREATE TABLE item_stats(x); PRAGMA user_version = 1",
+                           nullptr, nullptr, nullptr), SQLITE_OK);
+    write_file(copy / "old.sqlite", read_file(old));
+    sqlite3_close(sql);
+    result leftover = history_cli({"history", "--db", copy / "old.sqlite"});
+    EXPECT_EQ(leftover.status, PACK_PROBLEM);
+    EXPECT_NE(leftover.err.find("not a Trialix results history"), std::string::npos) << leftover.err;
+    std::string none = dir / "none.sqlite";
+    history_close(open_at(none));
+    result empty = history_cli({"history", "--json", "--db", none});
+    EXPECT_EQ(empty.status, PACK_PROBLEM);
+    EXPECT_NE(empty.err.find("the results history holds no runs"), std::string::npos) << empty.err;
+}
+
+// Reading never writes: an empty file and another program's database are
+// refused as they are, by the tool and by the reader.
+TEST(History, AFileThatIsNoHistoryIsRefusedUntouched)
+{
+    TempDir dir;
+    std::string empty = dir.write("empty.sqlite", "");
+    std::string other = dir / "notes.sqlite";
+    sqlite3 *sql = nullptr;
+    ASSERT_EQ(sqlite3_open(other.c_str(), &sql), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(sql, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')", nullptr,
+                           nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(sql);
+    std::string other_bytes = read_file(other);
+    // One that keeps a write-ahead log, as ours does.
+    std::string logged = dir / "logged.sqlite";
+    ASSERT_EQ(sqlite3_open(logged.c_str(), &sql), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(sql, "PRAGMA journal_mode=WAL; CREATE TABLE runs(x); PRAGMA user_version = 1",
+                           nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(sql);
+    ASSERT_FALSE(exists(logged + "-wal"));
+    for (const std::string &file : {empty, other, logged}) {
+        std::string before = read_file(file);
+        result r = history_cli({"history", "--db", file});
+        EXPECT_EQ(r.status, PACK_PROBLEM) << file;
+        EXPECT_NE(r.err.find("not a Trialix results history"), std::string::npos) << r.err;
+        EXPECT_EQ(read_file(file), before) << file;
+        std::string error;
+        EXPECT_EQ(history_open_read(file.c_str(), &error), nullptr);
+        EXPECT_EQ(read_file(file), before) << file;
+        EXPECT_FALSE(exists(file + "-wal") || exists(file + "-shm") || exists(file + "-journal")) << file;
+    }
+    EXPECT_EQ(read_file(other), other_bytes);
+}
+
+// Another program holding the history (writing, or stuck in a
+// transaction) neither stops the reading nor costs a run: the run is kept
+// aside, recorded with the next one, and recorded once only.
+TEST(History, ALockedHistoryIsReadAtOnceAndItsRunKeptAndRecordedOnce)
+{
+    TempDir dir;
+    std::string path = dir / "history.sqlite", kept = dir / "pending";
+    history_run first = sample_run("net1", 1000, 1, 1);
+    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &first, nullptr), HISTORY_RECORDED);
+
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; DELETE FROM item_stats", nullptr, nullptr, nullptr), SQLITE_OK);
+    gint64 start = g_get_monotonic_time();
+    history_db *reader = history_open_read(path.c_str(), nullptr);
+    std::vector<history_run> runs;
+    EXPECT_TRUE(reader && history_runs(reader, "net1", false, &runs, nullptr) && runs.size() == 1);
+    history_close(reader);
+    history_run second = sample_run("net1", 2000, -1, 1);
+    std::string error;
+    EXPECT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &second, &error), HISTORY_KEPT_BUSY) << error;
+    EXPECT_LT(g_get_monotonic_time() - start, G_USEC_PER_SEC) << "waited for the other program";
+    EXPECT_EQ(files_in(kept), 1);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    history_run third = sample_run("net1", 3000, 1, -1);
+    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &third, &error), HISTORY_RECORDED) << error;
+    EXPECT_EQ(files_in(kept), 0);
+    runs = runs_of(path, "net1");
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[1].taken, 2000);
+    EXPECT_EQ(runs[1].items.size(), 3u);
+    EXPECT_EQ(runs[1].examinee, "Zoë \"Z\" O'Neil");
+
+    // Recorded, but the program ended before the kept file went: the next
+    // time it is only removed.
+    ASSERT_TRUE(history_keep(kept.c_str(), sample_run("net1", 4000, 1, 1), &error)) << error;
+    std::string name;
+    if (GDir *d = g_dir_open(kept.c_str(), 0, nullptr)) {
+        name = g_dir_read_name(d);
+        g_dir_close(d);
+    }
+    std::string bytes = read_file(kept + "/" + name);
+    history_db *db = open_at(path);
+    EXPECT_EQ(history_record_kept(db, kept.c_str(), &error), 0) << error;
+    write_file(kept + "/" + name, bytes);
+    EXPECT_EQ(history_record_kept(db, kept.c_str(), &error), 0) << error;
+    history_close(db);
+    EXPECT_EQ(files_in(kept), 0);
+    EXPECT_EQ(runs_of(path, "net1").size(), 4u);
+}
+
+// Numbers a damaged or tampered file holds come back within their ranges,
+// and the tool's JSON holds only numbers JSON can.
+TEST(History, StoredNumbersComeBackWithinTheirRanges)
+{
+    TempDir dir;
+    std::string path = dir / "history.sqlite";
+    history_db *db = open_at(path);
+    for (long long taken : {1000, 2000, 3000}) {
+        history_run r = sample_run("net1", taken, 1, 1);
+        ASSERT_TRUE(history_record(db, &r, nullptr));
+    }
+    history_close(db);
+    sqlite3 *sql = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &sql), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(sql,
+                           "UPDATE runs SET score = 9e999, pass_mark = 1000000, time_used = -7 WHERE taken = 1000;"
+                           "UPDATE runs SET score = -9e999, pass_mark = -5, time_used = 9000000000000000000,"
+                           " total_points = 3, reached_points = 99999999999 WHERE taken = 2000;"
+                           "UPDATE runs SET score = 1e308 WHERE taken = 3000;"
+                           "UPDATE file_stats SET drawn = 9000000000000000000, correct = -3, runs = -1;",
+                           nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(sql);
+    sqlite3_close(sql);
+
+    std::vector<history_run> runs = runs_of(path, "net1");
+    ASSERT_EQ(runs.size(), 3u);
+    for (const history_run &r : runs) {
+        EXPECT_TRUE(r.score >= 0 && r.score <= 100) << r.score;
+        EXPECT_TRUE(r.pass_mark >= 0 && r.pass_mark <= 100) << r.pass_mark;
+        EXPECT_TRUE(r.time_used >= 0 && r.reached_points >= 0 && r.reached_points <= r.total_points);
+    }
+    EXPECT_EQ(runs[0].score, 100);   // 1e308
+    EXPECT_EQ(runs[1].score, 0);     // -inf
+    EXPECT_EQ(runs[2].score, 100);   // inf
+    EXPECT_EQ(runs[2].pass_mark, 100);
+    EXPECT_EQ(runs[1].time_used, INT_MAX);
+
+    result json = history_cli({"history", "--json", "--db", path});
+    ASSERT_EQ(json.status, PACK_OK) << json.err;
+    EXPECT_EQ(json.out.find("inf"), std::string::npos) << json.out;
+    EXPECT_EQ(json.out.find("nan"), std::string::npos) << json.out;
+    GRegex *number = g_regex_new("\"(score|pass_mark|time_used|runs|drawn|right)\":(-?[0-9.e+]+)",
+                                 GRegexCompileFlags(0), GRegexMatchFlags(0), nullptr);
+    GMatchInfo *m = nullptr;
+    int seen = 0;
+    for (g_regex_match(number, json.out.c_str(), GRegexMatchFlags(0), &m); g_match_info_matches(m);
+         g_match_info_next(m, nullptr), seen++) {
+        gchar *value = g_match_info_fetch(m, 2);
+        EXPECT_LE(strlen(value), 10u) << value;
+        double v = g_ascii_strtod(value, nullptr);
+        EXPECT_TRUE(std::isfinite(v) && v >= 0 && v <= INT_MAX) << value;
+        g_free(value);
+    }
+    g_match_info_free(m);
+    g_regex_unref(number);
+    EXPECT_GE(seen, 12);
+}
+
+// A history the user may read but not write (another user's, a read-only
+// mount) is read by the tool and by the reader all the same.
+TEST(History, AHistoryThatCanOnlyBeReadIsRead)
+{
+    TempDir dir;
+    std::string path = dir / "history.sqlite";
+    history_db *db = open_at(path);
+    history_run r = sample_run("net1", 1000, 1, 1);
+    ASSERT_TRUE(history_record(db, &r, nullptr));
+    history_close(db);
+    ASSERT_EQ(g_chmod(dir.path().c_str(), 0555), 0);
+    ASSERT_EQ(g_chmod(path.c_str(), 0444), 0);
+    std::string before = read_file(path);
+
+    // Root may write anything: the reading is done as nobody then.
+    int status = in_child([&] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(10);
+        int failed = 0;
+        std::string error;
+        history_db *reader = history_open_read(path.c_str(), &error);
+        std::vector<history_run> runs;
+        failed |= !(reader && history_runs(reader, "net1", true, &runs, &error) && runs.size() == 1) << 1;
+        if (failed)
+            fprintf(stderr, "%s\n", error.c_str());
+        history_close(reader);
+        result cli = history_cli({"history", "net1", "--db", path});
+        failed |= !(cli.status == PACK_OK && cli.out.find("Exam net1:") != std::string::npos) << 2;
+        failed |= (history_open(path.c_str(), nullptr) != nullptr) << 3;
+        _exit(failed);
+    });
+    g_chmod(dir.path().c_str(), 0700);
+    g_chmod(path.c_str(), 0600);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the reader, 2: the tool, 4: it was opened for writing, 10: no user";
+    EXPECT_EQ(read_file(path), before);
+}
+
+// An exam folder whose name isn't UTF-8: shown by the tool as JSON and as
+// text the same way, and found by the name shown as by the name stored.
+TEST(History, AnExamNameThatIsNotUtf8IsShownAndFound)
+{
+    TempDir dir;
+    std::string path = dir / "history.sqlite";
+    history_db *db = open_at(path);
+    history_run r = sample_run("caf\xe9", 1000, 1, 1);
+    ASSERT_TRUE(history_record(db, &r, nullptr));
+    history_close(db);
+
+    result json = history_cli({"history", "--json", "--db", path});
+    ASSERT_EQ(json.status, PACK_OK);
+    EXPECT_NE(json.out.find("\"exam\":\"caf\\u00e9\""), std::string::npos) << json.out;
+    for (const char *name : {"café", "caf\xe9"}) {
+        result text = history_cli({"history", name, "--db", path});
+        EXPECT_EQ(text.status, PACK_OK) << name << ": " << text.err;
+        EXPECT_TRUE(has_line(text.out, "Exam café: Sample <i>exam</i>")) << text.out;
+        EXPECT_TRUE(g_utf8_validate(text.out.c_str(), (gssize)text.out.size(), nullptr));
+    }
+    EXPECT_EQ(history_cli({"history", "cafe", "--db", path}).status, PACK_PROBLEM);
+    EXPECT_EQ(history_shown_name("caf\xe9 ok \xc3\xa9"), "café ok é");
+}
+
+// Every command of the tool answers --help (and -h) with its usage.
+TEST(History, EveryToolCommandAnswersHelp)
+{
+    for (const char *command : {"pack", "unpack", "show", "check", "import", "history"})
+        for (const char *ask : {"--help", "-h"}) {
+            std::vector<std::string> args = {command, ask};
+            result r = std::string(command) == "history" ? run(args, history_main) : run(args);
+            EXPECT_EQ(r.status, PACK_OK) << command << " " << ask << ": " << r.err;
+            EXPECT_TRUE(has_line(r.out, "Usage:")) << command;
+            EXPECT_NE(r.out.find("trialix-pack " + std::string(command)), std::string::npos) << command;
+        }
+    // After "--" it is a name like any.
+    EXPECT_EQ(run({"check", "--", "--help"}).status, PACK_PROBLEM);
 }

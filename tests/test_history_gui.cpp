@@ -3,7 +3,9 @@
 // mistakes, and a history that can't be used.
 #include <gdk/gdkkeysyms.h>
 #include <glib/gstdio.h>
+#include <sqlite3.h>
 
+#include <algorithm>
 #include <map>
 
 #include "bank/history.h"
@@ -25,6 +27,7 @@ protected:
         history_record_reset();
         for (const char *end : {"", "-wal", "-shm"})
             g_remove((history_default_path() + end).c_str());
+        forget_kept();
         exams.write("demo/.xconfig", "title=History <b>demo</b>\ntimeout=30\npercentage=50\n"
                                      "[message]\nThree items.\n");
         for (const char *name : {"A", "B", "C"})
@@ -40,11 +43,12 @@ protected:
 
     // Takes a run of the shown start form's kind with `examinee`, answering
     // each item (by its text) right (1), wrong (-1) or not at all (0).
-    void take_run(const char *examinee, const std::map<std::string, int> &plan, bool start = true)
+    void take_run(const char *examinee, const std::map<std::string, int> &plan, bool start = true,
+                  const char *exam = "demo")
     {
         g_strlcpy(username, examinee, sizeof username);
         if (start)
-            start_exam(nullptr, (void *)"demo");
+            start_exam(nullptr, (void *)exam);
         click(" Start Exam ");
         ASSERT_NE(QP, nullptr);
         for (question *q = QP; q; q = q->next) {
@@ -63,6 +67,34 @@ protected:
         return windows([](GtkWidget *w) {
             return GTK_IS_WINDOW(w) && g_strcmp0(gtk_window_get_title(GTK_WINDOW(w)), "Results History") == 0;
         });
+    }
+    // Runs kept aside by an earlier test are none of this one's.
+    static void forget_kept()
+    {
+        std::string dir = history_kept_dir();
+        if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
+            while (const char *n = g_dir_read_name(d))
+                g_remove((dir + G_DIR_SEPARATOR_S + n).c_str());
+            g_dir_close(d);
+        }
+    }
+    static int kept_count()
+    {
+        int n = 0;
+        if (GDir *d = g_dir_open(history_kept_dir().c_str(), 0, nullptr)) {
+            while (g_dir_read_name(d))
+                n++;
+            g_dir_close(d);
+        }
+        return n;
+    }
+    static std::vector<history_run> recorded(const char *exam = "demo")
+    {
+        std::vector<history_run> runs;
+        history_db *db = history_open_read(history_default_path().c_str(), nullptr);
+        EXPECT_TRUE(db && history_runs(db, exam, true, &runs, nullptr));
+        history_close(db);
+        return runs;
     }
     // The Exam menu's history item.
     static GtkWidget *menu_item() { return children(exammenu).at(2); }
@@ -192,6 +224,8 @@ TEST_F(HistoryTest, WithoutMistakesTheButtonSaysSoAndEscapeCloses)
     EXPECT_TRUE(history_windows().empty());
 }
 
+// A history that can't be used is told once; the runs are kept aside
+// meanwhile and recorded, each once, when it can be used again.
 TEST_F(HistoryTest, ADamagedHistoryIsToldOnceAndExamsGoOn)
 {
     std::string path = history_default_path();
@@ -217,8 +251,22 @@ TEST_F(HistoryTest, ADamagedHistoryIsToldOnceAndExamsGoOn)
     menu(menu_item());
     EXPECT_TRUE(history_windows().empty());
     ASSERT_EQ(dialogs.seen.size(), 4u);
-    EXPECT_EQ(dialogs.seen[3].text, dialogs.seen[1].text);
+    EXPECT_NE(dialogs.seen[1].text.find("their results are kept aside and added to the history once it can be used"),
+              std::string::npos) << dialogs.seen[1].text;
+    EXPECT_NE(dialogs.seen[3].text.find("file is not a database"), std::string::npos);
     EXPECT_EQ(read_file(path), std::string(4096, 'x'));
+    EXPECT_EQ(kept_count(), 2);
+
+    // The damaged file moved away: the next run brings the two kept ones.
+    g_remove(path.c_str());
+    take_run("Cy", {{"Item A?", 1}, {"Item B?", -1}, {"Item C?", 1}});
+    std::vector<history_run> runs = recorded();
+    std::vector<std::string> who;
+    for (const history_run &r : runs)
+        who.push_back(r.examinee + " " + std::to_string(r.items.size()));
+    EXPECT_EQ(who, (std::vector<std::string>{"Cy 3", "Bob 3", " 3"}));
+    EXPECT_EQ(kept_count(), 0);
+    EXPECT_EQ(dialogs.seen.size(), 5u) << "the grading's question only";
 }
 
 // A run saved and resumed in a later process is recorded like any: its
@@ -252,4 +300,91 @@ TEST_F(HistoryTest, AResumedRunIsRecordedWithItsFiles)
     for (const history_file &f : files)
         got.push_back(f.file + " " + std::to_string(f.right) + "/" + std::to_string(f.drawn));
     EXPECT_EQ(got, (std::vector<std::string>{"cat0C 0/1", "cat0A 1/1", "cat0B 1/1"}));
+}
+
+// A long history: the table shows the newest runs with the count of all,
+// and the window opens and closes at once with the accessibility layer on.
+TEST_F(HistoryTest, ALongHistoryShowsItsNewestRunsAndCountsThemAll)
+{
+    std::string path = history_default_path();
+    history_close(history_open(path.c_str(), nullptr));
+    sqlite3 *sql = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &sql), SQLITE_OK);
+    const char *fill =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000)"
+        " INSERT INTO runs(exam, title, taken, examinee, training, timer, time_used, item_count,"
+        " total_points, reached_points, score, pass_mark, passed)"
+        " SELECT 'demo', 'Demo', 1000000 + i, 'Ann', 1, 0, 0, 3, 3, i % 4, (i % 4) * 100.0 / 3, 50,"
+        " i % 4 >= 2 FROM n;"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
+        " INSERT INTO runs(exam, title, taken, examinee, training, timer, time_used, item_count,"
+        " total_points, reached_points, score, pass_mark, passed)"
+        " SELECT 'exam' || i, 'Exam ' || i, 1000 + i, 'Bo', 1, 0, 0, 1, 1, 1, 100, 50, 1 FROM n;";
+    ASSERT_EQ(sqlite3_exec(sql, fill, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(sql);
+    sqlite3_close(sql);
+
+    gint64 start = g_get_monotonic_time();
+    menu(menu_item());
+    ASSERT_EQ(history_windows().size(), 1u);
+    GtkWidget *win = history_windows()[0];
+    pump();
+    GtkWidget *runs = nullptr;
+    for (GtkWidget *t : find_all_of_type(win, GTK_TYPE_TREE_VIEW))
+        if (gtk_tree_model_get_n_columns(gtk_tree_view_get_model(GTK_TREE_VIEW(t))) == 6)
+            runs = t;
+    ASSERT_NE(runs, nullptr);
+    EXPECT_EQ(rows(runs, true).size(), 300u);
+    EXPECT_EQ(rows(runs, true)[0], "Ann|Training|0.0%|Failed|Timer off") << "the newest first";
+    std::vector<std::string> headings;
+    for (GtkWidget *l : find_all_of_type(win, GTK_TYPE_LABEL))
+        headings.push_back(label_text(l));
+    EXPECT_NE(std::find(headings.begin(), headings.end(), "Runs (the newest 300 of 100000)"), headings.end());
+    const chart_model *chart = history_chart_model(find_of_type(win, GTK_TYPE_DRAWING_AREA));
+    EXPECT_EQ(chart->points.size(), 300u);
+    EXPECT_EQ(chart->all_runs, 100000);
+    EXPECT_EQ(history_chart_summary(*chart).rfind("The newest 300 of 100000 runs (50000 of them passed), on ", 0), 0u)
+        << history_chart_summary(*chart);
+
+    gtk_button_clicked(GTK_BUTTON(find_button(win, "Close")));
+    pump();
+    EXPECT_TRUE(history_windows().empty());
+    gint64 closed = g_get_monotonic_time();
+    EXPECT_LT(closed - start, 5 * G_USEC_PER_SEC);
+}
+
+// An exam folder whose name isn't UTF-8: the window shows it as the Exam
+// menu does (the accessibility layer passes on only UTF-8), and still
+// finds its runs and its items by the name as stored.
+TEST_F(HistoryTest, AnExamNameThatIsNotUtf8IsShownValidAndItsItemsFound)
+{
+    const char *name = "caf\xe9";
+    exams.write(std::string(name) + "/.xconfig", "title=Caf\xe9 <b>demo</b>\ntimeout=30\npercentage=50\n");
+    for (const char *file : {"A", "B", "C"})
+        write_question_file(exams / (std::string(name) + "/cat0" + file),
+                            std::string("+++\nS1\nItem ") + file + "?\n---\n+Right\n-Wrong\n---\n\n+++\n");
+    take_run("Ann", {{"Item A?", 1}, {"Item B?", -1}, {"Item C?", -1}}, true, name);
+    menu(menu_item());
+    ASSERT_EQ(history_windows().size(), 1u);
+    GtkWidget *win = history_windows()[0];
+    gchar *shown = gtk_combo_box_get_active_text(GTK_COMBO_BOX(find_of_type(win, GTK_TYPE_COMBO_BOX)));
+    ASSERT_NE(shown, nullptr);
+    std::string chosen = shown;
+    g_free(shown);
+    EXPECT_TRUE(g_utf8_validate(chosen.c_str(), -1, nullptr)) << chosen;
+    gchar *expected = g_filename_display_name(name);
+    EXPECT_EQ(chosen, std::string("Caf\xef\xbf\xbd demo (") + expected + ")");
+    g_free(expected);
+    std::vector<GtkWidget *> tables = find_all_of_type(win, GTK_TYPE_TREE_VIEW);
+    for (GtkWidget *t : tables)
+        for (const std::string &row : rows(t, false))
+            EXPECT_TRUE(g_utf8_validate(row.c_str(), -1, nullptr)) << row;
+    size_t total = 0;
+    for (GtkWidget *t : tables)
+        total += rows(t, false).size();
+    EXPECT_EQ(total, 4u) << "one run, three files";
+
+    gtk_button_clicked(GTK_BUTTON(find_button(win, " Practise Mistakes ")));
+    pump();
+    EXPECT_EQ(line("This practice"), "This practice run holds 2 items you missed.");
+    EXPECT_STREQ(examname, name);
 }

@@ -63,7 +63,8 @@ void print_text(FILE *out, const std::vector<exam_history> &all)
 {
     for (size_t e = 0; e < all.size(); e++) {
         const exam_history &h = all[e];
-        fprintf(out, "%sExam %s: %s\n", e ? "\n" : "", h.exam.exam.c_str(), h.exam.title.c_str());
+        fprintf(out, "%sExam %s: %s\n", e ? "\n" : "", history_shown_name(h.exam.exam).c_str(),
+                history_shown_name(h.exam.title).c_str());
         fprintf(out, "%-16s  %-20s  %-8s  %6s  %-7s  %s\n", "Date", "Examinee", "Mode", "Score",
                 "Verdict", "Time");
         for (const history_run &r : h.runs) {
@@ -72,19 +73,34 @@ void print_text(FILE *out, const std::vector<exam_history> &all)
                                              std::to_string(r.time_used % 60)
                                        : "Timer off";
             fprintf(out, "%-16s  %-20s  %-8s  %5s%%  %-7s  %s\n", format_time(r.taken, "%Y-%m-%d %H:%M").c_str(),
-                    r.examinee.c_str(), r.training ? "Training" : "Exam",
+                    history_shown_name(r.examinee).c_str(), r.training ? "Training" : "Exam",
                     score_text(r.score).c_str(), r.passed ? "Passed" : "Failed", time.c_str());
         }
         fputs("Question files, weakest first (runs, right of drawn):\n", out);
         for (const history_file &f : h.files)
-            fprintf(out, "  %-20s  %4d  %d of %d\n", f.file.c_str(), f.runs, f.right, f.drawn);
+            fprintf(out, "  %-20s  %4d  %d of %d\n", history_shown_name(f.file).c_str(), f.runs, f.right,
+                    f.drawn);
     }
+}
+
+// Whether `wanted`, as typed, names the exam stored as `stored`: as stored,
+// or as this command and the program show a name that isn't UTF-8.
+bool names_exam(const char *wanted, const std::string &stored)
+{
+    if (stored == wanted || history_shown_name(stored) == wanted)
+        return true;
+    gchar *display = g_filename_display_name(stored.c_str());
+    bool same = strcmp(display, wanted) == 0;
+    g_free(display);
+    return same;
 }
 
 } // namespace
 
 int history_main(int argc, char **argv, FILE *out, FILE *err)
 {
+    if (asks_help(argc, argv))
+        return pack_help(out);
     const char *exam = nullptr, *db_path = nullptr;
     bool json = false;
     for (int i = 2; i < argc; i++) {
@@ -104,22 +120,30 @@ int history_main(int argc, char **argv, FILE *out, FILE *err)
         }
     }
     std::string path = db_path ? db_path : history_default_path();
-    // Reading must not leave an empty database behind.
-    if (!g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR)) {
-        fprintf(err, "trialix-pack: %s: no results history yet\n", path.c_str());
+    gchar *shown_path = g_filename_display_name(path.c_str());
+    std::string where = shown_path;
+    g_free(shown_path);
+    if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
+        fprintf(err, "trialix-pack: %s: no results history yet\n", where.c_str());
         return PACK_PROBLEM;
     }
+    // Reading opens the file read-only and refuses what isn't a history:
+    // nothing is ever written to it.
     std::string error;
-    history_db *db = history_open(path.c_str(), &error);
+    history_db *db = history_open_read(path.c_str(), &error);
     if (!db) {
-        fprintf(err, "trialix-pack: %s: %s\n", path.c_str(), error.c_str());
+        fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error.c_str());
         return PACK_PROBLEM;
     }
     std::vector<history_exam> exams;
     std::vector<exam_history> all;
     bool ok = history_exams(db, &exams, &error);
+    // A name as stored is taken before one that only shows the same.
+    bool exact = false;
+    for (const history_exam &e : exams)
+        exact = exact || (exam && e.exam == exam);
     for (size_t i = 0; ok && i < exams.size(); i++) {
-        if (exam && exams[i].exam != exam)
+        if (exam && (exact ? exams[i].exam != exam : !names_exam(exam, exams[i].exam)))
             continue;
         exam_history h{exams[i], {}, {}};
         ok = history_runs(db, h.exam.exam.c_str(), false, &h.runs, &error) &&
@@ -128,7 +152,11 @@ int history_main(int argc, char **argv, FILE *out, FILE *err)
     }
     history_close(db);
     if (!ok) {
-        fprintf(err, "trialix-pack: %s: %s\n", path.c_str(), error.c_str());
+        fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error.c_str());
+        return PACK_PROBLEM;
+    }
+    if (exams.empty()) {
+        fprintf(err, "trialix-pack: %s: the results history holds no runs\n", where.c_str());
         return PACK_PROBLEM;
     }
     if (exam && all.empty()) {

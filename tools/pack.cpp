@@ -134,6 +134,20 @@ std::string load_problem(const load_error &e)
     return problem;
 }
 
+int pack_help(FILE *out)
+{
+    fputs(USAGE, out);
+    return PACK_OK;
+}
+
+bool asks_help(int argc, char **argv)
+{
+    for (int i = 2; i < argc && strcmp(argv[i], "--") != 0; i++)
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
+            return true;
+    return false;
+}
+
 int pack_usage(FILE *err, const std::string &what)
 {
     fprintf(err, "trialix-pack: %s (see trialix-pack --help)\n", what.c_str());
@@ -268,10 +282,9 @@ int pack_main(int argc, char **argv, FILE *out, FILE *err)
 {
     tool t{out, err};
     const char *cmd = argc > 1 ? argv[1] : "";
-    if (strcmp(cmd, "--help") == 0 || strcmp(cmd, "-h") == 0 || strcmp(cmd, "help") == 0) {
-        fputs(USAGE, out);
-        return PACK_OK;
-    }
+    if (strcmp(cmd, "--help") == 0 || strcmp(cmd, "-h") == 0 || strcmp(cmd, "help") == 0 ||
+        asks_help(argc, argv))
+        return pack_help(out);
     if (strcmp(cmd, "pack") == 0)
         return argc == 4 ? cmd_pack(t, argv[2], argv[3]) : t.usage("pack takes SOURCE.txt QUESTIONFILE");
     if (strcmp(cmd, "unpack") == 0)

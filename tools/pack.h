@@ -17,6 +17,11 @@ enum { PACK_OK = 0, PACK_PROBLEM = 1, PACK_USAGE = 2 };
 // Runs the tool on argv (argv[0] is the program), writing to out and err.
 int pack_main(int argc, char **argv, FILE *out, FILE *err);
 
+// Prints the tool's usage on out; returns PACK_OK.
+int pack_help(FILE *out);
+// True when a command's arguments (argv[2] on, up to "--") ask for help
+// ("--help" or "-h"): every command answers it with the usage.
+bool asks_help(int argc, char **argv);
 // Prints a usage error on err; returns PACK_USAGE.
 int pack_usage(FILE *err, const std::string &what);
 // The value of an option given as "--name VALUE" or "--name=VALUE" at

@@ -11,6 +11,7 @@
 #include "app/menu.h"
 #include "bank/markup.h"
 #include "bank/tools.h"
+#include "grading/history_record.h"
 #include "saved/recovery.h"
 
 void trialix_quit(GtkWidget *, void *)
@@ -86,6 +87,8 @@ void trialix_start(int *argc, char ***argv)
     // An exam cut short last time (Quit, a crash, a power loss) is offered
     // before anything else.
     recovery_offer_left();
+    // Runs the history couldn't take last time are recorded now.
+    history_record_waiting();
 }
 
 int trialix_main(int argc, char **argv)
@@ -95,6 +98,7 @@ int trialix_main(int argc, char **argv)
     // Quit ends the program at once; the last second's answers still go
     // into the recovery copy.
     recovery_flush();
+    history_done();
     return 0;
 }
 

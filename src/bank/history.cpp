@@ -1,22 +1,24 @@
+// The results history's file: opening it to record or to read, its schema,
+// and recording a run.
 #include "bank/history.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
-#include <sqlite3.h>
 
 #include <cerrno>
 #include <map>
 #include <memory>
 
-struct history_db {
-    sqlite3 *sql = nullptr;
-};
+#include "bank/history_db.h"
+
+using namespace history_sql;
 
 namespace {
 
 // A program recording at the same moment holds the lock for milliseconds;
-// this is long enough to outwait it and short enough not to hang a run.
-constexpr int BUSY_TIMEOUT_MS = 5000;
+// this outwaits it without freezing the window. A program that holds the
+// lock longer is not waited for: the run is kept and recorded later.
+constexpr int BUSY_TIMEOUT_MS = 250;
 
 const char SCHEMA[] =
     "CREATE TABLE IF NOT EXISTS runs("
@@ -44,70 +46,109 @@ const char SCHEMA[] =
     " drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
     " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;";
 
-bool fail(sqlite3 *sql, std::string *error)
-{
-    if (error)
-        *error = sqlite3_errmsg(sql);
-    return false;
-}
+// The names of the runs that were kept aside and then recorded. A table of
+// its own, so that a history without it is still of the same version and
+// older programs go on using it.
+const char KEYS_SCHEMA[] = "CREATE TABLE IF NOT EXISTS kept_runs(key TEXT PRIMARY KEY) WITHOUT ROWID;";
 
-bool exec(sqlite3 *sql, const char *text, std::string *error)
-{
-    char *message = nullptr;
-    if (sqlite3_exec(sql, text, nullptr, nullptr, &message) == SQLITE_OK)
-        return true;
-    if (error)
-        *error = message ? message : sqlite3_errmsg(sql);
-    sqlite3_free(message);
-    return false;
-}
+const char *const TABLES[] = {"runs", "items", "file_stats", "item_stats"};
 
-struct statement {
-    sqlite3_stmt *s = nullptr;
-    statement(sqlite3 *sql, const char *text) { sqlite3_prepare_v2(sql, text, -1, &s, nullptr); }
-    ~statement() { sqlite3_finalize(s); }
-    statement(const statement &) = delete;
-    statement &operator=(const statement &) = delete;
-    explicit operator bool() const { return s != nullptr; }
-    void text(int i, const std::string &v) { sqlite3_bind_text(s, i, v.c_str(), (int)v.size(), SQLITE_TRANSIENT); }
-    void integer(int i, long long v) { sqlite3_bind_int64(s, i, v); }
-    std::string column_text(int i)
-    {
-        const unsigned char *t = sqlite3_column_text(s, i);
-        return t ? reinterpret_cast<const char *>(t) : "";
+// The schema version and how many of the history's tables (and the
+// table of kept runs' names) the database holds.
+bool read_schema(sqlite3 *sql, int *version, int *tables, bool *keys, std::string *error,
+                 bool *was_busy = nullptr)
+{
+    statement v(sql, "PRAGMA user_version");
+    if (!v || sqlite3_step(v.s) != SQLITE_ROW)
+        return fail(sql, error, was_busy);
+    *version = v.column_int(0);
+    statement t(sql, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    if (!t)
+        return fail(sql, error, was_busy);
+    *tables = 0;
+    *keys = false;
+    int rc;
+    while ((rc = sqlite3_step(t.s)) == SQLITE_ROW) {
+        std::string name = t.column_text(0);
+        for (const char *ours : TABLES)
+            *tables += name == ours;
+        *keys = *keys || name == "kept_runs";
     }
-    int column_int(int i) { return sqlite3_column_int(s, i); }
-    long long column_int64(int i) { return sqlite3_column_int64(s, i); }
-};
+    return rc == SQLITE_DONE || fail(sql, error, was_busy);
+}
+
+std::string newer_version(int found)
+{
+    return "it was written by a newer version of Trialix (schema " + std::to_string(found) + ")";
+}
+
+// Opens `target` read-only (with `flags` besides) and reads its schema;
+// none when that fails (*code: SQLite's result).
+sqlite3 *open_schema(const char *target, int flags, int *version, int *tables, std::string *error,
+                     int *code = nullptr)
+{
+    sqlite3 *sql = nullptr;
+    bool keys = false;
+    if (sqlite3_open_v2(target, &sql, SQLITE_OPEN_READONLY | flags, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(sql, BUSY_TIMEOUT_MS);
+        if (read_schema(sql, version, tables, &keys, error))
+            return sql;
+    } else {
+        fail(sql, error);
+    }
+    if (code)
+        *code = sqlite3_errcode(sql) & 0xff;
+    sqlite3_close(sql);
+    return nullptr;
+}
+
+// Why a database of that schema is none the reader may read, or "".
+std::string not_ours(int version, int tables)
+{
+    if (version > HISTORY_SCHEMA_VERSION)
+        return newer_version(version);
+    if (version < 1 || tables != (int)G_N_ELEMENTS(TABLES))
+        return "not a Trialix results history";
+    return "";
+}
 
 // The schema of a new database; an older one would be brought up here.
-bool prepare_schema(sqlite3 *sql, std::string *error)
+// The write lock is taken only when something is missing.
+bool prepare_schema(sqlite3 *sql, std::string *error, bool *was_busy)
 {
-    if (!exec(sql, "BEGIN IMMEDIATE", error))
+    int found = 0, tables = 0;
+    bool keys = false;
+    if (!read_schema(sql, &found, &tables, &keys, error, was_busy))
         return false;
-    statement version(sql, "PRAGMA user_version");
-    if (!version || sqlite3_step(version.s) != SQLITE_ROW) {
-        fail(sql, error);
-        exec(sql, "ROLLBACK", nullptr);
-        return false;
-    }
-    int found = version.column_int(0);
-    sqlite3_reset(version.s);
     if (found > HISTORY_SCHEMA_VERSION) {
         if (error)
-            *error = "it was written by a newer version of Trialix (schema " +
-                     std::to_string(found) + ")";
+            *error = newer_version(found);
+        return false;
+    }
+    if (found == HISTORY_SCHEMA_VERSION && keys)
+        return true;
+    if (!exec(sql, "BEGIN IMMEDIATE", error, was_busy))
+        return false;
+    auto give_up = [&] {
         exec(sql, "ROLLBACK", nullptr);
         return false;
+    };
+    // Another program may have done it meanwhile.
+    if (!read_schema(sql, &found, &tables, &keys, error, was_busy))
+        return give_up();
+    if (found > HISTORY_SCHEMA_VERSION) {
+        if (error)
+            *error = newer_version(found);
+        return give_up();
     }
     if (found < HISTORY_SCHEMA_VERSION) {
         std::string set = "PRAGMA user_version = " + std::to_string(HISTORY_SCHEMA_VERSION);
-        if (!exec(sql, SCHEMA, error) || !exec(sql, set.c_str(), error)) {
-            exec(sql, "ROLLBACK", nullptr);
-            return false;
-        }
+        if (!exec(sql, SCHEMA, error) || !exec(sql, set.c_str(), error))
+            return give_up();
     }
-    return exec(sql, "COMMIT", error);
+    if (!exec(sql, KEYS_SCHEMA, error, was_busy))
+        return give_up();
+    return exec(sql, "COMMIT", error, was_busy) || give_up();
 }
 
 // Adds a run's items to the sums of its exam's files and items. Items of
@@ -155,6 +196,20 @@ bool add_to_sums(sqlite3 *sql, const history_run &run)
     return true;
 }
 
+// Folds the write-ahead log back into the file when no one else has it
+// open: a connection that may write does it as it closes.
+void fold_log(const std::string &path)
+{
+    std::string log = path + "-wal";
+    if (!g_file_test(log.c_str(), G_FILE_TEST_EXISTS) || g_access(path.c_str(), W_OK) != 0)
+        return;
+    sqlite3 *sql = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &sql, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        !sqlite3_db_readonly(sql, "main"))
+        exec(sql, "SELECT COUNT(*) FROM sqlite_master", nullptr);   // opens the log
+    sqlite3_close(sql);   // folds it in, and removes it when last
+}
+
 } // namespace
 
 std::string history_default_path(void)
@@ -165,7 +220,7 @@ std::string history_default_path(void)
     return path;
 }
 
-history_db *history_open(const char *path, std::string *error)
+history_db *history_open(const char *path, std::string *error, bool *busy)
 {
     gchar *folder = g_path_get_dirname(path);
     int made = g_mkdir_with_parents(folder, 0700);
@@ -176,48 +231,127 @@ history_db *history_open(const char *path, std::string *error)
         return nullptr;
     }
     auto db = std::make_unique<history_db>();
+    db->path = path;
     int rc = sqlite3_open_v2(path, &db->sql, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         fail(db->sql, error);
         history_close(db.release());
         return nullptr;
     }
+    // SQLite opens a file it may not write for reading instead.
+    if (sqlite3_db_readonly(db->sql, "main")) {
+        if (error)
+            *error = "the file can't be written";
+        history_close(db.release());
+        return nullptr;
+    }
     sqlite3_busy_timeout(db->sql, BUSY_TIMEOUT_MS);
-    // The program opens the history for each run it records; a checkpoint
-    // at every close would sync the whole file each time. The log is
-    // checkpointed as it grows instead.
-    sqlite3_db_config(db->sql, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // WAL lets a reader and a writer go on together; a commit in it is
     // atomic, and NORMAL syncing loses at most the last run to a power cut,
     // never the file.
-    if (!exec(db->sql, "PRAGMA journal_mode=WAL", error) ||
+    if (!exec(db->sql, "PRAGMA journal_mode=WAL", error, busy) ||
         !exec(db->sql, "PRAGMA synchronous=NORMAL", error) ||
-        !exec(db->sql, "PRAGMA foreign_keys=ON", error) || !prepare_schema(db->sql, error)) {
+        !exec(db->sql, "PRAGMA foreign_keys=ON", error) || !prepare_schema(db->sql, error, busy)) {
         history_close(db.release());
         return nullptr;
     }
     return db.release();
 }
 
-void history_close(history_db *db)
+history_db *history_open_read(const char *path, std::string *error)
+{
+    auto refuse = [&](const std::string &why) -> history_db * {
+        if (error)
+            *error = why;
+        return nullptr;
+    };
+    GStatBuf st;
+    if (g_stat(path, &st) != 0)
+        return refuse(g_strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        return refuse("not a file");
+    // SQLite would take an empty file for an empty database (and remove a
+    // log beside it).
+    if (st.st_size == 0)
+        return refuse("the file is empty: not a Trialix results history");
+    bool log_there = g_file_test((std::string(path) + "-wal").c_str(), G_FILE_TEST_EXISTS);
+    gchar *uri = g_filename_to_uri(path, nullptr, nullptr);
+    std::string as_is = std::string(uri ? uri : "") + "?immutable=1";
+    g_free(uri);
+    int version = 0, tables = 0;
+    std::string why;
+    if (!log_there) {
+        // Looked at as it stands first: a database that isn't a history
+        // gets no log nor index made beside it.
+        sqlite3 *peek = open_schema(as_is.c_str(), SQLITE_OPEN_URI, &version, &tables, &why);
+        if (!peek)
+            return refuse(why);
+        sqlite3_close(peek);
+        if (!(why = not_ours(version, tables)).empty())
+            return refuse(why);
+    }
+    auto db = std::make_unique<history_db>();
+    db->path = path;
+    db->read_only = true;
+    int code = SQLITE_OK;
+    db->sql = open_schema(path, 0, &version, &tables, &why, &code);
+    // A history in a folder we may not write: its log and the log's index
+    // can't be made beside it. With no log there, the file holds it all and
+    // is read as it stands.
+    if (!db->sql && (code == SQLITE_READONLY || code == SQLITE_CANTOPEN) && !log_there)
+        db->sql = open_schema(as_is.c_str(), SQLITE_OPEN_URI, &version, &tables, &why);
+    if (!db->sql)
+        return refuse(why);
+    if (!(why = not_ours(version, tables)).empty()) {
+        history_close(db.release(), false);
+        return refuse(why);
+    }
+    return db.release();
+}
+
+void history_close(history_db *db, bool fold)
 {
     if (!db)
         return;
+    // A writer folds the log into the file as it closes, if it is the last
+    // to have the file open; a reader can't, and leaves that to one that may.
+    if (!fold && !db->read_only)
+        sqlite3_db_config(db->sql, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     sqlite3_close(db->sql);
+    if (fold && db->read_only)
+        fold_log(db->path);
     delete db;
 }
 
+void history_fold(const char *path)
+{
+    fold_log(path);
+}
+
 bool history_record(history_db *db, history_run *run, std::string *error,
-                    const std::function<void()> &before_commit)
+                    const std::function<void()> &before_commit, bool *busy)
 {
     sqlite3 *sql = db->sql;
-    if (!exec(sql, "BEGIN IMMEDIATE", error))
+    if (!exec(sql, "BEGIN IMMEDIATE", error, busy))
         return false;
     auto give_up = [&] {
-        fail(sql, error);
+        fail(sql, error, busy);
         exec(sql, "ROLLBACK", nullptr);
         return false;
     };
+    if (!run->key.empty()) {
+        statement k(sql, "INSERT OR IGNORE INTO kept_runs(key) VALUES(?)");
+        if (!k)
+            return give_up();
+        k.text(1, run->key);
+        if (sqlite3_step(k.s) != SQLITE_DONE)
+            return give_up();
+        if (sqlite3_changes(sql) == 0) {   // recorded before
+            exec(sql, "ROLLBACK", nullptr);
+            run->id = 0;
+            return true;
+        }
+    }
     statement r(sql, "INSERT INTO runs(exam, title, taken, examinee, training, timer, time_used,"
                      " item_count, total_points, reached_points, score, pass_mark, passed)"
                      " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)");
@@ -262,108 +396,10 @@ bool history_record(history_db *db, history_run *run, std::string *error,
         return give_up();
     if (before_commit)
         before_commit();
-    if (!exec(sql, "COMMIT", error)) {
+    if (!exec(sql, "COMMIT", error, busy)) {
         exec(sql, "ROLLBACK", nullptr);
         return false;
     }
     run->id = id;
     return true;
-}
-
-bool history_exams(history_db *db, std::vector<history_exam> *out, std::string *error)
-{
-    // The title of an exam's latest run: titles may change between runs.
-    statement s(db->sql, "SELECT exam, (SELECT title FROM runs r2 WHERE r2.exam = runs.exam"
-                         " ORDER BY taken DESC, id DESC LIMIT 1), MAX(taken), COUNT(*)"
-                         " FROM runs GROUP BY exam ORDER BY MAX(taken) DESC, MAX(id) DESC");
-    if (!s)
-        return fail(db->sql, error);
-    out->clear();
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        out->push_back({s.column_text(0), s.column_text(1), s.column_int64(2), s.column_int(3)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
-}
-
-static bool read_items(history_db *db, history_run *run, std::string *error)
-{
-    statement s(db->sql, "SELECT file, item, fingerprint, points, ok FROM items WHERE run = ?"
-                         " ORDER BY position");
-    if (!s)
-        return fail(db->sql, error);
-    s.integer(1, run->id);
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        run->items.push_back({s.column_text(0), s.column_int(1), s.column_text(2), s.column_int(3),
-                              s.column_int(4)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
-}
-
-bool history_runs(history_db *db, const char *exam, bool with_items,
-                  std::vector<history_run> *out, std::string *error)
-{
-    statement s(db->sql, "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
-                         " item_count, total_points, reached_points, score, pass_mark, passed"
-                         " FROM runs WHERE exam = ? ORDER BY taken DESC, id DESC");
-    if (!s)
-        return fail(db->sql, error);
-    s.text(1, exam);
-    out->clear();
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
-        history_run r;
-        r.id = s.column_int64(0);
-        r.exam = s.column_text(1);
-        r.title = s.column_text(2);
-        r.taken = s.column_int64(3);
-        r.examinee = s.column_text(4);
-        r.training = s.column_int(5) != 0;
-        r.timer = s.column_int(6) != 0;
-        r.time_used = s.column_int(7);
-        r.item_count = s.column_int(8);
-        r.total_points = s.column_int(9);
-        r.reached_points = s.column_int(10);
-        r.score = sqlite3_column_double(s.s, 11);
-        r.pass_mark = s.column_int(12);
-        r.passed = s.column_int(13) != 0;
-        out->push_back(std::move(r));
-    }
-    if (rc != SQLITE_DONE)
-        return fail(db->sql, error);
-    if (with_items)
-        for (history_run &r : *out)
-            if (!read_items(db, &r, error))
-                return false;
-    return true;
-}
-
-bool history_weak_files(history_db *db, const char *exam, std::vector<history_file> *out,
-                        std::string *error)
-{
-    statement s(db->sql, "SELECT file, runs, drawn, correct FROM file_stats WHERE exam = ?"
-                         " ORDER BY CAST(correct AS REAL) / drawn, drawn DESC, file");
-    if (!s)
-        return fail(db->sql, error);
-    s.text(1, exam);
-    out->clear();
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        out->push_back({s.column_text(0), s.column_int(1), s.column_int(2), s.column_int(3)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
-}
-
-bool history_mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out,
-                      std::string *error)
-{
-    statement s(db->sql, "SELECT file, item, fingerprint, missed, drawn FROM item_stats"
-                         " WHERE exam = ? AND missed > 0 ORDER BY missed DESC, drawn, file, item");
-    if (!s)
-        return fail(db->sql, error);
-    s.text(1, exam);
-    out->clear();
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        out->push_back({s.column_text(0), s.column_int(1), s.column_text(2), s.column_int(3),
-                        s.column_int(4)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
 }

@@ -40,6 +40,10 @@ struct history_run {
     bool passed = false;
     int item_count = 0;        // items of the run (also when `items` isn't read)
     std::vector<history_item> items;
+    // A run kept aside for later (history_keep) carries its name: recording
+    // it a second time, after a crash between recording and forgetting it,
+    // does nothing.
+    std::string key;
 };
 
 // An exam with history, for the chooser: the last one taken first.
@@ -71,23 +75,75 @@ struct history_db;
 // <user data dir>/trialix/history.sqlite
 std::string history_default_path(void);
 
-// Opens the database at `path`, making it and its folder when missing. A
-// file that isn't such a database, or that a newer program wrote (a higher
-// schema version), is refused and left as it is: none, with *error set.
-history_db *history_open(const char *path, std::string *error);
-void history_close(history_db *db);
+// Opens the database at `path` for recording, making it and its folder
+// when missing. A file that isn't such a database, or that a newer program
+// wrote (a higher schema version), is refused and left as it is: none,
+// with *error set (and *busy, if given, when another program held it).
+history_db *history_open(const char *path, std::string *error, bool *busy = nullptr);
+// Opens an existing history for reading only: it never writes to the file
+// nor needs its write lock, so a history the user may only read, or one
+// another program is writing, can be read. A missing file, an empty one
+// and any database that isn't a Trialix history are refused untouched.
+history_db *history_open_read(const char *path, std::string *error);
+// Closes the database. The last of the program's connections to close
+// folds the history's write-ahead log back into the file, so that the file
+// the guide names holds every run once the program is done with it; with
+// `fold` false that is left to a history_fold later.
+void history_close(history_db *db, bool fold = true);
+// Folds the log of the history at `path` back into the file if there is
+// one and no one else has the file open. Costs two syncs of the disk.
+void history_fold(const char *path);
 
 // Records one run with its items in one transaction: all of it or nothing.
-// Another program recording at the same time is waited for. `before_commit`
-// (if given) runs inside the transaction, just before it is committed.
+// Another program recording at the same moment is waited for briefly, then
+// given up (*busy set, if given). `before_commit` (if given) runs inside
+// the transaction, just before it is committed. A run with a key that was
+// recorded before is not recorded again (true, id 0).
 bool history_record(history_db *db, history_run *run, std::string *error,
-                    const std::function<void()> &before_commit = nullptr);
+                    const std::function<void()> &before_commit = nullptr, bool *busy = nullptr);
+
+// ---- Runs kept aside while the history can't take them ----
+
+// <user data dir>/trialix/pending: one file per run waiting to be recorded.
+std::string history_kept_dir(void);
+// Keeps `run` (with its items) as a file of `dir`, made when missing.
+bool history_keep(const char *dir, const history_run &run, std::string *error);
+// Records every run kept in `dir` into `db`, oldest first, each exactly
+// once, and forgets it once recorded. Returns how many are still waiting
+// (-1 when `dir` can't be read); stops at the first that can't be recorded.
+int history_record_kept(history_db *db, const char *dir, std::string *error, bool *busy = nullptr);
+
+// How one graded run fared with history_record_or_keep.
+enum history_outcome {
+    HISTORY_RECORDED,    // in the history, with every run kept before it
+    HISTORY_KEPT_BUSY,   // kept: another program held the history
+    HISTORY_KEPT,        // kept: the history can't be used (*error says why)
+    HISTORY_LOST,        // neither recorded nor kept (*error says why)
+};
+// Records the runs kept in `kept_dir`, then `run`, into the history at
+// `path`; keeps `run` in `kept_dir` when it can't be recorded now. With
+// `fold` false the log is left for a history_fold later.
+history_outcome history_record_or_keep(const char *path, const char *kept_dir, history_run *run,
+                                       std::string *error, bool fold = true);
+
+// ---- Reading ----
+
+// Names and numbers come back as stored, but every number within its
+// range: a score and a pass mark within 0..100, counts from 0 to INT_MAX,
+// whatever a damaged or tampered file holds.
 
 // Exams with history, the last one taken first.
 bool history_exams(history_db *db, std::vector<history_exam> *out, std::string *error);
-// An exam's runs, newest first; with_items reads their items too.
+// An exam's runs, newest first (only the newest `limit` when it is above
+// 0); with_items reads their items too.
 bool history_runs(history_db *db, const char *exam, bool with_items,
-                  std::vector<history_run> *out, std::string *error);
+                  std::vector<history_run> *out, std::string *error, int limit = 0);
+// How many runs of `exam` there are, and how many of them passed.
+bool history_count(history_db *db, const char *exam, int *runs, int *passed, std::string *error);
+// An exam's name as the history's readers show it: valid UTF-8 as it is,
+// any other byte as the character of that code (Latin-1), as the JSON of
+// `trialix-pack history` writes it.
+std::string history_shown_name(const std::string &stored);
 // An exam's question files, the weakest first (fewest right of those
 // drawn, then most drawn, then by name). Items of an unknown file are left out.
 bool history_weak_files(history_db *db, const char *exam, std::vector<history_file> *out,

@@ -45,7 +45,18 @@ gboolean on_expose(GtkWidget *area, GdkEventExpose *, gpointer)
     cairo_t *cr = gdk_cairo_create(area->window);
     history_chart_draw(cr, area->allocation.width, area->allocation.height, *model);
     cairo_destroy(cr);
+    // It takes the focus, so that the keyboard and a screen reader reach it.
+    if (gtk_widget_has_focus(area))
+        gtk_paint_focus(area->style, area->window, GTK_STATE_NORMAL, nullptr, area, "drawingarea", 1, 1,
+                        area->allocation.width - 2, area->allocation.height - 2);
     return TRUE;
+}
+
+std::string percent(double score)
+{
+    char s[32];
+    g_snprintf(s, sizeof s, "%.1f%%", score);
+    return s;
 }
 
 } // namespace
@@ -56,7 +67,44 @@ GtkWidget *history_chart_new(void)
     gtk_widget_set_size_request(area, 240, 120);
     g_object_set_data_full(G_OBJECT(area), "chart-model", new chart_model, delete_model);
     g_signal_connect(area, "expose-event", G_CALLBACK(on_expose), nullptr);
+    gtk_widget_set_can_focus(area, TRUE);
+    // A chart, read by its name and its description, which say what it draws.
+    AtkObject *acc = gtk_widget_get_accessible(area);
+    atk_object_set_role(acc, ATK_ROLE_CHART);
+    atk_object_set_name(acc, "Score over time");
+    atk_object_set_description(acc, history_chart_summary(chart_model{}).c_str());
     return area;
+}
+
+std::string history_chart_summary(const chart_model &model)
+{
+    size_t n = model.points.size();
+    if (n == 0)
+        return "No runs yet";
+    int passed = 0;
+    double best = model.points[0].score, lowest = best;
+    for (const chart_point &p : model.points) {
+        passed += p.passed;
+        best = std::max(best, p.score);
+        lowest = std::min(lowest, p.score);
+    }
+    std::string runs = n == 1 ? "1 run" : std::to_string(n) + " runs";
+    if (model.all_runs > (int)n)
+        runs = "The newest " + std::to_string(n) + " of " + std::to_string(model.all_runs) + " runs (" +
+               std::to_string(model.all_passed) + " of them passed)";
+    else
+        runs[0] = g_ascii_toupper(runs[0]);
+    std::string first = day_of(model.points.front().taken, "%e %b %Y"),
+                last = day_of(model.points.back().taken, "%e %b %Y");
+    std::string text = runs + (first == last ? ", on " + first : ", from " + first + " to " + last) +
+                       ", against the pass mark of " + std::to_string(model.pass_mark) + "%: " +
+                       std::to_string(passed) + " passed, " + std::to_string((int)n - passed) +
+                       " failed. ";
+    const chart_point &latest = model.points.back();
+    text += "Latest score " + percent(latest.score) + (latest.passed ? ", passed" : ", failed");
+    if (n > 1)
+        text += "; best " + percent(best) + ", lowest " + percent(lowest);
+    return text + ".";
 }
 
 const chart_model *history_chart_model(GtkWidget *area)
@@ -68,6 +116,7 @@ void history_chart_set(GtkWidget *area, const chart_model &model)
 {
     auto *held = static_cast<chart_model *>(g_object_get_data(G_OBJECT(area), "chart-model"));
     *held = model;
+    atk_object_set_description(gtk_widget_get_accessible(area), history_chart_summary(model).c_str());
     gtk_widget_queue_draw(area);
 }
 

@@ -35,27 +35,70 @@ std::map<const question *, known_origin> origins_of;
 std::vector<history_mistake> practice_plan;
 bool practice_pending = false;
 
-void tell_once(const std::string &path, const std::string &why, bool always = false)
+const char KEPT_ASIDE[] = "Your exams work as before; their results are kept aside and added to the "
+                         "history once it can be used.";
+
+void tell_once(const std::string &path, const std::string &why, bool always = false,
+               const char *outcome = "Your exams work as before, but their results are not kept.")
 {
     fprintf(stderr, "%s: results history not used: %s\n", path.c_str(), why.c_str());
     if (told && !always)
         return;
     told = true;
-    std::string text = "The results history in " + path + " can't be used:\n" + why +
-                       "\n\nYour exams work as before, but their results are not kept.\n\n";
+    std::string text = "The results history in " + path + " can't be used:\n" + why + "\n\n" +
+                       outcome + "\n\n";
     run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr, text.c_str());
+}
+
+gboolean fold_when_idle(gpointer)
+{
+    history_fold(history_default_path().c_str());
+    return FALSE;
+}
+
+// Records the runs kept aside before, if any; quietly, as nothing of the
+// examinee's is at stake yet.
+gboolean record_waiting(gpointer)
+{
+    std::string kept = history_kept_dir(), path = history_default_path();
+    GDir *dir = g_dir_open(kept.c_str(), 0, nullptr);
+    bool any = dir && g_dir_read_name(dir);
+    if (dir)
+        g_dir_close(dir);
+    if (!any)
+        return FALSE;
+    std::string error;
+    history_db *db = history_open(path.c_str(), &error);
+    int waiting = db ? history_record_kept(db, kept.c_str(), &error) : -1;
+    history_close(db);
+    if (waiting != 0)
+        fprintf(stderr, "%s: runs kept aside not recorded yet: %s\n", path.c_str(), error.c_str());
+    return FALSE;
 }
 
 } // namespace
 
-history_db *history_open_or_tell(bool always)
+history_db *history_read_or_tell(bool *missing)
 {
     std::string path = history_default_path();
+    *missing = !g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
+    if (*missing)
+        return nullptr;
     std::string error;
-    history_db *db = history_open(path.c_str(), &error);
+    history_db *db = history_open_read(path.c_str(), &error);
     if (!db)
-        tell_once(path, error, always);
+        tell_once(path, error, true, KEPT_ASIDE);
     return db;
+}
+
+void history_record_waiting(void)
+{
+    g_idle_add(record_waiting, nullptr);
+}
+
+void history_done(void)
+{
+    history_fold(history_default_path().c_str());
 }
 
 void history_note_graded(question *head, float score, bool passed)
@@ -95,13 +138,26 @@ void history_note_graded(question *head, float score, bool passed)
     if (!all_known && dir)
         match_items(&run.items, dir->c_str(), filename_list(dir->c_str(), prefix));
 
-    history_db *db = history_open_or_tell();
-    if (!db)
-        return;
-    std::string error;
-    if (!history_record(db, &run, &error))
-        tell_once(history_default_path(), error);
-    history_close(db);
+    // A run the history can't take now is kept aside and recorded later,
+    // never lost; only a history that can't be used is worth a dialog. The
+    // log is folded into the file once the score report is up: that syncs
+    // the disk twice, which the report needn't wait for.
+    std::string path = history_default_path(), error;
+    switch (history_record_or_keep(path.c_str(), history_kept_dir().c_str(), &run, &error, false)) {
+    case HISTORY_RECORDED:
+        g_idle_add(fold_when_idle, nullptr);
+        break;
+    case HISTORY_KEPT_BUSY:
+        fprintf(stderr, "%s: results history busy (%s): the run is kept and recorded later\n",
+                path.c_str(), error.c_str());
+        break;
+    case HISTORY_KEPT:
+        tell_once(path, error, false, KEPT_ASIDE);
+        break;
+    case HISTORY_LOST:
+        tell_once(path, error);
+        break;
+    }
 }
 
 void history_note_origins(question *list, const std::vector<item_origin> &origins)

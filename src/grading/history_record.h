@@ -11,10 +11,14 @@ struct history_db;
 struct history_mistake;
 struct item_origin;
 
-// The program's history, opened for one operation; none when it can't be
-// used, which is told to the user once per process (every time with
-// `always`: the user asked for the history itself).
-history_db *history_open_or_tell(bool always = false);
+// The program's history, opened for reading; none when there is none yet
+// (*missing) or when it can't be read, which is told to the user.
+history_db *history_read_or_tell(bool *missing);
+// Records the runs kept aside earlier (history_keep) once the main loop is
+// idle: start-up calls it.
+void history_record_waiting(void);
+// The program ends: the history file is left holding every run.
+void history_done(void);
 
 // Remembers where the items of a newly assembled run came from (origins
 // in list order), for the history to record them without reading any

@@ -12,6 +12,7 @@
 #include "bank/question.h"
 #include "bank/text.h"
 #include "bank/tools.h"
+#include "grading/history_parts.h"
 #include "grading/history_record.h"
 
 namespace {
@@ -19,8 +20,13 @@ namespace {
 enum { RUN_DATE, RUN_EXAMINEE, RUN_MODE, RUN_SCORE, RUN_VERDICT, RUN_TIME, RUN_COLUMNS };
 enum { FILE_NAME, FILE_RUNS, FILE_RIGHT_TEXT, FILE_RIGHT_PERCENT, FILE_COLUMNS };
 
+// With a long history the runs' table shows the newest runs only: a table
+// of many thousand rows is slow to build and close for assistive
+// technology, and no one reads that far.
+constexpr int RUNS_SHOWN = 300;
+
 struct history_view {
-    GtkWidget *window = nullptr, *chooser = nullptr, *chart = nullptr;
+    GtkWidget *window = nullptr, *chooser = nullptr, *chart = nullptr, *runs_heading = nullptr;
     GtkListStore *runs = nullptr, *files = nullptr;
     GtkWidget *runs_view = nullptr;
     GtkWidget *practise = nullptr;
@@ -36,15 +42,33 @@ void delete_view(gpointer view)
     delete static_cast<history_view *>(view);
 }
 
-// An exam's title is markup; the chooser shows its text.
+// An exam's title is markup; the chooser shows its text. Whatever the
+// file holds, what is shown is UTF-8.
 std::string plain_title(const std::string &markup)
 {
+    gchar *valid = g_utf8_make_valid(markup.c_str(), (gssize)markup.size());
     char *text = nullptr;
-    if (!pango_parse_markup(markup.c_str(), -1, 0, nullptr, &text, nullptr, nullptr))
-        return markup;
-    std::string plain = text;
+    std::string plain = pango_parse_markup(valid, -1, 0, nullptr, &text, nullptr, nullptr) ? text : valid;
     g_free(text);
+    g_free(valid);
     return plain;
+}
+
+// A name stored as the file system gave it, as the Exam menu shows it.
+std::string shown_name(const std::string &stored)
+{
+    gchar *shown = g_filename_display_name(stored.c_str());
+    std::string s = shown;
+    g_free(shown);
+    return s;
+}
+
+std::string valid_text(const std::string &text)
+{
+    gchar *valid = g_utf8_make_valid(text.c_str(), (gssize)text.size());
+    std::string s = valid;
+    g_free(valid);
+    return s;
 }
 
 std::string minutes(int seconds_used)
@@ -54,8 +78,14 @@ std::string minutes(int seconds_used)
     return s;
 }
 
-void fill_runs(history_view *v, const std::vector<history_run> &runs)
+void fill_runs(history_view *v, const std::vector<history_run> &runs, int all_runs, int all_passed)
 {
+    std::string heading = "Runs";
+    if (all_runs > (int)runs.size())
+        heading += " (the newest " + std::to_string(runs.size()) + " of " + std::to_string(all_runs) + ")";
+    gchar *markup = g_markup_printf_escaped("<b>%s</b>", heading.c_str());
+    gtk_label_set_markup(GTK_LABEL(v->runs_heading), markup);
+    g_free(markup);
     // Filled apart from the table and handed to it whole: a row added to a
     // shown table costs a signal to it each.
     GtkTreeView *view = GTK_TREE_VIEW(v->runs_view);
@@ -69,7 +99,7 @@ void fill_runs(history_view *v, const std::vector<history_run> &runs)
         GtkTreeIter it;
         gtk_list_store_append(v->runs, &it);
         gtk_list_store_set(v->runs, &it, RUN_DATE, format_time(r.taken, "%Y-%m-%d %H:%M").c_str(),
-                           RUN_EXAMINEE, r.examinee.c_str(), RUN_MODE,
+                           RUN_EXAMINEE, valid_text(r.examinee).c_str(), RUN_MODE,
                            r.training ? "Training" : "Exam", RUN_SCORE, score, RUN_VERDICT,
                            r.passed ? "Passed" : "Failed", RUN_TIME,
                            r.timer ? minutes(r.time_used).c_str() : "Timer off", -1);
@@ -81,6 +111,8 @@ void fill_runs(history_view *v, const std::vector<history_run> &runs)
     g_object_unref(v->runs);
     if (!runs.empty())
         model.pass_mark = runs.front().pass_mark;
+    model.all_runs = std::max(all_runs, (int)runs.size());
+    model.all_passed = all_passed;
     history_chart_set(v->chart, model);
 }
 
@@ -88,11 +120,11 @@ void fill_files(history_view *v, const std::vector<history_file> &files)
 {
     gtk_list_store_clear(v->files);
     for (const history_file &f : files) {
-        int percent = f.drawn ? f.right * 100 / f.drawn : 0;
+        int percent = f.drawn ? (int)((long long)f.right * 100 / f.drawn) : 0;
         std::string right = std::to_string(f.right) + " of " + std::to_string(f.drawn);
         GtkTreeIter it;
         gtk_list_store_append(v->files, &it);
-        gtk_list_store_set(v->files, &it, FILE_NAME, f.file.c_str(), FILE_RUNS, f.runs,
+        gtk_list_store_set(v->files, &it, FILE_NAME, shown_name(f.file).c_str(), FILE_RUNS, f.runs,
                            FILE_RIGHT_TEXT, right.c_str(), FILE_RIGHT_PERCENT, percent, -1);
     }
 }
@@ -110,16 +142,21 @@ void show_exam(history_view *v, const std::string &exam)
     std::vector<history_run> runs;
     std::vector<history_file> files;
     std::vector<history_mistake> mistakes;
-    history_db *db = exam.empty() ? nullptr : history_open_or_tell();
+    int all_runs = 0, passed = 0;
+    std::string error;
+    // Read only: the window never waits for another program writing.
+    history_db *db = exam.empty() ? nullptr : history_open_read(history_default_path().c_str(), &error);
     if (db) {
-        std::string error;
-        if (!history_runs(db, exam.c_str(), false, &runs, &error) ||
+        if (!history_count(db, exam.c_str(), &all_runs, &passed, &error) ||
+            !history_runs(db, exam.c_str(), false, &runs, &error, RUNS_SHOWN) ||
             !history_weak_files(db, exam.c_str(), &files, &error) ||
             !history_mistakes(db, exam.c_str(), &mistakes, &error))
             fprintf(stderr, "results history: %s\n", error.c_str());
         history_close(db);
+    } else if (!exam.empty()) {
+        fprintf(stderr, "results history: %s\n", error.c_str());
     }
-    fill_runs(v, runs);
+    fill_runs(v, runs, all_runs, passed);
     fill_files(v, files);
     v->mistakes = std::move(mistakes);
     say_practice(v, !v->mistakes.empty());
@@ -131,6 +168,24 @@ void on_exam_chosen(GtkComboBox *chooser, gpointer data)
     int i = gtk_combo_box_get_active(chooser);
     if (i >= 0 && i < (int)v->exams.size())
         show_exam(v, v->exams[(size_t)i].exam);
+}
+
+gboolean destroy_window(gpointer window)
+{
+    gtk_widget_destroy(GTK_WIDGET(window));
+    g_object_unref(window);
+    return FALSE;
+}
+
+// Whatever pressed a button of the window (a click, or the accessibility
+// layer's press and release) still uses it once the handler returns: the
+// window leaves the screen now and is destroyed when the main loop is idle.
+void close_window(GtkWidget *window)
+{
+    if (open_window == window)
+        open_window = nullptr;
+    gtk_widget_hide(window);
+    g_idle_add(destroy_window, g_object_ref(window));
 }
 
 void on_practise(GtkWidget *, gpointer data)
@@ -147,7 +202,7 @@ void on_practise(GtkWidget *, gpointer data)
         return;
     }
     std::string exam = v->exam;
-    gtk_widget_destroy(v->window);   // frees v
+    close_window(v->window);
     start_practice(exam.c_str(), items);
 }
 
@@ -155,77 +210,26 @@ gboolean on_key(GtkWidget *window, GdkEventKey *event, gpointer)
 {
     if (event->keyval != GDK_Escape)
         return FALSE;
-    gtk_widget_destroy(window);
+    close_window(window);
     return TRUE;
 }
 
-void on_destroy(GtkWidget *, gpointer)
+void on_close(GtkWidget *, gpointer window)
 {
-    open_window = nullptr;
+    close_window(GTK_WIDGET(window));
 }
 
-// A table of the store's first columns under `titles`. With `widest`
-// (a text as wide as a column's widest, per column) every column gets a
-// fixed width and every row the same height, so that a long table is laid
-// out without measuring each of its rows.
-GtkWidget *table_of(GtkListStore *store, const std::vector<const char *> &titles,
-                    const std::vector<const char *> &widest = {})
+void on_destroy(GtkWidget *window, gpointer)
 {
-    GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
-    g_object_unref(store);   // the view holds it
-    gtk_tree_view_set_rules_hint(GTK_TREE_VIEW(view), TRUE);
-    for (size_t i = 0; i < titles.size(); i++) {
-        GtkCellRenderer *cell = gtk_cell_renderer_text_new();
-        GtkTreeViewColumn *column =
-            gtk_tree_view_column_new_with_attributes(titles[i], cell, "text", (int)i, nullptr);
-        gtk_tree_view_column_set_resizable(column, TRUE);
-        if (i < widest.size()) {
-            g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
-            int width = 0, title = 0;
-            PangoLayout *layout = gtk_widget_create_pango_layout(view, widest[i]);
-            pango_layout_get_pixel_size(layout, &width, nullptr);
-            pango_layout_set_text(layout, titles[i], -1);
-            pango_layout_get_pixel_size(layout, &title, nullptr);
-            g_object_unref(layout);
-            const int PADDING = 16;   // the cell's and the header's own
-            gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
-            gtk_tree_view_column_set_fixed_width(column, std::max(width, title) + PADDING);
-        }
-        gtk_tree_view_append_column(GTK_TREE_VIEW(view), column);
-    }
-    if (!widest.empty())
-        gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(view), TRUE);
-    return view;
-}
-
-GtkWidget *scrolled(GtkWidget *child)
-{
-    GtkWidget *s = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(s), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(s), GTK_SHADOW_IN);
-    gtk_container_add(GTK_CONTAINER(s), child);
-    return s;
-}
-
-// A part of the window under a bold heading, as GNOME lays out its dialogs.
-GtkWidget *section(const char *heading, GtkWidget *child)
-{
-    GtkWidget *label = gtk_label_new(nullptr);
-    gchar *markup = g_markup_printf_escaped("<b>%s</b>", heading);
-    gtk_label_set_markup(GTK_LABEL(label), markup);
-    g_free(markup);
-    gtk_misc_set_alignment(GTK_MISC(label), 0, 0.5);
-    GtkWidget *box = gtk_vbox_new(FALSE, 6);
-    gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(box), child, TRUE, TRUE, 0);
-    return box;
+    if (open_window == window)
+        open_window = nullptr;
 }
 
 GtkWidget *files_table(history_view *v)
 {
     v->files = gtk_list_store_new(FILE_COLUMNS, G_TYPE_STRING, G_TYPE_INT, G_TYPE_STRING, G_TYPE_INT);
     GtkWidget *view = table_of(v->files, {"File", "Runs"});
-    GtkCellRenderer *bar = gtk_cell_renderer_progress_new();
+    GtkCellRenderer *bar = history_bar_new();
     GtkTreeViewColumn *right = gtk_tree_view_column_new_with_attributes(
         "Right", bar, "text", FILE_RIGHT_TEXT, "value", FILE_RIGHT_PERCENT, nullptr);
     gtk_tree_view_column_set_min_width(right, 80);
@@ -252,7 +256,20 @@ GtkWidget *build_window(history_view *v)
 
     GtkWidget *row = gtk_hbox_new(FALSE, 6);
     GtkWidget *label = gtk_label_new_with_mnemonic("_Exam:");
-    v->chooser = gtk_combo_box_new_text();
+    // A list for a chooser, not a menu: a menu makes an item (and an
+    // accessible object) for every exam at once, which freezes the window
+    // for a history of thousands of exams; a list makes rows as they show.
+    static bool styled = false;
+    if (!styled) {
+        gtk_rc_parse_string("style \"trialix-history-chooser\" { GtkComboBox::appears-as-list = 1 }\n"
+                            "widget \"*.trialix-history-chooser\" style \"trialix-history-chooser\"\n");
+        styled = true;
+    }
+    v->chooser = gtk_combo_box_new();
+    GtkCellRenderer *cell = gtk_cell_renderer_text_new();
+    gtk_cell_layout_pack_start(GTK_CELL_LAYOUT(v->chooser), cell, TRUE);
+    gtk_cell_layout_set_attributes(GTK_CELL_LAYOUT(v->chooser), cell, "text", 0, nullptr);
+    gtk_widget_set_name(v->chooser, "trialix-history-chooser");
     gtk_label_set_mnemonic_widget(GTK_LABEL(label), v->chooser);
     gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(row), v->chooser, TRUE, TRUE, 0);
@@ -264,11 +281,12 @@ GtkWidget *build_window(history_view *v)
     GtkWidget *chart_frame = gtk_frame_new(nullptr);
     gtk_frame_set_shadow_type(GTK_FRAME(chart_frame), GTK_SHADOW_IN);
     gtk_container_add(GTK_CONTAINER(chart_frame), v->chart);
-    GtkWidget *files = scrolled(files_table(v));
+    GtkWidget *files_view = files_table(v);
+    GtkWidget *files = scrolled(files_view);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(files), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
     GtkWidget *upper = gtk_hbox_new(FALSE, 12);
-    gtk_box_pack_start(GTK_BOX(upper), section("Score over time", chart_frame), TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(upper), section("Weakest question files", files), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(upper), section("Score over time", chart_frame, v->chart), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(upper), section("Weakest question files", files, files_view), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(top), upper, TRUE, TRUE, 0);
 
     v->runs = gtk_list_store_new(RUN_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
@@ -277,7 +295,7 @@ GtkWidget *build_window(history_view *v)
                                {"0000-00-00 00:00", "Examinee name", "Training", "100.0%", "Passed",
                                 "Timer off"});
     v->runs_view = runs;
-    gtk_box_pack_start(GTK_BOX(top), section("Runs", scrolled(runs)), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(top), section("Runs", scrolled(runs), runs, &v->runs_heading), TRUE, TRUE, 0);
 
     GtkWidget *buttons = gtk_hbutton_box_new();
     gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
@@ -290,7 +308,7 @@ GtkWidget *build_window(history_view *v)
     gtk_box_pack_start(GTK_BOX(top), buttons, FALSE, FALSE, 0);
 
     g_signal_connect(v->practise, "clicked", G_CALLBACK(on_practise), v);
-    g_signal_connect_swapped(close, "clicked", G_CALLBACK(gtk_widget_destroy), v->window);
+    g_signal_connect(close, "clicked", G_CALLBACK(on_close), v->window);
     g_signal_connect(v->window, "key-press-event", G_CALLBACK(on_key), nullptr);
     g_signal_connect(v->window, "destroy", G_CALLBACK(on_destroy), nullptr);
     return close;
@@ -304,20 +322,28 @@ void cb_history(GtkWidget *, void *)
         gtk_window_present(GTK_WINDOW(open_window));
         return;
     }
-    history_db *db = history_open_or_tell(true);
-    if (!db)
+    bool missing = false;
+    history_db *db = history_read_or_tell(&missing);
+    if (!db && !missing)
         return;
     auto *v = new history_view;
     std::string error;
-    if (!history_exams(db, &v->exams, &error))
+    if (db && !history_exams(db, &v->exams, &error))
         fprintf(stderr, "results history: %s\n", error.c_str());
     history_close(db);
 
     GtkWidget *close = build_window(v);
     open_window = v->window;
-    for (const history_exam &e : v->exams)
-        gtk_combo_box_append_text(GTK_COMBO_BOX(v->chooser),
-                                  (plain_title(e.title) + " (" + e.exam + ")").c_str());
+    // Filled apart and handed over whole, once the chooser knows its style.
+    GtkListStore *names = gtk_list_store_new(1, G_TYPE_STRING);
+    for (const history_exam &e : v->exams) {
+        GtkTreeIter it;
+        gtk_list_store_append(names, &it);
+        gtk_list_store_set(names, &it, 0, (plain_title(e.title) + " (" + shown_name(e.exam) + ")").c_str(), -1);
+    }
+    gtk_widget_ensure_style(v->chooser);
+    gtk_combo_box_set_model(GTK_COMBO_BOX(v->chooser), GTK_TREE_MODEL(names));
+    g_object_unref(names);
     g_signal_connect(v->chooser, "changed", G_CALLBACK(on_exam_chosen), v);
     if (v->exams.empty())
         show_exam(v, "");

@@ -27,11 +27,16 @@ struct chart_point {
 struct chart_model {
     std::vector<chart_point> points;
     int pass_mark = 0;
+    int all_runs = 0;     // of the exam; the points may be only the newest of them
+    int all_passed = 0;   // of all_runs
 };
 // The model of the chart that `area` (the window's drawing area) shows.
 const chart_model *history_chart_model(GtkWidget *area);
 // Makes the drawing area of a chart that shows `model`.
 GtkWidget *history_chart_new(void);
+
 void history_chart_set(GtkWidget *area, const chart_model &model);
+// What the chart shows, in words: its accessible description.
+std::string history_chart_summary(const chart_model &model);
 // Draws the chart of `model` into a width x height area of `cr`.
 void history_chart_draw(cairo_t *cr, int width, int height, const chart_model &model);

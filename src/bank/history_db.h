@@ -1,0 +1,64 @@
+// What the history's source files share: the connection and a few small
+// wrappers around SQLite's calls. Not for outside the history.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+struct history_db {
+    sqlite3 *sql = nullptr;
+    std::string path;
+    bool read_only = false;
+};
+
+namespace history_sql {
+
+// Another program held the lock or the file (the last call's result).
+inline bool busy(sqlite3 *sql)
+{
+    int code = sqlite3_errcode(sql) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+inline bool fail(sqlite3 *sql, std::string *error, bool *was_busy = nullptr)
+{
+    if (error)
+        *error = sqlite3_errmsg(sql);
+    if (was_busy && busy(sql))
+        *was_busy = true;
+    return false;
+}
+
+inline bool exec(sqlite3 *sql, const char *text, std::string *error, bool *was_busy = nullptr)
+{
+    char *message = nullptr;
+    if (sqlite3_exec(sql, text, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    if (error)
+        *error = message ? message : sqlite3_errmsg(sql);
+    if (was_busy && busy(sql))
+        *was_busy = true;
+    sqlite3_free(message);
+    return false;
+}
+
+struct statement {
+    sqlite3_stmt *s = nullptr;
+    statement(sqlite3 *sql, const char *text) { sqlite3_prepare_v2(sql, text, -1, &s, nullptr); }
+    ~statement() { sqlite3_finalize(s); }
+    statement(const statement &) = delete;
+    statement &operator=(const statement &) = delete;
+    explicit operator bool() const { return s != nullptr; }
+    void text(int i, const std::string &v) { sqlite3_bind_text(s, i, v.c_str(), (int)v.size(), SQLITE_TRANSIENT); }
+    void integer(int i, long long v) { sqlite3_bind_int64(s, i, v); }
+    std::string column_text(int i)
+    {
+        const unsigned char *t = sqlite3_column_text(s, i);
+        return t ? std::string(reinterpret_cast<const char *>(t), (size_t)sqlite3_column_bytes(s, i)) : "";
+    }
+    int column_int(int i) { return sqlite3_column_int(s, i); }
+    long long column_int64(int i) { return sqlite3_column_int64(s, i); }
+};
+
+} // namespace history_sql

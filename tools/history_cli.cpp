@@ -155,9 +155,13 @@ int history_main(int argc, char **argv, FILE *out, FILE *err)
         fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error.c_str());
         return PACK_PROBLEM;
     }
+    // A history with no runs yet is no failure, but an empty listing alone
+    // can't be told from a file that holds nothing: say so.
     if (exams.empty()) {
         fprintf(err, "trialix-pack: %s: the results history holds no runs\n", where.c_str());
-        return PACK_PROBLEM;
+        if (json)
+            print_json(out, all);
+        return 0;
     }
     if (exam && all.empty()) {
         fprintf(err, "trialix-pack: no runs of %s in the results history\n", exam);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/globals.h"
+#include "app/trialix.h"
 #include "bank/exam_list.h"
 #include "bank/history.h"
 #include "bank/question.h"
@@ -170,22 +171,13 @@ void on_exam_chosen(GtkComboBox *chooser, gpointer data)
         show_exam(v, v->exams[(size_t)i].exam);
 }
 
-gboolean destroy_window(gpointer window)
-{
-    gtk_widget_destroy(GTK_WIDGET(window));
-    g_object_unref(window);
-    return FALSE;
-}
-
 // Whatever pressed a button of the window (a click, or the accessibility
-// layer's press and release) still uses it once the handler returns: the
-// window leaves the screen now and is destroyed when the main loop is idle.
+// layer's press and release) still uses it once the handler returns.
 void close_window(GtkWidget *window)
 {
     if (open_window == window)
         open_window = nullptr;
-    gtk_widget_hide(window);
-    g_idle_add(destroy_window, g_object_ref(window));
+    window_close_later(window);
 }
 
 void on_practise(GtkWidget *, gpointer data)

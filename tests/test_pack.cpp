@@ -77,6 +77,30 @@ TEST(Check, MarkupTooLargeToShow)
     EXPECT_EQ(r.out.find("explanation"), std::string::npos) << r.out;
 }
 
+// Markup too large only as a whole (a size given with a font description,
+// spacing along a long line, line height over many lines) is reported the
+// same way.
+TEST(Check, MarkupTooLargeAsAWhole)
+{
+    TempDir dir;
+    std::string c = dir / "exam.cfg", f = dir / "q01";
+    std::string lines, ws;
+    for (int i = 0; i < 16; ++i)
+        lines += "W\n";
+    ws.assign(1900, 'W');
+    write_file(c, "title=<span size=\"2147483647\" font=\"Sans 10\">W</span>\ntimeout=5\npercentage=50\n"
+                  "[message]\n<span size=\"204800\" line_height=\"10\">" + lines + "</span>\n");
+    write_question_file(f, "+++\nS\n<span size=\"204800\" letter_spacing=\"204800\">" + ws + "</span>\n"
+                           "---\n+a\n-b\n---\n<span font_size=\"2147483647\" font_desc=\"Sans 10\">W</span>\n+++\n");
+    result r = run({"check", "--prefix", "q", dir.path(), "--config=exam.cfg"});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    for (const std::string &line : {c + ":1: title is markup too large to show: font size of ",
+                                    c + ":5: message is markup too large to show: laid out it could take ",
+                                    f + ":3: item 1: question text is markup too large to show: laid out ",
+                                    f + ":8: item 1: explanation is markup too large to show: font size of "})
+        EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
+}
+
 TEST(Check, ProblemsNameTheirLine)
 {
     TempDir dir;

@@ -196,6 +196,29 @@ TEST_F(BadInputsGui, MarkupTooLargeAsAWholeIsShownAsText)
     }
 }
 
+// The start form shows the title above the message, so each may take only
+// its share of the screen's height: tall lines in both made a window
+// taller than the screen, though each alone fits.
+TEST_F(BadInputsGui, TitleAndMessageShareTheScreen)
+{
+    const std::string tall = "<span line_height=\"409600\">W&#10;W&#10;W&#10;W&#10;W</span>";
+    exams.write("demo/.xconfig", "title=" + tall + "\ntimeout=30\npercentage=50\n[message]\n" + tall + "\n");
+    write_question_file(exams / "demo/cat1", "+++\nS\n" + tall + "\n---\n+Yes\n-No\n---\nWhy.\n+++\n");
+    GtkWidget *item = find(exammenu, [](GtkWidget *w) {
+        return GTK_IS_MENU_ITEM(w) && find_label(w, "  Start Practice Exam demo ");
+    });
+    std::string err = stderr_of([item] { menu(item); });
+    EXPECT_NE(err.find("the title in"), std::string::npos) << err;
+    EXPECT_NE(err.find("the message in"), std::string::npos) << err;
+    GtkRequisition size;
+    gtk_widget_size_request(main_window, &size);
+    EXPECT_LE(size.height, 4096);
+    // Alone on its panel, the same text is shown as written.
+    err = stderr_of([this] { click(" Start Exam "); });
+    EXPECT_EQ(err.find("markup too large"), std::string::npos) << err;
+    EXPECT_EQ(find_label(frame, tall), nullptr);
+}
+
 // Time limits far outside what a run can take neither overflow the seconds
 // (the sanitizer build stops at that) nor stop the start form.
 TEST_F(BadInputsGui, TimeLimitsOutOfRangeStayWithinTheSeconds)

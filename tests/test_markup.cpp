@@ -115,6 +115,21 @@ TEST(Markup, TheWholeTextIsBoundedNotEachElementAlone)
     }
 }
 
+// The title and the message share the start form's height: what fits the
+// screen alone may not fit as either.
+TEST(Markup, TitleAndMessageTakeTheirShareOfTheHeight)
+{
+    const std::string tall = "<span line_height=\"409600\">" + times("W\n", 4) + "W</span>";
+    EXPECT_TRUE(markup_is_safe(tall.c_str()));
+    EXPECT_FALSE(markup_is_safe(tall.c_str(), nullptr, MARKUP_MAX_TITLE_HEIGHT));
+    EXPECT_FALSE(markup_is_safe(tall.c_str(), nullptr, MARKUP_MAX_MESSAGE_HEIGHT));
+    EXPECT_TRUE(markup_is_safe("<span size=\"xx-large\"><b>A title</b></span>", nullptr, MARKUP_MAX_TITLE_HEIGHT));
+    // A plain text taller than the share stays as tall, with markup too.
+    std::string lines = times("line\n", 80) + "<b>end</b>";
+    EXPECT_TRUE(markup_is_safe(lines.c_str(), nullptr, MARKUP_MAX_MESSAGE_HEIGHT));
+    EXPECT_EQ(MARKUP_MAX_TITLE_HEIGHT + MARKUP_MAX_MESSAGE_HEIGHT, MARKUP_MAX_PIXELS);
+}
+
 TEST(Markup, ValidityAndSafetyOfEachCase)
 {
     for (const markup_case &c : CASES) {

@@ -101,6 +101,23 @@ TEST(Check, MarkupTooLargeAsAWhole)
         EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
 }
 
+// The start form shows the title above the message, and check measures each
+// against its share of the height as the program does.
+TEST(Check, TitleAndMessageShareTheHeight)
+{
+    TempDir dir;
+    std::string c = dir / "exam.cfg";
+    const std::string tall = "<span line_height=\"409600\">W&#10;W&#10;W&#10;W&#10;W</span>";
+    write_file(c, "title=" + tall + "\ntimeout=5\npercentage=50\n[message]\n" + tall + "\n");
+    write_question_file(dir / "q01", "+++\nS\n" + tall + "\n---\n+a\n-b\n---\nWhy.\n+++\n");
+    result r = run({"check", "--prefix", "q", dir.path(), "--config=exam.cfg"});
+    EXPECT_EQ(r.status, PACK_PROBLEM);
+    for (const std::string &line : {c + ":1: title is markup too large to show: laid out ",
+                                    c + ":5: message is markup too large to show: laid out "})
+        EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
+    EXPECT_EQ(r.out.find("question text"), std::string::npos) << r.out;
+}
+
 TEST(Check, ProblemsNameTheirLine)
 {
     TempDir dir;

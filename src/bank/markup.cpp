@@ -346,7 +346,7 @@ bool markup_extent_of(const char *text, markup_extent *extent)
     return true;
 }
 
-bool markup_is_safe(const char *text, std::string *why)
+bool markup_is_safe(const char *text, std::string *why, double max_height)
 {
     markup_parse p;
     p.check_safe = true;
@@ -356,10 +356,10 @@ bool markup_is_safe(const char *text, std::string *why)
     // is shown so either way, and markup may not make it larger.
     markup_extent e = extent_in_pixels(p);
     if (!(e.width <= std::max(MARKUP_MAX_PIXELS, e.plain_width))
-        || !(e.height <= std::max(MARKUP_MAX_PIXELS, e.plain_height)))
+        || !(e.height <= std::max(max_height, e.plain_height)))
         note_unsafe(&p, "laid out it could take " + points_text(e.width) + " by "
                             + points_text(e.height) + " pixels, beyond "
-                            + points_text(MARKUP_MAX_PIXELS));
+                            + points_text(MARKUP_MAX_PIXELS) + " by " + points_text(max_height));
     if (p.unsafe.empty())
         return true;
     if (why)

@@ -21,6 +21,9 @@ constexpr double MARKUP_MAX_LINE_HEIGHT_FACTOR = 10.0;  // line height as a fact
 // than its plain text would be is refused.
 constexpr double MARKUP_MAX_PIXELS = 3584.0;
 constexpr double MARKUP_PIXELS_PER_POINT = 120.0 / 72.0;
+// The start form shows the title above the message: they share the height.
+constexpr double MARKUP_MAX_TITLE_HEIGHT = 1024.0;
+constexpr double MARKUP_MAX_MESSAGE_HEIGHT = MARKUP_MAX_PIXELS - MARKUP_MAX_TITLE_HEIGHT;
 
 // An upper bound of the space a text takes when shown, in pixels: as marked
 // up, and as its plain text at the nominal size.
@@ -38,8 +41,10 @@ bool markup_is_valid(const char *text, std::string *why = nullptr);
 bool markup_plain_text(const char *text, std::string *plain);
 
 // True when text is valid markup whose sizes, offsets and extent stay
-// within the bounds above; otherwise *why (if given) says why.
-bool markup_is_safe(const char *text, std::string *why = nullptr);
+// within the bounds above, its height within max_height pixels; otherwise
+// *why (if given) says why.
+bool markup_is_safe(const char *text, std::string *why = nullptr,
+                    double max_height = MARKUP_MAX_PIXELS);
 
 // The extent of valid markup; false, with *extent untouched, when it is
 // not valid.

@@ -95,6 +95,8 @@ TEST(Markup, TheWholeTextIsBoundedNotEachElementAlone)
         {times("<span baseline_shift=\"200pt\">", 12) + "W" + times("</span>", 12), false},
         {"<span rise=\"200pt\">W</span>", true},
         {"<span size=\"200pt\">W</span>" + times("\t", 3), false},
+        {"<span size=\"200pt\">W</span>" + times("\t", 3) + "\nW", false},
+        {"<span rise=\"200pt\">" + times("W\n", 5) + "W</span>", false},
         {"W" + times("\t", 3) + "<span size=\"200pt\">W</span>", true},
         {"<span size=\"100pt\" text_transform=\"uppercase\">" + times("\xc3\x9f", 8) + "</span>", false},
         {"<span size=\"100pt\">" + times("\xc3\x9f", 8) + "</span>", true},

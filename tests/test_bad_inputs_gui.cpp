@@ -137,6 +137,88 @@ TEST_F(BadInputsGui, GiantMarkupIsShownAsTextAndTheWindowStaysUsable)
     gui::pump();
 }
 
+// Markup whose elements each pass but whose whole text is too large: a size
+// given with a font description, spacing along a long line, line height over
+// many lines, in the title, the questions and an explanation. Each is shown
+// as the text it stands for, and the windows stay within the screen (the X
+// server ended the program at each).
+TEST_F(BadInputsGui, MarkupTooLargeAsAWholeIsShownAsText)
+{
+    auto times = [](const std::string &piece, int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i)
+            text += piece;
+        return text;
+    };
+    const std::string title = "<span size=\"2147483647\" font=\"Sans 10\">W</span>";
+    const std::vector<std::string> texts = {
+        "<span font_size=\"2147483647\" font_desc=\"Sans 10\">W</span>",
+        "<span size=\"204800\" letter_spacing=\"204800\">" + times("W", 1900) + "</span>",
+        "<span size=\"204800\" line_height=\"10\">" + times("W\n", 15) + "W</span>",
+    };
+    exams.write("demo/.xconfig", "title=" + title + "\ntimeout=30\npercentage=50\n[message]\nHello\n");
+    for (size_t i = 0; i < texts.size(); ++i)
+        write_question_file(exams / ("demo/cat" + std::to_string(i + 1)),
+                            "+++\nS\n" + texts[i] + "\n---\n+Yes\n-No\n---\n" + texts[2 - i] + "\n+++\n");
+    // Within the screen, but for the width the text takes as plain text
+    // (the line of 1,900 W: a wide window the program has always made).
+    auto fits = [](GtkWidget *window, const std::string &text) {
+        gui::pump();
+        GtkWidget *plain = g_object_ref_sink(gtk_label_new(text.c_str()));
+        GtkRequisition size, plain_size;
+        gtk_widget_size_request(plain, &plain_size);
+        g_object_unref(plain);
+        gtk_widget_size_request(window, &size);
+        EXPECT_LE(size.width, 4096 + plain_size.width);
+        EXPECT_LE(size.height, 4096 + plain_size.height);
+    };
+    GtkWidget *item = find(exammenu, [](GtkWidget *w) {
+        return GTK_IS_MENU_ITEM(w) && find_label(w, "  Start Practice Exam demo ");
+    });
+    std::string err = stderr_of([item] { menu(item); });
+    EXPECT_NE(find_label(frame, title), nullptr) << "the title as it stands";
+    EXPECT_NE(err.find("the title in"), std::string::npos) << err;
+    EXPECT_NE(err.find("markup too large to show"), std::string::npos) << err;
+    fits(main_window, title);
+    stderr_of([this] { click(" Start Exam "); });
+    ASSERT_EQ(list_length(QP), 3);
+    for (question *q = QP; q; q = q->next) {
+        EXPECT_NE(find_label(frame, q->text), nullptr) << q->text;
+        fits(main_window, q->text);
+        err = stderr_of([this] { click(" Show Answer "); });
+        EXPECT_NE(err.find("markup too large to show"), std::string::npos) << err;
+        GtkWidget *answer = answer_windows().at(0);
+        EXPECT_NE(find_label(answer, q->explanation), nullptr);
+        fits(answer, q->explanation);
+        gtk_button_clicked(GTK_BUTTON(find_button(answer, " Close Window ")));
+        if (q->next)
+            stderr_of([this] { click(" Next Item "); });
+    }
+}
+
+// The start form shows the title above the message, so each may take only
+// its share of the screen's height: tall lines in both made a window
+// taller than the screen, though each alone fits.
+TEST_F(BadInputsGui, TitleAndMessageShareTheScreen)
+{
+    const std::string tall = "<span line_height=\"409600\">W&#10;W&#10;W&#10;W&#10;W</span>";
+    exams.write("demo/.xconfig", "title=" + tall + "\ntimeout=30\npercentage=50\n[message]\n" + tall + "\n");
+    write_question_file(exams / "demo/cat1", "+++\nS\n" + tall + "\n---\n+Yes\n-No\n---\nWhy.\n+++\n");
+    GtkWidget *item = find(exammenu, [](GtkWidget *w) {
+        return GTK_IS_MENU_ITEM(w) && find_label(w, "  Start Practice Exam demo ");
+    });
+    std::string err = stderr_of([item] { menu(item); });
+    EXPECT_NE(err.find("the title in"), std::string::npos) << err;
+    EXPECT_NE(err.find("the message in"), std::string::npos) << err;
+    GtkRequisition size;
+    gtk_widget_size_request(main_window, &size);
+    EXPECT_LE(size.height, 4096);
+    // Alone on its panel, the same text is shown as written.
+    err = stderr_of([this] { click(" Start Exam "); });
+    EXPECT_EQ(err.find("markup too large"), std::string::npos) << err;
+    EXPECT_EQ(find_label(frame, tall), nullptr);
+}
+
 // Time limits far outside what a run can take neither overflow the seconds
 // (the sanitizer build stops at that) nor stop the start form.
 TEST_F(BadInputsGui, TimeLimitsOutOfRangeStayWithinTheSeconds)

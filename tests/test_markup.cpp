@@ -52,6 +52,86 @@ const markup_case CASES[] = {
     {"<b weight=\"bold\">x</b>", INVALID},
 };
 
+std::string times(const std::string &piece, int n)
+{
+    std::string text;
+    for (int i = 0; i < n; ++i)
+        text += piece;
+    return text;
+}
+
+// Ways round a check of each element alone: the size Pango uses whatever
+// order the attributes come in and however the spans nest, and the space
+// the whole text takes.
+TEST(Markup, TheWholeTextIsBoundedNotEachElementAlone)
+{
+    const std::string W400 = times("W", 400);
+    const struct {
+        std::string text;
+        bool safe;
+    } cases[] = {
+        // Pango sets the size after the font description, in any order.
+        {"<span size=\"2147483647\" font=\"Sans 10\">W</span>", false},
+        {"<span font_size=\"2147483647\" font_desc=\"Sans 10\">W</span>", false},
+        {"<span font_size=\"300pt\" font=\"Serif Bold 12\">W</span>", false},
+        {"<span size=\"12pt\" font=\"Sans 300\">W</span>", true},
+        // Named sizes and percentages scale the size around them.
+        {"<span size=\"200pt\"><span size=\"xx-large\">W</span></span>", false},
+        {"<span size=\"x-large\"><span size=\"190pt\">W</span></span>", false},
+        {"<span font=\"Sans 150\"><span size=\"150%\">W</span></span>", false},
+        {"<span font=\"Sans 10\"><span size=\"xx-large\">W</span></span>", true},
+        // A description whose last word is no size leaves the size around it.
+        {"<span size=\"150pt\"><span font=\"Sans 10 Bold\"><big><big>W</big></big></span></span>", false},
+        {"<span size=\"150pt\"><span font=\"Sans 10,\"><big><big>W</big></big></span></span>", false},
+        {"<span size=\"150pt\"><span font=\"Sans +10\"><big><big>W</big></big></span></span>", false},
+        {"<span size=\"150pt\"><span font=\"Sans 10 @wght=200\"><big><big>W</big></big></span></span>", true},
+        {"<span size=\"150pt\"><span font=\"Sans,10\"><big><big>W</big></big></span></span>", true},
+        // Spacing, line height, shifts and tabs over the whole text.
+        {"<span size=\"204800\" letter_spacing=\"204800\">" + times("W", 1900) + "</span>", false},
+        {"<span size=\"204800\" letter_spacing=\"204800\">WWW</span>", true},
+        {"<span size=\"204800\" line_height=\"10\">" + times("W\n", 16) + "</span>", false},
+        {"<span size=\"204800\" line_height=\"2\">W\nW</span>", true},
+        {times("<span rise=\"200pt\">", 12) + "W" + times("</span>", 12), false},
+        {times("<span baseline_shift=\"200pt\">", 12) + "W" + times("</span>", 12), false},
+        {"<span rise=\"200pt\">W</span>", true},
+        {"<span size=\"200pt\">W</span>" + times("\t", 3), false},
+        {"<span size=\"200pt\">W</span>" + times("\t", 3) + "\nW", false},
+        {"<span rise=\"200pt\">" + times("W\n", 5) + "W</span>", false},
+        {"W" + times("\t", 3) + "<span size=\"200pt\">W</span>", true},
+        {"<span size=\"100pt\" text_transform=\"uppercase\">" + times("\xc3\x9f", 8) + "</span>", false},
+        {"<span size=\"100pt\">" + times("\xc3\x9f", 8) + "</span>", true},
+        {"<span size=\"50pt\" gravity=\"east\">" + times("i", 30) + "</span>", false},
+        {"<span size=\"50pt\">" + times("i", 30) + "</span>", true},
+        // A text as wide as the screen as plain text may stay so, but markup
+        // may not make it wider or taller still.
+        {W400 + "<b>x</b>", true},
+        {W400 + "\n<big>" + times("W", 200) + "</big>", true},
+        {"<big>" + W400 + "</big>", false},
+        {W400 + "<span letter_spacing=\"1024\">x</span>", false},
+        {times("W\n", 200) + "<span line_height=\"3\">x</span>", false},
+    };
+    for (const auto &c : cases) {
+        std::string why;
+        EXPECT_EQ(markup_is_safe(c.text.c_str(), &why), c.safe) << c.text.substr(0, 120) << ": " << why;
+        EXPECT_TRUE(markup_is_valid(c.text.c_str())) << c.text.substr(0, 120);
+    }
+}
+
+// The title and the message share the start form's height: what fits the
+// screen alone may not fit as either.
+TEST(Markup, TitleAndMessageTakeTheirShareOfTheHeight)
+{
+    const std::string tall = "<span line_height=\"409600\">" + times("W\n", 4) + "W</span>";
+    EXPECT_TRUE(markup_is_safe(tall.c_str()));
+    EXPECT_FALSE(markup_is_safe(tall.c_str(), nullptr, MARKUP_MAX_TITLE_HEIGHT));
+    EXPECT_FALSE(markup_is_safe(tall.c_str(), nullptr, MARKUP_MAX_MESSAGE_HEIGHT));
+    EXPECT_TRUE(markup_is_safe("<span size=\"xx-large\"><b>A title</b></span>", nullptr, MARKUP_MAX_TITLE_HEIGHT));
+    // A plain text taller than the share stays as tall, with markup too.
+    std::string lines = times("line\n", 80) + "<b>end</b>";
+    EXPECT_TRUE(markup_is_safe(lines.c_str(), nullptr, MARKUP_MAX_MESSAGE_HEIGHT));
+    EXPECT_EQ(MARKUP_MAX_TITLE_HEIGHT + MARKUP_MAX_MESSAGE_HEIGHT, MARKUP_MAX_PIXELS);
+}
+
 TEST(Markup, ValidityAndSafetyOfEachCase)
 {
     for (const markup_case &c : CASES) {

@@ -104,7 +104,7 @@ struct checker {
             flag(name, c.title_line, "title over 255 bytes; cut");
         else if (!markup_is_valid(c.title.c_str(), &why))
             flag(name, c.title_line, "title is not valid markup: " + why);
-        else if (!markup_is_safe(c.title.c_str(), &why))
+        else if (!markup_is_safe(c.title.c_str(), &why, MARKUP_MAX_TITLE_HEIGHT))
             flag(name, c.title_line, "title is markup too large to show: " + why);
 
         check_number(name, c.timeout, "timeout", "timeout=MINUTES");
@@ -118,7 +118,7 @@ struct checker {
             flag(name, c.message_line + 1, "message over 2047 bytes; cut");
         else if (c.message_line && !markup_is_valid(c.message.c_str(), &why))
             flag(name, c.message_line + 1, "message is not valid markup: " + why);
-        else if (c.message_line && !markup_is_safe(c.message.c_str(), &why))
+        else if (c.message_line && !markup_is_safe(c.message.c_str(), &why, MARKUP_MAX_MESSAGE_HEIGHT))
             flag(name, c.message_line + 1, "message is markup too large to show: " + why);
     }
 

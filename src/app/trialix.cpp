@@ -241,10 +241,10 @@ GtkWidget *colour_panel(GtkWidget *child, const char *colour)
     return panel;
 }
 
-void set_label_markup_or_text(GtkLabel *label, const char *text, const char *what)
+void set_label_markup_or_text(GtkLabel *label, const char *text, const char *what, double max_height)
 {
     std::string why;
-    if (markup_is_safe(text, &why)) {
+    if (markup_is_safe(text, &why, max_height > 0 ? max_height : MARKUP_MAX_PIXELS)) {
         gtk_label_set_markup(label, text);
         return;
     }

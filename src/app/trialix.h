@@ -79,5 +79,8 @@ GtkWidget *colour_panel(GtkWidget *child, const char *colour);
 // Shows text from an exam's files (title, message, question, explanation)
 // as Pango markup. Text that isn't valid markup (a bare '&' or '<') is
 // shown as plain text instead of an empty label, and one line on standard
-// error names `what`, the text's place ("the question of item 3").
-void set_label_markup_or_text(GtkLabel *label, const char *text, const char *what);
+// error names `what`, the text's place ("the question of item 3"). So is
+// markup that could be taller than max_height pixels (0: the screen's
+// share of one text alone) or too large otherwise.
+void set_label_markup_or_text(GtkLabel *label, const char *text, const char *what,
+                              double max_height = 0);

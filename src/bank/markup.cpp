@@ -2,12 +2,14 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "bank/glib_ptr.h"
+#include "bank/markup_extent.h"
 #include "bank/markup_place.h"
 #include "bank/markup_values.h"
 
@@ -16,20 +18,14 @@ namespace {
 constexpr double PANGO_UNITS = 1024;   // units of a point in sizes and offsets
 constexpr double SCALE_STEP = 1.2;     // one step of big and larger
 
-// The size of the text at one element: the last absolute size and the
-// product of the enlargements around it. Reductions are not counted, so
-// the product is an upper bound of what is shown.
-struct text_size {
-    double points = MARKUP_NOMINAL_POINTS;
-    double factor = 1;
-};
-
 struct markup_parse {
     std::string *plain = nullptr;       // collects the text when wanted
     bool check_safe = false;
     std::string unsafe;                 // the first reason found, if any
-    std::vector<text_size> sizes{text_size{}};
     const char *text = "";              // the text being parsed
+    std::vector<text_style> styles{text_style(MARKUP_NOMINAL_POINTS)};
+    // The text as marked up, and plain.
+    extent_bound marked{MARKUP_NOMINAL_POINTS}, unmarked{MARKUP_NOMINAL_POINTS};
 };
 
 const char *const PLAIN_ELEMENTS[] = {"b", "big", "i", "s", "sub", "sup", "small", "tt", "u", "markup"};
@@ -63,20 +59,57 @@ void check_offset(markup_parse *p, const char *name, double points)
                            + points_text(MARKUP_MAX_OFFSET_POINTS));
 }
 
-// The largest number among the words of a font description: its size, in
-// points or pixels. Zero when there is none.
-double font_desc_size(const char *desc)
+// A number as a font description's size: points, or pixels with "px".
+bool desc_number(const std::string &word, double *value)
 {
-    double largest = 0;
-    gchar **words = g_strsplit_set(desc, " \t\n,", -1);
+    char *end = nullptr;
+    double v = g_ascii_strtod(word.c_str(), &end);
+    if (word.empty() || end == word.c_str() || (*end && strcmp(end, "px") != 0))
+        return false;
+    *value = std::fabs(v);
+    return true;
+}
+
+// The size a font description sets, in points (pixels counted as points,
+// which is more on any screen of 72 dots per inch or more). As Pango reads
+// it, the size is the last word, blanks at the end aside, before a word of
+// variations ("@wght=200"); then it replaces the size around it. Any other
+// number might pass for a size, so the largest of them is kept when it is
+// larger.
+void apply_font_desc(const char *desc, text_style *style)
+{
+    std::string d = desc;
+    for (int pass = 0; pass < 2; ++pass) {
+        d.erase(d.find_last_not_of(" \t\n\r\f\v") + 1);
+        size_t cut = d.find_last_of(" \t\n\r\f\v,");
+        std::string last = d.substr(cut == std::string::npos ? 0 : cut + 1);
+        double size = 0;
+        if (pass == 0 && !last.empty() && last[0] == '@') {
+            d.erase(cut == std::string::npos ? 0 : cut);
+            continue;
+        }
+        // Pango takes "+10", "0x10" or "10," for no size, or other ones.
+        size_t digits = last.size() - (g_str_has_suffix(last.c_str(), "px") ? 2 : 0);
+        bool plain_number = (g_ascii_isdigit(last[0]) || last[0] == '.')
+                            && strspn(last.c_str(), "0123456789.eE+-") == digits;
+        if (plain_number && desc_number(last, &size)) {
+            style->points = size;
+            return;
+        }
+        break;
+    }
+    gchar **words = g_strsplit_set(desc, " \t\n\r\f\v,", -1);
     for (gchar **w = words; *w; ++w) {
-        char *end = nullptr;
-        double v = g_ascii_strtod(*w, &end);
-        if (end != *w && (*end == '\0' || strcmp(end, "px") == 0) && !(std::fabs(v) <= largest))
-            largest = std::fabs(v);
+        double size = 0;
+        if (desc_number(*w, &size) && !(size <= style->points))
+            style->points = size;
     }
     g_strfreev(words);
-    return largest;
+    // Small capitals are made of capitals.
+    gchar *lower = g_ascii_strdown(desc, -1);
+    if (strstr(lower, "caps") || strstr(lower, "unicase"))
+        style->transformed = true;
+    g_free(lower);
 }
 
 void check_line_height(markup_parse *p, const char *value)
@@ -95,42 +128,76 @@ void check_line_height(markup_parse *p, const char *value)
                        + points_text(MARKUP_MAX_LINE_HEIGHT_POINTS) + " points");
 }
 
+// The enlargement a named size or a percentage gives: a scale of the size
+// around it. Reductions are not counted.
+double size_factor(const char *value)
+{
+    static const char *const LARGER[] = {"large", "x-large", "xx-large"};
+    if (strcmp(value, "larger") == 0)
+        return SCALE_STEP;
+    for (int i = 0; i < 3; ++i)
+        if (strcmp(value, LARGER[i]) == 0)
+            return pow(SCALE_STEP, i + 1);
+    if (strchr(value, '%')) {
+        double v = g_ascii_strtod(value, nullptr) / 100;
+        return v > 1 || std::isnan(v) ? v : 1;
+    }
+    return 1;
+}
+
+bool named_or_zero(const char *value, const char *name)
+{
+    return g_ascii_strcasecmp(value, name) == 0 || strcmp(value, "0") == 0;
+}
+
 // What one span attribute does to the size of its text and to its offsets.
-void check_span_value(markup_parse *p, span_attr attr, const char *value, text_size *size)
+void check_span_value(markup_parse *p, span_attr attr, const char *value, text_style *style)
 {
     int units = 0;
     switch (attr) {
     case span_attr::size:
-        if (strcmp(value, "larger") == 0) {
-            size->factor *= SCALE_STEP;
-        } else if (strchr(value, '%')) {
-            double v = g_ascii_strtod(value, nullptr) / 100;
-            size->factor *= v > 1 ? v : 1;
-        } else if (markup_length(value, &units)) {
-            size->points = units / PANGO_UNITS;
-        } else if (strstr(value, "large")) {
-            // x-large and the like: steps above the nominal size.
-            size->points = MARKUP_NOMINAL_POINTS * pow(SCALE_STEP, strcmp(value, "large") == 0 ? 1
-                                                          : strcmp(value, "x-large") == 0 ? 2 : 3);
-        }
+        if (markup_length(value, &units))
+            style->points = units / PANGO_UNITS;
+        else
+            style->factor *= size_factor(value);
         break;
     case span_attr::font:
-        if (double s = font_desc_size(value))
-            size->points = s;
+        apply_font_desc(value, style);
         break;
     case span_attr::rise:
         markup_length(value, &units);
         check_offset(p, "rise", units / PANGO_UNITS);
+        style->shift += std::fabs(units / PANGO_UNITS);
         break;
     case span_attr::baseline_shift:
-        if (markup_length(value, &units))
+        if (markup_length(value, &units)) {
             check_offset(p, "baseline shift", units / PANGO_UNITS);
+            style->shift += std::fabs(units / PANGO_UNITS);
+        } else if (strcmp(value, "none") != 0 && strcmp(value, "0") != 0) {
+            ++style->raised;
+        }
         break;
     case span_attr::letter_spacing:
         check_offset(p, "letter spacing", atol(value) / PANGO_UNITS);
+        style->spacing = std::max(style->spacing, std::fabs(atol(value) / PANGO_UNITS));
         break;
-    case span_attr::line_height:
+    case span_attr::line_height: {
         check_line_height(p, value);
+        double v = std::fabs(g_ascii_strtod(value, nullptr));
+        if (v <= MARKUP_MAX_LINE_HEIGHT_FACTOR)
+            style->line_factor = std::max(style->line_factor, v);
+        else
+            style->line_points = std::max(style->line_points, v / PANGO_UNITS);
+        break;
+    }
+    case span_attr::gravity:
+        style->rotated = style->rotated || !named_or_zero(value, "south");
+        break;
+    case span_attr::variant:
+        style->transformed = style->transformed || !named_or_zero(value, "normal");
+        break;
+    case span_attr::text_transform:
+        style->transformed = style->transformed || !named_or_zero(value, "none");
         break;
     default:
         break;
@@ -138,7 +205,7 @@ void check_span_value(markup_parse *p, span_attr attr, const char *value, text_s
 }
 
 bool check_span(GMarkupParseContext *context, markup_parse *p, const char **names,
-                const char **values, text_size *size, GError **error)
+                const char **values, text_style *style, GError **error)
 {
     bool given[(int)span_attr::count] = {};
     for (int i = 0; names[i]; ++i) {
@@ -164,9 +231,15 @@ bool check_span(GMarkupParseContext *context, markup_parse *p, const char **name
                           + "' attribute on <span> tag");
             return false;
         }
-        if (p->check_safe)
-            check_span_value(p, attr, values[i], size);
     }
+    // Pango sets the size after the font description, whatever their order.
+    for (bool font : {true, false})
+        for (int i = 0; p->check_safe && names[i]; ++i) {
+            span_attr attr;
+            span_attr_by_name(names[i], &attr);
+            if ((attr == span_attr::font) == font)
+                check_span_value(p, attr, values[i], style);
+        }
     return true;
 }
 
@@ -174,9 +247,9 @@ void start_element(GMarkupParseContext *context, const char *name, const char **
                    const char **values, gpointer data, GError **error)
 {
     auto *p = static_cast<markup_parse *>(data);
-    text_size size = p->sizes.back();
+    text_style style = p->styles.back();
     if (strcmp(name, "span") == 0) {
-        if (!check_span(context, p, names, values, &size, error))
+        if (!check_span(context, p, names, values, &style, error))
             return;
     } else {
         bool known = false;
@@ -193,20 +266,23 @@ void start_element(GMarkupParseContext *context, const char *name, const char **
             return;
         }
         if (strcmp(name, "big") == 0)
-            size.factor *= SCALE_STEP;
+            style.factor *= SCALE_STEP;
+        else if (strcmp(name, "sup") == 0 || strcmp(name, "sub") == 0)
+            ++style.raised;
     }
-    double points = size.points * size.factor;
+    double points = style.size();
     if (p->check_safe && !(points <= MARKUP_MAX_POINTS))
         note_unsafe(p, "font size of " + points_text(points) + " points is beyond "
                            + points_text(MARKUP_MAX_POINTS));
-    p->sizes.push_back(size);
+    p->marked.note_start(style);
+    p->styles.push_back(style);
 }
 
 void end_element(GMarkupParseContext *, const char *, gpointer data, GError **)
 {
     auto *p = static_cast<markup_parse *>(data);
-    if (p->sizes.size() > 1)
-        p->sizes.pop_back();
+    if (p->styles.size() > 1)
+        p->styles.pop_back();
 }
 
 void text(GMarkupParseContext *, const char *text, gsize len, gpointer data, GError **)
@@ -214,6 +290,10 @@ void text(GMarkupParseContext *, const char *text, gsize len, gpointer data, GEr
     auto *p = static_cast<markup_parse *>(data);
     if (p->plain)
         p->plain->append(text, len);
+    if (p->check_safe) {
+        p->marked.add(p->styles.back(), text, len);
+        p->unmarked.add(p->styles.front(), text, len);
+    }
 }
 
 // Parses text as Pango does: inside a <markup> element of its own.
@@ -237,6 +317,16 @@ bool parse(const char *markup, markup_parse *p, std::string *why)
     return ok;
 }
 
+markup_extent extent_in_pixels(const markup_parse &p)
+{
+    markup_extent e;
+    e.width = p.marked.width() * MARKUP_PIXELS_PER_POINT;
+    e.height = p.marked.height() * MARKUP_PIXELS_PER_POINT;
+    e.plain_width = p.unmarked.width() * MARKUP_PIXELS_PER_POINT;
+    e.plain_height = p.unmarked.height() * MARKUP_PIXELS_PER_POINT;
+    return e;
+}
+
 } // namespace
 
 bool markup_is_valid(const char *text, std::string *why)
@@ -256,12 +346,30 @@ bool markup_plain_text(const char *text, std::string *plain)
     return true;
 }
 
-bool markup_is_safe(const char *text, std::string *why)
+bool markup_extent_of(const char *text, markup_extent *extent)
+{
+    markup_parse p;
+    p.check_safe = true;
+    if (!parse(text, &p, nullptr))
+        return false;
+    *extent = extent_in_pixels(p);
+    return true;
+}
+
+bool markup_is_safe(const char *text, std::string *why, double max_height)
 {
     markup_parse p;
     p.check_safe = true;
     if (!parse(text, &p, why))
         return false;
+    // A text wider or taller than the screen as plain text may stay so: it
+    // is shown so either way, and markup may not make it larger.
+    markup_extent e = extent_in_pixels(p);
+    if (!(e.width <= std::max(MARKUP_MAX_PIXELS, e.plain_width))
+        || !(e.height <= std::max(max_height, e.plain_height)))
+        note_unsafe(&p, "laid out it could take " + points_text(e.width) + " by "
+                            + points_text(e.height) + " pixels, beyond "
+                            + points_text(MARKUP_MAX_PIXELS) + " by " + points_text(max_height));
     if (p.unsafe.empty())
         return true;
     if (why)

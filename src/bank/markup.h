@@ -15,6 +15,22 @@ constexpr double MARKUP_MAX_POINTS = 200.0;      // effective font size
 constexpr double MARKUP_MAX_OFFSET_POINTS = 200.0; // rise, baseline shift, letter spacing
 constexpr double MARKUP_MAX_LINE_HEIGHT_POINTS = 400.0; // absolute line height
 constexpr double MARKUP_MAX_LINE_HEIGHT_FACTOR = 10.0;  // line height as a factor
+// The whole text, laid out, stays within a square of this many pixels on a
+// screen of up to 120 dots per inch, which leaves room for the rest of the
+// window within 4096 pixels. A text that markup makes larger than that and
+// than its plain text would be is refused.
+constexpr double MARKUP_MAX_PIXELS = 3584.0;
+constexpr double MARKUP_PIXELS_PER_POINT = 120.0 / 72.0;
+// The start form shows the title above the message: they share the height.
+constexpr double MARKUP_MAX_TITLE_HEIGHT = 1024.0;
+constexpr double MARKUP_MAX_MESSAGE_HEIGHT = MARKUP_MAX_PIXELS - MARKUP_MAX_TITLE_HEIGHT;
+
+// An upper bound of the space a text takes when shown, in pixels: as marked
+// up, and as its plain text at the nominal size.
+struct markup_extent {
+    double width = 0, height = 0;
+    double plain_width = 0, plain_height = 0;
+};
 
 // True when Pango would accept text as markup; otherwise *why (if given)
 // says why in one line.
@@ -24,6 +40,12 @@ bool markup_is_valid(const char *text, std::string *why = nullptr);
 // with *plain untouched, when the markup is not valid.
 bool markup_plain_text(const char *text, std::string *plain);
 
-// True when text is valid markup whose sizes and offsets stay within the
-// bounds above; otherwise *why (if given) says why.
-bool markup_is_safe(const char *text, std::string *why = nullptr);
+// True when text is valid markup whose sizes, offsets and extent stay
+// within the bounds above, its height within max_height pixels; otherwise
+// *why (if given) says why.
+bool markup_is_safe(const char *text, std::string *why = nullptr,
+                    double max_height = MARKUP_MAX_PIXELS);
+
+// The extent of valid markup; false, with *extent untouched, when it is
+// not valid.
+bool markup_extent_of(const char *text, markup_extent *extent);

@@ -36,9 +36,11 @@ static GtkWidget *start_info_panel(const start_form_texts &t)
 {
     std::string source = t.source ? t.source : "the exam";
     GtkWidget *title = aligned_label(nullptr, GTK_JUSTIFY_CENTER, 0.5, 0.0);
-    set_label_markup_or_text(GTK_LABEL(title), t.title, ("the title in " + source).c_str());
+    set_label_markup_or_text(GTK_LABEL(title), t.title, ("the title in " + source).c_str(),
+                             MARKUP_MAX_TITLE_HEIGHT);
     GtkWidget *message = aligned_label(nullptr, GTK_JUSTIFY_LEFT, 0.1, 0.0);
-    set_label_markup_or_text(GTK_LABEL(message), t.message, ("the message in " + source).c_str());
+    set_label_markup_or_text(GTK_LABEL(message), t.message, ("the message in " + source).c_str(),
+                             MARKUP_MAX_MESSAGE_HEIGHT);
 
     GtkWidget *info = gtk_vbox_new(FALSE, 10);
     gtk_box_pack_start(GTK_BOX(info), title, TRUE, TRUE, 5);

@@ -244,6 +244,27 @@ TEST_F(AccessTreeTest, EveryScreenNamesItsControlsAndTellsResultsWithoutColour)
     EXPECT_NE(said().find("This practice exam contains 3 questions."), std::string::npos) << said();
 }
 
+// The toolkit's accessible side of a widget reports its focus only once it
+// exists: every control of a new screen has one before anyone asks for it
+// (the toolkit keeps it as the widget's "gtk-accessible-object").
+TEST_F(AccessTest, EveryControlOfANewScreenCanReportItsFocus)
+{
+    question *s = small_run(), *m = s->next;
+    s->selected[1] = 1;
+    auto check = [](const std::string &screen) {
+        for (GtkWidget *root : {frame, bbox})
+            for (GtkWidget *w : find_all(root, [](GtkWidget *w) { return gtk_widget_get_can_focus(w); }))
+                EXPECT_NE(g_object_get_data(G_OBJECT(w), "gtk-accessible-object"), nullptr)
+                    << screen << ": " << describe(w) << " has no accessible side";
+    };
+    createExamForm(m);
+    check("multiple-choice item");
+    gradeExam(s);
+    check("score report");
+    showReview2Page(m);
+    check("read-only page");
+}
+
 // The message dialogs have no title; a screen reader still learns what
 // they are and what they say.
 TEST_F(AccessTreeTest, MessageDialogsReachAScreenReader)

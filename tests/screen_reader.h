@@ -2,7 +2,8 @@
 // accessibility bus and registry, a window manager that gives windows the
 // focus as a desktop does, the program started with the toolkit's
 // accessibility bridge, keys sent through the X server, and every focus
-// event heard as a screen reader hears it.
+// event heard as a screen reader hears it. SR_DEBUG=1 in the environment
+// prints every announcement as it is heard.
 #pragma once
 
 #include <atspi/atspi.h>

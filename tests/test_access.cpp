@@ -190,6 +190,14 @@ protected:
         }
     }
 
+    // The description of the control that has the focus: what is read with it.
+    static std::string said()
+    {
+        GtkWidget *f = focused();
+        const char *d = f ? atk_object_get_description(gtk_widget_get_accessible(f)) : nullptr;
+        return d ? d : "";
+    }
+
     // The description of each read-only choice's tick, and of each mark.
     static std::pair<std::vector<std::string>, std::vector<std::string>> results()
     {
@@ -213,12 +221,20 @@ TEST_F(AccessTreeTest, EveryScreenNamesItsControlsAndTellsResultsWithoutColour)
     check_screen("start form");
     EXPECT_TRUE(GTK_IS_ENTRY(focused())) << "a name to give";
     EXPECT_EQ(name_of(gtk_widget_get_accessible(focused())), "Examinee Name");
+    // The information panel is read with the first focus.
+    EXPECT_EQ(said(), "Keys\nHello.\nThis practice exam contains 3 questions.\n"
+                      "You will have 30 minutes to finish the exam.\n"
+                      "You need 50% correct answers to pass.");
 
     small_run();
     question *s = QP, *m = s->next, *f = m->next;
     createExamForm(s);
     check_screen("single-choice item");
     EXPECT_EQ(describe(focused()), "\"Red\"");
+    // Every choice says the question and where the examinee is.
+    for (GtkWidget *c : choices())
+        EXPECT_STREQ(atk_object_get_description(gtk_widget_get_accessible(c)),
+                     "Which is a colour of grass?\nItem 1 of 3");
     // Each shown choice is one of three, not of four.
     for (GtkWidget *c : choices()) {
         AtkRelationSet *set = atk_object_ref_relation_set(gtk_widget_get_accessible(c));
@@ -229,17 +245,25 @@ TEST_F(AccessTreeTest, EveryScreenNamesItsControlsAndTellsResultsWithoutColour)
     }
     createExamForm(m);
     check_screen("multiple-choice item");
+    EXPECT_EQ(said(), "Greek letters?\nItem 2 of 3") << "the question's plain text";
     createExamForm(f);
     check_screen("fill-in item");
     AtkObject *entry = gtk_widget_get_accessible(focused());
     EXPECT_EQ(name_of(entry), "Fill in the right answer.");
-    EXPECT_STREQ(atk_object_get_description(entry), "The capital of France?");
+    EXPECT_STREQ(atk_object_get_description(entry), "The capital of France?\nItem 3 of 3");
     showAnswer(f);
     ASSERT_EQ(answer_windows().size(), 1u);
     GtkWidget *window = answer_windows()[0];
     check_screen("answer window", window);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Answer for Question 3");
     EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(window)), GTK_WINDOW(main_window));
+    // A dialog whose text is the verdict and the explanation; its button
+    // reads them too.
+    AtkObject *dialog = gtk_widget_get_accessible(window);
+    EXPECT_EQ(atk_object_get_role(dialog), ATK_ROLE_DIALOG);
+    EXPECT_STREQ(atk_object_get_description(dialog), "You didn't answer yet\n");
+    EXPECT_STREQ(atk_object_get_description(gtk_widget_get_accessible(focused(window))),
+                 "You didn't answer yet\n");
     key(GDK_Escape, GdkModifierType(0), window);
     EXPECT_TRUE(answer_windows().empty()) << "Escape closes it";
 
@@ -253,6 +277,10 @@ TEST_F(AccessTreeTest, EveryScreenNamesItsControlsAndTellsResultsWithoutColour)
     m->selected[0] = m->selected[2] = 1;   // Alpha and Gamma bomb, wrong
     gradeExam(s);
     check_screen("score report");
+    EXPECT_EQ(describe(focused()), "\" Review All \"");
+    EXPECT_EQ(said(), "Your Score Report\nTime: Timer Off\nQuestions: 3\nCorrect: 1\nIncorrect: 2\n"
+                      "Total Points: 3\nReached Points: 1\nYour Score: 33.3% Correct\n"
+                      "Needed Score to pass: 50%\nFailed");
     // The figures read as they stand: row by row, left to right.
     std::vector<std::string> figures;
     for (AtkObject *obj : accessibles(main_window)) {
@@ -269,17 +297,47 @@ TEST_F(AccessTreeTest, EveryScreenNamesItsControlsAndTellsResultsWithoutColour)
     check_screen("read-only single choice");
     EXPECT_EQ(results(), std::make_pair(Texts{"wrong", "correct answer", "wrong"},
                                         Texts{"wrong", "correct answer", "wrong"}));
-    for (GtkWidget *tick : choices())
+    for (GtkWidget *tick : choices()) {
         EXPECT_NE(name_of(gtk_widget_get_accessible(tick)), "") << "named by its choice";
+        EXPECT_TRUE(gtk_widget_get_can_focus(tick) && gtk_widget_is_sensitive(tick)) << "reached by Tab";
+    }
+    EXPECT_EQ(describe(focused()), "\" Next Item \"");
+    EXPECT_EQ(said(), "demo (ReadOnly Review after Grade)\nWhich is a colour of grass?\nItem 1 of 3");
     showReview2Page(m);
     check_screen("read-only multiple choice");
     EXPECT_EQ(results(), std::make_pair(Texts{"correct answer", "correct answer", "wrong"},
                                         Texts{"correct answer", "correct answer", "wrong"}));
     showReview2Page(f);
     check_screen("read-only fill-in");
+    AtkObject *answer = gtk_widget_get_accessible(find_of_type(frame, GTK_TYPE_ENTRY));
+    EXPECT_EQ(name_of(answer), "Your answer");
+    EXPECT_STREQ(atk_object_get_description(answer), "You didn't answer\nCorrect Answers: \nParis");
 
     createExamLoad(QP);
     check_screen("resume form");
+    EXPECT_NE(said().find("Exam was saved: "), std::string::npos) << said();
+    EXPECT_NE(said().find("This practice exam contains 3 questions."), std::string::npos) << said();
+}
+
+// The toolkit's accessible side of a widget reports its focus only once it
+// exists: every control of a new screen has one before anyone asks for it
+// (the toolkit keeps it as the widget's "gtk-accessible-object").
+TEST_F(AccessTest, EveryControlOfANewScreenCanReportItsFocus)
+{
+    question *s = small_run(), *m = s->next;
+    s->selected[1] = 1;
+    auto check = [](const std::string &screen) {
+        for (GtkWidget *root : {frame, bbox})
+            for (GtkWidget *w : find_all(root, [](GtkWidget *w) { return gtk_widget_get_can_focus(w); }))
+                EXPECT_NE(g_object_get_data(G_OBJECT(w), "gtk-accessible-object"), nullptr)
+                    << screen << ": " << describe(w) << " has no accessible side";
+    };
+    createExamForm(m);
+    check("multiple-choice item");
+    gradeExam(s);
+    check("score report");
+    showReview2Page(m);
+    check("read-only page");
 }
 
 // The message dialogs have no title; a screen reader still learns what

@@ -90,8 +90,8 @@ TEST_F(ItemFormTest, ShowAnswerTellsRightWrongUnansweredAndUnknown)
     question *m = make_item('M', 1, {"+Alpha", "+Beta", "-Gamma"}, "Q", "<b>Why</b> so.");
     question *x = make_item('X', 1, {"+Odd"});
     run_of({m, x});
-    const char *right = "Your answer was <span background=\"green\"><b>  right  </b></span>";
-    const char *wrong = "Your answer was <span background=\"red\"><b>  wrong  </b></span>";
+    const char *right = "Your answer was <span background=\"#1E6E1E\" foreground=\"white\"><b>  right  </b></span>";
+    const char *wrong = "Your answer was <span background=\"#B00000\" foreground=\"white\"><b>  wrong  </b></span>";
     struct { question *item; int tick; const char *markup; } steps[] = {
         {m, -1, "You didn't answer yet"}, {m, 0, wrong}, {m, 1, right}, {x, -1, "Wrong value in qp->OK"},
     };

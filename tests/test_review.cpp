@@ -38,12 +38,15 @@ protected:
         return b ? button_label(b) : "(none)";
     }
     // Each choice of a read-only page: its text, its colour, and whether its
-    // button is on. The buttons can't be used.
+    // button is on. The buttons take the focus, but a click undoes itself.
     std::vector<std::string> rows()
     {
         std::vector<std::string> out;
         for (GtkWidget *tick : choices()) {
-            EXPECT_FALSE(is_sensitive(tick));
+            EXPECT_TRUE(is_sensitive(tick) && gtk_widget_get_can_focus(tick));
+            bool was = on(tick);
+            gtk_button_clicked(GTK_BUTTON(tick));
+            EXPECT_EQ(on(tick), was) << "a click changed a read-only choice";
             GtkWidget *text = find_of_type(gtk_widget_get_parent(tick), GTK_TYPE_LABEL);
             const GdkColor &c = gtk_widget_get_modifier_style(text)->fg[GTK_STATE_NORMAL];
             char colour[16];
@@ -162,7 +165,7 @@ TEST_F(Review2Test, ErrorsOnlyAllItemsAndNothingMissed)
     EXPECT_EQ(at(), "2, Previous Item (off), Next Item , Show Answer , Back to Grade Exam ");
     click(" Next Item ");
     EXPECT_EQ(at(), "4, Previous Item , Next Item (off), Show Answer , Back to Grade Exam ");
-    EXPECT_EQ(rows(), (Texts{"Right #45ac45 off", "Wrong #ff0000 off"}));
+    EXPECT_EQ(rows(), (Texts{"Right #186418 off", "Wrong #b00000 off"}));
     click(" Back to Grade Exam ");
     // Every item right: the notice, then the same report.
     item(2)->selected[1] = 0;
@@ -195,25 +198,36 @@ TEST_F(Review2Test, PagesShowTheAnswersWholeAndWriteNothing)
 
     auto untouched = [&](question *q) {
         std::vector<char> before((char *)q, (char *)q + sizeof(question));
+        std::vector<bool> shown;
+        for (GtkWidget *tick : choices())
+            shown.push_back(on(tick));
         // What clicks would do to the widgets, were they usable.
         for (GtkWidget *w : find_all_of_type(frame, GTK_TYPE_TOGGLE_BUTTON))
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), !on(w));
         if (GtkWidget *e = find_of_type(frame, GTK_TYPE_ENTRY))
             gtk_entry_set_text(GTK_ENTRY(e), "changed");
         EXPECT_EQ(memcmp(before.data(), q, sizeof(question)), 0) << (int)q->number;
+        // Nor do they show a change.
+        std::vector<bool> after;
+        for (GtkWidget *tick : choices())
+            after.push_back(on(tick));
+        EXPECT_EQ(after, shown) << (int)q->number;
     };
     EXPECT_EQ(gtk_frame_get_label(GTK_FRAME(frame)), name + " (ReadOnly Review after Grade)");
-    EXPECT_EQ(rows(), (Texts{"Alpha #45ac45 on", "Beta #45ac45 off", "Gamma #ff0000 on"}));
+    EXPECT_EQ(rows(), (Texts{"Alpha #186418 on", "Beta #186418 off", "Gamma #b00000 on"}));
     GtkWidget *mark = find_button(frame, "Mark Item for Review");
     EXPECT_TRUE(on(mark));
     EXPECT_FALSE(is_sensitive(mark));
-    EXPECT_FALSE(is_sensitive(find_label(frame, "Select every correct answer.")));
+    // Greyed by its colour, readable at 5:1, not by being insensitive.
+    GtkWidget *instruction = find_label(frame, "Select every correct answer.");
+    EXPECT_EQ(gtk_widget_get_modifier_style(instruction)->fg[GTK_STATE_NORMAL].red >> 8, 0x59);
     untouched(m);
 
     click(" Next Item ");
     GtkWidget *entry = find_of_type(frame, GTK_TYPE_ENTRY);
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "PARIS");
-    EXPECT_FALSE(is_sensitive(entry));
+    EXPECT_TRUE(is_sensitive(entry));
+    EXPECT_FALSE(gtk_editable_get_editable(GTK_EDITABLE(entry)));
     EXPECT_NE(find_label(frame, "Correct Answers: \nParis OR paris"), nullptr);
     untouched(f);
     click(" Next Item ");

@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include "bank/markup.h"
+
 void access_name(GtkWidget *widget, const char *name, const char *description)
 {
     AtkObject *acc = gtk_widget_get_accessible(widget);
@@ -52,4 +54,33 @@ void access_radio_group(GtkWidget *hidden, GtkWidget *const *shown, int count)
             atk_object_remove_relationship(acc, ATK_RELATION_MEMBER_OF,
                                            gtk_widget_get_accessible(hidden));
     }
+}
+
+std::string access_plain(const char *markup)
+{
+    std::string plain;
+    if (!markup)
+        return plain;
+    if (!markup_plain_text(markup, &plain))
+        plain = markup;
+    return plain;
+}
+
+void access_described_by(GtkWidget *widget, const std::string &text, GtkWidget *const *by,
+                         int count)
+{
+    AtkObject *acc = gtk_widget_get_accessible(widget);
+    atk_object_set_description(acc, text.c_str());
+    for (int i = 0; i < count; i++) {
+        AtkObject *target = gtk_widget_get_accessible(by[i]);
+        atk_object_add_relationship(acc, ATK_RELATION_DESCRIBED_BY, target);
+        atk_object_add_relationship(target, ATK_RELATION_DESCRIPTION_FOR, acc);
+    }
+}
+
+void access_dialog(GtkWidget *window, const std::string &text)
+{
+    AtkObject *acc = gtk_widget_get_accessible(window);
+    atk_object_set_role(acc, ATK_ROLE_DIALOG);
+    atk_object_set_description(acc, text.c_str());
 }

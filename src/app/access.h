@@ -3,6 +3,8 @@
 // accessibility module loaded these calls cost next to nothing.
 #pragma once
 
+#include <string>
+
 typedef struct _GtkWidget GtkWidget;
 
 // Gives `widget` an accessible name and, when given, a description.
@@ -20,3 +22,17 @@ void access_labelled_by(GtkWidget *widget, GtkWidget *label);
 // member lets focus in (a group otherwise admits focus only through its
 // active member).
 void access_radio_group(GtkWidget *hidden, GtkWidget *const *shown, int count);
+
+// Text from an exam's files, shown as markup, as a screen reader reads it:
+// the markup's plain text, or the text itself when it isn't markup.
+std::string access_plain(const char *markup);
+
+// Tells `widget` what a screen reader says with it once it has the focus:
+// `text` as its description, and `by` (labels whose texts make it up, up
+// to `count`) as what describes it, both ways.
+void access_described_by(GtkWidget *widget, const std::string &text, GtkWidget *const *by = nullptr,
+                         int count = 0);
+
+// Makes `window` a dialog to assistive technology, whose text is `text`:
+// what a screen reader reads when it comes up.
+void access_dialog(GtkWidget *window, const std::string &text);

@@ -173,6 +173,13 @@ static GtkWidget *first_button(GtkWidget *bar)
     return found ? found : found_end;
 }
 
+static void make_accessible(GtkWidget *widget, gpointer)
+{
+    gtk_widget_get_accessible(widget);
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), make_accessible, nullptr);
+}
+
 void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox, GtkWidget *focus)
 {
     screen_take_down();
@@ -181,6 +188,12 @@ void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox, GtkWidget *focus)
     gtk_box_pack_start(GTK_BOX(box2), frame, TRUE, TRUE, 10);
     gtk_box_pack_end(GTK_BOX(box2), bbox, FALSE, FALSE, 10);
     gtk_widget_show_all(box2);
+    // The toolkit's accessible side of a widget tells of its focus only once
+    // it exists, and it is made on demand: a control that had none when it
+    // took the focus (the new screen's first, or any reached by Tab) was
+    // never announced.
+    make_accessible(frame, nullptr);
+    make_accessible(bbox, nullptr);
     // Focus goes where the examinee works next, so that the keyboard works
     // at once and a screen reader announces the new screen.
     if (!focus || !gtk_widget_get_can_focus(focus) || !gtk_widget_is_sensitive(focus))

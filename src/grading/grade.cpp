@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "app/access.h"
 #include "app/dialogs.h"
 #include "app/functions.h"
 #include "app/globals.h"
@@ -64,18 +66,23 @@ static std::string bold(const std::string &text)
     return "<b>" + text + "</b>";
 }
 
-static GtkWidget *figures_table(const score_figures &f)
+// The report's figures, in reading order.
+static std::vector<std::string> figure_texts(const score_figures &f)
 {
     char score[64];
-    g_snprintf(score, sizeof score, "<b>Your Score: %.1f%% Correct</b>", (double)f.score);
-    GtkWidget *cells[] = {
-        report_label(bold("Questions: " + std::to_string(num_questions))),
-        report_label(bold("Correct: " + std::to_string(f.correct))),
-        report_label(bold("Incorrect: " + std::to_string(f.incorrect))),
-        report_label(bold("Total Points: " + std::to_string(f.total_points))),
-        report_label(bold("Reached Points: " + std::to_string(f.reached_points))),
-        report_label(score),
-    };
+    g_snprintf(score, sizeof score, "Your Score: %.1f%% Correct", (double)f.score);
+    return {"Questions: " + std::to_string(num_questions), "Correct: " + std::to_string(f.correct),
+            "Incorrect: " + std::to_string(f.incorrect),
+            "Total Points: " + std::to_string(f.total_points),
+            "Reached Points: " + std::to_string(f.reached_points), score};
+}
+
+static GtkWidget *figures_table(const score_figures &f)
+{
+    std::vector<std::string> texts = figure_texts(f);
+    GtkWidget *cells[6];
+    for (size_t i = 0; i < G_N_ELEMENTS(cells); i++)
+        cells[i] = report_label(bold(texts[i]));
     GtkWidget *table = gtk_table_new(2, 3, TRUE);
     gtk_table_set_row_spacings(GTK_TABLE(table), 7);
     // A table lists its cells last attached first, and a screen reader reads
@@ -98,7 +105,8 @@ static GtkWidget *verdict_panel(bool passed)
     return framed(colour_panel(verdict, passed ? "green" : "red"), nullptr, 40);
 }
 
-static void add_review_button(GtkWidget *bar, const char *label, question *head, int errors_only)
+static GtkWidget *add_review_button(GtkWidget *bar, const char *label, question *head,
+                                    int errors_only)
 {
     auto *request = static_cast<review_request *>(malloc(sizeof(review_request)));
     if (!request) {
@@ -107,7 +115,7 @@ static void add_review_button(GtkWidget *bar, const char *label, question *head,
     }
     request->list = head;
     request->errorsOnly = errors_only;
-    screen_add_button(bar, label, false, cb_review2_start, request, free_binding);
+    return screen_add_button(bar, label, false, cb_review2_start, request, free_binding);
 }
 
 void gradeExam(question *item)
@@ -140,10 +148,17 @@ void gradeExam(question *item)
     GtkWidget *r_frame = framed(report);
 
     GtkWidget *bar = screen_button_bar();
-    add_review_button(bar, " Review All ", head, 0);
+    GtkWidget *all = add_review_button(bar, " Review All ", head, 0);
     add_review_button(bar, " Review Errors ", head, 1);
     screen_add_button(bar, " End Exam ", true, cb_exam_end, head);
-    screen_put_up(r_frame, bar);
+    // The report is labels alone: the button that takes the focus reads it.
+    std::string said = "Your Score Report\n" + time;
+    for (const std::string &figure : figure_texts(f))
+        said += "\n" + figure;
+    said += "\nNeeded Score to pass: " + std::to_string(percentage) + "%\n" +
+            (f.passed ? "Passed" : "Failed");
+    access_described_by(all, said);
+    screen_put_up(r_frame, bar, all);
     history_note_graded(head, f.score, f.passed);
 }
 

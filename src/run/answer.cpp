@@ -3,22 +3,41 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
+#include <string>
+
+#include "app/access.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
 
+// White on the dark green and red of the review's marks: both well above
+// 4.5:1, where black on plain green was not.
 static const char *result_markup(int ok)
 {
     switch (ok) {
     case OK_RIGHT:
-        return "Your answer was <span background=\"green\"><b>  right  </b></span>";
+        return "Your answer was <span background=\"#1E6E1E\" foreground=\"white\"><b>  right  "
+               "</b></span>";
     case OK_WRONG:
-        return "Your answer was <span background=\"red\"><b>  wrong  </b></span>";
+        return "Your answer was <span background=\"#B00000\" foreground=\"white\"><b>  wrong  "
+               "</b></span>";
     case OK_UNANSWERED:
         return "You didn't answer yet";
     default:
         return "Wrong value in qp->OK";
     }
+}
+
+// `text` with its runs of spaces (the verdict's padding) made one.
+static std::string words(const std::string &text)
+{
+    std::string out;
+    for (char c : text)
+        if (c != ' ' || (!out.empty() && out.back() != ' '))
+            out += c;
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
 }
 
 // `child` in a vertical box (spacing 10, border 10).
@@ -67,6 +86,13 @@ void showAnswer(question *q)
 
     GtkWidget *close = gtk_button_new_with_label(" Close Window ");
     g_signal_connect(close, "clicked", G_CALLBACK(answer_quit), window);
+
+    // The verdict and the explanation are labels no focus reaches: the
+    // window is a dialog with them as its text, and its one button reads them.
+    std::string said = words(access_plain(result_markup(q->OK))) + "\n" + access_plain(q->explanation);
+    access_dialog(window, said);
+    GtkWidget *texts[] = {result, explanation};
+    access_described_by(close, said, texts, G_N_ELEMENTS(texts));
 
     GtkWidget *box = gtk_vbox_new(FALSE, 10);
     gtk_container_set_border_width(GTK_CONTAINER(box), 7);

@@ -125,6 +125,12 @@ void show_start_form(const start_form_texts &texts, button_handler start)
     GtkWidget *bar = screen_button_bar();
     screen_add_button(bar, " Cancel ", true, cb_cancel, nullptr);
     GtkWidget *go = screen_add_button(bar, " Start Exam ", true, start, nullptr);
+    // What the information panel says, read with whichever of the two takes
+    // the focus first: no label there can take it.
+    std::string about = access_plain(texts.title) + "\n" + access_plain(texts.message) + "\n" +
+                        texts.count + "\n" + texts.time + "\n" + texts.pass;
+    access_described_by(name, about);
+    access_described_by(go, about);
     // A name still to give is what the examinee does next; with one given,
     // starting is.
     screen_put_up(f, bar, username[0] ? go : name);
@@ -227,14 +233,24 @@ GtkWidget *item_question_panel(const question *q)
     return framed(colour_panel(label, "white"), nullptr, 0);
 }
 
-GtkWidget *item_bottom_line(const question *q, GtkWidget **instruction)
+static std::string item_position(const question *q)
 {
     char position[64];
     g_snprintf(position, sizeof position, "Item %d of %d", q->number, num_questions);
+    return position;
+}
+
+std::string item_context(const question *q)
+{
+    return access_plain(q->text) + "\n" + item_position(q);
+}
+
+GtkWidget *item_bottom_line(const question *q, GtkWidget **instruction)
+{
     GtkWidget *what = gtk_label_new(item_instruction(q->type));
     GtkWidget *line = gtk_hbox_new(FALSE, 10);
     gtk_box_pack_start(GTK_BOX(line), what, FALSE, FALSE, 0);
-    gtk_box_pack_end(GTK_BOX(line), gtk_label_new(position), FALSE, FALSE, 0);
+    gtk_box_pack_end(GTK_BOX(line), gtk_label_new(item_position(q).c_str()), FALSE, FALSE, 0);
     if (instruction)
         *instruction = what;
     return line;
@@ -280,6 +296,7 @@ GtkWidget *item_hidden_choice(GtkWidget *box)
 static GtkWidget *fill_choices(GtkWidget *box, question *q, bool single)
 {
     GtkWidget *hidden = single ? item_hidden_choice(box) : nullptr;
+    std::string context = item_context(q);
     GtkWidget *buttons[NUM_ANSWERS] = {};
     GtkWidget *shown[NUM_ANSWERS];
     int count = 0;
@@ -292,6 +309,8 @@ static GtkWidget *fill_choices(GtkWidget *box, question *q, bool single)
                                     GTK_RADIO_BUTTON(hidden), text)
                               : gtk_check_button_new_with_label(text);
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(b), q->selected[i] != 0);
+        // Whichever choice the focus lands on says what is asked.
+        access_described_by(b, context);
         gtk_box_pack_start(GTK_BOX(box), b, FALSE, FALSE, 0);
         buttons[i] = b;
         shown[count++] = b;
@@ -325,12 +344,10 @@ static GtkWidget *item_answers(question *q, bool report_unknown, GtkWidget **fir
         break;
     case 'F': {
         GtkWidget *entry = gtk_entry_new();
-        // Named by what to do, described by the question, as a label beside
-        // it would; the question is shown as markup, its plain text read.
-        std::string question;
-        if (!markup_plain_text(q->text, &question))
-            question = q->text;
-        access_name(entry, item_instruction('F'), question.c_str());
+        // Named by what to do, described by the question and the position,
+        // as the choices are.
+        access_name(entry, item_instruction('F'));
+        access_described_by(entry, item_context(q));
         *first = *fill_in = entry;
         gtk_entry_set_max_length(GTK_ENTRY(entry), ANSWER_SIZE);
         gtk_entry_set_text(GTK_ENTRY(entry), q->entry);

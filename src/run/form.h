@@ -2,6 +2,8 @@
 // them that the resume form and the review pages build on.
 #pragma once
 
+#include <string>
+
 typedef struct _GtkWidget GtkWidget;
 struct question;
 
@@ -67,6 +69,10 @@ void showItemPage(question *q, const item_nav &nav);
 
 // The instruction for an item of kind `type`.
 const char *item_instruction(char type);
+
+// What a screen reader says of the page of item q with its first focus:
+// the question's plain text and "Item %d of %d", one line each.
+std::string item_context(const question *q);
 
 // The question of q as markup on white, in a frame without label.
 GtkWidget *item_question_panel(const question *q);

@@ -103,18 +103,10 @@ void showAnswer(question *q)
     gtk_widget_show_all(window);
 }
 
-static gboolean destroy_window(gpointer window)
-{
-    gtk_widget_destroy(GTK_WIDGET(window));
-    g_object_unref(window);
-    return FALSE;
-}
-
 void answer_quit(GtkWidget *, void *window)
 {
     // The button is still used by whatever pressed it (the accessibility
     // layer sends it more signals once this returns): the window goes from
     // the screen now and is destroyed once the main loop is idle.
-    gtk_widget_hide(GTK_WIDGET(window));
-    g_idle_add(destroy_window, g_object_ref(window));
+    window_close_later(GTK_WIDGET(window));
 }

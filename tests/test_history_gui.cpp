@@ -386,5 +386,7 @@ TEST_F(HistoryTest, AnExamNameThatIsNotUtf8IsShownValidAndItsItemsFound)
     gtk_button_clicked(GTK_BUTTON(find_button(win, " Practise Mistakes ")));
     pump();
     EXPECT_EQ(line("This practice"), "This practice run holds 2 items you missed.");
+    // Its title too is shown (and read) as UTF-8, its markup kept.
+    EXPECT_EQ(line("Caf"), "Caf\xef\xbf\xbd demo");
     EXPECT_STREQ(examname, name);
 }

@@ -2,15 +2,23 @@
 
 #include <gtk/gtk.h>
 
+#include "bank/glib_ptr.h"
 #include "bank/markup.h"
+
+// What a screen reader is given crosses D-Bus, which aborts the program on
+// a string that isn't UTF-8: an exam's texts and names may not be.
+static std::string valid_utf8(const char *text)
+{
+    return gchar_ptr(g_utf8_make_valid(text, -1)).get();
+}
 
 void access_name(GtkWidget *widget, const char *name, const char *description)
 {
     AtkObject *acc = gtk_widget_get_accessible(widget);
     if (name)
-        atk_object_set_name(acc, name);
+        atk_object_set_name(acc, valid_utf8(name).c_str());
     if (description)
-        atk_object_set_description(acc, description);
+        atk_object_set_description(acc, valid_utf8(description).c_str());
 }
 
 void access_labelled_by(GtkWidget *widget, GtkWidget *label)
@@ -63,14 +71,14 @@ std::string access_plain(const char *markup)
         return plain;
     if (!markup_plain_text(markup, &plain))
         plain = markup;
-    return plain;
+    return valid_utf8(plain.c_str());
 }
 
 void access_described_by(GtkWidget *widget, const std::string &text, GtkWidget *const *by,
                          int count)
 {
     AtkObject *acc = gtk_widget_get_accessible(widget);
-    atk_object_set_description(acc, text.c_str());
+    atk_object_set_description(acc, valid_utf8(text.c_str()).c_str());
     for (int i = 0; i < count; i++) {
         AtkObject *target = gtk_widget_get_accessible(by[i]);
         atk_object_add_relationship(acc, ATK_RELATION_DESCRIBED_BY, target);
@@ -82,5 +90,5 @@ void access_dialog(GtkWidget *window, const std::string &text)
 {
     AtkObject *acc = gtk_widget_get_accessible(window);
     atk_object_set_role(acc, ATK_ROLE_DIALOG);
-    atk_object_set_description(acc, text.c_str());
+    atk_object_set_description(acc, valid_utf8(text.c_str()).c_str());
 }

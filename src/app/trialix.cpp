@@ -9,6 +9,7 @@
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/menu.h"
+#include "bank/glib_ptr.h"
 #include "bank/markup.h"
 #include "bank/tools.h"
 #include "grading/history_record.h"
@@ -256,6 +257,12 @@ GtkWidget *colour_panel(GtkWidget *child, const char *colour)
 
 void set_label_markup_or_text(GtkLabel *label, const char *text, const char *what, double max_height)
 {
+    // A label holds UTF-8 only; an exam's text may have other bytes.
+    gchar_ptr valid;
+    if (!g_utf8_validate(text, -1, nullptr)) {
+        valid.reset(g_utf8_make_valid(text, -1));
+        text = valid.get();
+    }
     std::string why;
     if (markup_is_safe(text, &why, max_height > 0 ? max_height : MARKUP_MAX_PIXELS)) {
         gtk_label_set_markup(label, text);

@@ -2,6 +2,8 @@
 // them that the resume form and the review pages build on.
 #pragma once
 
+#include <string>
+
 typedef struct _GtkWidget GtkWidget;
 struct question;
 
@@ -12,6 +14,10 @@ using button_handler = void (*)(GtkWidget *, void *);
 // Shows the start form of the exam in examname: reads its configuration
 // file (seconds, percentage), or shows a warning when there is none.
 void createExamStart(void);
+
+// The next start form is a practice run's: it says `count_line` where the
+// exam's count stands, and its " Start Exam " calls `start`.
+void start_form_for_practice(const std::string &count_line, button_handler start);
 
 // What a start-like form says. `title` and `message` come from the exam's
 // files and are shown as markup; `source` names the file they come from in

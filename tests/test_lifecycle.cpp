@@ -197,6 +197,39 @@ TEST_F(LifecycleTest, APracticeRunBeginsOnceWithTheOriginsOfItsItems)
     EXPECT_EQ(story(), "BCGE");
 }
 
+// The observers hear of a grading once the score report stands, so that
+// whatever they tell the examinee (a history that can't be used) comes over
+// the report; a started run's items go into the history with the files
+// they were drawn from, however those files changed since.
+TEST_F(LifecycleTest, GradedIsToldOverTheReportWithTheItemsOrigins)
+{
+    std::string shown_when_graded;
+    auto note = [](run_event event, run_record *, void *shown) {
+        if (event == RUN_GRADED)
+            *static_cast<std::string *>(shown) = line("Your Score:");
+    };
+    run_observe(note, &shown_when_graded);
+    start_exam(nullptr, (void *)"demo");
+    click(" Start Exam ");
+    for (const char *name : {"A", "B", "C"})
+        write_question_file(exams / (std::string("demo/cat0") + name),
+                            "+++\nM1\nRewritten?\n---\n+Yes\n-No\n---\n\n+++\n");
+    grade_review_and_end();
+    run_unobserve(note, &shown_when_graded);
+    EXPECT_EQ(shown_when_graded, "Your Score: 0.0% Correct");
+
+    history_db *db = history_open(history_default_path().c_str(), nullptr);
+    std::vector<history_run> runs;
+    ASSERT_TRUE(db && history_runs(db, "demo", true, &runs, nullptr));
+    history_close(db);
+    ASSERT_EQ(runs.size(), 1u);
+    std::vector<std::string> files;
+    for (const history_item &i : runs[0].items)
+        files.push_back(i.file + ":" + std::to_string(i.item));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"cat0A:1", "cat0B:1", "cat0C:1"}));
+}
+
 // Grading again (a time-out under the confirmation, a report rebuilt) is
 // one grading; the end comes once, and nothing after it.
 TEST_F(LifecycleTest, AfterTheEndNothingMoreIsTold)

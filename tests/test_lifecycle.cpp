@@ -230,13 +230,17 @@ TEST_F(LifecycleTest, GradedIsToldOverTheReportWithTheItemsOrigins)
     EXPECT_EQ(files, (std::vector<std::string>{"cat0A:1", "cat0B:1", "cat0C:1"}));
 }
 
-// Grading again (a time-out under the confirmation, a report rebuilt) is
-// one grading; the end comes once, and nothing after it.
+// Starting or grading again (a time-out under the confirmation, a report
+// rebuilt) is one beginning and one grading; the end comes once, and
+// nothing after it.
 TEST_F(LifecycleTest, AfterTheEndNothingMoreIsTold)
 {
     start_exam(nullptr, (void *)"demo");
     click(" Start Exam ");
     question *head = QP;
+    // Started again (a second press that got through): still one run.
+    run_start(head, false);
+    EXPECT_EQ(story(), "B");
     gradeExam(head);
     gradeExam(head);
     EXPECT_EQ(story(), "BG");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/navigator.h"
 #include "bank/history.h"
 #include "bank/recovery.h"
 #include "bank/saved_file.h"
@@ -115,9 +116,10 @@ TEST_F(LifecycleTest, AStartedRunBeginsOnceTellsEveryChangeAndIsGradedOnce)
     reviewAll = 1, reviewMarked = 0;
     click(" Review ");
     click(" Next Item ");
-    EXPECT_EQ(times(RUN_CHANGED), 8);
+    click(" Previous Item ");
+    EXPECT_EQ(times(RUN_CHANGED), 9);
     grade_review_and_end();
-    EXPECT_EQ(story(), "BCCCCCCCCGE");
+    EXPECT_EQ(story(), "BCCCCCCCCCGE");
 }
 
 TEST_F(LifecycleTest, ALoadedRunBeginsOnceAtTheResumeFormsStart)
@@ -228,6 +230,28 @@ TEST_F(LifecycleTest, GradedIsToldOverTheReportWithTheItemsOrigins)
         files.push_back(i.file + ":" + std::to_string(i.item));
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"cat0A:1", "cat0B:1", "cat0C:1"}));
+}
+
+// Quitting writes at once the change still waiting for its second, so the
+// last answers are in the copy the next start offers.
+TEST_F(LifecycleTest, QuittingWritesTheWaitingChangeIntoTheCopy)
+{
+    start_exam(nullptr, (void *)"demo");
+    click(" Start Exam ");
+    std::string copy = recovery_copy_path();
+    ASSERT_FALSE(copy.empty());
+    gtk_button_clicked(GTK_BUTTON(choices()[1]));
+    pump();
+    ASSERT_TRUE(recovery_write_waiting());
+    shell_reached(SHELL_QUITTING);
+    EXPECT_FALSE(recovery_write_waiting());
+    run_header h;
+    bool ok = false;
+    std::string error;
+    question *list = load_list_file(copy.c_str(), &h, &ok, &error);
+    ASSERT_TRUE(ok && list) << error;
+    EXPECT_EQ(list->selected[1], 1);
+    destroy_list(list);
 }
 
 // Starting or grading again (a time-out under the confirmation, a report

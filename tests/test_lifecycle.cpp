@@ -254,6 +254,18 @@ TEST_F(LifecycleTest, QuittingWritesTheWaitingChangeIntoTheCopy)
     destroy_list(list);
 }
 
+// A list held in place of a timed run's (the owner frees the old one)
+// leaves no countdown ticking on the list that went.
+TEST_F(LifecycleTest, AHeldListStopsTheCountdownOfTheRunItReplaces)
+{
+    question *running = run_of({make_item('M', 1, {"+Right", "-Wrong"})});
+    run_start(running, true);
+    ASSERT_NE(timer_source, 0u);
+    run_hold(make_item('M', 1, {"+Right", "-Wrong"}));
+    EXPECT_EQ(timer_source, 0u);
+    EXPECT_EQ(story(), "BE");
+}
+
 // Starting or grading again (a time-out under the confirmation, a report
 // rebuilt) is one beginning and one grading; the end comes once, and
 // nothing after it.

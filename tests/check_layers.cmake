@@ -1,10 +1,11 @@
 # The layering of the source tree, checked from its #include lines:
 # - the core (src/bank) and the authoring tool (tools/) include no header of
 #   a display library and no header of the GUI's folders;
-# - no two GUI folders include each other: the shell (app) is below every
-#   screen folder, the run (run) below grading and saved, which follow a run
-#   through its owner and build on its item page; screens reach each other
-#   by name through the shell's navigator (app/navigator.h);
+# - no two GUI folders include each other, nor round a longer circle: the
+#   shell (app) is below every screen folder, the run (run) below grading
+#   and saved, which follow a run through its owner and build on its item
+#   page; screens reach each other by name through the shell's navigator
+#   (app/navigator.h);
 # - only the place the program is put together (src/assemble.*) knows every
 #   folder, and no folder includes it.
 # Run as: cmake -DSOURCE=<project dir> -P check_layers.cmake
@@ -13,7 +14,8 @@ cmake_minimum_required(VERSION 3.16)
 
 set(GUI_FOLDERS app run grading saved)
 # Pairs that may include each other, each with the reason the design needs
-# it. None does.
+# it ("a<->b", a before b). None does; with one allowed, only pairs are
+# checked, not longer circles.
 set(ALLOWED_CYCLES "")
 
 set(problems "")

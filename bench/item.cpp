@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "assemble.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/item_text.h"
@@ -99,6 +100,7 @@ int main(int argc, char **argv)
     g_strlcpy(examdir, data.exams.c_str(), sizeof examdir);
     g_strlcpy(examname, bench::ASSEMBLY_EXAM, sizeof examname);
     enableAnswer = 1;
+    trialix_assemble();
     trialix_create_main_window();
     bench::wait_for_map(main_window);
 

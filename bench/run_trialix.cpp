@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "assemble.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bench/bench_data.h"
@@ -94,6 +95,7 @@ int fail(const char *what)
 
 int main(int argc, char **argv)
 {
+    trialix_assemble();
     trialix_start(&argc, &argv);
     bench::wait_for_map(main_window);
     stage("main window mapped:");

@@ -3,6 +3,7 @@
 // process is the start-up an examinee waits for.
 #include <gtk/gtk.h>
 
+#include "assemble.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 
@@ -14,6 +15,7 @@ static gboolean on_map(GtkWidget *, GdkEvent *, gpointer)
 
 int main(int argc, char **argv)
 {
+    trialix_assemble();
     trialix_start(&argc, &argv);
     // The window is shown but not yet mapped: the server's answer comes
     // through the main loop.

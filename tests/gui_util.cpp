@@ -1,5 +1,7 @@
 #include "gui_util.h"
 
+#include "assemble.h"
+#include "run/owner.h"
 #include "saved/recovery.h"
 
 namespace gui {
@@ -161,7 +163,9 @@ void DialogAnswerer::answer(GtkWidget *dialog, int response, bool expected)
 
 void GuiTest::SetUp()
 {
+    trialix_assemble();
     globals_reset();
+    run_forget();
     exams.mkdir("demo");
     g_strlcpy(examdir, exams.path().c_str(), sizeof examdir);
 }
@@ -177,6 +181,7 @@ void GuiTest::TearDown()
     gui::pump();
     EXPECT_EQ(dialogs.pending(), 0u) << "a planned dialog never came";
     globals_reset();
+    run_forget();
 }
 
 question *RunTest::run_of(const std::vector<question *> &items)

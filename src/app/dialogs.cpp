@@ -3,9 +3,8 @@
 #include <string>
 
 #include "app/globals.h"
+#include "app/navigator.h"
 #include "app/trialix.h"
-#include "grading/grade.h"
-#include "grading/review.h"
 
 int run_message_dialog(GtkWidget *parent, GtkMessageType type, GtkButtonsType buttons,
                        const char *title, const char *text)
@@ -72,13 +71,13 @@ void no_item_dialog(question *list)
     if (shown)
         g_object_remove_weak_pointer(G_OBJECT(shown), reinterpret_cast<gpointer *>(&shown));
     if (shown == frame)
-        reviewExam(list);
+        show_screen(SCREEN_REVIEW, list);
 }
 
 void no_item_dialog2(question *list)
 {
     run_dialog(GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, NO_ITEM_TEXT);
-    gradeExam(list);
+    show_screen(SCREEN_REPORT, list);
 }
 
 void file_write_error_dialog(const char *filename)

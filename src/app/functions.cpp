@@ -4,10 +4,8 @@
 
 #include "app/dialogs.h"
 #include "app/globals.h"
+#include "app/navigator.h"
 #include "bank/tools.h"
-#include "run/form.h"
-#include "saved/load.h"
-#include "saved/store.h"
 
 const char ABOUT_TEXT[] = "Trialix " TRIALIX_VERSION "\n\n"
                           "Written by the Trialix developers.";
@@ -24,7 +22,7 @@ void enable_menu_item(GtkWidget *widget, void *)
 
 void disable_exam_menus(void)
 {
-    close_load_dialog();
+    shell_reached(MENUS_BUSY);
     if (!exammenu)
         return;
     gtk_container_foreach(GTK_CONTAINER(exammenu), disable_menu_item, nullptr);
@@ -34,7 +32,7 @@ void disable_exam_menus(void)
 
 void enable_exam_menus(void)
 {
-    close_save_dialog();
+    shell_reached(MENUS_IDLE);
     if (!exammenu)
         return;
     gtk_container_foreach(GTK_CONTAINER(exammenu), enable_menu_item, nullptr);
@@ -56,7 +54,7 @@ void start_exam(GtkWidget *, void *name)
     // The catalogue is usable only between runs and on the resume form,
     // which leaves Open Exam off; a start form has the idle menus.
     enable_exam_menus();
-    createExamStart();
+    show_screen(SCREEN_START_FORM);
 }
 
 // Puts `flag` to `value` through its check button, whose own handler flips

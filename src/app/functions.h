@@ -4,12 +4,14 @@
 
 typedef struct _GtkWidget GtkWidget;
 
-// A run begins: only Save Exam and Quit stay usable in the Exam menu. An
-// open load dialog is closed: nothing may be loaded over a run.
+// A run begins: only Save Exam and Quit stay usable in the Exam menu, and
+// what waits for MENUS_BUSY runs (the open load dialog closes: nothing may
+// be loaded over a run).
 void disable_exam_menus(void);
 
-// Back to the empty main window: every Exam menu item usable but Save Exam.
-// An open save dialog is closed: its run is over.
+// Back to the empty main window: every Exam menu item usable but Save
+// Exam, and what waits for MENUS_IDLE runs (the open save dialog closes:
+// its run is over).
 void enable_exam_menus(void);
 
 // One widget made insensitive or sensitive; `data` is ignored.

@@ -76,7 +76,6 @@ void globals_reset(void)
     percentage = 0;
     passed_time = 0;
     exam_ended = 0;
-    QP = nullptr;
 
     reviewMarked = DEFAULT_REVIEW_MARKED;
     reviewEmpty = reviewMarkedEmpty = reviewAll = reviewError = 0;

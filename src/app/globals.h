@@ -29,6 +29,7 @@ extern int num_questions;
 extern int percentage;
 extern int passed_time;
 extern int exam_ended;
+// Set by the run's owner alone (run/owner.h).
 extern question *QP;
 
 // Review options, one byte each.
@@ -59,6 +60,6 @@ extern guint timer_source;
 enum { STATUS_CONTEXT = 1 };
 
 
-// Puts every variable above back to its initial value (widgets forgotten,
-// not destroyed). The program never needs it; tests start from it.
+// Puts every variable above but QP back to its initial value (widgets
+// forgotten, not destroyed); the run's owner forgets QP. The program never needs it; tests start from it.
 void globals_reset(void);

@@ -6,11 +6,9 @@
 #include "app/dialogs.h"
 #include "app/functions.h"
 #include "app/globals.h"
+#include "app/navigator.h"
 #include "app/trialix.h"
 #include "bank/glib_ptr.h"
-#include "grading/history_window.h"
-#include "saved/load.h"
-#include "saved/store.h"
 
 const char NO_EXAM_ROOT_TEXT[] =
     "There are no exam directories in %s\n\nThe simulation will not work!\n\n"
@@ -195,6 +193,13 @@ static void build_catalogue(GtkWidget *menu, GdkPixbuf *icon)
         catalogue_warning(NO_EXAMS_TEXT);
 }
 
+// "notify::sensitive" of Open Exam: the results history is there whenever
+// a saved exam could be opened.
+static void follow_sensitivity(GtkWidget *open_item, GParamSpec *, void *history_item)
+{
+    gtk_widget_set_sensitive(GTK_WIDGET(history_item), GTK_WIDGET_SENSITIVE(open_item));
+}
+
 GtkWidget *createMenuBar(void)
 {
     GdkPixbuf *filenew = pixbuf_from(filenew_xpm);
@@ -211,13 +216,15 @@ GtkWidget *createMenuBar(void)
 
     exam_open = image_item(gtk_image_menu_item_new_with_mnemonic("  _Open Exam       "), fileopen);
     gtk_widget_show(exam_open);
-    g_signal_connect(exam_open, "activate", G_CALLBACK(cb_load_exam), nullptr);
+    g_signal_connect(exam_open, "activate", G_CALLBACK(menu_command),
+                     GINT_TO_POINTER(COMMAND_OPEN_EXAM));
     add_key(exam_open, keys, GDK_o);
     gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_open);
 
     exam_save = image_item(gtk_image_menu_item_new_with_mnemonic("  _Save Exam"), filesave);
     gtk_widget_show(exam_save);
-    g_signal_connect(exam_save, "activate", G_CALLBACK(cb_save_exam), nullptr);
+    g_signal_connect(exam_save, "activate", G_CALLBACK(menu_command),
+                     GINT_TO_POINTER(COMMAND_SAVE_EXAM));
     add_key(exam_save, keys, GDK_s);
     gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), exam_save);
     gtk_widget_set_sensitive(exam_save, FALSE);
@@ -228,9 +235,10 @@ GtkWidget *createMenuBar(void)
                                   gtk_image_new_from_stock(GTK_STOCK_INDEX, GTK_ICON_SIZE_MENU));
     gtk_image_menu_item_set_always_show_image(GTK_IMAGE_MENU_ITEM(history), TRUE);
     gtk_widget_show(history);
-    g_signal_connect(history, "activate", G_CALLBACK(cb_history), nullptr);
+    g_signal_connect(history, "activate", G_CALLBACK(menu_command),
+                     GINT_TO_POINTER(COMMAND_RESULTS_HISTORY));
     gtk_menu_shell_append(GTK_MENU_SHELL(exammenu), history);
-    g_signal_connect(exam_open, "notify::sensitive", G_CALLBACK(history_follow_sensitivity), history);
+    g_signal_connect(exam_open, "notify::sensitive", G_CALLBACK(follow_sensitivity), history);
 
     append_separator(exammenu);
     build_catalogue(exammenu, filenew);

@@ -6,7 +6,7 @@
 
 #include "app/dialogs.h"
 #include "app/globals.h"
-#include "grading/grade.h"
+#include "app/navigator.h"
 
 // ---- Countdown ----
 
@@ -103,7 +103,7 @@ void timeoutDialog(question *list)
             "Your allotted time for this exam has expired\n"
             "Would you like to continue taking this exam?");
         if (response == GTK_RESPONSE_NO) {
-            gradeExam(list);
+            show_screen(SCREEN_REPORT, list);
             return;
         }
         enableTimer = 0;
@@ -113,5 +113,5 @@ void timeoutDialog(question *list)
     run_message_dialog(main_window, GTK_MESSAGE_WARNING, GTK_BUTTONS_CLOSE, nullptr,
                        "Your allotted time for this exam has expired\n\n"
                        "Close this window to grade your exam.\n");
-    gradeExam(list);
+    show_screen(SCREEN_REPORT, list);
 }

@@ -9,11 +9,10 @@
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/menu.h"
+#include "app/navigator.h"
 #include "bank/glib_ptr.h"
 #include "bank/markup.h"
 #include "bank/tools.h"
-#include "grading/history_record.h"
-#include "saved/recovery.h"
 
 void trialix_quit(GtkWidget *, void *)
 {
@@ -85,21 +84,17 @@ void trialix_start(int *argc, char ***argv)
     trialix_config();
     trialix_create_main_window();
     g_signal_connect(main_window, "map-event", G_CALLBACK(on_first_map), nullptr);
-    // An exam cut short last time (Quit, a crash, a power loss) is offered
-    // before anything else.
-    recovery_offer_left();
-    // Runs the history couldn't take last time are recorded now.
-    history_record_waiting();
+    // What waits for the window comes before anything else the user does
+    // (an exam cut short last time is offered).
+    shell_reached(SHELL_STARTED);
 }
 
 int trialix_main(int argc, char **argv)
 {
     trialix_start(&argc, &argv);
     gtk_main();
-    // Quit ends the program at once; the last second's answers still go
-    // into the recovery copy.
-    recovery_flush();
-    history_done();
+    // Quit ends the program at once; what must outlive it is done now.
+    shell_reached(SHELL_QUITTING);
     return 0;
 }
 

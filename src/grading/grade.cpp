@@ -13,7 +13,6 @@
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
-#include "grading/history_record.h"
 #include "grading/review2.h"
 #include "run/callback.h"
 #include "run/owner.h"
@@ -25,17 +24,6 @@ static question *grade_all(question *q)
     for (question *r = head; r; r = r->next)
         check_question(r);
     return head;
-}
-
-void cb_grade(GtkWidget *, void *item)
-{
-    question *head = grade_all(static_cast<question *>(item));
-    if (!head)
-        return;
-    int unanswered = get_unanswered_questions(head);
-    int response = unanswered > 0 ? unanswered_dialog(unanswered) : realend_dialog();
-    if (response == GTK_RESPONSE_YES)
-        gradeExam(head);
 }
 
 score_figures score_of(question *item, int pass_mark)
@@ -121,11 +109,12 @@ static GtkWidget *add_review_button(GtkWidget *bar, const char *label, question 
 void gradeExam(question *item)
 {
     int taken = passed_time;
-    run_graded();
     screen_take_down();
     question *head = grade_all(item);
-    if (!head)
+    if (!head) {
+        run_graded();
         return;
+    }
     score_figures f = score_of(head, percentage);
 
     std::string time = "Time: Timer Off";
@@ -159,7 +148,9 @@ void gradeExam(question *item)
             (f.passed ? "Passed" : "Failed");
     access_described_by(all, said);
     screen_put_up(r_frame, bar, all);
-    history_note_graded(head, f.score, f.passed);
+    // Graded once the report stands: what the run's observers tell of it
+    // (a history that can't be used) comes over the report.
+    run_graded();
 }
 
 void cb_grade_back(GtkWidget *, void *item)
@@ -173,7 +164,6 @@ void cb_exam_end(GtkWidget *, void *head)
     if (statusbar)
         gtk_statusbar_pop(GTK_STATUSBAR(statusbar), STATUS_CONTEXT);
     // The report's list is the run's own.
-    history_run_ended(static_cast<question *>(head));
     if (head != QP)
         destroy_list(static_cast<question *>(head));
     run_end();

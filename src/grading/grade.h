@@ -12,10 +12,6 @@ struct review_request {
     int errorsOnly;
 };
 
-// " Grade Exam ": grades every item of the run that `item` belongs to,
-// asks for confirmation, and on Yes shows the score report.
-void cb_grade(GtkWidget *widget, void *item);
-
 // Grades every item of the run that `item` belongs to and shows the score
 // report, without asking. Ends the countdown at its next tick.
 void gradeExam(question *item);

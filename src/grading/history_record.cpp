@@ -3,9 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
-#include <map>
 #include <optional>
-#include <set>
 
 #include "app/dialogs.h"
 #include "app/functions.h"
@@ -14,26 +12,16 @@
 #include "bank/history.h"
 #include "bank/question.h"
 #include "bank/tools.h"
+#include "grading/grade.h"
 #include "run/callback.h"
 #include "run/form.h"
+#include "run/owner.h"
 
 namespace {
 
-// Lists whose run is in the history; a list leaves it at " End Exam ".
-std::set<const question *> recorded;
 bool told = false;
 
-// Where the items of the runs assembled in this process came from, by
-// record. The fingerprint guards against a record that took the place of
-// a freed one.
-struct known_origin {
-    item_origin origin;
-    std::string fingerprint;
-};
-std::map<const question *, known_origin> origins_of;
-
 std::vector<history_mistake> practice_plan;
-bool practice_pending = false;
 
 const char KEPT_ASIDE[] = "Your exams work as before; their results are kept aside and added to the "
                          "history once it can be used.";
@@ -101,12 +89,12 @@ void history_done(void)
     history_fold(history_default_path().c_str());
 }
 
-void history_note_graded(question *head, float score, bool passed)
+void history_note_graded(question *head, const std::vector<item_origin> &origins, float score,
+                         bool passed)
 {
     // A run has an exam; a list with none has no place in the history.
-    if (!head || !examname[0] || recorded.count(head))
+    if (!head || !examname[0])
         return;
-    recorded.insert(head);
 
     history_run run;
     run.exam = examname;
@@ -122,16 +110,10 @@ void history_note_graded(question *head, float score, bool passed)
     run.pass_mark = percentage;
     run.passed = passed;
     run.items = history_items_of(head);
-    bool all_known = true;
-    size_t i = 0;
-    for (question *r = head; r; r = r->next, i++) {
-        auto known = origins_of.find(r);
-        if (known != origins_of.end() && known->second.fingerprint == run.items[i].fingerprint) {
-            run.items[i].file = known->second.origin.file;
-            run.items[i].item = known->second.origin.item;
-        } else {
-            all_known = false;
-        }
+    bool all_known = origins.size() == run.items.size();
+    for (size_t i = 0; all_known && i < origins.size(); i++) {
+        run.items[i].file = origins[i].file;
+        run.items[i].item = origins[i].item;
     }
     // A resumed run: its items are looked for in the exam's files.
     std::optional<std::string> dir = join_path(examdir, examname);
@@ -160,49 +142,33 @@ void history_note_graded(question *head, float score, bool passed)
     }
 }
 
-void history_note_origins(question *list, const std::vector<item_origin> &origins)
+void history_on_run(run_event event, run_record *run, void *)
 {
-    size_t i = 0;
-    for (question *r = list; r && i < origins.size(); r = r->next, i++)
-        origins_of[r] = {origins[i], item_fingerprint(r)};
-}
-
-void history_run_ended(question *head)
-{
-    recorded.erase(head);
-    for (question *r = head; r; r = r->next)
-        origins_of.erase(r);
+    // The report's figures: the run was graded before it was told.
+    if (event != RUN_GRADED || !run->list)
+        return;
+    score_figures f = score_of(run->list, percentage);
+    history_note_graded(run->list, run->origins, f.score, f.passed);
 }
 
 void history_record_reset(void)
 {
-    recorded.clear();
-    origins_of.clear();
     told = false;
     practice_plan.clear();
-    practice_pending = false;
 }
 
 void start_practice(const char *exam, const std::vector<history_mistake> &items)
 {
     utf8_strlcpy(examname, exam, sizeof examname);
     practice_plan = items;
-    practice_pending = true;
     num_questions = (int)items.size();
     passed_time = 0;
     enable_exam_menus();
-    createExamStart();
-}
-
-bool practice_form_pending(std::string *count_line)
-{
-    if (!practice_pending)
-        return false;
-    practice_pending = false;
     size_t n = practice_plan.size();
-    *count_line = "This practice run holds " + std::to_string(n) +
-                  (n == 1 ? " item" : " items") + " you missed.";
-    return true;
+    start_form_for_practice("This practice run holds " + std::to_string(n) +
+                                (n == 1 ? " item" : " items") + " you missed.",
+                            cb_practice_start);
+    createExamStart();
 }
 
 void cb_practice_start(GtkWidget *, void *)

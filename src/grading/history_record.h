@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "run/owner.h"
+
 typedef struct _GtkWidget GtkWidget;
 struct question;
 struct history_db;
@@ -20,26 +22,20 @@ void history_record_waiting(void);
 // The program ends: the history file is left holding every run.
 void history_done(void);
 
-// Remembers where the items of a newly assembled run came from (origins
-// in list order), for the history to record them without reading any
-// question file again.
-void history_note_origins(question *list, const std::vector<item_origin> &origins);
+// Records the graded run that `head` leads; `origins` are where its items
+// were drawn from, in list order (none: they are looked for in the exam's
+// files by their text). `score` and `passed` are the report's.
+void history_note_graded(question *head, const std::vector<item_origin> &origins, float score,
+                         bool passed);
+// The run owner's observer: a run graded goes into the history, once (the
+// owner tells it once, however often the report is rebuilt).
+void history_on_run(run_event event, run_record *run, void *data);
 
-// Records the graded run that `head` leads, once: the score report is
-// rebuilt after a read-only review, and that is the same run. `score` and
-// `passed` are the report's.
-void history_note_graded(question *head, float score, bool passed);
-// The run that `head` leads has ended; its list is about to go.
-void history_run_ended(question *head);
-
-// Forgets which lists were recorded and that a failure was told, as at
-// start-up. The program never needs it; tests start from it.
+// Forgets that a failure was told, as at start-up. The program never needs
+// it; tests start from it.
 void history_record_reset(void);
 
 // Shows the start form of a practice run of `exam` made of `items`.
 void start_practice(const char *exam, const std::vector<history_mistake> &items);
-// For the start form: true once after start_practice, with the count line
-// the practice run's form shows.
-bool practice_form_pending(std::string *count_line);
 // " Start Exam " of a practice run's form.
 void cb_practice_start(GtkWidget *widget, void *data);

@@ -344,8 +344,3 @@ void cb_history(GtkWidget *, void *)
     gtk_widget_show_all(v->window);
     gtk_widget_grab_focus(close);
 }
-
-void history_follow_sensitivity(GtkWidget *open_item, GParamSpec *, void *history_item)
-{
-    gtk_widget_set_sensitive(GTK_WIDGET(history_item), GTK_WIDGET_SENSITIVE(open_item));
-}

@@ -13,9 +13,6 @@ typedef struct _cairo cairo_t;
 // "activate" of the Exam menu's "  Results _History": opens the window
 // (or raises it when open).
 void cb_history(GtkWidget *widget, void *data);
-// "notify::sensitive" of Open Exam, with the history item as data: the
-// history is there whenever a saved exam could be opened.
-void history_follow_sensitivity(GtkWidget *open_item, GParamSpec *pspec, void *history_item);
 
 // What the chart shows: the runs oldest first, and the pass mark of the
 // newest run.

@@ -8,8 +8,9 @@
 #include "app/trialix.h"
 #include "bank/question.h"
 #include "grading/grade.h"
+#include "run/callback.h"
 #include "run/form.h"
-#include "saved/recovery.h"
+#include "run/owner.h"
 
 // Whether the walk visits r under the review option chosen.
 static bool qualifies(const question *r)
@@ -156,12 +157,12 @@ void next_rev(GtkWidget *, void *record)
 {
     if (question *next = getNextItem(static_cast<question *>(record)))
         showReviewPage(next);
-    recovery_changed();
+    run_changed();
 }
 
 void prev_rev(GtkWidget *, void *record)
 {
     if (question *prev = getPrevItem(static_cast<question *>(record)))
         showReviewPage(prev);
-    recovery_changed();
+    run_changed();
 }

@@ -11,16 +11,14 @@
 #include "app/dialogs.h"
 #include "app/functions.h"
 #include "app/globals.h"
+#include "app/navigator.h"
 #include "app/trialix.h"
 #include "bank/exam_list.h"
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "grading/history_record.h"
-#include "grading/review.h"
 #include "run/answer.h"
 #include "run/form.h"
 #include "run/owner.h"
-#include "saved/recovery.h"
 
 // ---- Bindings ----
 
@@ -106,8 +104,7 @@ void start_drawn_run(question *list, const std::vector<item_origin> &origins,
     }
     // A list still held here belongs to no screen any more (a resumed exam
     // whose form was left for this one); the owner frees it.
-    run_start(list, enableTimer == 1);
-    history_note_origins(QP, origins);
+    run_start(list, enableTimer == 1, origins);
     // Files that yield no item are left out of the run.
     num_questions = list_length(QP);
     createExamForm(QP);
@@ -139,7 +136,7 @@ void next_form(GtkWidget *, void *item)
     if (q->prev)
         check_question(q->prev);
     createExamForm(q);
-    recovery_changed();
+    run_changed();
 }
 
 void prev_form(GtkWidget *, void *item)
@@ -150,15 +147,28 @@ void prev_form(GtkWidget *, void *item)
     if (q->next)
         check_question(q->next);
     createExamForm(q);
-    recovery_changed();
+    run_changed();
 }
 
 void cb_review(GtkWidget *, void *item)
 {
     auto *q = static_cast<question *>(item);
     check_question(q);
-    reviewExam(q);
-    recovery_changed();
+    show_screen(SCREEN_REVIEW, q);
+    run_changed();
+}
+
+void cb_grade(GtkWidget *, void *item)
+{
+    question *head = list_head(static_cast<question *>(item));
+    if (!head)
+        return;
+    for (question *r = head; r; r = r->next)
+        check_question(r);
+    int unanswered = get_unanswered_questions(head);
+    int response = unanswered > 0 ? unanswered_dialog(unanswered) : realend_dialog();
+    if (response == GTK_RESPONSE_YES)
+        show_screen(SCREEN_REPORT, head);
 }
 
 void answer(GtkWidget *, void *item)
@@ -177,19 +187,19 @@ static char toggle_state(GtkWidget *button)
 void setRevBut(GtkWidget *button, void *item)
 {
     static_cast<question *>(item)->marked = toggle_state(button);
-    recovery_changed();
+    run_changed();
 }
 
 void setMCBut(GtkWidget *button, void *binding)
 {
     auto *b = static_cast<mc_data *>(binding);
     b->item->selected[b->index] = toggle_state(button);
-    recovery_changed();
+    run_changed();
 }
 
 void setEntryBut(GtkWidget *, void *binding)
 {
     auto *b = static_cast<entry_data *>(binding);
     utf8_strlcpy(b->item->entry, gtk_entry_get_text(GTK_ENTRY(b->entry)), sizeof b->item->entry);
-    recovery_changed();
+    run_changed();
 }

@@ -33,9 +33,8 @@ void free_binding(void *binding, GClosure *closure);
 // main window.
 void cb_start(GtkWidget *widget, void *data);
 // What " Start Exam " of the start form does once the run's items are
-// drawn (a normal or a practice run): the run's owner takes `list` and the
-// origins of its items are kept for the results history, then the first
-// item shows. With no list, whatever run was held ends and `failure` is
+// drawn (a normal or a practice run): the run's owner begins the run of
+// `list`, with the origins of its items, then the first item shows. With no list, whatever run was held ends and `failure` is
 // shown in a warning.
 void start_drawn_run(question *list, const std::vector<item_origin> &origins,
                      const char *failure);
@@ -50,6 +49,10 @@ void next_form(GtkWidget *widget, void *item);
 void prev_form(GtkWidget *widget, void *item);
 // " Review Screen ": grades the item, then shows the review screen.
 void cb_review(GtkWidget *widget, void *item);
+// " Grade Exam " of the item form, the review screen and the review pages:
+// grades every item of the run that `item` belongs to, asks for
+// confirmation, and on Yes shows the score report.
+void cb_grade(GtkWidget *widget, void *item);
 // " Show Answer ": opens the answer window for the item.
 void answer(GtkWidget *widget, void *item);
 

@@ -17,8 +17,6 @@
 #include "bank/markup.h"
 #include "bank/question.h"
 #include "bank/tools.h"
-#include "grading/grade.h"
-#include "grading/history_record.h"
 #include "run/callback.h"
 #include "run/owner.h"
 
@@ -137,11 +135,23 @@ void show_start_form(const start_form_texts &texts, button_handler start)
     screen_set_default(go);
 }
 
+// The practice run whose start form comes next, if any.
+static bool practice = false;
+static std::string practice_count;
+static button_handler practice_start = nullptr;
+
+void start_form_for_practice(const std::string &count_line, button_handler start)
+{
+    practice = true;
+    practice_count = count_line;
+    practice_start = start;
+}
+
 void createExamStart(void)
 {
     // A practice run of past mistakes says how many items it holds.
-    std::string practice_count;
-    bool practice = practice_form_pending(&practice_count);
+    bool practice_form = practice;
+    practice = false;
     screen_take_down();
 
     std::string config = gchar_ptr(g_build_filename(examdir, examname, examconfig, nullptr)).get();
@@ -170,7 +180,7 @@ void createExamStart(void)
     seconds = 60 * minutes;
     percentage = read.percentage.value;
 
-    std::string count = practice ? practice_count
+    std::string count = practice_form ? practice_count
                                  : "This practice exam contains " + std::to_string(num_questions) +
                                        " questions.";
     std::string time = "You will have " + std::to_string(seconds / 60) +
@@ -178,14 +188,14 @@ void createExamStart(void)
     std::string pass = "You need " + std::to_string(percentage) + "% correct answers to pass.";
     show_start_form({title.c_str(), message.c_str(), count.c_str(), time.c_str(), pass.c_str(),
                      "Select your options and\npress \"Start Exam\" to begin", config.c_str()},
-                    practice ? cb_practice_start : cb_start);
+                    practice_form ? practice_start : cb_start);
 }
 
 // ---- Resume form ----
 
 void createExamLoad(question *q)
 {
-    run_begin(q, false);
+    run_hold(q);
     q = QP;
     // A damaged file may announce more items than it holds.
     if (q)

@@ -15,6 +15,10 @@ using button_handler = void (*)(GtkWidget *, void *);
 // file (seconds, percentage), or shows a warning when there is none.
 void createExamStart(void);
 
+// The next start form is a practice run's: it says `count_line` where the
+// exam's count stands, and its " Start Exam " calls `start`.
+void start_form_for_practice(const std::string &count_line, button_handler start);
+
 // What a start-like form says. `title` and `message` come from the exam's
 // files and are shown as markup; `source` names the file they come from in
 // the warning about text that isn't valid markup.

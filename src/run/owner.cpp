@@ -1,42 +1,123 @@
 #include "run/owner.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "app/globals.h"
 #include "app/timer.h"
 #include "bank/question.h"
-#include "saved/recovery.h"
 
-void run_begin(question *list, bool timed)
+namespace {
+
+std::vector<std::pair<run_observer, void *>> observers;
+run_record current;
+
+void tell(run_event event)
 {
-    trialix_stop_timer();
-    question *head = list_head(list);
-    if (QP && QP != head) {
-        recovery_list_dropped(QP);
+    // A copy: an observer may come or go while it is told.
+    auto told = observers;
+    for (auto &o : told)
+        o.first(event, &current, o.second);
+}
+
+// The record always describes QP. Only a test sets QP behind the owner's
+// back; the run it held then ends for the observers, its list untouched.
+void follow_qp(void)
+{
+    if (current.list == QP)
+        return;
+    if (current.list)
+        tell(RUN_ENDED);
+    current = run_record();
+    current.list = QP;
+}
+
+// Makes `head` the held list, ending and freeing the one held before.
+void hold(question *head)
+{
+    follow_qp();
+    if (QP == head)
+        return;
+    if (QP) {
+        tell(RUN_ENDED);
         destroy_list(QP);
     }
     QP = head;
+    current = run_record();
+    current.list = head;
+}
+
+} // namespace
+
+void run_observe(run_observer observer, void *data)
+{
+    auto entry = std::make_pair(observer, data);
+    if (std::find(observers.begin(), observers.end(), entry) == observers.end())
+        observers.push_back(entry);
+}
+
+void run_unobserve(run_observer observer, void *data)
+{
+    observers.erase(std::remove(observers.begin(), observers.end(), std::make_pair(observer, data)),
+                    observers.end());
+}
+
+void run_hold(question *list)
+{
+    trialix_stop_timer();
+    hold(list_head(list));
+}
+
+void run_start(question *list, bool timed, const std::vector<item_origin> &origins)
+{
+    trialix_stop_timer();
+    hold(list_head(list));
+    if (QP && !current.begun) {
+        current.begun = true;
+        current.origins = origins;
+        tell(RUN_BEGUN);
+    }
     if (timed && QP)
         trialix_start_timer(nullptr, QP);
 }
 
-void run_start(question *list, bool timed)
+void run_changed(void)
 {
-    run_begin(list, timed);
-    recovery_run_started();
+    follow_qp();
+    if (current.begun)
+        tell(RUN_CHANGED);
 }
 
 void run_graded(void)
 {
-    recovery_run_over();
+    follow_qp();
     exam_ended = 1;
     seconds = 1;
     trialix_stop_timer();
+    if (!current.graded) {
+        current.graded = true;
+        tell(RUN_GRADED);
+    }
 }
 
 void run_end(void)
 {
-    recovery_run_over();
-    recovery_list_dropped(QP);
+    follow_qp();
     trialix_stop_timer();
+    tell(RUN_ENDED);
     destroy_list(QP);
     QP = nullptr;
+    current = run_record();
+}
+
+run_record *run_current(void)
+{
+    follow_qp();
+    return &current;
+}
+
+void run_forget(void)
+{
+    QP = nullptr;
+    current = run_record();
 }

@@ -7,12 +7,11 @@
 #include "app/dialogs.h"
 #include "app/functions.h"
 #include "app/globals.h"
+#include "app/navigator.h"
 #include "bank/buffer.h"
 #include "bank/question.h"
 #include "bank/saved_file.h"
 #include "bank/tools.h"
-#include "run/form.h"
-#include "run/owner.h"
 #include "saved/store.h"
 
 // ---- A saved exam file into the running exam ----
@@ -93,13 +92,12 @@ void load_file(GtkWidget *, void *dialog)
         open_usable();
         return;
     }
-    // No run is going on (the load dialog closes when one begins), and a
-    // run's own list is freed when it ends: a list still held is one whose
-    // resume form was left without starting, and nothing shows it. The
-    // countdown starts with " Start Exam " of the resume form.
-    run_begin(list, false);
+    // No run is going on (the load dialog closes when one begins): the
+    // resume form has the run's owner hold the list in place of any held
+    // before, whose resume form was left without starting. The run begins,
+    // and the countdown starts, with its " Start Exam ".
     keep_item_insensitive(GTK_WIDGET(dialog));
-    createExamLoad(list);
+    show_screen(SCREEN_RESUME_FORM, list);
 }
 
 void cb_fns_cancel2(GtkWidget *, void *)

@@ -10,6 +10,7 @@
 #include "bank/question.h"
 #include "bank/recovery.h"
 #include "bank/saved_file.h"
+#include "run/owner.h"
 #include "saved/store.h"
 
 // A burst of changes (typing a word) writes once, a second after it began.
@@ -45,11 +46,6 @@ struct time_state {
     }
 };
 time_state written = {0, 0, 0};
-
-// A copy left behind that the examinee chose to resume: held until its
-// run starts, when it becomes that run's copy.
-recovery_slot resumed;
-question *resumed_list = nullptr;
 
 time_state time_now(void)
 {
@@ -163,23 +159,43 @@ void stop_sources(void)
     }
 }
 
-} // namespace
-
-void recovery_run_started(void)
+void run_started(run_record *run)
 {
     stop_sources();
     running = true;
     failing = false;
-    if (resumed.fd >= 0 && resumed_list == QP) {
+    if (run->resumed.fd >= 0) {
         // The resumed copy goes on as this run's: nothing is lost if the
         // program ends before the first write.
         recovery_discard(&own);
-        own = resumed;
-        resumed = recovery_slot();
-        resumed_list = nullptr;
+        own = run->resumed;
+        run->resumed = recovery_slot();
     }
     write_now();
     time_source = g_timeout_add(RECOVERY_TIME_MS, time_tick, nullptr);
+}
+
+} // namespace
+
+void recovery_on_run(run_event event, run_record *run, void *)
+{
+    switch (event) {
+    case RUN_BEGUN:
+        run_started(run);
+        break;
+    case RUN_CHANGED:
+        recovery_changed();
+        break;
+    case RUN_GRADED:
+        recovery_run_over();
+        break;
+    case RUN_ENDED:
+        recovery_run_over();
+        // A resumed copy whose run never began waits for the next start.
+        recovery_release(&run->resumed);
+        run->resumed = recovery_slot();
+        break;
+    }
 }
 
 void recovery_changed(void)
@@ -199,20 +215,11 @@ void recovery_run_over(void)
     recovery_discard(&own);
 }
 
-void recovery_resume_from(const recovery_slot &slot, question *list)
+void recovery_resume_from(const recovery_slot &slot)
 {
-    recovery_release(&resumed);
-    resumed = slot;
-    resumed_list = list;
-}
-
-void recovery_list_dropped(question *list)
-{
-    if (!list || list != resumed_list)
-        return;
-    recovery_release(&resumed);
-    resumed = recovery_slot();
-    resumed_list = nullptr;
+    run_record *run = run_current();
+    recovery_release(&run->resumed);
+    run->resumed = slot;
 }
 
 void recovery_flush(void)

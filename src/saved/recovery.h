@@ -7,20 +7,20 @@
 
 #include <string>
 
-struct question;
+#include "run/owner.h"
+
 struct recovery_slot;
 
-// A run began (" Start Exam " of the start or the resume form): its copy
-// is written now, and the time is watched every RECOVERY_TIME_MS.
-void recovery_run_started(void);
-// The examinee changed something (an answer, a mark, the item shown): the
-// copy is written within a second, once for a whole burst of changes.
+// The run owner's observer. A run began (" Start Exam " of the start or
+// the resume form): its copy is written now, and the time is watched every
+// RECOVERY_TIME_MS. It changed (an answer, a mark, the item shown): the
+// copy is written within a second, once for a whole burst of changes. It
+// was graded or ended: its copy is removed; a copy left behind that was
+// resumed into a list whose run never began is left for the next start.
+void recovery_on_run(run_event event, run_record *run, void *data);
+// What the observer does on a change, and on grading or the end.
 void recovery_changed(void);
-// The run was graded or ended: its copy is removed.
 void recovery_run_over(void);
-// `list` is freed: a copy left behind that was resumed into it and whose
-// run never started is left for the next start.
-void recovery_list_dropped(question *list);
 // Writes at once a change that is waiting (the program is about to end).
 void recovery_flush(void);
 
@@ -37,9 +37,10 @@ void recovery_flush(void);
 void recovery_offer_left(void);
 // The answers of the question about several copies.
 enum { RECOVERY_RESPONSE_RESUME = 1, RECOVERY_RESPONSE_KEEP_ALL = 2 };
-// The copy left behind that the examinee chose to resume into `list`: held
-// until its run starts, when it becomes that run's copy.
-void recovery_resume_from(const recovery_slot &slot, question *list);
+// The copy left behind that the examinee chose to resume into the list the
+// run owner holds: kept with that run until it begins, when it becomes the
+// run's copy.
+void recovery_resume_from(const recovery_slot &slot);
 
 // Every this often the copy is written again if the countdown has moved.
 enum { RECOVERY_TIME_MS = 30000 };

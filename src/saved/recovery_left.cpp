@@ -10,6 +10,7 @@
 
 #include "app/dialogs.h"
 #include "app/globals.h"
+#include "app/navigator.h"
 #include "bank/glib_ptr.h"
 #include "bank/markup.h"
 #include "bank/question.h"
@@ -17,7 +18,6 @@
 #include "bank/saved_file.h"
 #include "bank/text.h"
 #include "bank/tools.h"
-#include "run/form.h"
 #include "run/owner.h"
 #include "saved/load.h"
 
@@ -298,11 +298,11 @@ void resume(left_copy *c)
         return;
     }
     apply_header(h);
-    run_begin(list, false);
-    recovery_resume_from(c->slot, QP);
+    run_hold(list);
+    recovery_resume_from(c->slot);
     if (exam_open)
         gtk_widget_set_sensitive(exam_open, FALSE);
-    createExamLoad(list);
+    show_screen(SCREEN_RESUME_FORM, list);
 }
 
 } // namespace

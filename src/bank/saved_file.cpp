@@ -264,10 +264,11 @@ static void tidy_record(question *r)
 {
     if (r->points < 1 || r->points > 9)
         r->points = 1;
-    bool choices = r->type == 'S' || r->type == 'M', changed = false, ticked = false;
+    const item_kind_info *kind = kind_of_letter(r->type);
+    bool choices = kind && kind->answer == answer_form::choices, changed = false, ticked = false;
     for (int i = 0; i < NUM_ANSWERS; i++) {
         char *slot = r->answers[i];
-        char flag = r->selected[i] != 0 && slot[0] && !(r->type == 'S' && ticked);
+        char flag = r->selected[i] != 0 && slot[0] && !(choices && kind->one_tick && ticked);
         changed |= flag != r->selected[i];
         r->selected[i] = flag;
         ticked |= flag != 0;
@@ -329,8 +330,7 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
             destroy_list(head);
             return fail("cannot read record " + std::to_string(i + 1));
         }
-        char type = (char)image[IMAGE_TYPE];
-        if (type != 'S' && type != 'M' && type != 'F')
+        if (!kind_of_letter((char)image[IMAGE_TYPE]))
             continue;
         // A run holds no more items; records that are skipped don't count.
         if (++kept > MAX_RUN_ITEMS) {

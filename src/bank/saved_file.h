@@ -79,7 +79,7 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
 bool save_replaces_a_file(const char *path);
 // Reads a saved exam file. A file that can't be read, isn't a whole number
 // of records, whose header names no valid exam directory, or that holds no
-// item or more than a run can ('S', 'M' and 'F' records; other kinds are
+// item or more than a run can (records of a known kind; others are
 // skipped and not counted) is refused: *ok is false and *error says why.
 // Otherwise *header holds the header's values and the result is the list
 // of the file's items, numbered 1 to n in file order, n being also the

@@ -49,9 +49,7 @@ std::string plain_title(const std::string &markup)
 
 std::string minutes(int seconds_used)
 {
-    char s[32];
-    g_snprintf(s, sizeof s, "%d:%02d", seconds_used / 60, seconds_used % 60);
-    return s;
+    return minutes_seconds(seconds_used);
 }
 
 void fill_runs(history_view *v, const std::vector<history_run> &runs)

@@ -230,6 +230,11 @@ void recovery_time_check(void)
         write_now();
 }
 
+unsigned recovery_time_source(void)
+{
+    return time_source;
+}
+
 bool recovery_failing(void)
 {
     return failing;

@@ -216,16 +216,6 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     if (g_stat(path, &st) == 0 && (st.st_mode & S_IFMT) != S_IFREG)
         return fail("not a regular file");
 
-    // The whole file in memory (a run holds at most MAX_RUN_ITEMS items),
-    // written in one go.
-    std::string bytes(RECORD_SIZE, '\0');
-    create_header((unsigned char *)&bytes[0], h);
-    int records = 1;
-    for (question *r = list_head(q); r; r = r->next, records++) {
-        bytes.resize(bytes.size() + RECORD_SIZE);
-        record_to_image(r, (unsigned char *)&bytes[bytes.size() - RECORD_SIZE]);
-    }
-
     // GIO writes a new file beside the old one and renames it over it only
     // once all of it is written, keeping the old file's permissions and
     // owner; a failure leaves the old file as it was.
@@ -237,9 +227,20 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     g_object_unref(file);
     if (!out)
         return fail(gerror->message);
+    // One record at a time: the whole file in memory (790 KB for a full
+    // run, grown in blocks of sizes malloc keeps once freed) stayed in the
+    // process's memory after the save.
+    unsigned char image[RECORD_SIZE];
+    create_header(image, h);
+    int records = 1;
     gsize written = 0;
-    bool ok = g_output_stream_write_all(G_OUTPUT_STREAM(out), bytes.data(), bytes.size(),
-                                        &written, nullptr, out_error(gerror));
+    bool ok = g_output_stream_write_all(G_OUTPUT_STREAM(out), image, RECORD_SIZE, &written, nullptr,
+                                        out_error(gerror));
+    for (question *r = list_head(q); ok && r; r = r->next, records++) {
+        record_to_image(r, image);
+        ok = g_output_stream_write_all(G_OUTPUT_STREAM(out), image, RECORD_SIZE, &written, nullptr,
+                                       out_error(gerror));
+    }
     if (ok) {
         ok = g_output_stream_close(G_OUTPUT_STREAM(out), nullptr, out_error(gerror));
     } else {

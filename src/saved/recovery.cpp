@@ -132,7 +132,7 @@ void write_now(void)
         return;
     }
     no_link_at(own.copy);
-    if (!save_list_file(own.copy.c_str(), QP, header_of_run(), &error)) {
+    if (!recovery_write(own.copy, QP, header_of_run(), &error)) {
         write_failed(error);
         return;
     }

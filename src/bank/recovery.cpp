@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -392,7 +393,7 @@ std::string recovery_set_aside(const char *from, const char *dir, const char *na
 static bool write_all(int fd, const unsigned char *data, size_t size)
 {
     while (size > 0) {
-        auto n = write(fd, data, (unsigned)std::min(size, (size_t)RECORD_SIZE));
+        auto n = write(fd, data, (unsigned)std::min(size, (size_t)INT_MAX));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -419,14 +420,9 @@ bool recovery_write(const std::string &path, question *list, const run_header &h
     int fd = g_mkstemp_full(&part[0], O_WRONLY | O_BINARY, 0600);
     if (fd < 0)
         return fail(path, errno);
-    // One record at a time: the whole file would be 790 KB of memory.
-    unsigned char image[RECORD_SIZE];
-    create_header(image, h);
-    bool ok = write_all(fd, image, RECORD_SIZE);
-    for (question *r = list_head(list); ok && r; r = r->next) {
-        record_to_image(r, image);
-        ok = write_all(fd, image, RECORD_SIZE);
-    }
+    bool ok = put_list_file(list, h, [fd](const unsigned char *data, size_t size) {
+        return write_all(fd, data, size);
+    }) > 0;
     // On the disk before it replaces the old copy, or a power cut could
     // leave an empty file in its place.
     ok = ok && g_fsync(fd) == 0;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -202,6 +203,27 @@ bool save_replaces_a_file(const char *path)
            !g_file_test(path, G_FILE_TEST_IS_DIR);
 }
 
+int put_list_file(question *q, const run_header &h,
+                  const std::function<bool(const unsigned char *, size_t)> &put)
+{
+    // A few records at a time: few enough writes, and a block small
+    // enough that malloc hands it back, where a whole file in memory stayed
+    // in the process's memory after every save.
+    enum { CHUNK_RECORDS = 16 };
+    std::vector<unsigned char> chunk((size_t)CHUNK_RECORDS * RECORD_SIZE);
+    create_header(chunk.data(), h);
+    int records = 1, filled = 1;
+    for (question *r = list_head(q); r; r = r->next, records++) {
+        if (filled == CHUNK_RECORDS) {
+            if (!put(chunk.data(), chunk.size()))
+                return 0;
+            filled = 0;
+        }
+        record_to_image(r, chunk.data() + (size_t)filled++ * RECORD_SIZE);
+    }
+    return put(chunk.data(), (size_t)filled * RECORD_SIZE) ? records : 0;
+}
+
 int save_list_file(const char *path, question *q, const run_header &h, std::string *error)
 {
     auto fail = [&](const std::string &what) {
@@ -227,20 +249,12 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     g_object_unref(file);
     if (!out)
         return fail(gerror->message);
-    // One record at a time: the whole file in memory (790 KB for a full
-    // run, grown in blocks of sizes malloc keeps once freed) stayed in the
-    // process's memory after the save.
-    unsigned char image[RECORD_SIZE];
-    create_header(image, h);
-    int records = 1;
     gsize written = 0;
-    bool ok = g_output_stream_write_all(G_OUTPUT_STREAM(out), image, RECORD_SIZE, &written, nullptr,
-                                        out_error(gerror));
-    for (question *r = list_head(q); ok && r; r = r->next, records++) {
-        record_to_image(r, image);
-        ok = g_output_stream_write_all(G_OUTPUT_STREAM(out), image, RECORD_SIZE, &written, nullptr,
-                                       out_error(gerror));
-    }
+    int records = put_list_file(q, h, [&](const unsigned char *data, size_t size) {
+        return g_output_stream_write_all(G_OUTPUT_STREAM(out), data, size, &written, nullptr,
+                                         out_error(gerror)) != FALSE;
+    });
+    bool ok = records > 0;
     if (ok) {
         ok = g_output_stream_close(G_OUTPUT_STREAM(out), nullptr, out_error(gerror));
     } else {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "bank/question.h"
@@ -65,6 +66,13 @@ void create_header(unsigned char *area, const run_header &h);
 run_header read_header(const unsigned char *header);
 
 // ---- The whole file ----
+
+// The bytes of the saved exam file of h and the list that holds q, handed
+// to put in order, a few records at a time, never the whole file at once
+// (790 KB for a full run). Stops at the first put that returns false.
+// Returns the records given, header included, or 0 when a put failed.
+int put_list_file(question *q, const run_header &h,
+                  const std::function<bool(const unsigned char *, size_t)> &put);
 
 // Writes a header of `h` and every record of the list that holds q (any
 // record of it; none writes the header alone) to `path`, through GIO as a

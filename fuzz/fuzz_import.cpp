@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     else
         import_gift(text, &result);
     for (const imported_item &item : result.items) {
-        if ((item.type != 'S' && item.type != 'M' && item.type != 'F')
+        if (!kind_of_letter(kind_info(item.kind).letter)
             || item.answers.size() > NUM_ANSWERS || item.text.size() >= TEXT_SIZE
             || item.explanation.size() >= TEXT_SIZE || !markup_is_valid(item.text.c_str())
             || !markup_is_valid(item.explanation.c_str()))

@@ -129,6 +129,35 @@ TEST(History, RunsComeBackFieldByFieldAndRankTheExam)
     history_close(db);
 }
 
+// The weakest file is the one with the smallest share right, as a
+// fraction: 1 of 3 (0.33) is weaker than 2 of 5 (0.4), though both are 0
+// in whole numbers and 2 of 5 was drawn more often.
+TEST(History, WeakFilesRankByTheShareRightNotByWholeNumbers)
+{
+    TempDir dir;
+    history_db *db = open_at(dir / "history.sqlite");
+    ASSERT_NE(db, nullptr);
+    history_run r = sample_run("net1", 1000, 1, 1);
+    r.items.clear();
+    auto add = [&](const char *file, int right, int drawn) {
+        for (int i = 1; i <= drawn; i++)
+            r.items.push_back({file, i, std::string(file) + std::to_string(i), 1, i <= right ? 1 : -1});
+    };
+    add("all", 2, 2);
+    add("twofifths", 2, 5);
+    add("onethird", 1, 3);
+    add("half", 1, 2);
+    std::string error;
+    ASSERT_TRUE(history_record(db, &r, &error)) << error;
+    std::vector<history_file> files;
+    ASSERT_TRUE(history_weak_files(db, "net1", &files, &error)) << error;
+    std::vector<std::string> order;
+    for (const history_file &f : files)
+        order.push_back(f.file);
+    EXPECT_EQ(order, (std::vector<std::string>{"onethird", "twofifths", "half", "all"}));
+    history_close(db);
+}
+
 TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
 {
     TempDir dir;
@@ -259,6 +288,7 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
 
     // Most missed first, one per file, none edited since; at most `max`.
     std::vector<history_mistake> mistakes = {
+        {"cat01", 1, "feed", 4, 4},                  // edited since: not practised
         {"cat01", 2, found[1].fingerprint, 3, 3},
         {"cat01", 1, "feed", 2, 2},                  // edited since
         {"cat02", 1, found[0].fingerprint, 1, 4},

@@ -41,3 +41,38 @@ TEST(Grading, EachKindByItsRules)
         destroy_list(q);
     }
 }
+
+// The kind table: each letter names one kind and comes back from it; no
+// other letter is a kind (a saved file's header record is 'H'). What the
+// item form says and how each kind is answered are the table's.
+TEST(ItemKinds, EachLetterIsOneKindAndNoOtherLetterIsAny)
+{
+    const struct {
+        char letter;
+        item_kind kind;
+        answer_form answer;
+        bool one_tick;
+        const char *instruction;
+    } kinds[] = {
+        {'S', item_kind::single, answer_form::choices, true, "Select the best answer."},
+        {'M', item_kind::multiple, answer_form::choices, false, "Select every correct answer."},
+        {'F', item_kind::fill_in, answer_form::typed, false, "Fill in the right answer."},
+    };
+    for (const auto &k : kinds) {
+        SCOPED_TRACE(std::string(1, k.letter));
+        const item_kind_info *row = kind_of_letter(k.letter);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->kind, k.kind);
+        EXPECT_EQ(row->answer, k.answer);
+        EXPECT_EQ(row->one_tick, k.one_tick);
+        EXPECT_STREQ(row->instruction, k.instruction);
+        EXPECT_EQ(kind_info(k.kind).letter, k.letter);
+        EXPECT_EQ(kind_has_choices(k.letter), k.answer == answer_form::choices);
+        EXPECT_EQ(kind_is_typed(k.letter), k.answer == answer_form::typed);
+    }
+    for (char other : {'H', 's', 'm', 'f', 'X', ' ', '\0', '\xff'}) {
+        EXPECT_EQ(kind_of_letter(other), nullptr) << (int)other;
+        EXPECT_FALSE(kind_has_choices(other) || kind_is_typed(other)) << (int)other;
+    }
+    EXPECT_STREQ(kind_letters(), "S, M or F");
+}

@@ -233,6 +233,19 @@ TEST(Reader, SmallFileAndLineHelpers)
     EXPECT_EQ(got, "one\n|longer |line\n|last|");
 }
 
+// One format for every time span shown: the countdown, the score's
+// time, the history, the copies left behind.
+TEST(Reader, TimeSpansAreMinutesAndTwoDigitSeconds)
+{
+    const struct {
+        int seconds;
+        const char *shown;
+    } cases[] = {{0, "0:00"}, {5, "0:05"}, {59, "0:59"}, {60, "1:00"}, {125, "2:05"},
+                 {2700, "45:00"}, {6001, "100:01"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(minutes_seconds(c.seconds), c.shown) << c.seconds;
+}
+
 TEST(LineBreak, AlwaysEndsAndCountsCharacters)
 {
     char s[ANSWER_SIZE];

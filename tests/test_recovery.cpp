@@ -141,6 +141,27 @@ TEST_F(RecoveryTest, ALinkInTheCopysPlaceIsReplacedNotWrittenThrough)
     EXPECT_TRUE(S_ISREG(st.st_mode));
 }
 
+// The watch goes on for the whole run, not only for its first tick. Its
+// timer is made due at once instead of waited for.
+TEST_F(RecoveryTest, TheTimeWatchGoesOnTickAfterTick)
+{
+    enableTimer = 1;
+    seconds = 600;
+    start();
+    unsigned id = recovery_time_source();
+    ASSERT_NE(id, 0u);
+    for (int tick = 1; tick <= 3; tick++) {
+        SCOPED_TRACE("tick " + std::to_string(tick));
+        GSource *source = g_main_context_find_source_by_id(nullptr, id);
+        ASSERT_NE(source, nullptr) << "the watch stopped";
+        int before = recovery_write_count();
+        count_seconds(QP);
+        g_source_set_ready_time(source, 0);
+        gui::pump();
+        EXPECT_EQ(recovery_write_count(), before + 1);
+    }
+}
+
 TEST_F(RecoveryTest, TheTimeWatchWritesOnlyWhenTheCountdownMoved)
 {
     enableTimer = 1;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "bank/recovery.h"
+#include "bank/buffer.h"
 #include "test_util.h"
 
 namespace {
@@ -218,13 +219,72 @@ TEST(RecoveryFiles, LeftoversOfACutWriteGoButNotThoseOfAWriteGoingOn)
 {
     TempDir dir;
     std::string folder = dir.mkdir("recovery");
-    std::string old_one = dir.write("recovery/.goutputstream-ABC123", "half a copy");
-    std::string fresh = dir.write("recovery/.goutputstream-DEF456", "being written");
-    ASSERT_TRUE(set_file_age(old_one, RECOVERY_LEFTOVER_AGE + 5));
+    // Ours, and GIO's of the versions that wrote the copies through it.
+    for (const char *start : {".part-", ".goutputstream-"}) {
+        std::string old_one = dir.write(std::string("recovery/") + start + "ABC123", "half a copy");
+        ASSERT_TRUE(set_file_age(old_one, RECOVERY_LEFTOVER_AGE + 5));
+        dir.write(std::string("recovery/") + start + "DEF456", "being written");
+    }
     std::string other = dir.write("recovery/notes.txt", "not ours");
     ASSERT_TRUE(set_file_age(other, 3600));
     EXPECT_TRUE(recovery_find_left(folder).empty());
-    EXPECT_EQ(names_in(folder), (std::vector<std::string>{".goutputstream-DEF456", "notes.txt"}));
+    EXPECT_EQ(names_in(folder),
+              (std::vector<std::string>{".goutputstream-DEF456", ".part-DEF456", "notes.txt"}));
+}
+
+// The copy is replaced whole or not at all, and nothing of a write is left
+// beside it either way.
+TEST(RecoveryFiles, ACopyIsReplacedWholeOrNotAtAll)
+{
+    TempDir dir;
+    std::string folder = dir.mkdir("recovery");
+    std::string copy = folder + "/run-1-abcdef.trx";
+    run_header h;
+    g_strlcpy(h.examname, "sample", sizeof h.examname);
+    question *list = nullptr;
+    std::string error;
+    // A full run is written in pieces; every record comes back in order.
+    for (int items : {(int)MAX_RUN_ITEMS, 1}) {
+        SCOPED_TRACE(std::to_string(items) + " items");
+        destroy_list(list);
+        list = make_item('S', 1, {"+Yes", "-No"}, "Item 1");
+        for (int n = 2; n <= items; n++)
+            append_question(list, make_item(n % 2 ? 'M' : 'F', 2, {"+A", "B"}, ("Item " + std::to_string(n)).c_str()));
+        h.num_questions = items;
+        ASSERT_TRUE(recovery_write(copy, list, h, &error)) << error;
+        EXPECT_EQ(names_in(folder), std::vector<std::string>{"run-1-abcdef.trx"});
+        run_header back;
+        bool ok = false;
+        question *read = load_list_file(copy.c_str(), &back, &ok, &error);
+        ASSERT_TRUE(ok) << error;
+        EXPECT_EQ(list_length(read), items);
+        int n = 1;
+        for (question *r = read; r; r = r->next, n++)
+            EXPECT_EQ(r->text, "Item " + std::to_string(n));
+        EXPECT_STREQ(back.examname, "sample");
+        EXPECT_EQ(filesize(copy.c_str()), (long)RECORD_SIZE * (items + 1));
+        destroy_list(read);
+    }
+    // A link in the copy's place is replaced, never written through.
+    std::string elsewhere = dir.write("elsewhere", "mine");
+    ASSERT_EQ(g_unlink(copy.c_str()), 0);
+    ASSERT_EQ(symlink(elsewhere.c_str(), copy.c_str()), 0);
+    ASSERT_TRUE(recovery_write(copy, list, h, &error)) << error;
+    EXPECT_EQ(filesize(elsewhere.c_str()), 4);
+    struct stat st;
+    ASSERT_EQ(lstat(copy.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    // What can't be replaced (a folder in its place, no folder at all)
+    // fails with the copy's path, and leaves nothing behind.
+    std::string taken = dir.mkdir("recovery/run-2-ghijkl.trx");
+    dir.write("recovery/run-2-ghijkl.trx/inside", "x");
+    for (const std::string &path : {taken, dir / "gone/run-3-mnopqr.trx"}) {
+        error.clear();
+        EXPECT_FALSE(recovery_write(path, list, h, &error)) << path;
+        EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
+    }
+    EXPECT_EQ(names_in(folder), (std::vector<std::string>{"run-1-abcdef.trx", "run-2-ghijkl.trx"}));
+    destroy_list(list);
 }
 
 TEST(RecoveryFiles, CopiesInAFolderThatCantBeWrittenAreFoundAndLeftAsTheyAre)

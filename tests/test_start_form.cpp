@@ -69,6 +69,25 @@ TEST_F(StartFormTest, ShowsTheExamAndSwitchesModesWhateverWasTicked)
     EXPECT_TRUE(g_utf8_validate(username, -1, nullptr));
 }
 
+// The focus is where the examinee goes on: the name while none is given,
+// " Start Exam " once one is.
+TEST_F(StartFormTest, FocusIsOnTheNameOnlyWhileNoneIsGiven)
+{
+    make_demo(1);
+    for (const char *name : {"", "Kim Park"}) {
+        SCOPED_TRACE(std::string("name '") + name + "'");
+        g_strlcpy(username, name, sizeof username);
+        start_exam(nullptr, (void *)"demo");
+        pump();
+        GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(main_window));
+        ASSERT_NE(focus, nullptr);
+        if (name[0])
+            EXPECT_EQ(focus, find_button(bbox, " Start Exam "));
+        else
+            EXPECT_EQ(focus, find_of_type(frame, GTK_TYPE_ENTRY));
+    }
+}
+
 // Exams that can't be started: no configuration file, no question file
 // with an item, more question files than a run holds.
 TEST_F(StartFormTest, ExamsThatCantBeStarted)

@@ -68,10 +68,7 @@ void print_text(FILE *out, const std::vector<exam_history> &all)
         fprintf(out, "%-16s  %-20s  %-8s  %6s  %-7s  %s\n", "Date", "Examinee", "Mode", "Score",
                 "Verdict", "Time");
         for (const history_run &r : h.runs) {
-            std::string time = r.timer ? std::to_string(r.time_used / 60) + ":" +
-                                             (r.time_used % 60 < 10 ? "0" : "") +
-                                             std::to_string(r.time_used % 60)
-                                       : "Timer off";
+            std::string time = r.timer ? minutes_seconds(r.time_used) : "Timer off";
             fprintf(out, "%-16s  %-20s  %-8s  %5s%%  %-7s  %s\n", format_time(r.taken, "%Y-%m-%d %H:%M").c_str(),
                     history_shown_name(r.examinee).c_str(), r.training ? "Training" : "Exam",
                     score_text(r.score).c_str(), r.passed ? "Passed" : "Failed", time.c_str());

@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "bank/item_kind.h"
+
 // One question as it goes into a question file.
 struct imported_item {
     int line = 0;                      // source line where the question starts
     std::string name;                  // its name in the source; may be empty
     std::string category;              // the group it is drawn from; "" none
-    char type = 'S';                   // 'S', 'M' or 'F'
+    item_kind kind = item_kind::single;
     std::string text;                  // Pango markup
-    std::vector<std::string> answers;  // 'S', 'M': '+' or '-' and the choice; 'F': accepted answers
+    std::vector<std::string> answers;  // choices: '+' or '-' and the choice; typed: accepted answers
     std::string explanation;           // Pango markup
 };
 

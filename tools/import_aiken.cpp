@@ -73,7 +73,7 @@ struct aiken_parser {
                                   + (char)('A' + done.choices.size() - 1));
         imported_item item;
         item.line = done.line;
-        item.type = 'S';
+        item.kind = item_kind::single;
         std::string text;
         for (const std::string &t : done.text)
             text += (text.empty() ? "" : "\n") + t;

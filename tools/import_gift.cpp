@@ -171,7 +171,7 @@ struct question_parser {
         size_t hash = rest.find("#");
         std::string wrong = rest.s.substr(0, hash);
         std::string right = hash == npos ? "" : rest.s.substr(hash + 1);
-        item.type = 'S';
+        item.kind = item_kind::single;
         item.answers = {truth ? "+True" : "-True", truth ? "-False" : "+False"};
         std::string on_true = markup_of(truth ? right : wrong, format, &images);
         std::string on_false = markup_of(truth ? wrong : right, format, &images);
@@ -232,14 +232,14 @@ struct question_parser {
         if (right == 0)
             return skip("no answer is right: mark one with '=' or give weights above 0%");
         // One answer worth all the marks makes a single-choice question.
-        item.type = full == 1 ? 'S' : 'M';
+        item.kind = full == 1 ? item_kind::single : item_kind::multiple;
         if (full == 1 && right > 1)
             change("partial credit dropped: only the answer worth 100% counts as right");
         if (full == 0 && std::fabs(sum - 100) > 0.5)
             change("the weights above 0% add up to " + std::to_string((int)std::lround(sum))
                    + "%, not 100%: here the question is right when all of those answers are ticked");
         for (const gift_answer &a : answers) {
-            bool plus = item.type == 'S' ? full_credit(a.weight) : a.weight > 0;
+            bool plus = item.kind == item_kind::single ? full_credit(a.weight) : a.weight > 0;
             item.answers.push_back((plus ? "+" : "-") + a.label);
         }
         finish(paragraphs);
@@ -267,7 +267,7 @@ struct question_parser {
             return skip(std::to_string(accepted.size()) + " accepted answers; an item holds at most "
                         + std::to_string(NUM_ANSWERS));
         bool all_fit = true;
-        item.type = 'F';
+        item.kind = item_kind::fill_in;
         item.answers = with_case_variants(accepted, &all_fit);
         if (!all_fit)
             change("answers are matched with letter case here: only some lower-case, capitalised and "

@@ -37,9 +37,9 @@ std::string guard_lines(const std::string &markup)
 // The answer line of a choice or accepted answer. A choice such as "--all"
 // that is wrong would make "---all", an end-of-section line: an invisible
 // word joiner after the mark keeps it a choice and shows the same label.
-std::string answer_line(char type, const std::string &answer)
+std::string answer_line(item_kind kind, const std::string &answer)
 {
-    if (type != 'F' && (answer.compare(0, 3, "---") == 0 || answer.compare(0, 3, "+++") == 0))
+    if (kind_info(kind).answer == answer_form::choices && (answer.compare(0, 3, "---") == 0 || answer.compare(0, 3, "+++") == 0))
         return answer.substr(0, 1) + "\u2060" + answer.substr(1);
     return answer;
 }
@@ -47,9 +47,9 @@ std::string answer_line(char type, const std::string &answer)
 // The item's text in a question file, from its head line to its explanation.
 std::string item_text(const imported_item &item, const std::string &origin)
 {
-    std::string s = std::string(1, item.type) + "1 " + origin + "\n" + item.text + "\n---\n";
+    std::string s = std::string(1, kind_info(item.kind).letter) + "1 " + origin + "\n" + item.text + "\n---\n";
     for (const std::string &a : item.answers)
-        s += answer_line(item.type, a) + "\n";
+        s += answer_line(item.kind, a) + "\n";
     s += "---\n";
     if (!item.explanation.empty())
         s += item.explanation + "\n";
@@ -59,7 +59,7 @@ std::string item_text(const imported_item &item, const std::string &origin)
 // Why the item can't be a Trialix item; empty when it can.
 std::string why_not_an_item(const imported_item &item)
 {
-    bool fill_in = item.type == 'F';
+    bool fill_in = kind_info(item.kind).answer == answer_form::typed;
     if (markup_to_line(item.text).empty())
         return "no question text";
     if (item.text.size() > TEXT_SIZE - 1)
@@ -72,7 +72,7 @@ std::string why_not_an_item(const imported_item &item)
     for (const std::string &a : item.answers) {
         if (fill_in && (a.compare(0, 3, "---") == 0 || a.compare(0, 3, "+++") == 0))
             return "the accepted answer '" + a + "' begins with '---' or '+++', which the question file can't hold";
-        std::string line = answer_line(item.type, a) + "\n";
+        std::string line = answer_line(item.kind, a) + "\n";
         std::string shown = fill_in ? line : line_broken(line.data(), line.size(), CHOICE_WIDTH);
         if (shown.size() - 1 > ANSWER_SIZE - 1)
             return std::string(fill_in ? "accepted answer" : "choice") + " over "

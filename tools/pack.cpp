@@ -96,11 +96,11 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
         fprintf(t.out, "%s\n", item_json(q.get()).c_str());
         return PACK_OK;
     }
-    if (q->type == 'S' || q->type == 'M' || q->type == 'F')
+    if (kind_of_letter(q->type))
         fprintf(t.out, "kind: %c\n", q->type);
     else
-        fprintf(t.out, "kind: %s (the line after +++ must start with S, M or F)\n",
-                g_ascii_isgraph(q->type) ? std::string(1, q->type).c_str() : "none");
+        fprintf(t.out, "kind: %s (the line after +++ must start with %s)\n",
+                g_ascii_isgraph(q->type) ? std::string(1, q->type).c_str() : "none", kind_letters());
     fprintf(t.out, "points: %d\n", q->points);
     print_field(t.out, "text", q->text);
     for (int i = 0; i < NUM_ANSWERS; i++)

@@ -7,6 +7,7 @@
 #include "app/dialogs.h"
 #include "app/globals.h"
 #include "app/navigator.h"
+#include "bank/text.h"
 
 // ---- Countdown ----
 
@@ -22,8 +23,7 @@ static void timer_status(const char *text)
 static void show_finished(void)
 {
     char text[80];
-    g_snprintf(text, sizeof text, "  Exam finished after %d:%02d minutes", passed_time / 60,
-               passed_time % 60);
+    g_snprintf(text, sizeof text, "  Exam finished after %s minutes", minutes_seconds(passed_time).c_str());
     timer_status(text);
 }
 
@@ -78,7 +78,7 @@ static void countdown_over(void)
 gboolean count_seconds(gpointer list)
 {
     char text[64];
-    g_snprintf(text, sizeof text, "  Time Remaining: %d:%02d", seconds / 60, seconds % 60);
+    g_snprintf(text, sizeof text, "  Time Remaining: %s", minutes_seconds(seconds).c_str());
     timer_status(text);
     add_second_used();
     if (seconds > INT_MIN)

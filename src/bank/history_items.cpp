@@ -73,10 +73,8 @@ file_items read_file_items(question_loader &loader, const char *dir, const std::
 
 std::vector<history_item> history_items_of(question *q)
 {
-    while (q && q->prev)
-        q = q->prev;
     std::vector<history_item> items;
-    for (question *r = q; r; r = r->next)
+    for (question *r = list_head(q); r; r = r->next)
         items.push_back({"", 0, item_fingerprint(r), r->points, r->OK});
     return items;
 }

@@ -99,12 +99,13 @@ struct item_lines {
 void check_item(const question &q, int n, const item_lines &lines, std::vector<item_problem> *problems)
 {
     auto report = [&](int line, std::string what) { problems->push_back({line, n, std::move(what)}); };
-    if (q.type == 'S' || q.type == 'M') {
+    const item_kind_info *kind = kind_of_letter(q.type);
+    if (kind && kind->answer == answer_form::choices) {
         int right = 0;
         for (int i = 0; i < NUM_ANSWERS && lines.slot[i]; i++) {
             char mark = q.answers[i][0];
-            if (mark == '+' && ++right == 2 && q.type == 'S')
-                report(lines.slot[i], "more than one '+' choice in a single-choice item");
+            if (mark == '+' && ++right == 2 && kind->one_tick)
+                report(lines.slot[i], std::string("more than one '+' choice in a ") + kind->name + " item");
             if (mark != '+' && mark != '-' && mark != '\0')
                 report(lines.slot[i], "choice line without '+' or '-' in its first column");
             else if (mark && (q.answers[i][1] == ' ' || q.answers[i][1] == '\t'))
@@ -113,7 +114,7 @@ void check_item(const question &q, int n, const item_lines &lines, std::vector<i
         }
         if (right == 0)
             report(lines.slot[0] ? lines.slot[0] : lines.head, "no '+' choice: the item can never be right");
-    } else if (q.type == 'F') {
+    } else if (kind && kind->answer == answer_form::typed) {
         bool any = false;
         for (int i = 0; i < NUM_ANSWERS; i++) {
             size_t len = strlen(q.answers[i]);
@@ -185,10 +186,11 @@ void parse_item(const char *text, size_t size, const item_index &index, int n,
     q->points = (len > 1 && s[1] >= '1' && s[1] <= '9') ? (signed char)(s[1] - '0') : 1;
     if (problems) {
         if (is_blank_line(s, len))
-            report(r.line, "the line after +++ is blank: it must start with S, M or F (the item's kind)");
-        else if (q->type != 'S' && q->type != 'M' && q->type != 'F')
-            report(r.line, std::string("unknown kind letter '")
-                               + (g_ascii_isprint(q->type) ? q->type : '?') + "' (S, M or F expected)");
+            report(r.line, std::string("the line after +++ is blank: it must start with ") + kind_letters()
+                               + " (the item's kind)");
+        else if (!kind_of_letter(q->type))
+            report(r.line, std::string("unknown kind letter '") + (g_ascii_isprint(q->type) ? q->type : '?')
+                               + "' (" + kind_letters() + " expected)");
         if (len > 1 && g_ascii_isdigit(s[1]) && (s[1] == '0' || (len > 2 && g_ascii_isdigit(s[2]))))
             report(r.line, "points must be one digit from 1 to 9; this item is worth "
                                + std::to_string(q->points));
@@ -225,7 +227,7 @@ void parse_item(const char *text, size_t size, const item_index &index, int n,
             }
             char *slot = q->answers[answer_lines];
             bool cut;
-            if (q->type == 'F') {
+            if (kind_is_typed(q->type)) {
                 cut = utf8_copy(slot, ANSWER_SIZE, s, content);
             } else {
                 std::string broken = line_broken(s, len, CHOICE_WIDTH);

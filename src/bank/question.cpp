@@ -83,9 +83,13 @@ int list_length(const question *q)
 
 void check_question(question *q)
 {
-    switch (q->type) {
-    case 'S':
-    case 'M': {
+    const item_kind_info *kind = kind_of_letter(q->type);
+    if (!kind) {
+        q->OK = OK_UNKNOWN_TYPE;
+        return;
+    }
+    switch (kind->answer) {
+    case answer_form::choices: {
         bool answered = false, right = true;
         for (int i = 0; i < NUM_ANSWERS; i++) {
             bool ticked = q->selected[i] != 0;
@@ -97,7 +101,7 @@ void check_question(question *q)
         q->OK = !answered ? OK_UNANSWERED : right ? OK_RIGHT : OK_WRONG;
         break;
     }
-    case 'F':
+    case answer_form::typed:
         if (q->entry[0] == '\0') {
             q->OK = OK_UNANSWERED;
             break;
@@ -107,8 +111,6 @@ void check_question(question *q)
             if (strcmp(q->entry, q->answers[i]) == 0)
                 q->OK = OK_RIGHT;
         break;
-    default:
-        q->OK = OK_UNKNOWN_TYPE;
     }
 }
 

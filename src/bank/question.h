@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "bank/item_kind.h"
+
 // Widths of the record's fields (terminator included).
 enum {
     TEXT_SIZE = 2048,       // text, explanation
@@ -34,7 +36,7 @@ enum {
 enum { OK_RIGHT = 1, OK_WRONG = -1, OK_UNANSWERED = 0, OK_UNKNOWN_TYPE = -123 };
 
 struct question {
-    char type;            // 'S', 'M', 'F' ('H' only in a saved file's header)
+    char type;            // a kind's letter (item_kind.h); 'H' only in a saved file's header
     signed char points;   // 1 to 9
     signed char number;   // position in the run, 1 to 127
     signed char OK;       // see the OK_ values

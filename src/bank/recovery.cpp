@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,7 +33,10 @@
 static const char COPY_END[] = ".trx";
 static const char LOCK_END[] = ".lock";
 static const char SET_ASIDE_END[] = ".not-a-copy";
-static const char LEFTOVER_START[] = ".goutputstream-";
+// What a write cut short leaves: recovery_write's, and GIO's (through which
+// earlier versions wrote the copies).
+static const char PART_START[] = ".part-";
+static const char *const LEFTOVER_STARTS[] = {PART_START, ".goutputstream-"};
 // Enough for every save in one minute of a day; a folder that full is a fault.
 enum { MAX_SET_ASIDE_NAMES = 1000 };
 // A new lock file is lost only to a scan that finds it in the instant
@@ -212,7 +216,8 @@ std::vector<std::string> recovery_tidy(const std::string &dir)
     for (const std::string &name : names) {
         std::string path = gchar_ptr(g_build_filename(dir.c_str(), name.c_str(), nullptr)).get();
         GStatBuf st;
-        if (g_str_has_prefix(name.c_str(), LEFTOVER_START)) {
+        if (std::any_of(std::begin(LEFTOVER_STARTS), std::end(LEFTOVER_STARTS),
+                        [&](const char *start) { return g_str_has_prefix(name.c_str(), start); })) {
             if (g_lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
                 now - (gint64)st.st_mtime >= RECOVERY_LEFTOVER_AGE)
                 g_unlink(path.c_str());
@@ -382,4 +387,53 @@ std::string recovery_set_aside(const char *from, const char *dir, const char *na
     }
     *error = std::string(dir) + ": every name for " + name + " is taken";
     return "";
+}
+
+// Every byte of `size` at `data` into fd; false with errno set when not.
+static bool write_all(int fd, const unsigned char *data, size_t size)
+{
+    while (size > 0) {
+        auto n = write(fd, data, (unsigned)std::min(size, (size_t)INT_MAX));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= (size_t)n;
+    }
+    return true;
+}
+
+bool recovery_write(const std::string &path, question *list, const run_header &h,
+                    std::string *error)
+{
+    gchar_ptr dir(g_path_get_dirname(path.c_str()));
+    std::string part = gchar_ptr(g_build_filename(dir.get(), PART_START, nullptr)).get() + std::string("XXXXXX");
+    auto fail = [&](const std::string &where, int err) {
+        if (error)
+            *error = where + ": " + g_strerror(err);
+        return false;
+    };
+    int fd = g_mkstemp_full(&part[0], O_WRONLY | O_BINARY, 0600);
+    if (fd < 0)
+        return fail(path, errno);
+    bool ok = put_list_file(list, h, [fd](const unsigned char *data, size_t size) {
+        return write_all(fd, data, size);
+    }) > 0;
+    // On the disk before it replaces the old copy, or a power cut could
+    // leave an empty file in its place.
+    ok = ok && g_fsync(fd) == 0;
+    int err = ok ? 0 : errno;
+    if (close(fd) != 0 && ok)
+        ok = false, err = errno;
+    if (ok && g_rename(part.c_str(), path.c_str()) != 0)
+        ok = false, err = errno;
+    if (!ok) {
+        g_unlink(part.c_str());
+        return fail(path, err);
+    }
+    return true;
 }

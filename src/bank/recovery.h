@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bank/question.h"
+#include "bank/saved_file.h"
 
 // A slot: the copy's path, its lock file's path and the open, locked lock
 // file (-1 when none is held).
@@ -48,7 +49,8 @@ std::vector<recovery_slot> recovery_find_left(const std::string &dir,
                                               std::vector<std::string> *set_aside = nullptr);
 
 // Tidies `dir` before its copies are looked at. What a write cut short
-// left (GIO's ".goutputstream-*", untouched for RECOVERY_LEFTOVER_AGE
+// left (".part-*" of recovery_write, GIO's ".goutputstream-*" of earlier
+// versions, untouched for RECOVERY_LEFTOVER_AGE
 // seconds, so no write of a running program loses its file) is removed.
 // A run-*.trx or run-*.lock that is no copy or lock of ours (not a regular
 // file: a link, FIFO, folder, device; or a copy larger than
@@ -65,6 +67,15 @@ FILE *recovery_open_copy(const std::string &path, std::string *why);
 
 // Whether copies can be written and removed in `dir`; *why when not.
 bool recovery_dir_writable(const std::string &dir, std::string *why);
+
+// Writes the run `list` with header h as the copy `path`, in the saved
+// exam format: into a new file beside it, synced, then renamed over it,
+// so that the copy is always whole. A failure leaves the old copy as it
+// was; false with *error. Written without GIO: the copy is written after
+// every burst of changes, and GIO's file machinery is most of a megabyte
+// of the process's memory that nothing else of a run needs.
+bool recovery_write(const std::string &path, question *list, const run_header &h,
+                    std::string *error);
 
 // Copies the copy `from` (opened as recovery_open_copy does) into `dir` as
 // `name`, or name-2, name-3 ... when that is taken (no file is ever

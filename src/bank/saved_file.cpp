@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -202,6 +203,27 @@ bool save_replaces_a_file(const char *path)
            !g_file_test(path, G_FILE_TEST_IS_DIR);
 }
 
+int put_list_file(question *q, const run_header &h,
+                  const std::function<bool(const unsigned char *, size_t)> &put)
+{
+    // A few records at a time: few enough writes, and a block small
+    // enough that malloc hands it back, where a whole file in memory stayed
+    // in the process's memory after every save.
+    enum { CHUNK_RECORDS = 16 };
+    std::vector<unsigned char> chunk((size_t)CHUNK_RECORDS * RECORD_SIZE);
+    create_header(chunk.data(), h);
+    int records = 1, filled = 1;
+    for (question *r = list_head(q); r; r = r->next, records++) {
+        if (filled == CHUNK_RECORDS) {
+            if (!put(chunk.data(), chunk.size()))
+                return 0;
+            filled = 0;
+        }
+        record_to_image(r, chunk.data() + (size_t)filled++ * RECORD_SIZE);
+    }
+    return put(chunk.data(), (size_t)filled * RECORD_SIZE) ? records : 0;
+}
+
 int save_list_file(const char *path, question *q, const run_header &h, std::string *error)
 {
     auto fail = [&](const std::string &what) {
@@ -216,16 +238,6 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     if (g_stat(path, &st) == 0 && (st.st_mode & S_IFMT) != S_IFREG)
         return fail("not a regular file");
 
-    // The whole file in memory (a run holds at most MAX_RUN_ITEMS items),
-    // written in one go.
-    std::string bytes(RECORD_SIZE, '\0');
-    create_header((unsigned char *)&bytes[0], h);
-    int records = 1;
-    for (question *r = list_head(q); r; r = r->next, records++) {
-        bytes.resize(bytes.size() + RECORD_SIZE);
-        record_to_image(r, (unsigned char *)&bytes[bytes.size() - RECORD_SIZE]);
-    }
-
     // GIO writes a new file beside the old one and renames it over it only
     // once all of it is written, keeping the old file's permissions and
     // owner; a failure leaves the old file as it was.
@@ -238,8 +250,11 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     if (!out)
         return fail(gerror->message);
     gsize written = 0;
-    bool ok = g_output_stream_write_all(G_OUTPUT_STREAM(out), bytes.data(), bytes.size(),
-                                        &written, nullptr, out_error(gerror));
+    int records = put_list_file(q, h, [&](const unsigned char *data, size_t size) {
+        return g_output_stream_write_all(G_OUTPUT_STREAM(out), data, size, &written, nullptr,
+                                         out_error(gerror)) != FALSE;
+    });
+    bool ok = records > 0;
     if (ok) {
         ok = g_output_stream_close(G_OUTPUT_STREAM(out), nullptr, out_error(gerror));
     } else {
@@ -264,10 +279,11 @@ static void tidy_record(question *r)
 {
     if (r->points < 1 || r->points > 9)
         r->points = 1;
-    bool choices = r->type == 'S' || r->type == 'M', changed = false, ticked = false;
+    const item_kind_info *kind = kind_of_letter(r->type);
+    bool choices = kind && kind->answer == answer_form::choices, changed = false, ticked = false;
     for (int i = 0; i < NUM_ANSWERS; i++) {
         char *slot = r->answers[i];
-        char flag = r->selected[i] != 0 && slot[0] && !(r->type == 'S' && ticked);
+        char flag = r->selected[i] != 0 && slot[0] && !(choices && kind->one_tick && ticked);
         changed |= flag != r->selected[i];
         r->selected[i] = flag;
         ticked |= flag != 0;
@@ -329,8 +345,7 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
             destroy_list(head);
             return fail("cannot read record " + std::to_string(i + 1));
         }
-        char type = (char)image[IMAGE_TYPE];
-        if (type != 'S' && type != 'M' && type != 'F')
+        if (!kind_of_letter((char)image[IMAGE_TYPE]))
             continue;
         // A run holds no more items; records that are skipped don't count.
         if (++kept > MAX_RUN_ITEMS) {

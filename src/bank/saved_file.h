@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "bank/question.h"
@@ -66,6 +67,13 @@ run_header read_header(const unsigned char *header);
 
 // ---- The whole file ----
 
+// The bytes of the saved exam file of h and the list that holds q, handed
+// to put in order, a few records at a time, never the whole file at once
+// (790 KB for a full run). Stops at the first put that returns false.
+// Returns the records given, header included, or 0 when a put failed.
+int put_list_file(question *q, const run_header &h,
+                  const std::function<bool(const unsigned char *, size_t)> &put);
+
 // Writes a header of `h` and every record of the list that holds q (any
 // record of it; none writes the header alone) to `path`, through GIO as a
 // file manager saves: the new file replaces the old one only when all of
@@ -79,7 +87,7 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
 bool save_replaces_a_file(const char *path);
 // Reads a saved exam file. A file that can't be read, isn't a whole number
 // of records, whose header names no valid exam directory, or that holds no
-// item or more than a run can ('S', 'M' and 'F' records; other kinds are
+// item or more than a run can (records of a known kind; others are
 // skipped and not counted) is refused: *ok is false and *error says why.
 // Otherwise *header holds the header's values and the result is the list
 // of the file's items, numbered 1 to n in file order, n being also the

@@ -109,6 +109,13 @@ void line_break(char *s, size_t size, int width)
     utf8_copy(s, size, broken.data(), broken.size());
 }
 
+std::string minutes_seconds(int seconds)
+{
+    char s[32];
+    g_snprintf(s, sizeof s, "%d:%02d", seconds / 60, seconds % 60);
+    return s;
+}
+
 std::string format_time(long long seconds, const char *format, bool utc)
 {
     GDateTime *t = utc ? g_date_time_new_from_unix_utc(seconds)

@@ -34,6 +34,8 @@ size_t utf8_cut(const char *s, size_t len, size_t max);
 // A time in seconds since the epoch, in local time (UTC when `utc`), through
 // g_date_time_format's `format`; empty when it can't be shown.
 std::string format_time(long long seconds, const char *format, bool utc = false);
+// A time span as minutes and seconds, the seconds in two digits: "5:03".
+std::string minutes_seconds(int seconds);
 
 // dir + separator + name, or none when that would be over MAX_PATH_CHARS.
 std::optional<std::string> join_path(const char *dir, const char *name);

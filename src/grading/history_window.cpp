@@ -74,9 +74,7 @@ std::string valid_text(const std::string &text)
 
 std::string minutes(int seconds_used)
 {
-    char s[32];
-    g_snprintf(s, sizeof s, "%d:%02d", seconds_used / 60, seconds_used % 60);
-    return s;
+    return minutes_seconds(seconds_used);
 }
 
 void fill_runs(history_view *v, const std::vector<history_run> &runs, int all_runs, int all_passed)

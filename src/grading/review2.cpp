@@ -251,16 +251,19 @@ static void graded_entry(GtkWidget *box, const question *r)
 static GtkWidget *graded_answers(const question *r)
 {
     GtkWidget *box = gtk_vbox_new(TRUE, 0);
-    switch (r->type) {
-    case 'S':
-    case 'M':
-        graded_choices(box, r, r->type == 'S');
-        break;
-    case 'F':
-        graded_entry(box, r);
-        break;
-    default:
+    const item_kind_info *kind = kind_of_letter(r->type);
+    if (!kind) {
         gtk_box_pack_start(GTK_BOX(box), gtk_label_new("Unknown question type"), TRUE, TRUE, 2);
+        return box;
+    }
+    // Each kind's own graded answer widgets.
+    switch (kind->kind) {
+    case item_kind::single:
+    case item_kind::multiple:
+        graded_choices(box, r, kind->one_tick);
+        break;
+    case item_kind::fill_in:
+        graded_entry(box, r);
         break;
     }
     return box;

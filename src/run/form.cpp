@@ -222,16 +222,8 @@ void createExamLoad(question *q)
 
 const char *item_instruction(char type)
 {
-    switch (type) {
-    case 'S':
-        return "Select the best answer.";
-    case 'M':
-        return "Select every correct answer.";
-    case 'F':
-        return "Fill in the right answer.";
-    default:
-        return "Unknown question type!";
-    }
+    const item_kind_info *kind = kind_of_letter(type);
+    return kind ? kind->instruction : "Unknown question type!";
 }
 
 GtkWidget *item_question_panel(const question *q)
@@ -347,16 +339,24 @@ static GtkWidget *item_answers(question *q, bool report_unknown, GtkWidget **fir
 {
     GtkWidget *box = gtk_vbox_new(TRUE, 0);
     *first = *fill_in = nullptr;
-    switch (q->type) {
-    case 'S':
-    case 'M':
-        *first = fill_choices(box, q, q->type == 'S');
+    const item_kind_info *kind = kind_of_letter(q->type);
+    if (!kind) {
+        gtk_box_pack_start(GTK_BOX(box), gtk_label_new("Unknown question type"), TRUE, TRUE, 2);
+        if (report_unknown)
+            printf("QuestionType was %c\n", q->type);
+        return box;
+    }
+    // Each kind's own answer widgets.
+    switch (kind->kind) {
+    case item_kind::single:
+    case item_kind::multiple:
+        *first = fill_choices(box, q, kind->one_tick);
         break;
-    case 'F': {
+    case item_kind::fill_in: {
         GtkWidget *entry = gtk_entry_new();
         // Named by what to do, described by the question and the position,
         // as the choices are.
-        access_name(entry, item_instruction('F'));
+        access_name(entry, kind->instruction);
         access_described_by(entry, item_context(q));
         *first = *fill_in = entry;
         gtk_entry_set_max_length(GTK_ENTRY(entry), ANSWER_SIZE);
@@ -366,11 +366,6 @@ static GtkWidget *item_answers(question *q, bool report_unknown, GtkWidget **fir
                               new_entry_data(entry, q), free_binding, GConnectFlags(0));
         break;
     }
-    default:
-        gtk_box_pack_start(GTK_BOX(box), gtk_label_new("Unknown question type"), TRUE, TRUE, 2);
-        if (report_unknown)
-            printf("QuestionType was %c\n", q->type);
-        break;
     }
     return box;
 }

@@ -128,7 +128,7 @@ void write_now(void)
         return;
     }
     no_link_at(own.copy);
-    if (!save_list_file(own.copy.c_str(), QP, header_of_run(), &error)) {
+    if (!recovery_write(own.copy, QP, header_of_run(), &error)) {
         write_failed(error);
         return;
     }
@@ -235,6 +235,11 @@ void recovery_time_check(void)
 {
     if (running && (failing || time_now() != written))
         write_now();
+}
+
+unsigned recovery_time_source(void)
+{
+    return time_source;
 }
 
 bool recovery_failing(void)

@@ -57,6 +57,8 @@ int recovery_write_count(void);
 bool recovery_write_waiting(void);
 // What the RECOVERY_TIME_MS and RECOVERY_RETRY_MS timers do.
 void recovery_time_check(void);
+// The RECOVERY_TIME_MS timer's source in the main context; 0 when none.
+unsigned recovery_time_source(void);
 // Whether the last write of the copy failed (the examinee was told), and
 // whether it is to be tried again by the RECOVERY_RETRY_MS timer.
 bool recovery_failing(void);

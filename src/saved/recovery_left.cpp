@@ -192,8 +192,7 @@ std::string title_of(const run_header &h)
 
 std::string time_left(const run_header &h)
 {
-    return std::to_string(h.seconds / 60) + ":" + (h.seconds % 60 < 10 ? "0" : "") +
-           std::to_string(h.seconds % 60);
+    return minutes_seconds(h.seconds);
 }
 
 bool timed(const run_header &h)

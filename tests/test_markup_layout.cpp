@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bank/markup.h"
+#include "test_util.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ TEST(MarkupLayout, WhatTheCheckPassesFitsTheScreenAndTheBoundHoldsForEveryText)
         markup_extent e;
         if (!markup_extent_of(text.c_str(), &e))
             continue;   // not markup: shown as plain text
-        bool safe = markup_is_safe(text.c_str(), &why);
+        bool safe = markup_is_safe(text.c_str(), MARKUP_MAX_PIXELS, error_text(&why));
         safe ? ++passed : ++refused;
         // Texts refused for their sizes or offsets alone are not laid out:
         // Pango itself fails at some of them. The extent is checked last.

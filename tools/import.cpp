@@ -160,11 +160,13 @@ bool write_exam(const import_options &o, const std::vector<import_group> &groups
     for (size_t i = 0; ok && i < groups.size(); i++) {
         std::string text = group_text(groups[i], source, strcmp(o.kind, "gift") == 0 ? "GIFT" : "Aiken");
         path = join_path(o.examdir, file_name(o.prefix, i, groups.size()).c_str());
-        ok = path && text2file(text.data(), text.size(), path->c_str(), &why);
+        gerror_ptr failure;
+        ok = path && text2file(text.data(), text.size(), path->c_str(), out_error(failure));
         if (ok)
             written.push_back(*path);
         else
-            why = (path ? *path : std::string(o.examdir)) + ": " + (path ? why : "path too long");
+            why = (path ? *path : std::string(o.examdir)) + ": " +
+                  (path ? std::string(failure->message) : "path too long");
     }
     if (ok)
         return true;

@@ -19,6 +19,7 @@
 #endif
 
 #include "bank/buffer.h"
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 
 // ---- Exam configuration file ----
@@ -47,16 +48,13 @@ static void parse_number(const std::string &line, size_t key_len, config_number 
     key->value = (int)v;
 }
 
-bool read_exam_config(const char *path, exam_config *config, std::string *why)
+bool read_exam_config(const char *path, exam_config *config, GError **error)
 {
     *config = exam_config();
     config->title = "UNKNOWN";
-    std::string text, reason;
-    if (!read_regular_file(path, &text, &reason, nullptr, MAX_CONFIG_FILE)) {
-        if (why)
-            *why = reason;
+    std::string text;
+    if (!read_regular_file(path, &text, MAX_CONFIG_FILE, error))
         return false;
-    }
     const char *contents = text.data();
     size_t length = text.size();
 
@@ -107,43 +105,43 @@ bool read_exam_config(const char *path, exam_config *config, std::string *why)
 }
 
 bool read_named_config(const char *root, const char *config_name, const char *name,
-                       exam_config *config, std::string *why)
+                       exam_config *config, GError **error)
 {
     std::optional<std::string> dir = join_path(root, name);
     std::optional<std::string> path = dir ? join_path(dir->c_str(), config_name) : std::nullopt;
     if (!path) {
-        if (why)
-            *why = "path too long";
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LONG, "path too long");
         return false;
     }
-    return read_exam_config(path->c_str(), config, why);
+    return read_exam_config(path->c_str(), config, error);
 }
 
 int getTimeout(const char *root, const char *config_name, const char *name)
 {
     exam_config config;
-    return read_named_config(root, config_name, name, &config) ? config.timeout.value : 0;
+    return read_named_config(root, config_name, name, &config, nullptr) ? config.timeout.value : 0;
 }
 
 int getPercentage(const char *root, const char *config_name, const char *name)
 {
     exam_config config;
-    return read_named_config(root, config_name, name, &config) ? config.percentage.value : 0;
+    return read_named_config(root, config_name, name, &config, nullptr) ? config.percentage.value : 0;
 }
 
-std::optional<std::string> getExamTitle(const char *root, const char *config_name,
-                                        const char *name)
+bool getExamTitle(const char *root, const char *config_name, const char *name,
+                  std::string *title, GError **error)
 {
     exam_config config;
-    if (!read_named_config(root, config_name, name, &config))
-        return std::nullopt;
-    return config.title;
+    if (!read_named_config(root, config_name, name, &config, error))
+        return false;
+    *title = config.title;
+    return true;
 }
 
 std::string getExamMessage(const char *root, const char *config_name, const char *name)
 {
     exam_config config;
-    if (!read_named_config(root, config_name, name, &config))
+    if (!read_named_config(root, config_name, name, &config, nullptr))
         return "UNKNOWN";
     return config.message;
 }

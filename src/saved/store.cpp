@@ -23,7 +23,8 @@ run_header header_of_run(void)
     g_strlcpy(h.username, username, sizeof h.username);
     // An exam whose configuration has gone since it was started gets the
     // same title as one whose configuration has none.
-    std::string title = getExamTitle(examdir, examconfig, examname).value_or("UNKNOWN");
+    std::string title = "UNKNOWN";
+    getExamTitle(examdir, examconfig, examname, &title, nullptr);
     utf8_strlcpy(h.examtitle, title.c_str(), sizeof h.examtitle);
     h.seconds = seconds;
     h.passed_time = passed_time;
@@ -43,10 +44,10 @@ void create_header(unsigned char *area)
 
 int write_list(const char *path, question *q)
 {
-    std::string error;
-    int records = save_list_file(path, q, header_of_run(), &error);
+    gerror_ptr error;
+    int records = save_list_file(path, q, header_of_run(), out_error(error));
     if (!records) {
-        g_printerr("%s\n", error.c_str());
+        g_printerr("%s\n", error->message);
         file_write_error_dialog(path ? path : "");
     }
     return records;

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const std::string *text : {&*title, &message}) {
         std::string plain;
         bool valid = markup_is_valid(text->c_str(), nullptr);
-        if (markup_plain_text(text->c_str(), &plain) != valid || (markup_is_safe(text->c_str(), MARKUP_MAX_PIXELS, nullptr) && !valid))
+        if (markup_plain_text(text->c_str(), &plain, nullptr) != valid || (markup_is_safe(text->c_str(), MARKUP_MAX_PIXELS, nullptr) && !valid))
             __builtin_trap();
     }
     return 0;

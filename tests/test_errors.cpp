@@ -134,7 +134,7 @@ TEST(Errors, LoadFailuresShownAreAllButAMissingFile)
     EXPECT_FALSE(load_error_is_shown(nullptr));
 }
 
-TEST(Errors, ConfigurationFiles)
+TEST(Errors, ConfigurationFilesPathsAndMarkup)
 {
     check_cases({
         {"a missing configuration", [](const TempDir &d, GError **e) {
@@ -168,6 +168,26 @@ TEST(Errors, ConfigurationFiles)
         {"opening a FIFO", [](const TempDir &d, GError **e) {
              return !open_regular_file(make_fifo(d, "fifo").c_str(), e);
          }, TRIALIX_ERROR, TRIALIX_ERROR_NOT_REGULAR, "not a regular file"},
+        {"a path over the longest", [](const TempDir &d, GError **e) {
+             return !join_path(d.path().c_str(), std::string(300, 'x').c_str(), e);
+         }, TRIALIX_ERROR, TRIALIX_ERROR_TOO_LONG, "longer than 255 characters"},
+        {"a save folder leaving no room for a name", [](const TempDir &, GError **e) {
+             char out[PATH_SIZE];
+             std::string folder(250, 'f');
+             bool failed = !default_save_name(out, sizeof out, folder.c_str(), "net101", "Kim",
+                                              0, e);
+             EXPECT_STREQ(out, "");
+             return failed;
+         }, TRIALIX_ERROR, TRIALIX_ERROR_TOO_LONG, "too long"},
+        {"the size of a missing file", [](const TempDir &d, GError **e) {
+             return filesize((d / "gone").c_str(), e) == -1;
+         }, TRIALIX_ERROR, TRIALIX_ERROR_MISSING, "No such file"},
+        {"the plain text of markup that isn't", [](const TempDir &, GError **e) {
+             std::string plain = "untouched";
+             bool failed = !markup_plain_text("<b>a & b</b>", &plain, e);
+             EXPECT_EQ(plain, "untouched");
+             return failed;
+         }, TRIALIX_ERROR, TRIALIX_ERROR_MARKUP, "line 1"},
         {"markup that isn't", [](const TempDir &, GError **e) {
              return !markup_is_valid("<blink>x</blink>", e);
          }, TRIALIX_ERROR, TRIALIX_ERROR_MARKUP, "blink"},

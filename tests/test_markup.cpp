@@ -166,11 +166,11 @@ TEST(Markup, NestedBigCountsUpToTheBound)
 TEST(Markup, PlainTextDecodesAndDropsTags)
 {
     std::string plain = "untouched";
-    EXPECT_TRUE(markup_plain_text("<b>a &amp; b</b> &lt;c&gt; &#x263A;<![CDATA[gone]]><!-- gone -->", &plain));
+    EXPECT_TRUE(markup_plain_text("<b>a &amp; b</b> &lt;c&gt; &#x263A;<![CDATA[gone]]><!-- gone -->", &plain, nullptr));
     EXPECT_EQ(plain, "a & b <c> \xe2\x98\xba");
-    EXPECT_FALSE(markup_plain_text("<b>a & b</b>", &plain));
+    EXPECT_FALSE(markup_plain_text("<b>a & b</b>", &plain, nullptr));
     EXPECT_EQ(plain, "a & b <c> \xe2\x98\xba");
-    EXPECT_TRUE(markup_plain_text("", &plain));
+    EXPECT_TRUE(markup_plain_text("", &plain, nullptr));
     EXPECT_EQ(plain, "");
 }
 

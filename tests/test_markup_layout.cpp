@@ -128,7 +128,7 @@ TEST(MarkupLayout, WhatTheCheckPassesFitsTheScreenAndTheBoundHoldsForEveryText)
             text = repeated(g) + text + repeated(g);
         std::string why;
         markup_extent e;
-        if (!markup_extent_of(text.c_str(), &e))
+        if (!markup_extent_of(text.c_str(), &e, nullptr))
             continue;   // not markup: shown as plain text
         bool safe = markup_is_safe(text.c_str(), MARKUP_MAX_PIXELS, error_text(&why));
         safe ? ++passed : ++refused;

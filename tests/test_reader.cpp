@@ -216,9 +216,9 @@ TEST(Reader, SmallFileAndLineHelpers)
     chop(line);
     EXPECT_STREQ(line, "one");
     TempDir dir;
-    EXPECT_EQ(filesize(dir.write("five", "12345").c_str()), 5);
-    EXPECT_EQ(filesize(dir.write("none", "").c_str()), 0);
-    EXPECT_EQ(filesize((dir / "missing").c_str()), -1);
+    EXPECT_EQ(filesize(dir.write("five", "12345").c_str(), nullptr), 5);
+    EXPECT_EQ(filesize(dir.write("none", "").c_str(), nullptr), 0);
+    EXPECT_EQ(filesize((dir / "missing").c_str(), nullptr), -1);
     EXPECT_EQ(fileexists(dir.write("here", "x").c_str()), 1);
     EXPECT_EQ(fileexists((dir / "missing").c_str()), 0);
 

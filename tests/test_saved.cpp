@@ -396,14 +396,14 @@ TEST(DefaultSaveName, ExamineeAndDateParts)
     t.tm_isdst = -1;
     time_t when = mktime(&t);   // 6 December, 03:25 here
     char out[256];
-    ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Jane Q Doe", when));
+    ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Jane Q Doe", when, nullptr));
     EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Jane_Q_Doe_12.06_03_25");
     // The examinee part is one file name: a separator in it leads nowhere.
-    ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Eve/Adam" G_DIR_SEPARATOR_S "x", when));
+    ASSERT_TRUE(default_save_name(out, sizeof out, "saves", "net101", "Eve/Adam" G_DIR_SEPARATOR_S "x", when, nullptr));
     EXPECT_STREQ(out, "saves" G_DIR_SEPARATOR_S "net101_Eve_Adam_x_12.06_03_25");
     // A long directory leaves less room for the examinee, cut on a character.
     std::string long_name = repeat("\xC3\xA9", 60), folder(200, 'd');   // é, two bytes
-    ASSERT_TRUE(default_save_name(out, sizeof out, folder.c_str(), "net101", long_name.c_str(), when));
+    ASSERT_TRUE(default_save_name(out, sizeof out, folder.c_str(), "net101", long_name.c_str(), when, nullptr));
     EXPECT_EQ(strlen(out), 254u);
     EXPECT_TRUE(g_str_has_suffix(out, "\xC3\xA9_12.06_03_25"));
 

@@ -81,7 +81,7 @@ struct checker {
 
     void check_config(const std::string &dir)
     {
-        std::optional<std::string> path = join_path(dir.c_str(), config);
+        std::optional<std::string> path = join_path(dir.c_str(), config, nullptr);
         std::string name = path ? *path : dir + G_DIR_SEPARATOR_S + config;
         exam_config c;
         gerror_ptr cant;
@@ -134,7 +134,7 @@ struct checker {
             flag(dir, 0, std::to_string(names.size()) + " question files; a run takes at most "
                              + std::to_string(MAX_RUN_ITEMS));
         for (const std::string &name : names) {
-            std::optional<std::string> path = join_path(dir.c_str(), name.c_str());
+            std::optional<std::string> path = join_path(dir.c_str(), name.c_str(), nullptr);
             if (path)
                 check_file(*path);
             else
@@ -169,16 +169,16 @@ std::string plural(size_t n, const char *one, const char *many)
 std::vector<std::string> exams_of_root(const std::string &dir, const char *config)
 {
     std::vector<std::string> exams;
-    std::optional<std::string> own = join_path(dir.c_str(), config);
+    std::optional<std::string> own = join_path(dir.c_str(), config, nullptr);
     if (own && g_file_test(own->c_str(), G_FILE_TEST_EXISTS))
         return exams;
     bool any_config = false;
     gdir_ptr d(g_dir_open(dir.c_str(), 0, nullptr));
     while (const char *name = d ? g_dir_read_name(d.get()) : nullptr) {
-        std::optional<std::string> path = join_path(dir.c_str(), name);
+        std::optional<std::string> path = join_path(dir.c_str(), name, nullptr);
         if (name[0] == '.' || !path || !g_file_test(path->c_str(), G_FILE_TEST_IS_DIR))
             continue;
-        std::optional<std::string> exam_config = join_path(path->c_str(), config);
+        std::optional<std::string> exam_config = join_path(path->c_str(), config, nullptr);
         any_config = any_config || (exam_config && g_file_test(exam_config->c_str(), G_FILE_TEST_IS_REGULAR));
         exams.push_back(*path);
     }

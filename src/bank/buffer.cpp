@@ -114,14 +114,16 @@ bool read_regular_file(const char *path, std::string *contents, size_t max_size,
     return true;
 }
 
-long filesize(const char *path)
+long filesize(const char *path, GError **error)
 {
-    FILE *f = open_regular_file(path, nullptr);
+    FILE *f = open_regular_file(path, error);
     if (!f)
         return -1;
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0)
         size = ftell(f);
+    if (size < 0)
+        trialix_set_error(error, TRIALIX_ERROR_READ, g_strerror(errno));
     fclose(f);
     return size;
 }

@@ -49,8 +49,9 @@ FILE *open_regular_file(const char *path, GError **error);
 // and (TRIALIX_ERROR_TOO_LARGE) when it holds more than max_size bytes.
 bool read_regular_file(const char *path, std::string *contents, size_t max_size,
                        GError **error);
-// Length of the file in bytes, -1 when it can't be opened.
-long filesize(const char *path);
+// Length of the file in bytes, -1 when it can't be opened or measured
+// (*error as open_regular_file sets it, or TRIALIX_ERROR_READ).
+long filesize(const char *path, GError **error);
 
 // Why a question file could not be loaded, in *error: TRIALIX_ERROR_MISSING
 // or _OPEN (can't be opened; the message is empty), _READ (opened but not

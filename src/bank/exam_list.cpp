@@ -56,7 +56,7 @@ question *create_exam_list(const std::vector<int> &order, int n, const char *dir
         if (file < 0 || file >= (int)names.size())
             continue;   // an order longer than the list of names: nothing to read
         const char *name = names[(size_t)file].c_str();
-        std::optional<std::string> path = join_path(dir, name);
+        std::optional<std::string> path = join_path(dir, name, nullptr);
         if (!path) {
             note("", std::string(name) + ": path longer than " + std::to_string(MAX_PATH_CHARS) +
                          " characters; question file left out");

@@ -46,7 +46,7 @@ struct file_items {
 
 bool load_file(question_loader &loader, const char *dir, const std::string &name, item_index *index)
 {
-    std::optional<std::string> path = join_path(dir, name.c_str());
+    std::optional<std::string> path = join_path(dir, name.c_str(), nullptr);
     if (!path || !loader.load(path->c_str(), nullptr))
         return false;
     *index = index_items(loader.text(), loader.size());
@@ -153,7 +153,7 @@ question *create_practice_list(const std::vector<history_mistake> &items, const 
     for (const history_mistake &m : items) {
         if (taken == MAX_RUN_ITEMS)
             break;
-        std::optional<std::string> path = join_path(dir, m.file.c_str());
+        std::optional<std::string> path = join_path(dir, m.file.c_str(), nullptr);
         gerror_ptr failure;
         question *q = path ? read_question(m.item, path->c_str(), out_error(failure)) : nullptr;
         if (!q) {

@@ -338,22 +338,22 @@ bool markup_is_valid(const char *text, GError **error)
     return parse(text, &p, error);
 }
 
-bool markup_plain_text(const char *text, std::string *plain)
+bool markup_plain_text(const char *text, std::string *plain, GError **error)
 {
     std::string collected;
     markup_parse p;
     p.plain = &collected;
-    if (!parse(text, &p, nullptr))
+    if (!parse(text, &p, error))
         return false;
     *plain = collected;
     return true;
 }
 
-bool markup_extent_of(const char *text, markup_extent *extent)
+bool markup_extent_of(const char *text, markup_extent *extent, GError **error)
 {
     markup_parse p;
     p.check_safe = true;
-    if (!parse(text, &p, nullptr))
+    if (!parse(text, &p, error))
         return false;
     *extent = extent_in_pixels(p);
     return true;

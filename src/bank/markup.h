@@ -39,8 +39,9 @@ struct markup_extent {
 bool markup_is_valid(const char *text, GError **error);
 
 // The text that valid markup shows: entities decoded, tags dropped. False,
-// with *plain untouched, when the markup is not valid.
-bool markup_plain_text(const char *text, std::string *plain);
+// with *plain untouched and *error set as markup_is_valid sets it, when
+// the markup is not valid.
+bool markup_plain_text(const char *text, std::string *plain, GError **error);
 
 // True when text is valid markup whose sizes, offsets and extent stay
 // within the bounds above, its height within max_height pixels; otherwise
@@ -48,6 +49,6 @@ bool markup_plain_text(const char *text, std::string *plain);
 // TRIALIX_ERROR_UNSAFE_MARKUP.
 bool markup_is_safe(const char *text, double max_height, GError **error);
 
-// The extent of valid markup; false, with *extent untouched, when it is
-// not valid.
-bool markup_extent_of(const char *text, markup_extent *extent);
+// The extent of valid markup; false, with *extent untouched and *error set
+// as markup_is_valid sets it, when it is not valid.
+bool markup_extent_of(const char *text, markup_extent *extent, GError **error);

@@ -2,6 +2,8 @@
 // breaking, UTF-8-safe copies, and joining paths.
 #pragma once
 
+#include <glib.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -35,8 +37,9 @@ size_t utf8_cut(const char *s, size_t len, size_t max);
 // g_date_time_format's `format`; empty when it can't be shown.
 std::string format_time(long long seconds, const char *format, bool utc = false);
 
-// dir + separator + name, or none when that would be over MAX_PATH_CHARS.
-std::optional<std::string> join_path(const char *dir, const char *name);
+// dir + separator + name, or none when that would be over MAX_PATH_CHARS
+// (TRIALIX_ERROR_TOO_LONG) or either is none (TRIALIX_ERROR_MISSING).
+std::optional<std::string> join_path(const char *dir, const char *name, GError **error);
 // dir with a separator at its end (none is added to an empty dir or one
 // that already ends in one), for a name to follow.
 std::string dir_prefix(const char *dir);

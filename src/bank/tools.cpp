@@ -107,8 +107,8 @@ bool read_exam_config(const char *path, exam_config *config, GError **error)
 bool read_named_config(const char *root, const char *config_name, const char *name,
                        exam_config *config, GError **error)
 {
-    std::optional<std::string> dir = join_path(root, name);
-    std::optional<std::string> path = dir ? join_path(dir->c_str(), config_name) : std::nullopt;
+    std::optional<std::string> dir = join_path(root, name, nullptr);
+    std::optional<std::string> path = dir ? join_path(dir->c_str(), config_name, nullptr) : std::nullopt;
     if (!path) {
         trialix_set_error(error, TRIALIX_ERROR_TOO_LONG, "path too long");
         return false;
@@ -159,7 +159,7 @@ static void scan_question_files(const char *dir, const char *prefix, Take take)
     while (const gchar *name = g_dir_read_name(d.get())) {
         if (strncmp(name, prefix, plen) != 0)
             continue;
-        std::optional<std::string> path = join_path(dir, name);
+        std::optional<std::string> path = join_path(dir, name, nullptr);
         if (path && g_file_test(path->c_str(), G_FILE_TEST_IS_REGULAR))
             take(name);
     }
@@ -251,10 +251,12 @@ void create_filename(char *out, size_t size, time_t when)
 }
 
 bool default_save_name(char *out, size_t size, const char *dir, const char *exam,
-                       const char *name, time_t when)
+                       const char *name, time_t when, GError **error)
 {
-    if (size == 0)
+    if (size == 0) {
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LONG, "no room for a name");
         return false;
+    }
     out[0] = '\0';
     char examinee[EXAMINEE_PART_MAX + 1], date[32];
     check_name(name, examinee, sizeof examinee);
@@ -266,8 +268,10 @@ bool default_save_name(char *out, size_t size, const char *dir, const char *exam
     size_t limit = std::min(size - 1, (size_t)MAX_PATH_CHARS);
     size_t fixed = path.size() + strlen(date);
     size_t n = fixed < limit ? utf8_cut(examinee, strlen(examinee), limit - fixed) : 0;
-    if (n == 0)
+    if (n == 0) {
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LONG, "the folder's path is too long for a name");
         return false;
+    }
     path.append(examinee, n);
     path += date;
     g_strlcpy(out, path.c_str(), size);

@@ -97,6 +97,7 @@ void create_filename(char *out, size_t size, time_t when = time(nullptr));
 // The name proposed for saving: dir, a separator (unless dir is empty or
 // ends in one), exam, '_', the examinee part and the date part. When that
 // is over MAX_PATH_CHARS (or size - 1) the examinee part is cut further,
-// down to one character; false, with `out` empty, when even that is over.
+// down to one character; false, with `out` empty and *error
+// (TRIALIX_ERROR_TOO_LONG) set, when even that is over.
 bool default_save_name(char *out, size_t size, const char *dir, const char *exam,
-                       const char *name, time_t when = time(nullptr));
+                       const char *name, time_t when, GError **error);

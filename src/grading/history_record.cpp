@@ -137,7 +137,7 @@ void history_note_graded(question *head, float score, bool passed)
         }
     }
     // A resumed run: its items are looked for in the exam's files.
-    std::optional<std::string> dir = join_path(examdir, examname);
+    std::optional<std::string> dir = join_path(examdir, examname, nullptr);
     if (!all_known && dir)
         match_items(&run.items, dir->c_str(), filename_list(dir->c_str(), prefix));
 
@@ -215,7 +215,7 @@ bool practice_form_pending(std::string *count_line)
 
 void cb_practice_start(GtkWidget *, void *)
 {
-    std::optional<std::string> dir = join_path(examdir, examname);
+    std::optional<std::string> dir = join_path(examdir, examname, nullptr);
     disable_exam_menus();
     std::vector<item_origin> origins;
     std::vector<left_out_file> left_out;

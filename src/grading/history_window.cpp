@@ -187,7 +187,7 @@ void on_practise(GtkWidget *, gpointer data)
     auto *v = static_cast<history_view *>(data);
     // Only items still in their files as they were can be practised. That
     // reads the files, so it waits for the button.
-    std::optional<std::string> dir = join_path(examdir, v->exam.c_str());
+    std::optional<std::string> dir = join_path(examdir, v->exam.c_str(), nullptr);
     std::vector<history_mistake> items;
     if (dir)
         items = practice_items(v->mistakes, dir->c_str(), MAX_RUN_ITEMS);

@@ -71,7 +71,7 @@ static void too_many_files(int count)
 
 void cb_start(GtkWidget *, void *)
 {
-    std::optional<std::string> dir = join_path(examdir, examname);
+    std::optional<std::string> dir = join_path(examdir, examname, nullptr);
     int files = dir ? count_files(dir->c_str(), prefix) : 0;
     // Refused before the menus go: the start form stays as it was, with a
     // usable Exam menu to choose another exam.

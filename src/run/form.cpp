@@ -328,7 +328,7 @@ static GtkWidget *item_answers(question *q, bool report_unknown, GtkWidget **fir
         // Named by what to do, described by the question, as a label beside
         // it would; the question is shown as markup, its plain text read.
         std::string question;
-        if (!markup_plain_text(q->text, &question))
+        if (!markup_plain_text(q->text, &question, nullptr))
             question = q->text;
         access_name(entry, item_instruction('F'), question.c_str());
         *first = *fill_in = entry;

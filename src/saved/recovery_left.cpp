@@ -109,7 +109,7 @@ kept_copy keep_aside(recovery_slot *slot, const run_header &h)
     char name[PATH_SIZE];
     time_t when = (time_t)(slot->mtime / G_USEC_PER_SEC);
     if (!default_save_name(name, sizeof name, "", h.examname[0] ? h.examname : "recovered",
-                           h.username, when))
+                           h.username, when, nullptr))
         g_strlcpy(name, "recovered", sizeof name);
     gerror_ptr error;
     k.path = recovery_set_aside(slot->copy.c_str(), savedir, name, out_error(error));
@@ -188,7 +188,7 @@ void tell_kept(const std::vector<kept_copy> &kept)
 std::string title_of(const run_header &h)
 {
     std::string title;
-    if (!markup_plain_text(h.examtitle, &title))
+    if (!markup_plain_text(h.examtitle, &title, nullptr))
         title = h.examtitle;
     return title;
 }

@@ -182,7 +182,8 @@ void cb_save_exam(GtkWidget *, void *)
     char name[PATH_SIZE];
     // With no room left for a name the folder is proposed; the examinee
     // types one.
-    std::string proposal = default_save_name(name, sizeof name, savedir, examname, username)
+    std::string proposal = default_save_name(name, sizeof name, savedir, examname, username,
+                                             time(nullptr), nullptr)
                                ? std::string(name)
                                : dir_prefix(savedir);
     get_save_filename_dialog(proposal.c_str(), "Select filename to save the exam");

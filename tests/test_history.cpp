@@ -287,8 +287,20 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
     EXPECT_STREQ(again->text, practice->next->text);
     destroy_list(again);
     destroy_list(practice);
-    EXPECT_EQ(create_practice_list({{"cat09", 1, "beef", 1, 1}}, exam.path().c_str(), nullptr, nullptr,
-                                   nullptr), nullptr);
+    // Items that can't be read are left out, each named for the caller to
+    // report; a damaged file with what the reader says about it.
+    write_file(exam / "cat08", "0123456789 plain text, not packed");
+    std::vector<left_out_file> left_out;
+    gerror_ptr none;
+    EXPECT_EQ(create_practice_list({{"cat09", 1, "beef", 1, 1}, {"cat08", 2, "beef", 1, 1}},
+                                   exam.path().c_str(), nullptr, &left_out, out_error(none)),
+              nullptr);
+    EXPECT_TRUE(g_error_matches(none.get(), TRIALIX_ERROR, TRIALIX_ERROR_NO_ITEMS));
+    ASSERT_EQ(left_out.size(), 2u);
+    EXPECT_EQ(left_out[0].load_failure, "");
+    EXPECT_EQ(left_out[0].why, "cat09: item 1 can't be read; left out of the practice run");
+    EXPECT_EQ(left_out[1].load_failure, "Decompression failed (-5)");
+    EXPECT_EQ(left_out[1].why, "cat08: item 2 can't be read; left out of the practice run");
 }
 
 TEST(History, ThePackToolPrintsTheTableAndTheWeakFiles)

@@ -8,7 +8,8 @@
 
 #include "bank/question.h"
 
-// Items in a question file, or -1 when it can't be read (*error set as
+// Items in a question file: separator lines minus one, so -1 for a text
+// without one (no error); -1 too when it can't be read (*error set as
 // load_question_file sets it).
 int count_questions(const char *path, GError **error);
 // A new record filled from item n of a question file, or none when the

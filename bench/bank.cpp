@@ -16,6 +16,7 @@
 #include "app/globals.h"
 #include "bank/buffer.h"
 #include "bank/exam_list.h"
+#include "bank/glib_ptr.h"
 #include "bank/question.h"
 #include "bank/saved_file.h"
 #include "bank/tools.h"
@@ -67,7 +68,7 @@ struct Bodies {
             std::string b = file.substr(QUESTION_HEADER_SIZE);
             for (char &c : b)
                 c ^= (char)QUESTION_KEY;
-            membuf_ptr text = file2buf(path.c_str());
+            membuf_ptr text = file2buf(path.c_str(), nullptr);
             text_size.push_back(text->size);
             largest = std::max(largest, text->size);
             compressed += file.size();
@@ -91,7 +92,8 @@ void BM_assembly_trialix(benchmark::State &state)
         int files = count_files(dir.c_str(), prefix);
         std::vector<std::string> names = filename_list(dir.c_str(), prefix);
         std::vector<int> order = create_random_list((int)names.size());
-        question *list = create_exam_list(order, (int)order.size(), dir.c_str(), names);
+        question *list = create_exam_list(order, (int)order.size(), dir.c_str(), names, nullptr,
+                                          nullptr, nullptr);
         if (!list || list_length(list) != files) {
             state.SkipWithError("the run is not complete");
             break;
@@ -163,7 +165,7 @@ question *whole_run()
     std::string dir = exam_dir(bench::RUN_EXAM);
     std::vector<std::string> names = filename_list(dir.c_str(), prefix);
     question *list = create_exam_list(create_random_list((int)names.size()), (int)names.size(),
-                                      dir.c_str(), names);
+                                      dir.c_str(), names, nullptr, nullptr, nullptr);
     int i = 0;
     for (question *q = list; q; q = q->next, i++) {
         if (q->type == 'F')
@@ -186,9 +188,9 @@ void BM_save(benchmark::State &state)
     question *list = whole_run();
     std::string path = saved_path();
     for (auto _ : state) {
-        std::string error;
-        if (save_list_file(path.c_str(), list, header_of_run(), &error) != bench::RUN_FILES + 1) {
-            state.SkipWithError(error.c_str());
+        gerror_ptr error;
+        if (save_list_file(path.c_str(), list, header_of_run(), out_error(error)) != bench::RUN_FILES + 1) {
+            state.SkipWithError(error ? error->message : "too few records");
             break;
         }
     }
@@ -199,14 +201,12 @@ void BM_load(benchmark::State &state)
 {
     std::string path = saved_path();
     question *list = whole_run();
-    std::string error;
-    save_list_file(path.c_str(), list, header_of_run(), &error);
+    save_list_file(path.c_str(), list, header_of_run(), nullptr);
     destroy_list(list);
     for (auto _ : state) {
-        bool ok = false;
         run_header header;
-        question *loaded = load_list_file(path.c_str(), &header, &ok, &error);
-        if (!ok || list_length(loaded) != bench::RUN_FILES) {
+        question *loaded = load_list_file(path.c_str(), nullptr, &header, nullptr);
+        if (!loaded || list_length(loaded) != bench::RUN_FILES) {
             state.SkipWithError("load failed");
             break;
         }

@@ -242,8 +242,12 @@ bool write_exam(const std::string &dir, const std::string &title, int files, int
         char name[32];
         g_snprintf(name, sizeof name, "cat%03d", f);
         std::string text = pool_text(seed * 1000 + (uint64_t)f, items);
-        if (!text2file(text.data(), text.size(), (dir + G_DIR_SEPARATOR_S + name).c_str(), error))
+        GError *failure = nullptr;
+        if (!text2file(text.data(), text.size(), (dir + G_DIR_SEPARATOR_S + name).c_str(), &failure)) {
+            *error = failure->message;
+            g_error_free(failure);
             return false;
+        }
     }
     return true;
 }

@@ -12,6 +12,7 @@
 #include "assemble.h"
 #include "app/globals.h"
 #include "app/trialix.h"
+#include "bank/glib_ptr.h"
 #include "bank/history.h"
 #include "bank/question.h"
 #include "bank/tools.h"
@@ -33,7 +34,7 @@ question *graded_run(int seed, std::vector<item_origin> *origins)
     std::string dir = bench::layout_of(bench::data_root()).exams + G_DIR_SEPARATOR_S + bench::RUN_EXAM;
     std::vector<std::string> names = filename_list(dir.c_str(), "cat");
     question *list = create_exam_list(create_random_list((int)names.size()), (int)names.size(),
-                                      dir.c_str(), names, origins);
+                                      dir.c_str(), names, origins, nullptr, nullptr);
     int i = 0;
     for (question *q = list; q; q = q->next, i++)
         q->OK = (signed char)((i + seed) % 3 == 0 ? OK_WRONG : OK_RIGHT);
@@ -46,10 +47,10 @@ bool fill_history(const std::string &path)
 {
     for (const char *end : {"", "-wal", "-shm"})
         g_remove((path + end).c_str());
-    std::string error;
-    history_db *db = history_open(path.c_str(), &error);
+    gerror_ptr error;
+    history_db *db = history_open(path.c_str(), out_error(error));
     if (!db) {
-        fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+        fprintf(stderr, "%s: %s\n", path.c_str(), error->message);
         return false;
     }
     const int LISTS = 10;
@@ -80,11 +81,11 @@ bool fill_history(const std::string &path)
         run.score = 100.0 * run.reached_points / run.total_points;
         run.pass_mark = 70;
         run.passed = run.score >= 70;
-        ok = history_record(db, &run, &error);
+        ok = history_record(db, &run, nullptr, out_error(error));
     }
     history_close(db);
     if (!ok)
-        fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+        fprintf(stderr, "%s: %s\n", path.c_str(), error->message);
     return ok;
 }
 

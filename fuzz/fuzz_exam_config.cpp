@@ -15,7 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     getTimeout(root.c_str(), ".xconfig", "exam");
     getPercentage(root.c_str(), ".xconfig", "exam");
-    std::optional<std::string> title = getExamTitle(root.c_str(), ".xconfig", "exam");
+    std::optional<std::string> title;
+    std::string read_title;
+    if (getExamTitle(root.c_str(), ".xconfig", "exam", &read_title, nullptr))
+        title = read_title;
     std::string message = getExamMessage(root.c_str(), ".xconfig", "exam");
     // What the start form takes into its fixed-size labels must fit them.
     if (!title || title->size() >= TITLE_SIZE || message.size() >= MESSAGE_SIZE)
@@ -24,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // valid markup has a plain text.
     for (const std::string *text : {&*title, &message}) {
         std::string plain;
-        bool valid = markup_is_valid(text->c_str());
-        if (markup_plain_text(text->c_str(), &plain) != valid || (markup_is_safe(text->c_str()) && !valid))
+        bool valid = markup_is_valid(text->c_str(), nullptr);
+        if (markup_plain_text(text->c_str(), &plain, nullptr) != valid || (markup_is_safe(text->c_str(), MARKUP_MAX_PIXELS, nullptr) && !valid))
             __builtin_trap();
     }
     return 0;

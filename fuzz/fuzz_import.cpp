@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const imported_item &item : result.items) {
         if (!kind_of_letter(kind_info(item.kind).letter)
             || item.answers.size() > NUM_ANSWERS || item.text.size() >= TEXT_SIZE
-            || item.explanation.size() >= TEXT_SIZE || !markup_is_valid(item.text.c_str())
-            || !markup_is_valid(item.explanation.c_str()))
+            || item.explanation.size() >= TEXT_SIZE || !markup_is_valid(item.text.c_str(), nullptr)
+            || !markup_is_valid(item.explanation.c_str(), nullptr))
             __builtin_trap();
     }
     return 0;

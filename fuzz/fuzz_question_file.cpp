@@ -12,14 +12,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string path = fuzz_write("exam/cat01", data, size);
-    if (membuf_ptr b = file2buf(path.c_str())) {
+    if (membuf_ptr b = file2buf(path.c_str(), nullptr)) {
         char line[LINE_SIZE];
         while (bgets(line, LINE_SIZE - 1, b.get())) {
         }
     }
-    int n = count_questions(path.c_str());
+    int n = count_questions(path.c_str(), nullptr);
     for (int k : {0, 1, n, n + 1})
-        destroy_list(read_question(k, path.c_str()));
-    destroy_list(create_exam_list({0}, 1, (fuzz_dir() + "/exam").c_str(), {"cat01"}));
+        destroy_list(read_question(k, path.c_str(), nullptr));
+    destroy_list(create_exam_list({0}, 1, (fuzz_dir() + "/exam").c_str(), {"cat01"}, nullptr, nullptr,
+                                  nullptr));
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bank/question.h"
+#include "bank/glib_ptr.h"
 #include "bank/saved_file.h"
 #include "fuzz/fuzz_util.h"
 
@@ -23,13 +24,12 @@ static std::vector<unsigned char> images(question *q)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string path = fuzz_write("saved.trx", data, size);
-    bool ok = false;
-    std::string error;
+    gerror_ptr error;
     run_header header;
-    question *list = load_list_file(path.c_str(), &header, &ok, &error);
-    if (!ok) {
-        if (list)
-            __builtin_trap();   // a refused file gives no list
+    question *list = load_list_file(path.c_str(), nullptr, &header, out_error(error));
+    if (!list) {
+        if (!error)
+            __builtin_trap();   // a refused file says why
         return 0;
     }
     list_length(list);
@@ -40,11 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     get_correct_points(list);
 
     const std::string again = fuzz_dir() + "/again.trx";
-    if (!save_list_file(again.c_str(), list, header, &error))
+    if (!save_list_file(again.c_str(), list, header, nullptr))
         __builtin_trap();
     run_header header_again;
-    question *reloaded = load_list_file(again.c_str(), &header_again, &ok, &error);
-    if (!ok || images(list) != images(reloaded))
+    question *reloaded = load_list_file(again.c_str(), nullptr, &header_again, nullptr);
+    if (!reloaded || images(list) != images(reloaded))
         __builtin_trap();
     destroy_list(reloaded);
     destroy_list(list);

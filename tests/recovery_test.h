@@ -38,10 +38,9 @@ protected:
     static question *copy_list(run_header *h = nullptr)
     {
         run_header header;
-        bool ok = false;
-        std::string error;
-        question *list = load_list_file(recovery_copy_path().c_str(), &header, &ok, &error);
-        EXPECT_TRUE(ok) << error;
+        gerror_ptr error;
+        question *list = load_list_file(recovery_copy_path().c_str(), nullptr, &header, out_error(error));
+        EXPECT_TRUE(list) << (error ? error->message : "");
         if (h)
             *h = header;
         return list;

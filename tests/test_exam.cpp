@@ -24,7 +24,10 @@ std::string items_naming(const std::string &name, int count)
 std::string config_of(const std::string &root, const char *name)
 {
     const char *r = root.c_str(), *c = ".xconfig";
-    std::optional<std::string> title = getExamTitle(r, c, name);
+    std::string read_title;
+    std::optional<std::string> title;
+    if (getExamTitle(r, c, name, &read_title, nullptr))
+        title = read_title;
     return std::to_string(getTimeout(r, c, name)) + "|" + std::to_string(getPercentage(r, c, name)) + "|"
            + title.value_or("(none)") + "|" + getExamMessage(r, c, name);
 }
@@ -121,11 +124,15 @@ TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
     write_question_file(dir / "cat4", items_naming("cat4", 3));
     std::set<std::string> drawn;
     for (int run = 0; run < 200; run++) {
-        CaptureStderr();
-        CaptureStdout();
+        std::vector<left_out_file> left_out;
         question *head = create_exam_list({3, 1, 4, 0, 2, 5}, 6, dir.path().c_str(),
-                                          {"cat1", "cat2", "cat3", "cat4", "gone"});
-        std::string out = GetCapturedStdout(), err = GetCapturedStderr(), got;
+                                          {"cat1", "cat2", "cat3", "cat4", "gone"}, nullptr,
+                                          &left_out, nullptr);
+        std::string out, err, got;
+        for (const left_out_file &f : left_out) {
+            out += f.load_failure.empty() ? "" : f.load_failure + "\n";
+            err += f.why + "\n";
+        }
         ASSERT_EQ(out, "Decompression failed (-5)\n");
         for (const char *left_out : {"cat2", "cat3", "gone"})
             ASSERT_NE(err.find(dir / left_out + ": no item"), std::string::npos) << err;
@@ -137,14 +144,18 @@ TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
         ASSERT_EQ(got, "1cat4 2cat1 ");
     }
     EXPECT_EQ(drawn.size(), 6u);
-    CaptureStderr();
-    EXPECT_EQ(create_exam_list({0}, 1, dir.path().c_str(), {"cat2"}), nullptr);
-    GetCapturedStderr();
+    gerror_ptr none;
+    EXPECT_EQ(create_exam_list({0}, 1, dir.path().c_str(), {"cat2"}, nullptr, nullptr,
+                               out_error(none)),
+              nullptr);
+    EXPECT_TRUE(g_error_matches(none.get(), TRIALIX_ERROR, TRIALIX_ERROR_NO_ITEMS));
 
     std::vector<std::string> many(130, "cat4");
-    CaptureStderr();
-    question *head = create_exam_list(create_random_list(130), 130, dir.path().c_str(), many);
-    EXPECT_NE(GetCapturedStderr(), "");
+    std::vector<left_out_file> left_out;
+    question *head = create_exam_list(create_random_list(130), 130, dir.path().c_str(), many,
+                                      nullptr, &left_out, nullptr);
+    ASSERT_EQ(left_out.size(), 1u);
+    EXPECT_EQ(left_out[0].why, "Only 127 items fit in a run; 3 question files left out");
     EXPECT_EQ(list_length(head), MAX_RUN_ITEMS);
     destroy_list(head);
 }

@@ -41,7 +41,7 @@ history_run sample_run(const std::string &exam, long long taken, int ok_a, int o
 history_db *open_at(const std::string &path)
 {
     std::string error;
-    history_db *db = history_open(path.c_str(), &error);
+    history_db *db = history_open(path.c_str(), error_text(&error));
     EXPECT_NE(db, nullptr) << error;
     return db;
 }
@@ -51,7 +51,7 @@ std::vector<history_run> runs_of(const std::string &path, const char *exam)
     history_db *db = open_at(path);
     std::vector<history_run> runs;
     std::string error;
-    EXPECT_TRUE(db && history_runs(db, exam, true, &runs, &error)) << error;
+    EXPECT_TRUE(db && history_runs(db, exam, true, &runs, 0, error_text(&error))) << error;
     history_close(db);
     return runs;
 }
@@ -82,7 +82,7 @@ TEST(History, RunsComeBackFieldByFieldAndRankTheExam)
     history_run first = sample_run("net1", 1000, -1, 1), second = sample_run("net1", 2000, 1, 0);
     history_run other = sample_run("git", 1500, 1, 1);
     for (history_run *r : {&first, &other, &second})
-        ASSERT_TRUE(history_record(db, r, &error)) << error;
+        ASSERT_TRUE(history_record(db, r, nullptr, error_text(&error))) << error;
     EXPECT_GT(second.id, first.id);
     history_close(db);
 
@@ -108,7 +108,7 @@ TEST(History, RunsComeBackFieldByFieldAndRankTheExam)
 
     db = open_at(path);
     std::vector<history_exam> exams;
-    ASSERT_TRUE(history_exams(db, &exams, &error));
+    ASSERT_TRUE(history_exams(db, &exams, error_text(&error)));
     ASSERT_EQ(exams.size(), 2u);
     EXPECT_TRUE(exams[0].exam == "net1" && exams[0].runs == 2 && exams[0].last_taken == 2000);
     EXPECT_EQ(exams[1].exam, "git");
@@ -116,13 +116,13 @@ TEST(History, RunsComeBackFieldByFieldAndRankTheExam)
     // cat02: 1 of 2 right; cat01: 1 of 2 right too, so by name. The item
     // of no known file is in neither.
     std::vector<history_file> files;
-    ASSERT_TRUE(history_weak_files(db, "net1", &files, &error));
+    ASSERT_TRUE(history_weak_files(db, "net1", &files, error_text(&error)));
     ASSERT_EQ(files.size(), 2u);
     EXPECT_TRUE(files[0].file == "cat01" && files[0].runs == 2 && files[0].drawn == 2 && files[0].right == 1);
     EXPECT_EQ(files[1].file, "cat02");
 
     std::vector<history_mistake> missed;
-    ASSERT_TRUE(history_mistakes(db, "net1", &missed, &error));
+    ASSERT_TRUE(history_mistakes(db, "net1", &missed, error_text(&error)));
     ASSERT_EQ(missed.size(), 2u);
     EXPECT_TRUE(missed[0].file == "cat01" && missed[0].item == 2 && missed[0].missed == 1);
     EXPECT_EQ(missed[1].file, "cat02");
@@ -165,13 +165,13 @@ TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
     history_db *db = open_at(path);
     history_run first = sample_run("net1", 1000, 1, 1);
     std::string error;
-    ASSERT_TRUE(history_record(db, &first, &error));
+    ASSERT_TRUE(history_record(db, &first, nullptr, error_text(&error)));
     history_close(db);
 
     int status = in_child([&] {
         history_db *child = open_at(path);
         history_run doomed = sample_run("net1", 3000, -1, -1);
-        history_record(child, &doomed, nullptr, [] { raise(SIGKILL); });
+        history_record(child, &doomed, [] { raise(SIGKILL); }, nullptr);
     });
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 
@@ -181,10 +181,10 @@ TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
     // Nothing of the killed run is left, not even its items.
     db = open_at(path);
     std::vector<history_file> files;
-    ASSERT_TRUE(history_weak_files(db, "net1", &files, &error));
+    ASSERT_TRUE(history_weak_files(db, "net1", &files, error_text(&error)));
     EXPECT_EQ(files.at(0).drawn, 1);
     history_run next = sample_run("net1", 4000, 1, 1);
-    EXPECT_TRUE(history_record(db, &next, &error)) << error;
+    EXPECT_TRUE(history_record(db, &next, nullptr, error_text(&error))) << error;
     history_close(db);
 }
 
@@ -194,7 +194,7 @@ TEST(History, ADamagedOrNewerDatabaseIsRefusedAsItIs)
     std::string junk(8192, '\x5a');
     std::string damaged = dir.write("damaged.sqlite", junk);
     std::string error;
-    EXPECT_EQ(history_open(damaged.c_str(), &error), nullptr);
+    EXPECT_EQ(history_open(damaged.c_str(), error_text(&error)), nullptr);
     EXPECT_NE(error.find("not a database"), std::string::npos) << error;
     EXPECT_EQ(read_file(damaged), junk);
 
@@ -204,12 +204,12 @@ TEST(History, ADamagedOrNewerDatabaseIsRefusedAsItIs)
     ASSERT_EQ(sqlite3_exec(sql, "CREATE TABLE runs(x); PRAGMA user_version = 7", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(sql);
     error.clear();
-    EXPECT_EQ(history_open(newer.c_str(), &error), nullptr);
+    EXPECT_EQ(history_open(newer.c_str(), error_text(&error)), nullptr);
     EXPECT_NE(error.find("newer version"), std::string::npos) << error;
 
     // A folder in the way of the database's own folder.
     dir.write("file", "x");
-    EXPECT_EQ(history_open((dir / "file/history.sqlite").c_str(), &error), nullptr);
+    EXPECT_EQ(history_open((dir / "file/history.sqlite").c_str(), error_text(&error)), nullptr);
 }
 
 // Two programs recording at once: what one can't record at the moment is
@@ -228,7 +228,7 @@ TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
             int lost = 0;
             for (int i = 0; i < RUNS; i++) {
                 history_run r = sample_run("net1", 100 * p + i, 1, -1);
-                lost += history_record_or_keep(path.c_str(), kept.c_str(), &r, nullptr) == HISTORY_LOST;
+                lost += history_record_or_keep(path.c_str(), kept.c_str(), &r, true, nullptr) == HISTORY_LOST;
             }
             _exit(lost);
         }
@@ -263,8 +263,8 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
     std::vector<std::string> names = {"cat01", "cat02"};
 
     // A run of cat02's item, then cat01's second; then an item of no file.
-    question *list = read_question(1, (exam / "cat02").c_str());
-    append_question(list, read_question(2, (exam / "cat01").c_str()));
+    question *list = read_question(1, (exam / "cat02").c_str(), nullptr);
+    append_question(list, read_question(2, (exam / "cat01").c_str(), nullptr));
     question *stranger = make_item('S', 1, {"+Yes"}, "Edited?");
     append_question(list, stranger);
     list->next->OK = OK_WRONG;
@@ -301,7 +301,7 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
     EXPECT_EQ(chosen[1].file, "cat02");
     EXPECT_EQ(practice_items(mistakes, exam.path().c_str(), 1).size(), 1u);
 
-    question *practice = create_practice_list(chosen, exam.path().c_str());
+    question *practice = create_practice_list(chosen, exam.path().c_str(), nullptr, nullptr, nullptr);
     ASSERT_NE(practice, nullptr);
     EXPECT_EQ(list_length(practice), 2);
     EXPECT_STREQ(practice->text, "Grass?");
@@ -310,14 +310,27 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
 
     // A fresh run tells where its items came from as it is assembled.
     std::vector<item_origin> origins;
-    practice = create_exam_list({1, 0}, 2, exam.path().c_str(), names, &origins);
+    practice = create_exam_list({1, 0}, 2, exam.path().c_str(), names, &origins, nullptr, nullptr);
     ASSERT_EQ(origins.size(), 2u);
     EXPECT_EQ(origins[0].file, "cat02");
-    question *again = read_question(origins[1].item, (exam / origins[1].file).c_str());
+    question *again = read_question(origins[1].item, (exam / origins[1].file).c_str(), nullptr);
     EXPECT_STREQ(again->text, practice->next->text);
     destroy_list(again);
     destroy_list(practice);
-    EXPECT_EQ(create_practice_list({{"cat09", 1, "beef", 1, 1}}, exam.path().c_str()), nullptr);
+    // Items that can't be read are left out, each named for the caller to
+    // report; a damaged file with what the reader says about it.
+    write_file(exam / "cat08", "0123456789 plain text, not packed");
+    std::vector<left_out_file> left_out;
+    gerror_ptr none;
+    EXPECT_EQ(create_practice_list({{"cat09", 1, "beef", 1, 1}, {"cat08", 2, "beef", 1, 1}},
+                                   exam.path().c_str(), nullptr, &left_out, out_error(none)),
+              nullptr);
+    EXPECT_TRUE(g_error_matches(none.get(), TRIALIX_ERROR, TRIALIX_ERROR_NO_ITEMS));
+    ASSERT_EQ(left_out.size(), 2u);
+    EXPECT_EQ(left_out[0].load_failure, "");
+    EXPECT_EQ(left_out[0].why, "cat09: item 1 can't be read; left out of the practice run");
+    EXPECT_EQ(left_out[1].load_failure, "Decompression failed (-5)");
+    EXPECT_EQ(left_out[1].why, "cat08: item 2 can't be read; left out of the practice run");
 }
 
 TEST(History, ThePackToolPrintsTheTableAndTheWeakFiles)
@@ -332,7 +345,7 @@ TEST(History, ThePackToolPrintsTheTableAndTheWeakFiles)
     history_db *db = open_at(path);
     history_run a = sample_run("net1", 86400, -1, 1), b = sample_run("git", 90000, 1, 1);
     for (history_run *r : {&a, &b})
-        ASSERT_TRUE(history_record(db, r, nullptr));
+        ASSERT_TRUE(history_record(db, r, nullptr, nullptr));
     history_close(db);
 
     result json = history({"history", "net1", "--json", "--db", path});
@@ -406,7 +419,7 @@ TEST(History, TheFileHoldsEveryRunOnceClosed)
     std::string path = dir / "history.sqlite", kept = dir / "pending";
     for (int i = 0; i < 5; i++) {
         history_run r = sample_run("net1", 1000 + i, 1, 1);
-        ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &r, nullptr), HISTORY_RECORDED);
+        ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &r, true, nullptr), HISTORY_RECORDED);
     }
     EXPECT_FALSE(exists(path + "-wal"));
     write_file(copy / "history.sqlite", read_file(path));
@@ -417,9 +430,9 @@ TEST(History, TheFileHoldsEveryRunOnceClosed)
     history_db *reader = history_open_read(path.c_str(), nullptr);
     ASSERT_NE(reader, nullptr);
     std::vector<history_run> runs;
-    ASSERT_TRUE(history_runs(reader, "net1", false, &runs, nullptr));
+    ASSERT_TRUE(history_runs(reader, "net1", false, &runs, 0, nullptr));
     history_run r = sample_run("net1", 2000, 1, 1);
-    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &r, nullptr), HISTORY_RECORDED);
+    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &r, true, nullptr), HISTORY_RECORDED);
     history_close(reader);
     EXPECT_FALSE(exists(path + "-wal"));
     EXPECT_FALSE(exists(path + "-shm"));
@@ -474,7 +487,7 @@ TEST(History, AFileThatIsNoHistoryIsRefusedUntouched)
         EXPECT_NE(r.err.find("not a Trialix results history"), std::string::npos) << r.err;
         EXPECT_EQ(read_file(file), before) << file;
         std::string error;
-        EXPECT_EQ(history_open_read(file.c_str(), &error), nullptr);
+        EXPECT_EQ(history_open_read(file.c_str(), error_text(&error)), nullptr);
         EXPECT_EQ(read_file(file), before) << file;
         EXPECT_FALSE(exists(file + "-wal") || exists(file + "-shm") || exists(file + "-journal")) << file;
     }
@@ -489,7 +502,7 @@ TEST(History, ALockedHistoryIsReadAtOnceAndItsRunKeptAndRecordedOnce)
     TempDir dir;
     std::string path = dir / "history.sqlite", kept = dir / "pending";
     history_run first = sample_run("net1", 1000, 1, 1);
-    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &first, nullptr), HISTORY_RECORDED);
+    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &first, true, nullptr), HISTORY_RECORDED);
 
     sqlite3 *other = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
@@ -497,18 +510,20 @@ TEST(History, ALockedHistoryIsReadAtOnceAndItsRunKeptAndRecordedOnce)
     gint64 start = g_get_monotonic_time();
     history_db *reader = history_open_read(path.c_str(), nullptr);
     std::vector<history_run> runs;
-    EXPECT_TRUE(reader && history_runs(reader, "net1", false, &runs, nullptr) && runs.size() == 1);
+    EXPECT_TRUE(reader && history_runs(reader, "net1", false, &runs, 0, nullptr) && runs.size() == 1);
     history_close(reader);
     history_run second = sample_run("net1", 2000, -1, 1);
+    gerror_ptr busy;
+    EXPECT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &second, true, out_error(busy)), HISTORY_KEPT_BUSY);
+    EXPECT_TRUE(g_error_matches(busy.get(), TRIALIX_ERROR, TRIALIX_ERROR_BUSY)) << (busy ? busy->message : "");
     std::string error;
-    EXPECT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &second, &error), HISTORY_KEPT_BUSY) << error;
     EXPECT_LT(g_get_monotonic_time() - start, G_USEC_PER_SEC) << "waited for the other program";
     EXPECT_EQ(files_in(kept), 1);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 
     history_run third = sample_run("net1", 3000, 1, -1);
-    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &third, &error), HISTORY_RECORDED) << error;
+    ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &third, true, error_text(&error)), HISTORY_RECORDED) << error;
     EXPECT_EQ(files_in(kept), 0);
     runs = runs_of(path, "net1");
     ASSERT_EQ(runs.size(), 3u);
@@ -518,7 +533,7 @@ TEST(History, ALockedHistoryIsReadAtOnceAndItsRunKeptAndRecordedOnce)
 
     // Recorded, but the program ended before the kept file went: the next
     // time it is only removed.
-    ASSERT_TRUE(history_keep(kept.c_str(), sample_run("net1", 4000, 1, 1), &error)) << error;
+    ASSERT_TRUE(history_keep(kept.c_str(), sample_run("net1", 4000, 1, 1), error_text(&error))) << error;
     std::string name;
     if (GDir *d = g_dir_open(kept.c_str(), 0, nullptr)) {
         name = g_dir_read_name(d);
@@ -526,9 +541,9 @@ TEST(History, ALockedHistoryIsReadAtOnceAndItsRunKeptAndRecordedOnce)
     }
     std::string bytes = read_file(kept + "/" + name);
     history_db *db = open_at(path);
-    EXPECT_EQ(history_record_kept(db, kept.c_str(), &error), 0) << error;
+    EXPECT_EQ(history_record_kept(db, kept.c_str(), error_text(&error)), 0) << error;
     write_file(kept + "/" + name, bytes);
-    EXPECT_EQ(history_record_kept(db, kept.c_str(), &error), 0) << error;
+    EXPECT_EQ(history_record_kept(db, kept.c_str(), error_text(&error)), 0) << error;
     history_close(db);
     EXPECT_EQ(files_in(kept), 0);
     EXPECT_EQ(runs_of(path, "net1").size(), 4u);
@@ -543,7 +558,7 @@ TEST(History, StoredNumbersComeBackWithinTheirRanges)
     history_db *db = open_at(path);
     for (long long taken : {1000, 2000, 3000}) {
         history_run r = sample_run("net1", taken, 1, 1);
-        ASSERT_TRUE(history_record(db, &r, nullptr));
+        ASSERT_TRUE(history_record(db, &r, nullptr, nullptr));
     }
     history_close(db);
     sqlite3 *sql = nullptr;
@@ -599,7 +614,7 @@ TEST(History, AHistoryThatCanOnlyBeReadIsRead)
     std::string path = dir / "history.sqlite";
     history_db *db = open_at(path);
     history_run r = sample_run("net1", 1000, 1, 1);
-    ASSERT_TRUE(history_record(db, &r, nullptr));
+    ASSERT_TRUE(history_record(db, &r, nullptr, nullptr));
     history_close(db);
     ASSERT_EQ(g_chmod(dir.path().c_str(), 0555), 0);
     ASSERT_EQ(g_chmod(path.c_str(), 0444), 0);
@@ -611,9 +626,9 @@ TEST(History, AHistoryThatCanOnlyBeReadIsRead)
             _exit(10);
         int failed = 0;
         std::string error;
-        history_db *reader = history_open_read(path.c_str(), &error);
+        history_db *reader = history_open_read(path.c_str(), error_text(&error));
         std::vector<history_run> runs;
-        failed |= !(reader && history_runs(reader, "net1", true, &runs, &error) && runs.size() == 1) << 1;
+        failed |= !(reader && history_runs(reader, "net1", true, &runs, 0, error_text(&error)) && runs.size() == 1) << 1;
         if (failed)
             fprintf(stderr, "%s\n", error.c_str());
         history_close(reader);
@@ -637,7 +652,7 @@ TEST(History, AnExamNameThatIsNotUtf8IsShownAndFound)
     std::string path = dir / "history.sqlite";
     history_db *db = open_at(path);
     history_run r = sample_run("caf\xe9", 1000, 1, 1);
-    ASSERT_TRUE(history_record(db, &r, nullptr));
+    ASSERT_TRUE(history_record(db, &r, nullptr, nullptr));
     history_close(db);
 
     result json = history_cli({"history", "--json", "--db", path});

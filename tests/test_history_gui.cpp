@@ -92,7 +92,7 @@ protected:
     {
         std::vector<history_run> runs;
         history_db *db = history_open_read(history_default_path().c_str(), nullptr);
-        EXPECT_TRUE(db && history_runs(db, exam, true, &runs, nullptr));
+        EXPECT_TRUE(db && history_runs(db, exam, true, &runs, 0, nullptr));
         history_close(db);
         return runs;
     }
@@ -195,7 +195,7 @@ TEST_F(HistoryTest, ThreeRunsMakeTheTableTheRankingAndTheChartAndMistakesArePrac
     take_run("Dee", {{"Item B?", 1}, {"Item C?", 1}}, false);
     history_db *db = history_open(history_default_path().c_str(), nullptr);
     std::vector<history_run> runs;
-    ASSERT_TRUE(db && history_runs(db, "demo", true, &runs, nullptr));
+    ASSERT_TRUE(db && history_runs(db, "demo", true, &runs, 0, nullptr));
     history_close(db);
     ASSERT_EQ(runs.size(), 4u);
     std::vector<std::string> files;
@@ -278,7 +278,7 @@ TEST_F(HistoryTest, AResumedRunIsRecordedWithItsFiles)
     for (question *q = QP; q; q = q->next)
         q->selected[q->text == std::string("Item C?") ? 1 : 0] = 1;
     std::string saved = exams / "run.sav", error;
-    ASSERT_GT(save_list_file(saved.c_str(), QP, header_of_run(), &error), 0) << error;
+    ASSERT_GT(save_list_file(saved.c_str(), QP, header_of_run(), error_text(&error)), 0) << error;
     destroy_list(QP);
     QP = nullptr;
     screen_empty();

@@ -14,7 +14,7 @@ namespace {
 // slots and the explanation, '|' between; "(none)" when it can't be read.
 std::string item(const TempDir &dir, const std::string &file, int n = 1)
 {
-    question *q = read_question(n, (dir / ("exam/" + file)).c_str());
+    question *q = read_question(n, (dir / ("exam/" + file)).c_str(), nullptr);
     if (!q)
         return "(none)";
     std::string s = q->type + std::to_string(q->points) + "|" + q->text;
@@ -163,7 +163,7 @@ TEST(ImportText, FormatsBecomeValidMarkup)
                               "<i><b><u>x</i>", "<a href='x'>", "\x01\x7f<pre>", "&#xD800;",
                               "<b><i>x</b>y</i>", "<script>alert('<b>')</script>"})
         for (auto f : {text_format::html, text_format::moodle, text_format::markdown, text_format::plain})
-            EXPECT_TRUE(markup_is_valid(to_markup(nasty, f).c_str())) << nasty << " as format " << (int)f;
+            EXPECT_TRUE(markup_is_valid(to_markup(nasty, f).c_str(), nullptr)) << nasty << " as format " << (int)f;
 }
 
 TEST(ImportAiken, WellFormedAndMalformed)

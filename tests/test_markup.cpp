@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bank/markup.h"
+#include "test_util.h"
 
 namespace {
 
@@ -112,8 +113,8 @@ TEST(Markup, TheWholeTextIsBoundedNotEachElementAlone)
     };
     for (const auto &c : cases) {
         std::string why;
-        EXPECT_EQ(markup_is_safe(c.text.c_str(), &why), c.safe) << c.text.substr(0, 120) << ": " << why;
-        EXPECT_TRUE(markup_is_valid(c.text.c_str())) << c.text.substr(0, 120);
+        EXPECT_EQ(markup_is_safe(c.text.c_str(), MARKUP_MAX_PIXELS, error_text(&why)), c.safe) << c.text.substr(0, 120) << ": " << why;
+        EXPECT_TRUE(markup_is_valid(c.text.c_str(), nullptr)) << c.text.substr(0, 120);
     }
 }
 
@@ -122,13 +123,13 @@ TEST(Markup, TheWholeTextIsBoundedNotEachElementAlone)
 TEST(Markup, TitleAndMessageTakeTheirShareOfTheHeight)
 {
     const std::string tall = "<span line_height=\"409600\">" + times("W\n", 4) + "W</span>";
-    EXPECT_TRUE(markup_is_safe(tall.c_str()));
-    EXPECT_FALSE(markup_is_safe(tall.c_str(), nullptr, MARKUP_MAX_TITLE_HEIGHT));
-    EXPECT_FALSE(markup_is_safe(tall.c_str(), nullptr, MARKUP_MAX_MESSAGE_HEIGHT));
-    EXPECT_TRUE(markup_is_safe("<span size=\"xx-large\"><b>A title</b></span>", nullptr, MARKUP_MAX_TITLE_HEIGHT));
+    EXPECT_TRUE(markup_is_safe(tall.c_str(), MARKUP_MAX_PIXELS, nullptr));
+    EXPECT_FALSE(markup_is_safe(tall.c_str(), MARKUP_MAX_TITLE_HEIGHT, nullptr));
+    EXPECT_FALSE(markup_is_safe(tall.c_str(), MARKUP_MAX_MESSAGE_HEIGHT, nullptr));
+    EXPECT_TRUE(markup_is_safe("<span size=\"xx-large\"><b>A title</b></span>", MARKUP_MAX_TITLE_HEIGHT, nullptr));
     // A plain text taller than the share stays as tall, with markup too.
     std::string lines = times("line\n", 80) + "<b>end</b>";
-    EXPECT_TRUE(markup_is_safe(lines.c_str(), nullptr, MARKUP_MAX_MESSAGE_HEIGHT));
+    EXPECT_TRUE(markup_is_safe(lines.c_str(), MARKUP_MAX_MESSAGE_HEIGHT, nullptr));
     EXPECT_EQ(MARKUP_MAX_TITLE_HEIGHT + MARKUP_MAX_MESSAGE_HEIGHT, MARKUP_MAX_PIXELS);
 }
 
@@ -136,8 +137,8 @@ TEST(Markup, ValidityAndSafetyOfEachCase)
 {
     for (const markup_case &c : CASES) {
         std::string why_valid, why_safe;
-        bool valid = markup_is_valid(c.text, &why_valid);
-        bool safe = markup_is_safe(c.text, &why_safe);
+        bool valid = markup_is_valid(c.text, error_text(&why_valid));
+        bool safe = markup_is_safe(c.text, MARKUP_MAX_PIXELS, error_text(&why_safe));
         EXPECT_EQ(valid, c.expected != INVALID) << c.text << ": " << why_valid;
         EXPECT_EQ(safe, c.expected == SAFE) << c.text << ": " << why_safe;
         if (!safe) {
@@ -152,35 +153,35 @@ TEST(Markup, NestedBigCountsUpToTheBound)
 {
     std::string text = "x";
     int steps = 0;
-    while (markup_is_safe(text.c_str())) {
+    while (markup_is_safe(text.c_str(), MARKUP_MAX_PIXELS, nullptr)) {
         text = "<big>" + text + "</big>";
         ++steps;
     }
     EXPECT_EQ(steps, 17);
     std::string why;
-    markup_is_safe(text.c_str(), &why);
+    markup_is_safe(text.c_str(), MARKUP_MAX_PIXELS, error_text(&why));
     EXPECT_NE(why.find("font size"), std::string::npos) << why;
 }
 
 TEST(Markup, PlainTextDecodesAndDropsTags)
 {
     std::string plain = "untouched";
-    EXPECT_TRUE(markup_plain_text("<b>a &amp; b</b> &lt;c&gt; &#x263A;<![CDATA[gone]]><!-- gone -->", &plain));
+    EXPECT_TRUE(markup_plain_text("<b>a &amp; b</b> &lt;c&gt; &#x263A;<![CDATA[gone]]><!-- gone -->", &plain, nullptr));
     EXPECT_EQ(plain, "a & b <c> \xe2\x98\xba");
-    EXPECT_FALSE(markup_plain_text("<b>a & b</b>", &plain));
+    EXPECT_FALSE(markup_plain_text("<b>a & b</b>", &plain, nullptr));
     EXPECT_EQ(plain, "a & b <c> \xe2\x98\xba");
-    EXPECT_TRUE(markup_plain_text("", &plain));
+    EXPECT_TRUE(markup_plain_text("", &plain, nullptr));
     EXPECT_EQ(plain, "");
 }
 
 TEST(Markup, ReasonsNameTheFault)
 {
     std::string why;
-    EXPECT_FALSE(markup_is_valid("<blink>x</blink>", &why));
+    EXPECT_FALSE(markup_is_valid("<blink>x</blink>", error_text(&why)));
     EXPECT_NE(why.find("blink"), std::string::npos) << why;
-    EXPECT_FALSE(markup_is_valid("<span size=\"huge\">x</span>", &why));
+    EXPECT_FALSE(markup_is_valid("<span size=\"huge\">x</span>", error_text(&why)));
     EXPECT_NE(why.find("huge"), std::string::npos) << why;
-    EXPECT_FALSE(markup_is_safe("<span rise=\"300pt\">x</span>", &why));
+    EXPECT_FALSE(markup_is_safe("<span rise=\"300pt\">x</span>", MARKUP_MAX_PIXELS, error_text(&why)));
     EXPECT_NE(why.find("rise"), std::string::npos) << why;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bank/markup.h"
+#include "test_util.h"
 
 namespace {
 
@@ -127,9 +128,9 @@ TEST(MarkupLayout, WhatTheCheckPassesFitsTheScreenAndTheBoundHoldsForEveryText)
             text = repeated(g) + text + repeated(g);
         std::string why;
         markup_extent e;
-        if (!markup_extent_of(text.c_str(), &e))
+        if (!markup_extent_of(text.c_str(), &e, nullptr))
             continue;   // not markup: shown as plain text
-        bool safe = markup_is_safe(text.c_str(), &why);
+        bool safe = markup_is_safe(text.c_str(), MARKUP_MAX_PIXELS, error_text(&why));
         safe ? ++passed : ++refused;
         // Texts refused for their sizes or offsets alone are not laid out:
         // Pango itself fails at some of them. The extent is checked last.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bank/markup.h"
+#include "test_util.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ TEST(MarkupPlace, ReasonsGiveTheLineAndColumnOfTheFault)
 {
     for (const place_case &c : PLACES) {
         std::string why;
-        EXPECT_FALSE(markup_is_valid(c.text, &why)) << c.text;
+        EXPECT_FALSE(markup_is_valid(c.text, error_text(&why))) << c.text;
         EXPECT_EQ(why.rfind(c.place, 0), 0u) << c.text << ": " << why;
         // The reason is GLib's or ours, once, without its own place.
         EXPECT_EQ(why.find("Error on line"), std::string::npos) << why;

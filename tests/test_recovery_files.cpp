@@ -25,7 +25,7 @@ std::string one_item_copy(const std::string &path)
     gchar *parent = g_path_get_dirname(path.c_str());
     g_mkdir_with_parents(parent, 0755);
     g_free(parent);
-    EXPECT_EQ(save_list_file(path.c_str(), item, h, &error), 2) << error;
+    EXPECT_EQ(save_list_file(path.c_str(), item, h, error_text(&error)), 2) << error;
     destroy_list(item);
     return path;
 }
@@ -50,9 +50,9 @@ TEST(RecoveryFiles, HeldSlotsAreNeverOfferedAndGoneOnesAreNewestFirst)
     std::string folder = dir / "state/trialix/recovery", error;
     recovery_slot a, b, c;
     // The folder is made by the first claim.
-    ASSERT_TRUE(recovery_claim(folder, &a, &error)) << error;
-    ASSERT_TRUE(recovery_claim(folder, &b, &error)) << error;
-    ASSERT_TRUE(recovery_claim(folder, &c, &error)) << error;
+    ASSERT_TRUE(recovery_claim(folder, &a, error_text(&error))) << error;
+    ASSERT_TRUE(recovery_claim(folder, &b, error_text(&error))) << error;
+    ASSERT_TRUE(recovery_claim(folder, &c, error_text(&error))) << error;
     EXPECT_NE(a.copy, b.copy);
     EXPECT_TRUE(g_str_has_suffix(a.copy.c_str(), ".trx"));
     EXPECT_TRUE(g_str_has_suffix(a.lock.c_str(), ".lock"));
@@ -79,7 +79,7 @@ TEST(RecoveryFiles, HeldSlotsAreNeverOfferedAndGoneOnesAreNewestFirst)
     // A lock file left without a copy goes; one still held stays.
     recovery_release(&c);
     recovery_slot d;
-    ASSERT_TRUE(recovery_claim(folder, &d, &error)) << error;
+    ASSERT_TRUE(recovery_claim(folder, &d, error_text(&error))) << error;
     left = recovery_find_left(folder);
     ASSERT_EQ(left.size(), 1u);
     EXPECT_FALSE(g_file_test(c.lock.c_str(), G_FILE_TEST_EXISTS));
@@ -101,7 +101,7 @@ TEST(RecoveryFiles, ACopyWithoutALockFileIsOfferedAndAClaimIsRefusedWhereNoFolde
     std::string error;
     recovery_slot s;
     dir.write("file", "x");
-    EXPECT_FALSE(recovery_claim(dir / "file/recovery", &s, &error));
+    EXPECT_FALSE(recovery_claim(dir / "file/recovery", &s, error_text(&error)));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(s.fd, -1);
 }
@@ -112,14 +112,14 @@ TEST(RecoveryFiles, SettingAsideNeverReplacesAFileAndKeepsTheCopyOnFailure)
     std::string saves = dir.mkdir("saves"), error;
     write_file(saves + "/exam_Kim_01.02_03_04", "older save");
     std::string from = dir.write("recovery/run-1-aaaaaa.trx", std::string("copy\0bytes", 10));
-    std::string kept = recovery_set_aside(from.c_str(), saves.c_str(), "exam_Kim_01.02_03_04", &error);
+    std::string kept = recovery_set_aside(from.c_str(), saves.c_str(), "exam_Kim_01.02_03_04", error_text(&error));
     EXPECT_EQ(kept, saves + "/exam_Kim_01.02_03_04-2") << error;
     EXPECT_EQ(read_file(kept), std::string("copy\0bytes", 10));
     EXPECT_EQ(read_file(saves + "/exam_Kim_01.02_03_04"), "older save");
     EXPECT_FALSE(g_file_test(from.c_str(), G_FILE_TEST_EXISTS));
 
     from = dir.write("recovery/run-1-bbbbbb.trx", "second");
-    kept = recovery_set_aside(from.c_str(), (dir / "missing").c_str(), "exam", &error);
+    kept = recovery_set_aside(from.c_str(), (dir / "missing").c_str(), "exam", error_text(&error));
     EXPECT_EQ(kept, "");
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
     EXPECT_EQ(read_file(from), "second");
@@ -201,7 +201,7 @@ TEST(RecoveryFiles, CopiesAreOpenedOnlyAsRegularFilesOfARunsSizeWithoutWaiting)
     };
     for (const Case &c : cases) {
         std::string why;
-        FILE *f = recovery_open_copy(dir / c.name, &why);
+        FILE *f = recovery_open_copy(dir / c.name, error_text(&why));
         EXPECT_EQ(f != nullptr, !*c.why) << c.name;
         EXPECT_EQ(why, c.why) << c.name;
         if (f)
@@ -209,9 +209,9 @@ TEST(RecoveryFiles, CopiesAreOpenedOnlyAsRegularFilesOfARunsSizeWithoutWaiting)
     }
     // Keeping one aside reads it the same way: a FIFO neither blocks nor is copied.
     std::string error;
-    EXPECT_EQ(recovery_set_aside((dir / "fifo").c_str(), dir.mkdir("kept").c_str(), "x", &error), "");
+    EXPECT_EQ(recovery_set_aside((dir / "fifo").c_str(), dir.mkdir("kept").c_str(), "x", error_text(&error)), "");
     EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
-    EXPECT_EQ(recovery_set_aside((dir / "larger").c_str(), (dir / "kept").c_str(), "x", &error), "");
+    EXPECT_EQ(recovery_set_aside((dir / "larger").c_str(), (dir / "kept").c_str(), "x", error_text(&error)), "");
     EXPECT_TRUE(names_in(dir / "kept").empty());
 }
 
@@ -251,12 +251,11 @@ TEST(RecoveryFiles, ACopyIsReplacedWholeOrNotAtAll)
         for (int n = 2; n <= items; n++)
             append_question(list, make_item(n % 2 ? 'M' : 'F', 2, {"+A", "B"}, ("Item " + std::to_string(n)).c_str()));
         h.num_questions = items;
-        ASSERT_TRUE(recovery_write(copy, list, h, &error)) << error;
+        ASSERT_TRUE(recovery_write(copy, list, h, error_text(&error))) << error;
         EXPECT_EQ(names_in(folder), std::vector<std::string>{"run-1-abcdef.trx"});
         run_header back;
-        bool ok = false;
-        question *read = load_list_file(copy.c_str(), &back, &ok, &error);
-        ASSERT_TRUE(ok) << error;
+        question *read = load_list_file(copy.c_str(), nullptr, &back, error_text(&error));
+        ASSERT_TRUE(read) << error;
         EXPECT_EQ(list_length(read), items);
         int n = 1;
         for (question *r = read; r; r = r->next, n++)
@@ -269,7 +268,7 @@ TEST(RecoveryFiles, ACopyIsReplacedWholeOrNotAtAll)
     std::string elsewhere = dir.write("elsewhere", "mine");
     ASSERT_EQ(g_unlink(copy.c_str()), 0);
     ASSERT_EQ(symlink(elsewhere.c_str(), copy.c_str()), 0);
-    ASSERT_TRUE(recovery_write(copy, list, h, &error)) << error;
+    ASSERT_TRUE(recovery_write(copy, list, h, error_text(&error))) << error;
     EXPECT_EQ(filesize(elsewhere.c_str()), 4);
     struct stat st;
     ASSERT_EQ(lstat(copy.c_str(), &st), 0);
@@ -280,7 +279,7 @@ TEST(RecoveryFiles, ACopyIsReplacedWholeOrNotAtAll)
     dir.write("recovery/run-2-ghijkl.trx/inside", "x");
     for (const std::string &path : {taken, dir / "gone/run-3-mnopqr.trx"}) {
         error.clear();
-        EXPECT_FALSE(recovery_write(path, list, h, &error)) << path;
+        EXPECT_FALSE(recovery_write(path, list, h, error_text(&error))) << path;
         EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
     }
     EXPECT_EQ(names_in(folder), (std::vector<std::string>{"run-1-abcdef.trx", "run-2-ghijkl.trx"}));
@@ -293,7 +292,7 @@ TEST(RecoveryFiles, CopiesInAFolderThatCantBeWrittenAreFoundAndLeftAsTheyAre)
     std::string folder = dir.mkdir("recovery");
     recovery_slot with_lock;
     std::string error;
-    ASSERT_TRUE(recovery_claim(folder, &with_lock, &error)) << error;
+    ASSERT_TRUE(recovery_claim(folder, &with_lock, error_text(&error))) << error;
     one_item_copy(with_lock.copy);
     ASSERT_TRUE(set_file_age(with_lock.copy, 60));
     recovery_release(&with_lock);
@@ -312,8 +311,10 @@ TEST(RecoveryFiles, CopiesInAFolderThatCantBeWrittenAreFoundAndLeftAsTheyAre)
     if (child == 0) {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(3);
-        std::string why;
-        if (recovery_dir_writable(folder, &why) || why.find(folder) != 0)
+        gerror_ptr why;
+        bool writable = recovery_dir_writable(folder, out_error(why));
+        if (writable || !g_error_matches(why.get(), TRIALIX_ERROR, TRIALIX_ERROR_WRITE) ||
+            std::string(why->message).find(folder) != 0)
             _exit(4);
         std::vector<recovery_slot> left = recovery_find_left(folder);
         if (left.size() != 2 || left[0].copy != lockless || left[1].copy != with_lock.copy)
@@ -332,5 +333,5 @@ TEST(RecoveryFiles, CopiesInAFolderThatCantBeWrittenAreFoundAndLeftAsTheyAre)
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(names_in(folder), before);
     std::string writable_why;
-    EXPECT_TRUE(recovery_dir_writable(folder, &writable_why)) << writable_why;
+    EXPECT_TRUE(recovery_dir_writable(folder, error_text(&writable_why))) << writable_why;
 }

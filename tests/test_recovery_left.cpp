@@ -13,9 +13,9 @@ static std::string left_copy(question *list)
 {
     std::string dir = recovery_dir(), error;
     recovery_slot slot;
-    EXPECT_TRUE(recovery_claim(dir, &slot, &error)) << error;
+    EXPECT_TRUE(recovery_claim(dir, &slot, error_text(&error))) << error;
     run_header h = header_of_run();
-    EXPECT_GT(save_list_file(slot.copy.c_str(), list, h, &error), 0) << error;
+    EXPECT_GT(save_list_file(slot.copy.c_str(), list, h, error_text(&error)), 0) << error;
     recovery_release(&slot);
     return slot.copy;
 }

@@ -106,10 +106,8 @@ bool shows(const Screen &s, const Done &d)
 bool copy_holds(const std::string &path, const std::vector<Done> &done)
 {
     run_header h;
-    bool ok = false;
-    std::string error;
-    question *list = load_list_file(path.c_str(), &h, &ok, &error);
-    bool same = ok && list && std::string(h.username) == "Jane Doe";
+    question *list = load_list_file(path.c_str(), nullptr, &h, nullptr);
+    bool same = list && std::string(h.username) == "Jane Doe";
     int i = 0;
     for (question *r = list; same && r; r = r->next, i++)
         same = i < (int)done.size() && (r->marked != 0) == done[i].marked &&
@@ -209,14 +207,14 @@ TEST_F(RecoveryProcess, CopiesAnsweredNoOrDamagedAreKeptAsSavedExamsAndALiveOneI
     item->selected[0] = 1;
     std::string error;
     std::string good = recovery + "/run-1-aaaaaa.trx";
-    ASSERT_EQ(save_list_file(good.c_str(), item, h, &error), 2) << error;
+    ASSERT_EQ(save_list_file(good.c_str(), item, h, error_text(&error)), 2) << error;
     std::string damaged = recovery + "/run-2-bbbbbb.trx";
     write_file(damaged, "not a saved exam");
     ASSERT_TRUE(set_file_age(damaged, 120));
     // A copy whose program still runs: this test holds its lock.
     recovery_slot live;
-    ASSERT_TRUE(recovery_claim(recovery, &live, &error)) << error;
-    ASSERT_EQ(save_list_file(live.copy.c_str(), item, h, &error), 2) << error;
+    ASSERT_TRUE(recovery_claim(recovery, &live, error_text(&error))) << error;
+    ASSERT_EQ(save_list_file(live.copy.c_str(), item, h, error_text(&error)), 2) << error;
     destroy_list(item);
     std::string good_bytes = read_file(good), live_bytes = read_file(live.copy);
 
@@ -265,11 +263,11 @@ TEST_F(RecoveryProcess, ManyCopiesAreAskedAboutOnceAndWhatIsNoCopyNeverStallsThe
     for (int i = 0; i < copies; i++) {
         g_strlcpy(h.username, ("Examinee " + std::to_string(i)).c_str(), sizeof h.username);
         std::string path = recovery + "/run-" + std::to_string(1000 + i) + "-aaaaaa.trx";
-        ASSERT_EQ(save_list_file(path.c_str(), item, h, &error), 2) << error;
+        ASSERT_EQ(save_list_file(path.c_str(), item, h, error_text(&error)), 2) << error;
         ASSERT_TRUE(set_file_age(path, 1000 - i));
     }
     std::string mine = root / "Documents/my_exam";
-    ASSERT_EQ(save_list_file(mine.c_str(), item, h, &error), 2) << error;
+    ASSERT_EQ(save_list_file(mine.c_str(), item, h, error_text(&error)), 2) << error;
     destroy_list(item);
     std::string mine_bytes = read_file(mine);
     ASSERT_EQ(mkfifo((recovery + "/run-1-fifo00.trx").c_str(), 0600), 0);

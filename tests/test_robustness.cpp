@@ -32,23 +32,25 @@ TEST(BadFiles, EveryReaderRefusesWhatIsNotItsFile)
         for (const std::string &path : {question, config, settings})
             ASSERT_EQ(kind.second(path.c_str()), 0) << path;
 
-        CaptureStdout();
-        EXPECT_EQ(count_questions(question.c_str()), -1);
-        EXPECT_EQ(read_question(1, question.c_str()), nullptr);
-        std::string out = GetCapturedStdout();
+        std::string out;
+        EXPECT_EQ(count_questions(question.c_str(), error_text(&out)), -1);
+        EXPECT_NE(out.find(question + ": not a regular file"), std::string::npos) << out;
+        out.clear();
+        EXPECT_EQ(read_question(1, question.c_str(), error_text(&out)), nullptr);
         EXPECT_NE(out.find(question + ": not a regular file"), std::string::npos) << out;
 
         // A configuration that can't be read is one that is missing.
         const std::string root = place.path();
         EXPECT_EQ(getTimeout(root.c_str(), ".xconfig", "exam"), 0);
         EXPECT_EQ(getPercentage(root.c_str(), ".xconfig", "exam"), 0);
-        EXPECT_FALSE(getExamTitle(root.c_str(), ".xconfig", "exam"));
+        std::string title;
+        EXPECT_FALSE(getExamTitle(root.c_str(), ".xconfig", "exam", &title, nullptr));
         EXPECT_EQ(getExamMessage(root.c_str(), ".xconfig", "exam"), "UNKNOWN");
 
-        CaptureStderr();
         settings_values values;
         EXPECT_FALSE(settings_find(place.path("user").c_str(), nullptr, &values));
-        std::string err = GetCapturedStderr();
+        ASSERT_EQ(values.problems.size(), 1u);
+        std::string err = values.problems[0];
         EXPECT_NE(err.find(settings), std::string::npos) << err;
     }
 }
@@ -69,15 +71,18 @@ TEST(BadFiles, ConfigurationFilesHaveACap)
     huge(settings, "[Trialix]\nprefix=q\n");
 
     exam_config read;
-    std::string why;
-    EXPECT_FALSE(read_named_config(place.path().c_str(), ".xconfig", "exam", &read, &why));
-    EXPECT_NE(why.find("larger than 1 MiB"), std::string::npos) << why;
-    EXPECT_FALSE(getExamTitle(place.path().c_str(), ".xconfig", "exam"));
+    gerror_ptr why;
+    EXPECT_FALSE(read_named_config(place.path().c_str(), ".xconfig", "exam", &read, out_error(why)));
+    EXPECT_TRUE(g_error_matches(why.get(), TRIALIX_ERROR, TRIALIX_ERROR_TOO_LARGE));
+    EXPECT_NE(std::string(why->message).find("larger than 1 MiB"), std::string::npos) << why->message;
+    std::string title = "(untouched)";
+    EXPECT_FALSE(getExamTitle(place.path().c_str(), ".xconfig", "exam", &title, nullptr));
+    EXPECT_EQ(title, "(untouched)");
 
-    CaptureStderr();
     settings_values values;
     EXPECT_FALSE(settings_find(place.path("user").c_str(), nullptr, &values));
-    std::string err = GetCapturedStderr();
+    ASSERT_EQ(values.problems.size(), 1u);
+    std::string err = values.problems[0];
     EXPECT_NE(err.find(settings + ": larger than 1 MiB"), std::string::npos) << err;
 
     result r = run({"check", place.path("exam")});
@@ -86,5 +91,7 @@ TEST(BadFiles, ConfigurationFilesHaveACap)
 
     // As large as allowed is read.
     write_file(config, "title=Big\n" + std::string(MAX_CONFIG_FILE - 10, '#'));
-    EXPECT_EQ(getExamTitle(place.path().c_str(), ".xconfig", "exam").value_or("(none)"), "Big");
+    title.clear();
+    EXPECT_TRUE(getExamTitle(place.path().c_str(), ".xconfig", "exam", &title, nullptr));
+    EXPECT_EQ(title, "Big");
 }

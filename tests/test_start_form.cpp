@@ -186,9 +186,18 @@ TEST_F(StartFormTest, SavedFilesNeverChangeTheExamBehindTheForm)
     ASSERT_NE(QP, nullptr);
     exams.write("empty/.xconfig", "title=Empty\n");
     write_question_file(exams / "empty/cat01", "no item here\n");
+    exams.write("empty/cat02", "+++\nS\nnot packed\n---\n+a\n---\n\n+++\n");
     start_exam(nullptr, (void *)"empty");
     dialogs.plan(GTK_RESPONSE_CLOSE);
-    stderr_of([&] { click(" Start Exam "); });
+    // Each file left out is named on standard error, and what the reader
+    // says about a damaged one on standard output.
+    ::testing::internal::CaptureStdout();
+    std::string err = stderr_of([&] { click(" Start Exam "); });
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Decompression failed (-5)\n");
+    for (const char *file : {"empty/cat01", "empty/cat02"})
+        EXPECT_NE(err.find(exams / file + ": no item can be read; question file left out\n"),
+                  std::string::npos) << err;
+    EXPECT_EQ(err.substr(err.size() - 6), "Error\n");
     EXPECT_EQ(dialogs.seen.back().text,
               "No question file of this exam holds an item, so it can't be started.\n\n");
     EXPECT_EQ(QP, nullptr);

@@ -53,8 +53,9 @@ void write_file(const std::string &path, const std::string &bytes)
 
 void write_question_file(const std::string &path, const std::string &text)
 {
-    std::string error;
-    EXPECT_TRUE(text2file(text.data(), text.size(), path.c_str(), &error)) << error;
+    gerror_ptr error;
+    EXPECT_TRUE(text2file(text.data(), text.size(), path.c_str(), out_error(error)))
+        << (error ? error->message : "");
 }
 
 std::string read_file(const std::string &path)

@@ -7,6 +7,25 @@
 #include <string>
 #include <vector>
 
+#include "bank/error.h"
+#include "bank/glib_ptr.h"
+
+// Hands a GError** to a call of the core and puts the message of the error
+// it sets (if any) into *text: `markup_is_valid(t, error_text(&why))`.
+struct error_text {
+    std::string *text;
+    GError *raw = nullptr;
+    explicit error_text(std::string *t) : text(t) {}
+    ~error_text()
+    {
+        if (raw) {
+            *text = raw->message;
+            g_error_free(raw);
+        }
+    }
+    operator GError **() { return &raw; }
+};
+
 #include "bank/exam_list.h"
 #include "bank/item_text.h"
 #include "bank/markup.h"

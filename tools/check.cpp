@@ -45,11 +45,11 @@ struct checker {
 
     void check_file(const std::string &path)
     {
-        load_error e;
-        membuf_ptr b = load_question_file(path.c_str(), &e);
+        gerror_ptr e;
+        membuf_ptr b = load_question_file(path.c_str(), out_error(e));
         if (!b) {
             say(path, 0, "0 items");
-            flag(path, 0, load_problem(e));
+            flag(path, 0, load_problem(e.get()));
             return;
         }
         item_index index = index_items(b->data, b->size);
@@ -81,13 +81,13 @@ struct checker {
 
     void check_config(const std::string &dir)
     {
-        std::optional<std::string> path = join_path(dir.c_str(), config);
+        std::optional<std::string> path = join_path(dir.c_str(), config, nullptr);
         std::string name = path ? *path : dir + G_DIR_SEPARATOR_S + config;
         exam_config c;
-        std::string cant;
-        if (!path || !read_exam_config(path->c_str(), &c, &cant)) {
+        gerror_ptr cant;
+        if (!path || !read_exam_config(path->c_str(), &c, out_error(cant))) {
             flag(name, 0, "exam configuration file can't be opened" +
-                              (cant.empty() ? std::string() : ": " + cant));
+                              (!cant ? std::string() : std::string(": ") + cant->message));
             return;
         }
         say(name, 0, "title: " + c.title);
@@ -95,17 +95,17 @@ struct checker {
         say(name, 0, "pass mark: " + std::to_string(c.percentage.value) + "%");
         say(name, 0, std::string("message: ") + (c.message_line ? "yes" : "no"));
 
-        std::string why;
+        gerror_ptr why;
         if (!c.title_line)
             flag(name, 0, "no title line (title=TEXT); the exam is shown as UNKNOWN");
         else if (!c.title_has_equals)
             flag(name, c.title_line, "title line without '='; the exam is shown as UNKNOWN");
         else if (c.title_cut)
             flag(name, c.title_line, "title over 255 bytes; cut");
-        else if (!markup_is_valid(c.title.c_str(), &why))
-            flag(name, c.title_line, "title is not valid markup: " + why);
-        else if (!markup_is_safe(c.title.c_str(), &why, MARKUP_MAX_TITLE_HEIGHT))
-            flag(name, c.title_line, "title is markup too large to show: " + why);
+        else if (!markup_is_valid(c.title.c_str(), out_error(why)))
+            flag(name, c.title_line, std::string("title is not valid markup: ") + why->message);
+        else if (!markup_is_safe(c.title.c_str(), MARKUP_MAX_TITLE_HEIGHT, out_error(why)))
+            flag(name, c.title_line, std::string("title is markup too large to show: ") + why->message);
 
         check_number(name, c.timeout, "timeout", "timeout=MINUTES");
         if (c.timeout.parsed && c.timeout.value <= 0)
@@ -116,10 +116,10 @@ struct checker {
 
         if (c.message_cut)
             flag(name, c.message_line + 1, "message over 2047 bytes; cut");
-        else if (c.message_line && !markup_is_valid(c.message.c_str(), &why))
-            flag(name, c.message_line + 1, "message is not valid markup: " + why);
-        else if (c.message_line && !markup_is_safe(c.message.c_str(), &why, MARKUP_MAX_MESSAGE_HEIGHT))
-            flag(name, c.message_line + 1, "message is markup too large to show: " + why);
+        else if (c.message_line && !markup_is_valid(c.message.c_str(), out_error(why)))
+            flag(name, c.message_line + 1, std::string("message is not valid markup: ") + why->message);
+        else if (c.message_line && !markup_is_safe(c.message.c_str(), MARKUP_MAX_MESSAGE_HEIGHT, out_error(why)))
+            flag(name, c.message_line + 1, std::string("message is markup too large to show: ") + why->message);
     }
 
     // Returns the number of question files.
@@ -134,7 +134,7 @@ struct checker {
             flag(dir, 0, std::to_string(names.size()) + " question files; a run takes at most "
                              + std::to_string(MAX_RUN_ITEMS));
         for (const std::string &name : names) {
-            std::optional<std::string> path = join_path(dir.c_str(), name.c_str());
+            std::optional<std::string> path = join_path(dir.c_str(), name.c_str(), nullptr);
             if (path)
                 check_file(*path);
             else
@@ -169,16 +169,16 @@ std::string plural(size_t n, const char *one, const char *many)
 std::vector<std::string> exams_of_root(const std::string &dir, const char *config)
 {
     std::vector<std::string> exams;
-    std::optional<std::string> own = join_path(dir.c_str(), config);
+    std::optional<std::string> own = join_path(dir.c_str(), config, nullptr);
     if (own && g_file_test(own->c_str(), G_FILE_TEST_EXISTS))
         return exams;
     bool any_config = false;
     gdir_ptr d(g_dir_open(dir.c_str(), 0, nullptr));
     while (const char *name = d ? g_dir_read_name(d.get()) : nullptr) {
-        std::optional<std::string> path = join_path(dir.c_str(), name);
+        std::optional<std::string> path = join_path(dir.c_str(), name, nullptr);
         if (name[0] == '.' || !path || !g_file_test(path->c_str(), G_FILE_TEST_IS_DIR))
             continue;
-        std::optional<std::string> exam_config = join_path(path->c_str(), config);
+        std::optional<std::string> exam_config = join_path(path->c_str(), config, nullptr);
         any_config = any_config || (exam_config && g_file_test(exam_config->c_str(), G_FILE_TEST_IS_REGULAR));
         exams.push_back(*path);
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bank/glib_ptr.h"
 #include "bank/history.h"
 #include "bank/text.h"
 #include "tools/pack.h"
@@ -126,15 +127,15 @@ int history_main(int argc, char **argv, FILE *out, FILE *err)
     }
     // Reading opens the file read-only and refuses what isn't a history:
     // nothing is ever written to it.
-    std::string error;
-    history_db *db = history_open_read(path.c_str(), &error);
+    gerror_ptr error;
+    history_db *db = history_open_read(path.c_str(), out_error(error));
     if (!db) {
-        fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error.c_str());
+        fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error->message);
         return PACK_PROBLEM;
     }
     std::vector<history_exam> exams;
     std::vector<exam_history> all;
-    bool ok = history_exams(db, &exams, &error);
+    bool ok = history_exams(db, &exams, out_error(error));
     // A name as stored is taken before one that only shows the same.
     bool exact = false;
     for (const history_exam &e : exams)
@@ -143,13 +144,13 @@ int history_main(int argc, char **argv, FILE *out, FILE *err)
         if (exam && (exact ? exams[i].exam != exam : !names_exam(exam, exams[i].exam)))
             continue;
         exam_history h{exams[i], {}, {}};
-        ok = history_runs(db, h.exam.exam.c_str(), false, &h.runs, &error) &&
-             history_weak_files(db, h.exam.exam.c_str(), &h.files, &error);
+        ok = history_runs(db, h.exam.exam.c_str(), false, &h.runs, 0, out_error(error)) &&
+             history_weak_files(db, h.exam.exam.c_str(), &h.files, out_error(error));
         all.push_back(std::move(h));
     }
     history_close(db);
     if (!ok) {
-        fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error.c_str());
+        fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error->message);
         return PACK_PROBLEM;
     }
     // A history with no runs yet is no failure, but an empty listing alone

@@ -151,7 +151,7 @@ bool write_exam(const import_options &o, const std::vector<import_group> &groups
     }
     std::vector<std::string> written;
     std::string why;
-    std::optional<std::string> path = join_path(o.examdir, o.config);
+    std::optional<std::string> path = join_path(o.examdir, o.config, nullptr);
     bool ok = path && g_file_set_contents(path->c_str(), config.data(), (gssize)config.size(), nullptr);
     if (ok)
         written.push_back(*path);
@@ -159,12 +159,14 @@ bool write_exam(const import_options &o, const std::vector<import_group> &groups
         why = (path ? *path : o.config) + ": can't be written";
     for (size_t i = 0; ok && i < groups.size(); i++) {
         std::string text = group_text(groups[i], source, strcmp(o.kind, "gift") == 0 ? "GIFT" : "Aiken");
-        path = join_path(o.examdir, file_name(o.prefix, i, groups.size()).c_str());
-        ok = path && text2file(text.data(), text.size(), path->c_str(), &why);
+        path = join_path(o.examdir, file_name(o.prefix, i, groups.size()).c_str(), nullptr);
+        gerror_ptr failure;
+        ok = path && text2file(text.data(), text.size(), path->c_str(), out_error(failure));
         if (ok)
             written.push_back(*path);
         else
-            why = (path ? *path : std::string(o.examdir)) + ": " + (path ? why : "path too long");
+            why = (path ? *path : std::string(o.examdir)) + ": " +
+                  (path ? std::string(failure->message) : "path too long");
     }
     if (ok)
         return true;
@@ -190,7 +192,7 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
     if (status >= 0)
         return status;
     std::string longest = file_name(o.prefix, MAX_RUN_ITEMS - 1, MAX_RUN_ITEMS);
-    if (!join_path(o.examdir, o.config) || !join_path(o.examdir, longest.c_str())) {
+    if (!join_path(o.examdir, o.config, nullptr) || !join_path(o.examdir, longest.c_str(), nullptr)) {
         fprintf(err, "trialix-pack: %s: path too long for an exam directory\n", o.examdir);
         return PACK_USAGE;
     }

@@ -340,7 +340,7 @@ private:
             if (!alt.empty()) {
                 std::string converted = html_converter(false, nullptr).run(alt);
                 std::string plain;
-                if (markup_plain_text(converted.c_str(), &plain))
+                if (markup_plain_text(converted.c_str(), &plain, nullptr))
                     text_string(plain);
                 text_string("]");
             }

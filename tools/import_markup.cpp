@@ -91,7 +91,7 @@ std::string to_markup(const std::string &s, text_format format, int *images)
 std::string markup_to_line(const std::string &markup)
 {
     std::string text = markup;
-    markup_plain_text(markup.c_str(), &text);
+    markup_plain_text(markup.c_str(), &text, nullptr);
     std::string out;
     bool blank = false;
     for (char c : text) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bank/buffer.h"
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/markup.h"
@@ -56,16 +57,18 @@ int cmd_pack(const tool &t, const char *source, const char *target)
     if (!g_file_get_contents(source, &contents, &size, out_error(gerror)))
         return t.error(source, gerror->message);
     gchar_ptr text(contents);
-    std::string why;
-    return text2file(text.get(), size, target, &why) ? PACK_OK : t.error(target, why);
+    gerror_ptr why;
+    if (!text2file(text.get(), size, target, out_error(why)))
+        return t.error(target, why->message);
+    return PACK_OK;
 }
 
 int cmd_unpack(const tool &t, const char *path)
 {
-    load_error e;
-    membuf_ptr b = load_question_file(path, &e);
+    gerror_ptr e;
+    membuf_ptr b = load_question_file(path, out_error(e));
     if (!b)
-        return t.error(path, load_problem(e));
+        return t.error(path, load_problem(e.get()));
     if (fwrite(b->data, 1, b->size, t.out) != b->size || fflush(t.out) != 0)
         return t.error(path, "could not write the text to standard output");
     return PACK_OK;
@@ -82,10 +85,10 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
     long k = strtol(number, &end, 10);
     if (!*number || *end || k < 1 || k > INT_MAX)
         return t.usage(std::string("item number must be a whole number from 1 on, not '") + number + "'");
-    load_error e;
-    membuf_ptr b = load_question_file(path, &e);
+    gerror_ptr e;
+    membuf_ptr b = load_question_file(path, out_error(e));
     if (!b)
-        return t.error(path, load_problem(e));
+        return t.error(path, load_problem(e.get()));
     item_index index = index_items(b->data, b->size);
     if (k > index.count())
         return t.error(path, "holds " + std::to_string(std::max(index.count(), 0))
@@ -111,25 +114,26 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
 
 } // namespace
 
-std::string load_problem(const load_error &e)
+std::string load_problem(const GError *e)
 {
-    switch (e.status) {
-    case load_status::ok:
+    if (!e)
         return "";
-    case load_status::missing:
-        return "can't be opened";
-    case load_status::unreadable:
-        return "can't be read";
-    case load_status::no_memory:
-        return "out of memory";
-    case load_status::too_large:
-        return "text larger than 64 MiB; Trialix does not read it";
-    case load_status::decompress:
-        break;
+    if (e->domain == TRIALIX_ERROR) {
+        switch (e->code) {
+        case TRIALIX_ERROR_MISSING:
+        case TRIALIX_ERROR_OPEN:
+            return "can't be opened";
+        case TRIALIX_ERROR_NO_MEMORY:
+            return "out of memory";
+        case TRIALIX_ERROR_TOO_LARGE:
+            return "text larger than 64 MiB; Trialix does not read it";
+        default:
+            return "can't be read";
+        }
     }
-    std::string problem = "does not decompress (bzip2 error " + std::to_string(e.code) + ")";
+    std::string problem = "does not decompress (bzip2 error " + std::to_string(e->code) + ")";
     // No compressed data at all: most likely the text itself.
-    if (e.code == BZ_DATA_ERROR_MAGIC)
+    if (e->code == BZ_DATA_ERROR_MAGIC)
         problem += ": not a packed question file; pack it first with trialix-pack pack";
     return problem;
 }

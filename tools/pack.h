@@ -2,6 +2,8 @@
 // check and import. The commands live in the library so that tests can run them.
 #pragma once
 
+#include <glib.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <functional>
@@ -41,7 +43,7 @@ bool command_args(int argc, char **argv, FILE *err, const char **prefix, const c
 // Runs `trialix-pack check ...` (argv[1] is "check").
 int check_main(int argc, char **argv, FILE *out, FILE *err);
 // Why a question file could not be loaded, as the tool reports it.
-std::string load_problem(const load_error &e);
+std::string load_problem(const GError *e);
 // Runs the checks of `check` on an exam directory, printing what it finds
 // to out. True when nothing needs fixing.
 bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *config);

@@ -87,7 +87,10 @@ bool config_xdg_load(const char *user_dir, const char *const *system_dirs,
                      const char *documents_dir)
 {
     settings_values values;
-    if (!settings_find(user_dir, system_dirs, &values))
+    bool found = settings_find(user_dir, system_dirs, &values);
+    for (const std::string &problem : values.problems)
+        std::fprintf(stderr, "trialix: %s\n", problem.c_str());
+    if (!found)
         return false;
     for (const Setting &s : SETTINGS) {
         const std::optional<std::string> &value = values.*s.value;

@@ -48,7 +48,7 @@ void trialix_about(GtkWidget *, void *)
 void start_exam(GtkWidget *, void *name)
 {
     utf8_strlcpy(examname, static_cast<const char *>(name), sizeof examname);
-    std::optional<std::string> dir = join_path(examdir, examname);
+    std::optional<std::string> dir = join_path(examdir, examname, nullptr);
     num_questions = dir ? count_files(dir->c_str(), prefix) : 0;
     passed_time = 0;
     // The catalogue is usable only between runs and on the resume form,

@@ -258,18 +258,18 @@ void set_label_markup_or_text(GtkLabel *label, const char *text, const char *wha
         valid.reset(g_utf8_make_valid(text, -1));
         text = valid.get();
     }
-    std::string why;
-    if (markup_is_safe(text, &why, max_height > 0 ? max_height : MARKUP_MAX_PIXELS)) {
+    gerror_ptr why;
+    if (markup_is_safe(text, max_height > 0 ? max_height : MARKUP_MAX_PIXELS, out_error(why))) {
         gtk_label_set_markup(label, text);
         return;
     }
     // An author's stray '&' must not cost the examinee the whole text, nor
     // a giant font size the whole run (the X server refuses such a window).
-    if (markup_is_valid(text))
+    if (markup_is_valid(text, nullptr))
         fprintf(stderr, "Trialix: %s is markup too large to show (%s); shown as plain text\n",
-                what, why.c_str());
+                what, why->message);
     else
         fprintf(stderr, "Trialix: %s is not valid markup (%s); shown as plain text\n", what,
-                why.c_str());
+                why->message);
     gtk_label_set_text(label, text);
 }

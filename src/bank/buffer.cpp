@@ -4,6 +4,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 
 #include <algorithm>
@@ -45,25 +46,25 @@ int fileexists(const char *path)
     return 1;
 }
 
-FILE *open_regular_file(const char *path, std::string *why, int *code)
+FILE *open_regular_file(const char *path, GError **error)
 {
-    auto fail = [&](int error, const char *text) -> FILE * {
-        *why = text;
-        if (code)
-            *code = error;
+    auto fail = [&](int e) -> FILE * {
+        trialix_set_error(error, e == ENOENT ? TRIALIX_ERROR_MISSING : TRIALIX_ERROR_OPEN,
+                          g_strerror(e));
         return nullptr;
     };
     if (!path)
-        return fail(ENOENT, g_strerror(ENOENT));
+        return fail(ENOENT);
     int fd = g_open(path, O_RDONLY | O_BINARY | O_NONBLOCK, 0);
     if (fd < 0) {
         int e = errno;
-        return fail(e, g_strerror(e));
+        return fail(e);
     }
     struct stat st;
     if (fstat(fd, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG) {
         g_close(fd, nullptr);
-        return fail(0, "not a regular file");
+        trialix_set_error(error, TRIALIX_ERROR_NOT_REGULAR, "not a regular file");
+        return nullptr;
     }
 #ifndef _WIN32
     // Reads of a regular file never wait anyway; plain blocking stdio.
@@ -73,24 +74,23 @@ FILE *open_regular_file(const char *path, std::string *why, int *code)
     if (!f) {
         int e = errno;
         g_close(fd, nullptr);
-        return fail(e, g_strerror(e));
+        return fail(e);
     }
     return f;
 }
 
-bool read_regular_file(const char *path, std::string *contents, std::string *why, int *code,
-                       size_t max_size)
+bool read_regular_file(const char *path, std::string *contents, size_t max_size,
+                       GError **error)
 {
-    FILE *f = open_regular_file(path, why, code);
+    FILE *f = open_regular_file(path, error);
     if (!f)
         return false;
     std::unique_ptr<FILE, int (*)(FILE *)> closer(f, fclose);
     auto too_large = [&] {
         bool mib = max_size % (1024 * 1024) == 0;
-        *why = "larger than " + std::to_string(mib ? max_size >> 20 : max_size) +
-               (mib ? " MiB" : " bytes") + ", not read";
-        if (code)
-            *code = EFBIG;
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LARGE,
+                          "larger than " + std::to_string(mib ? max_size >> 20 : max_size) +
+                              (mib ? " MiB" : " bytes") + ", not read");
         contents->clear();
         return false;
     };
@@ -108,34 +108,37 @@ bool read_regular_file(const char *path, std::string *contents, std::string *why
     }
     if (ferror(f)) {
         int e = errno;
-        *why = g_strerror(e);
-        if (code)
-            *code = e;
+        trialix_set_error(error, TRIALIX_ERROR_READ, g_strerror(e));
         return false;
     }
     return true;
 }
 
-long filesize(const char *path)
+long filesize(const char *path, GError **error)
 {
-    std::string why;
-    FILE *f = open_regular_file(path, &why);
+    FILE *f = open_regular_file(path, error);
     if (!f)
         return -1;
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0)
         size = ftell(f);
+    if (size < 0)
+        trialix_set_error(error, TRIALIX_ERROR_READ, g_strerror(errno));
     fclose(f);
     return size;
 }
 
 namespace {
 
-bool fail(load_error *error, load_status status, std::string detail, int code = 0)
+bool fail(GError **error, trialix_error_code code, const std::string &message)
 {
-    error->status = status;
-    error->detail = std::move(detail);
-    error->code = code;
+    trialix_set_error(error, code, message);
+    return false;
+}
+
+bool fail_bzip2(GError **error, int ret)
+{
+    g_set_error(error, TRIALIX_BZIP2_ERROR, ret, "Decompression failed (%d)", ret);
     return false;
 }
 
@@ -202,23 +205,23 @@ question_loader::~question_loader()
 
 // Reads the body (everything after the header) of an open file, and
 // unscrambles it.
-bool question_loader::read_body(FILE *f, const char *path, size_t *length, load_error *error)
+bool question_loader::read_body(FILE *f, const char *path, size_t *length, GError **error)
 {
     if (fseek(f, 0, SEEK_END) != 0)
-        return fail(error, load_status::unreadable, std::string("Couldn't read ") + path);
+        return fail(error, TRIALIX_ERROR_READ, std::string("Couldn't read ") + path);
     long size = ftell(f);
     if (size < 0 || fseek(f, 0, SEEK_SET) != 0)
-        return fail(error, load_status::unreadable, std::string("Couldn't read ") + path);
+        return fail(error, TRIALIX_ERROR_READ, std::string("Couldn't read ") + path);
     if ((unsigned long)size > MAX_QUESTION_TEXT)
-        return fail(error, load_status::too_large,
+        return fail(error, TRIALIX_ERROR_TOO_LARGE,
                     std::string(path) + ": file larger than 64 MiB, not read");
     // A file shorter than the header has an empty body.
     long header = size < QUESTION_HEADER_SIZE ? size : (long)QUESTION_HEADER_SIZE;
     size_t n = (size_t)(size - header);
     if (!reserve(&body_, &body_capacity_, n ? n : 1))
-        return fail(error, load_status::no_memory, "Couldn't create inbuf");
+        return fail(error, TRIALIX_ERROR_NO_MEMORY, "Couldn't create inbuf");
     if (fseek(f, header, SEEK_SET) != 0 || fread(body_, 1, n, f) != n)
-        return fail(error, load_status::unreadable, std::string("Couldn't read ") + path);
+        return fail(error, TRIALIX_ERROR_READ, std::string("Couldn't read ") + path);
     // Eight bytes at a time: a run unscrambles megabytes.
     const uint64_t key = 0x0101010101010101ull * QUESTION_KEY;
     size_t i = 0;
@@ -236,7 +239,7 @@ bool question_loader::read_body(FILE *f, const char *path, size_t *length, load_
 
 // Decompresses the body into the text block, which grows as the text
 // needs, up to MAX_QUESTION_TEXT.
-bool question_loader::decompress(const char *path, size_t length, load_error *error)
+bool question_loader::decompress(const char *path, size_t length, GError **error)
 {
     bz_stream strm;
     memset(&strm, 0, sizeof strm);
@@ -245,7 +248,7 @@ bool question_loader::decompress(const char *path, size_t length, load_error *er
     strm.opaque = &blocks_;
     int ret = BZ2_bzDecompressInit(&strm, 0, 0);
     if (ret != BZ_OK)
-        return fail(error, load_status::decompress, "Decompression failed (" + std::to_string(ret) + ")", ret);
+        return fail_bzip2(error, ret);
     struct ender {
         bz_stream *s;
         ~ender() { BZ2_bzDecompressEnd(s); }
@@ -255,7 +258,7 @@ bool question_loader::decompress(const char *path, size_t length, load_error *er
     const size_t limit = MAX_QUESTION_TEXT + 1;   // one more byte tells "too large"
     size_t wanted = std::min(limit, std::max((size_t)65536, length * 12));
     if (!reserve(&text_, &capacity_, wanted))
-        return fail(error, load_status::no_memory, "Couldn't create outbuf");
+        return fail(error, TRIALIX_ERROR_NO_MEMORY, "Couldn't create outbuf");
     size_t capacity = std::min(capacity_, limit);
     strm.next_in = body_;
     strm.avail_in = (unsigned)length;
@@ -270,37 +273,34 @@ bool question_loader::decompress(const char *path, size_t length, load_error *er
         if (ret == BZ_OK && strm.avail_out > 0 && strm.avail_in == 0)
             ret = BZ_UNEXPECTED_EOF;   // the stream stops short
         if (ret != BZ_OK)
-            return fail(error, load_status::decompress,
-                        "Decompression failed (" + std::to_string(ret) + ")", ret);
+            return fail_bzip2(error, ret);
         if (strm.avail_out == 0) {
             if (capacity == limit)
-                return fail(error, load_status::too_large,
+                return fail(error, TRIALIX_ERROR_TOO_LARGE,
                             std::string(path) + ": text larger than 64 MiB, not read");
             capacity = std::min(limit, capacity * 2);
             if (!reserve(&text_, &capacity_, capacity, produced))
-                return fail(error, load_status::no_memory, "Couldn't create outbuf");
+                return fail(error, TRIALIX_ERROR_NO_MEMORY, "Couldn't create outbuf");
         }
     }
     if (produced > MAX_QUESTION_TEXT)
-        return fail(error, load_status::too_large,
+        return fail(error, TRIALIX_ERROR_TOO_LARGE,
                     std::string(path) + ": text larger than 64 MiB, not read");
     size_ = produced;
     return true;
 }
 
-bool question_loader::load(const char *path, load_error *error)
+bool question_loader::load(const char *path, GError **error)
 {
-    *error = load_error();
     size_ = 0;
-    std::string why;
-    int code = 0;
-    FILE *f = open_regular_file(path, &why, &code);
+    gerror_ptr why;
+    FILE *f = open_regular_file(path, out_error(why));
     if (!f) {
         // A file that isn't there is no message; one that isn't a regular
         // file (a directory, a FIFO that would block) is.
-        if (code)
-            return fail(error, load_status::missing, "");
-        return fail(error, load_status::unreadable, std::string(path) + ": " + why);
+        if (why->code != TRIALIX_ERROR_NOT_REGULAR)
+            return fail(error, (trialix_error_code)why->code, "");
+        return fail(error, TRIALIX_ERROR_READ, std::string(path) + ": " + why->message);
     }
     size_t length = 0;
     bool ok = read_body(f, path, &length, error);
@@ -324,7 +324,7 @@ char *question_loader::release(size_t *size)
     return text;
 }
 
-membuf_ptr load_question_file(const char *path, load_error *error)
+membuf_ptr load_question_file(const char *path, GError **error)
 {
     question_loader loader;
     if (!loader.load(path, error))
@@ -332,7 +332,7 @@ membuf_ptr load_question_file(const char *path, load_error *error)
     size_t size = 0;
     char *text = loader.release(&size);
     if (!text) {
-        fail(error, load_status::no_memory, "Couldn't create inbuf2");
+        fail(error, TRIALIX_ERROR_NO_MEMORY, "Couldn't create inbuf2");
         return nullptr;
     }
     membuf_ptr b(new membuf);
@@ -343,21 +343,16 @@ membuf_ptr load_question_file(const char *path, load_error *error)
     return b;
 }
 
-void print_load_error(const load_error &error)
+bool load_error_is_shown(const GError *error)
 {
-    if (error.status == load_status::ok || error.status == load_status::missing)
-        return;
-    fputs(error.detail.c_str(), stdout);
-    fputc('\n', stdout);
+    return error && !g_error_matches(error, TRIALIX_ERROR, TRIALIX_ERROR_MISSING) &&
+           !g_error_matches(error, TRIALIX_ERROR, TRIALIX_ERROR_OPEN) &&
+           !g_error_matches(error, TRIALIX_ERROR, TRIALIX_ERROR_NO_ITEMS);
 }
 
-membuf_ptr file2buf(const char *path)
+membuf_ptr file2buf(const char *path, GError **error)
 {
-    load_error error;
-    membuf_ptr b = load_question_file(path, &error);
-    if (!b)
-        print_load_error(error);
-    return b;
+    return load_question_file(path, error);
 }
 
 char *bgets(char *line, int max, membuf *b)
@@ -375,12 +370,10 @@ char *bgets(char *line, int max, membuf *b)
     return line;
 }
 
-bool text2file(const char *text, size_t size, const char *path, std::string *error)
+bool text2file(const char *text, size_t size, const char *path, GError **error)
 {
-    if (size > MAX_QUESTION_TEXT) {
-        *error = "text larger than 64 MiB; Trialix would not read it";
-        return false;
-    }
+    if (size > MAX_QUESTION_TEXT)
+        return fail(error, TRIALIX_ERROR_TOO_LARGE, "text larger than 64 MiB; Trialix would not read it");
     // The library's documented bound for incompressible input.
     unsigned bound = (unsigned)(size + size / 100 + 600);
     std::vector<char> out(QUESTION_HEADER_SIZE + bound);
@@ -388,23 +381,21 @@ bool text2file(const char *text, size_t size, const char *path, std::string *err
     unsigned length = bound;
     int ret = BZ2_bzBuffToBuffCompress(out.data() + QUESTION_HEADER_SIZE, &length,
                                        const_cast<char *>(text), (unsigned)size, 9, 0, 0);
-    if (ret != BZ_OK) {
-        *error = "compression failed (" + std::to_string(ret) + ")";
-        return false;
-    }
+    if (ret != BZ_OK)
+        return fail(error, TRIALIX_ERROR_COMPRESS, "compression failed (" + std::to_string(ret) + ")");
     for (unsigned i = 0; i < length; i++)
         out[QUESTION_HEADER_SIZE + i] ^= (char)QUESTION_KEY;
 
     gerror_ptr gerror;
     if (!g_file_set_contents(path, out.data(), QUESTION_HEADER_SIZE + length, out_error(gerror))) {
-        *error = gerror->message;
+        std::string message = gerror->message;
         // GLib names the temporary file it writes first ("cat01.OLJA03"),
         // which the author never asked for: name the target instead.
         std::string temp = std::string(path) + ".";
-        size_t at = error->find(temp);
-        if (at != std::string::npos && at + temp.size() + 6 <= error->size())
-            error->replace(at, temp.size() + 6, path);
-        return false;
+        size_t at = message.find(temp);
+        if (at != std::string::npos && at + temp.size() + 6 <= message.size())
+            message.replace(at, temp.size() + 6, path);
+        return fail(error, TRIALIX_ERROR_WRITE, message);
     }
     return true;
 }

@@ -2,6 +2,8 @@
 // it line by line, and the inverse, packing text into a question file.
 #pragma once
 
+#include <glib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -39,30 +41,24 @@ using membuf_ptr = std::unique_ptr<membuf, membuf_deleter>;
 int fileexists(const char *path);
 // Opens `path` for binary reading when it is a regular file. Anything else
 // (a directory, a FIFO, a device) is refused without blocking: opening a
-// FIFO that has no writer would wait forever. On failure returns none,
-// sets *why and, when given, *code to the errno (0 for "not a regular file").
-FILE *open_regular_file(const char *path, std::string *why, int *code = nullptr);
+// FIFO that has no writer would wait forever. On failure returns none with
+// *error set (TRIALIX_ERROR_MISSING, _OPEN or _NOT_REGULAR; the message is
+// why alone, without the path).
+FILE *open_regular_file(const char *path, GError **error);
 // The whole content of a regular file, refused as open_regular_file does,
-// and (with *code EFBIG) when it holds more than max_size bytes.
-bool read_regular_file(const char *path, std::string *contents, std::string *why,
-                       int *code = nullptr, size_t max_size = SIZE_MAX);
-// Length of the file in bytes, -1 when it can't be opened.
-long filesize(const char *path);
+// and (TRIALIX_ERROR_TOO_LARGE) when it holds more than max_size bytes.
+bool read_regular_file(const char *path, std::string *contents, size_t max_size,
+                       GError **error);
+// Length of the file in bytes, -1 when it can't be opened or measured
+// (*error as open_regular_file sets it, or TRIALIX_ERROR_READ).
+long filesize(const char *path, GError **error);
 
-// Why a question file could not be loaded.
-enum class load_status {
-    ok,
-    missing,      // can't be opened
-    unreadable,   // opened but not read to its end
-    no_memory,    // a block could not be had (`detail` says which)
-    too_large,    // file or text over MAX_QUESTION_TEXT
-    decompress,   // the library failed; `code` is its return code
-};
-struct load_error {
-    load_status status = load_status::ok;
-    int code = 0;
-    std::string detail;   // one line for the user, without '\n'
-};
+// Why a question file could not be loaded, in *error: TRIALIX_ERROR_MISSING
+// or _OPEN (can't be opened; the message is empty), _READ (opened but not
+// read to its end), _NO_MEMORY (a block could not be had: the message says
+// which), _TOO_LARGE (file or text over MAX_QUESTION_TEXT), or in
+// TRIALIX_BZIP2_ERROR the library's return code. A message is one line for
+// the user, without '\n'.
 
 // Loads question files one after another into memory that it keeps: the
 // text, the compressed body and the decompressor's own blocks serve the
@@ -74,9 +70,9 @@ struct question_loader {
     question_loader(const question_loader &) = delete;
     question_loader &operator=(const question_loader &) = delete;
 
-    // Loads the text of the question file at path, without printing
-    // anything. The text stays valid until the next load.
-    bool load(const char *path, load_error *error);
+    // Loads the text of the question file at path. The text stays valid
+    // until the next load.
+    bool load(const char *path, GError **error);
     const char *text() const { return text_; }
     size_t size() const { return size_; }
     // Hands the text over as a malloc block of exactly its size (one byte
@@ -98,22 +94,24 @@ private:
     size_t size_ = 0;
     std::vector<kept_block> blocks_;
 
-    bool read_body(FILE *f, const char *path, size_t *length, load_error *error);
-    bool decompress(const char *path, size_t length, load_error *error);
+    bool read_body(FILE *f, const char *path, size_t *length, GError **error);
+    bool decompress(const char *path, size_t length, GError **error);
 };
 
-// Loads a question file without printing anything.
-membuf_ptr load_question_file(const char *path, load_error *error);
-// Loads a question file; failures other than a missing file are reported
-// on standard output with one line each.
-membuf_ptr file2buf(const char *path);
-// That report: one line on standard output unless the file is missing.
-void print_load_error(const load_error &error);
+// Loads a question file.
+membuf_ptr load_question_file(const char *path, GError **error);
+// The same, for the readers of items (count_questions, read_question).
+membuf_ptr file2buf(const char *path, GError **error);
+// Whether a failed load is one the reader's callers report on standard
+// output: any but a file that can't be opened (or a read_question of an
+// item the file doesn't hold).
+bool load_error_is_shown(const GError *error);
 
 // Copies the next line (with its '\n') of b into line, at most max
 // characters, and terminates it. Returns line, or none when b is exhausted.
 char *bgets(char *line, int max, membuf *b);
 
 // Writes text as a question file at path (replacing it whole).
-// On failure returns false and sets *error to one line for the user.
-bool text2file(const char *text, size_t size, const char *path, std::string *error);
+// On failure returns false and sets *error (TRIALIX_ERROR_TOO_LARGE,
+// _COMPRESS or _WRITE) to one line for the user.
+bool text2file(const char *text, size_t size, const char *path, GError **error);

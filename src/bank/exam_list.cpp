@@ -1,28 +1,32 @@
 #include "bank/exam_list.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "bank/buffer.h"
+#include "bank/error.h"
+#include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/tools.h"
 
-int count_questions(const char *path)
+int count_questions(const char *path, GError **error)
 {
-    membuf_ptr b = file2buf(path);
+    membuf_ptr b = file2buf(path, error);
     if (!b)
         return -1;
     return index_items(b->data, b->size).count();
 }
 
-question *read_question(int n, const char *path)
+question *read_question(int n, const char *path, GError **error)
 {
-    membuf_ptr b = file2buf(path);
+    membuf_ptr b = file2buf(path, error);
     if (!b)
         return nullptr;
     item_index index = index_items(b->data, b->size);
-    if (n < 1 || n > index.count())
+    if (n < 1 || n > index.count()) {
+        trialix_set_error(error, TRIALIX_ERROR_NO_ITEMS,
+                          std::string(path) + ": no item " + std::to_string(n));
         return nullptr;
+    }
     question *q = new_question();
     parse_item(b->data, b->size, index, n, q);
     return q;
@@ -30,8 +34,13 @@ question *read_question(int n, const char *path)
 
 question *create_exam_list(const std::vector<int> &order, int n, const char *dir,
                            const std::vector<std::string> &names,
-                           std::vector<item_origin> *origins)
+                           std::vector<item_origin> *origins,
+                           std::vector<left_out_file> *left_out, GError **error)
 {
+    auto note = [left_out](std::string load_failure, std::string why) {
+        if (left_out)
+            left_out->push_back({std::move(load_failure), std::move(why)});
+    };
     question *head = nullptr, *tail = nullptr;
     int taken = 0;
     question_loader loader;   // one for all files: its memory serves each in turn
@@ -39,31 +48,30 @@ question *create_exam_list(const std::vector<int> &order, int n, const char *dir
         n = (int)order.size();
     for (int i = 0; i < n; i++) {
         if (taken == MAX_RUN_ITEMS) {
-            fprintf(stderr, "Only %d items fit in a run; %d question files left out\n",
-                    MAX_RUN_ITEMS, n - i);
+            note("", "Only " + std::to_string(MAX_RUN_ITEMS) + " items fit in a run; " +
+                         std::to_string(n - i) + " question files left out");
             break;
         }
         int file = order[(size_t)i];
         if (file < 0 || file >= (int)names.size())
             continue;   // an order longer than the list of names: nothing to read
         const char *name = names[(size_t)file].c_str();
-        std::optional<std::string> path = join_path(dir, name);
+        std::optional<std::string> path = join_path(dir, name, nullptr);
         if (!path) {
-            fprintf(stderr, "%s: path longer than %d characters; question file left out\n",
-                    name, MAX_PATH_CHARS);
+            note("", std::string(name) + ": path longer than " + std::to_string(MAX_PATH_CHARS) +
+                         " characters; question file left out");
             continue;
         }
         // One decompression serves both the count and the item.
-        load_error error;
-        bool loaded = loader.load(path->c_str(), &error);
-        if (!loaded)
-            print_load_error(error);
+        gerror_ptr failure;
+        bool loaded = loader.load(path->c_str(), out_error(failure));
         item_index index;
         if (loaded)
             index = index_items(loader.text(), loader.size());
         int count = loaded ? index.count() : -1;
         if (count < 1) {
-            fprintf(stderr, "%s: no item can be read; question file left out\n", path->c_str());
+            note(load_error_is_shown(failure.get()) ? failure->message : "",
+                 *path + ": no item can be read; question file left out");
             continue;
         }
         question *q = new_question();
@@ -74,5 +82,7 @@ question *create_exam_list(const std::vector<int> &order, int n, const char *dir
             origins->push_back({name, drawn});
         append_to(&head, &tail, q);
     }
+    if (!head)
+        trialix_set_error(error, TRIALIX_ERROR_NO_ITEMS, "no item could be read");
     return head;
 }

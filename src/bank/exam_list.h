@@ -1,16 +1,20 @@
 // Reading items out of question files and assembling the list of a run.
 #pragma once
 
+#include <glib.h>
+
 #include <string>
 #include <vector>
 
 #include "bank/question.h"
 
-// Items in a question file, or -1 when it can't be read.
-int count_questions(const char *path);
-// A new record filled from item n of a question file, or none when there
-// is no such item or the file can't be read.
-question *read_question(int n, const char *path);
+// Items in a question file: separator lines minus one, so -1 for a text
+// without one (no error); -1 too when it can't be read (*error set as
+// load_question_file sets it).
+int count_questions(const char *path, GError **error);
+// A new record filled from item n of a question file, or none when the
+// file can't be read or has no such item (TRIALIX_ERROR_NO_ITEMS).
+question *read_question(int n, const char *path, GError **error);
 
 // Where an item of a run came from: its question file and its 1-based
 // number in that file.
@@ -19,12 +23,22 @@ struct item_origin {
     int item;
 };
 
+// A question file that a run was assembled without, and why: the reader's
+// failure when it is one its callers show (load_error_is_shown; "" when
+// not), and the line that says the file was left out. No '\n' in either.
+struct left_out_file {
+    std::string load_failure;
+    std::string why;
+};
+
 // The question list of a run: from each file names[order[i]] in `dir`, one
 // item drawn at random, numbered in order. Each file is decompressed once.
-// A file that yields no item is left out (one line on standard error) and
-// the run is numbered without it; at most MAX_RUN_ITEMS items are taken.
-// Returns the head, or none when no item could be had. `origins`, when
+// A file that yields no item is left out (noted in *left_out when given)
+// and the run is numbered without it; at most MAX_RUN_ITEMS items are
+// taken (what is past them noted too). Returns the head, or none
+// (TRIALIX_ERROR_NO_ITEMS) when no item could be had. `origins`, when
 // given, gets each item's origin in list order.
 question *create_exam_list(const std::vector<int> &order, int n, const char *dir,
                            const std::vector<std::string> &names,
-                           std::vector<item_origin> *origins = nullptr);
+                           std::vector<item_origin> *origins,
+                           std::vector<left_out_file> *left_out, GError **error);

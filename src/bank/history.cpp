@@ -220,7 +220,9 @@ std::string history_default_path(void)
     return path;
 }
 
-history_db *history_open(const char *path, std::string *error, bool *busy)
+namespace {
+
+history_db *open_writer(const char *path, std::string *error, bool *busy)
 {
     gchar *folder = g_path_get_dirname(path);
     int made = g_mkdir_with_parents(folder, 0700);
@@ -258,7 +260,7 @@ history_db *history_open(const char *path, std::string *error, bool *busy)
     return db.release();
 }
 
-history_db *history_open_read(const char *path, std::string *error)
+history_db *open_reader(const char *path, std::string *error)
 {
     auto refuse = [&](const std::string &why) -> history_db * {
         if (error)
@@ -309,6 +311,27 @@ history_db *history_open_read(const char *path, std::string *error)
     return db.release();
 }
 
+} // namespace
+
+history_db *history_open(const char *path, GError **error)
+{
+    std::string why;
+    bool busy = false;
+    history_db *db = open_writer(path, &why, &busy);
+    if (!db)
+        set_error(error, why, busy);
+    return db;
+}
+
+history_db *history_open_read(const char *path, GError **error)
+{
+    std::string why;
+    history_db *db = open_reader(path, &why);
+    if (!db)
+        set_error(error, why, false);
+    return db;
+}
+
 void history_close(history_db *db, bool fold)
 {
     if (!db)
@@ -328,8 +351,10 @@ void history_fold(const char *path)
     fold_log(path);
 }
 
-bool history_record(history_db *db, history_run *run, std::string *error,
-                    const std::function<void()> &before_commit, bool *busy)
+namespace {
+
+bool record_run(history_db *db, history_run *run, std::string *error,
+                const std::function<void()> &before_commit, bool *busy)
 {
     sqlite3 *sql = db->sql;
     if (!exec(sql, "BEGIN IMMEDIATE", error, busy))
@@ -402,4 +427,16 @@ bool history_record(history_db *db, history_run *run, std::string *error,
     }
     run->id = id;
     return true;
+}
+
+} // namespace
+
+bool history_record(history_db *db, history_run *run, const std::function<void()> &before_commit,
+                    GError **error)
+{
+    std::string why;
+    bool busy = false;
+    if (record_run(db, run, &why, before_commit, &busy))
+        return true;
+    return set_error(error, why, busy);
 }

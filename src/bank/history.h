@@ -4,6 +4,8 @@
 // store serves the program, the authoring tool and the tests alike.
 #pragma once
 
+#include <glib.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -78,13 +80,16 @@ std::string history_default_path(void);
 // Opens the database at `path` for recording, making it and its folder
 // when missing. A file that isn't such a database, or that a newer program
 // wrote (a higher schema version), is refused and left as it is: none,
-// with *error set (and *busy, if given, when another program held it).
-history_db *history_open(const char *path, std::string *error, bool *busy = nullptr);
+// with *error set: TRIALIX_ERROR_BUSY when another program held it,
+// TRIALIX_ERROR_NEWER for a newer program's, TRIALIX_ERROR_FORMAT for a
+// database that is no history, else TRIALIX_ERROR_DATABASE.
+history_db *history_open(const char *path, GError **error);
 // Opens an existing history for reading only: it never writes to the file
 // nor needs its write lock, so a history the user may only read, or one
 // another program is writing, can be read. A missing file, an empty one
-// and any database that isn't a Trialix history are refused untouched.
-history_db *history_open_read(const char *path, std::string *error);
+// and any database that isn't a Trialix history are refused untouched
+// (*error as history_open sets it).
+history_db *history_open_read(const char *path, GError **error);
 // Closes the database. The last of the program's connections to close
 // folds the history's write-ahead log back into the file, so that the file
 // the guide names holds every run once the program is done with it; with
@@ -96,22 +101,25 @@ void history_fold(const char *path);
 
 // Records one run with its items in one transaction: all of it or nothing.
 // Another program recording at the same moment is waited for briefly, then
-// given up (*busy set, if given). `before_commit` (if given) runs inside
+// given up (TRIALIX_ERROR_BUSY). `before_commit` (if given) runs inside
 // the transaction, just before it is committed. A run with a key that was
 // recorded before is not recorded again (true, id 0).
-bool history_record(history_db *db, history_run *run, std::string *error,
-                    const std::function<void()> &before_commit = nullptr, bool *busy = nullptr);
+bool history_record(history_db *db, history_run *run, const std::function<void()> &before_commit,
+                    GError **error);
 
 // ---- Runs kept aside while the history can't take them ----
 
 // <user data dir>/trialix/pending: one file per run waiting to be recorded.
 std::string history_kept_dir(void);
 // Keeps `run` (with its items) as a file of `dir`, made when missing.
-bool history_keep(const char *dir, const history_run &run, std::string *error);
+// False with *error (TRIALIX_ERROR_WRITE) when it can't.
+bool history_keep(const char *dir, const history_run &run, GError **error);
 // Records every run kept in `dir` into `db`, oldest first, each exactly
 // once, and forgets it once recorded. Returns how many are still waiting
-// (-1 when `dir` can't be read); stops at the first that can't be recorded.
-int history_record_kept(history_db *db, const char *dir, std::string *error, bool *busy = nullptr);
+// (-1 when `dir` can't be read: TRIALIX_ERROR_READ); stops at the first
+// that can't be recorded, with *error set as history_record sets it. A
+// kept file that can't be read stays waiting, and is no error.
+int history_record_kept(history_db *db, const char *dir, GError **error);
 
 // How one graded run fared with history_record_or_keep.
 enum history_outcome {
@@ -122,9 +130,11 @@ enum history_outcome {
 };
 // Records the runs kept in `kept_dir`, then `run`, into the history at
 // `path`; keeps `run` in `kept_dir` when it can't be recorded now. With
-// `fold` false the log is left for a history_fold later.
+// `fold` false the log is left for a history_fold later. Whenever the run
+// isn't recorded, *error says why: as history_open or history_record set
+// it when kept, TRIALIX_ERROR_WRITE when lost.
 history_outcome history_record_or_keep(const char *path, const char *kept_dir, history_run *run,
-                                       std::string *error, bool fold = true);
+                                       bool fold, GError **error);
 
 // ---- Reading ----
 
@@ -133,13 +143,15 @@ history_outcome history_record_or_keep(const char *path, const char *kept_dir, h
 // whatever a damaged or tampered file holds.
 
 // Exams with history, the last one taken first.
-bool history_exams(history_db *db, std::vector<history_exam> *out, std::string *error);
+// Each of these is false with *error (as history_open sets it) when the
+// database can't be read.
+bool history_exams(history_db *db, std::vector<history_exam> *out, GError **error);
 // An exam's runs, newest first (only the newest `limit` when it is above
 // 0); with_items reads their items too.
 bool history_runs(history_db *db, const char *exam, bool with_items,
-                  std::vector<history_run> *out, std::string *error, int limit = 0);
+                  std::vector<history_run> *out, int limit, GError **error);
 // How many runs of `exam` there are, and how many of them passed.
-bool history_count(history_db *db, const char *exam, int *runs, int *passed, std::string *error);
+bool history_count(history_db *db, const char *exam, int *runs, int *passed, GError **error);
 // An exam's name as the history's readers show it: valid UTF-8 as it is,
 // any other byte as the character of that code (Latin-1), as the JSON of
 // `trialix-pack history` writes it.
@@ -147,10 +159,10 @@ std::string history_shown_name(const std::string &stored);
 // An exam's question files, the weakest first (fewest right of those
 // drawn, then most drawn, then by name). Items of an unknown file are left out.
 bool history_weak_files(history_db *db, const char *exam, std::vector<history_file> *out,
-                        std::string *error);
+                        GError **error);
 // An exam's items that were missed at least once, most often missed first.
 bool history_mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out,
-                      std::string *error);
+                      GError **error);
 
 // ---- Items and their question files ----
 
@@ -179,6 +191,9 @@ std::vector<history_mistake> practice_items(const std::vector<history_mistake> &
                                             const char *dir, int max);
 // The question list of those items in that order, numbered from 1, or none
 // when not one could be read; `origins` as for create_exam_list.
+// Items that can't be read are left out and noted in *left_out (when given);
+// none left gives TRIALIX_ERROR_NO_ITEMS.
 question *create_practice_list(const std::vector<history_mistake> &items, const char *dir,
-                               std::vector<item_origin> *origins = nullptr);
+                               std::vector<item_origin> *origins,
+                               std::vector<left_out_file> *left_out, GError **error);
 

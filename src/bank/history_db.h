@@ -2,9 +2,12 @@
 // wrappers around SQLite's calls. Not for outside the history.
 #pragma once
 
+#include <glib.h>
 #include <sqlite3.h>
 
 #include <string>
+
+#include "bank/error.h"
 
 struct history_db {
     sqlite3 *sql = nullptr;
@@ -28,6 +31,28 @@ inline bool fail(sqlite3 *sql, std::string *error, bool *was_busy = nullptr)
     if (was_busy && busy(sql))
         *was_busy = true;
     return false;
+}
+
+// A failure as the core's callers get it: TRIALIX_ERROR_BUSY when another
+// program held the file, TRIALIX_ERROR_NEWER or TRIALIX_ERROR_FORMAT for a
+// file that is no history this program may use, else
+// TRIALIX_ERROR_DATABASE.
+inline bool set_error(GError **error, const std::string &why, bool was_busy)
+{
+    trialix_error_code code = TRIALIX_ERROR_DATABASE;
+    if (was_busy)
+        code = TRIALIX_ERROR_BUSY;
+    else if (why.compare(0, 33, "it was written by a newer version") == 0)
+        code = TRIALIX_ERROR_NEWER;
+    else if (why.find("not a Trialix results history") != std::string::npos)
+        code = TRIALIX_ERROR_FORMAT;
+    trialix_set_error(error, code, why);
+    return false;
+}
+
+inline bool fail(sqlite3 *sql, GError **error)
+{
+    return set_error(error, sqlite3_errmsg(sql), busy(sql));
 }
 
 inline bool exec(sqlite3 *sql, const char *text, std::string *error, bool *was_busy = nullptr)

@@ -9,6 +9,8 @@
 #include <set>
 
 #include "bank/buffer.h"
+#include "bank/error.h"
+#include "bank/glib_ptr.h"
 #include "bank/exam_list.h"
 #include "bank/history.h"
 #include "bank/item_text.h"
@@ -44,9 +46,8 @@ struct file_items {
 
 bool load_file(question_loader &loader, const char *dir, const std::string &name, item_index *index)
 {
-    std::optional<std::string> path = join_path(dir, name.c_str());
-    load_error error;
-    if (!path || !loader.load(path->c_str(), &error))
+    std::optional<std::string> path = join_path(dir, name.c_str(), nullptr);
+    if (!path || !loader.load(path->c_str(), nullptr))
         return false;
     *index = index_items(loader.text(), loader.size());
     return true;
@@ -142,18 +143,22 @@ std::vector<history_mistake> practice_items(const std::vector<history_mistake> &
 }
 
 question *create_practice_list(const std::vector<history_mistake> &items, const char *dir,
-                               std::vector<item_origin> *origins)
+                               std::vector<item_origin> *origins,
+                               std::vector<left_out_file> *left_out, GError **error)
 {
     question *head = nullptr;
     int taken = 0;
     for (const history_mistake &m : items) {
         if (taken == MAX_RUN_ITEMS)
             break;
-        std::optional<std::string> path = join_path(dir, m.file.c_str());
-        question *q = path ? read_question(m.item, path->c_str()) : nullptr;
+        std::optional<std::string> path = join_path(dir, m.file.c_str(), nullptr);
+        gerror_ptr failure;
+        question *q = path ? read_question(m.item, path->c_str(), out_error(failure)) : nullptr;
         if (!q) {
-            fprintf(stderr, "%s: item %d can't be read; left out of the practice run\n",
-                    m.file.c_str(), m.item);
+            if (left_out)
+                left_out->push_back({load_error_is_shown(failure.get()) ? failure->message : "",
+                                     m.file + ": item " + std::to_string(m.item) +
+                                      " can't be read; left out of the practice run"});
             continue;
         }
         q->number = (signed char)++taken;
@@ -164,5 +169,7 @@ question *create_practice_list(const std::vector<history_mistake> &items, const 
         else
             head = q;
     }
+    if (!head)
+        trialix_set_error(error, TRIALIX_ERROR_NO_ITEMS, "no item could be read");
     return head;
 }

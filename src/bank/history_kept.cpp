@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 #include "bank/history.h"
 
@@ -122,11 +123,10 @@ std::string history_kept_dir(void)
     return path;
 }
 
-bool history_keep(const char *dir, const history_run &run, std::string *error)
+bool history_keep(const char *dir, const history_run &run, GError **error)
 {
     if (g_mkdir_with_parents(dir, 0700) != 0) {
-        if (error)
-            *error = g_strerror(errno);
+        trialix_set_error(error, TRIALIX_ERROR_WRITE, g_strerror(errno));
         return false;
     }
     GKeyFile *kf = g_key_file_new();
@@ -170,19 +170,25 @@ bool history_keep(const char *dir, const history_run &run, std::string *error)
     gchar *path = g_build_filename(dir, name, nullptr);
     GError *e = nullptr;
     bool ok = g_file_set_contents_full(path, data, (gssize)size, G_FILE_SET_CONTENTS_CONSISTENT, 0600, &e);
-    if (!ok && error)
-        *error = e->message;
+    if (!ok)
+        trialix_set_error(error, TRIALIX_ERROR_WRITE, e->message);
     g_clear_error(&e);
     g_free(path);
     g_free(data);
     return ok;
 }
 
-int history_record_kept(history_db *db, const char *dir, std::string *error, bool *busy)
+int history_record_kept(history_db *db, const char *dir, GError **error)
 {
-    GDir *d = g_dir_open(dir, 0, nullptr);
-    if (!d)
-        return g_file_test(dir, G_FILE_TEST_EXISTS) ? -1 : 0;
+    GError *cant = nullptr;
+    GDir *d = g_dir_open(dir, 0, &cant);
+    if (!d) {
+        bool there = g_file_test(dir, G_FILE_TEST_EXISTS);
+        if (there)
+            trialix_set_error(error, TRIALIX_ERROR_READ, cant->message);
+        g_clear_error(&cant);
+        return there ? -1 : 0;
+    }
     std::vector<std::string> names;
     while (const char *n = g_dir_read_name(d))
         if (g_str_has_prefix(n, PREFIX) && g_str_has_suffix(n, SUFFIX))
@@ -197,7 +203,7 @@ int history_record_kept(history_db *db, const char *dir, std::string *error, boo
         if (!read_kept(path, &run))
             continue;
         run.key = name.substr(0, name.size() - strlen(SUFFIX));
-        if (!history_record(db, &run, error, nullptr, busy))
+        if (!history_record(db, &run, nullptr, error))
             break;
         // Recorded (now or before): only now may it go.
         if (g_remove(path.c_str()) == 0 || errno == ENOENT)
@@ -207,27 +213,29 @@ int history_record_kept(history_db *db, const char *dir, std::string *error, boo
 }
 
 history_outcome history_record_or_keep(const char *path, const char *kept_dir, history_run *run,
-                                       std::string *error, bool fold)
+                                       bool fold, GError **error)
 {
     bool busy = false;
-    std::string why;
-    history_db *db = history_open(path, &why, &busy);
+    gerror_ptr why;
+    history_db *db = history_open(path, out_error(why));
     if (db) {
         // The runs kept before come first, in the order they were taken.
-        std::string ignored;
-        history_record_kept(db, kept_dir, &ignored);
-        bool recorded = history_record(db, run, &why, nullptr, &busy);
+        history_record_kept(db, kept_dir, nullptr);
+        bool recorded = history_record(db, run, nullptr, out_error(why));
         history_close(db, fold);
         if (recorded)
             return HISTORY_RECORDED;
     }
-    std::string keep_error;
-    if (history_keep(kept_dir, *run, &keep_error)) {
+    // Busy whenever the history was found held, opening or recording.
+    busy = g_error_matches(why.get(), TRIALIX_ERROR, TRIALIX_ERROR_BUSY);
+    gerror_ptr keep_error;
+    if (history_keep(kept_dir, *run, out_error(keep_error))) {
         if (error)
-            *error = why;
+            *error = g_error_copy(why.get());
         return busy ? HISTORY_KEPT_BUSY : HISTORY_KEPT;
     }
-    if (error)
-        *error = why + "; nor could the run be kept aside: " + keep_error;
+    trialix_set_error(error, TRIALIX_ERROR_WRITE,
+                      std::string(why->message) + "; nor could the run be kept aside: " +
+                          keep_error->message);
     return HISTORY_LOST;
 }

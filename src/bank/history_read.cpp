@@ -29,7 +29,7 @@ double percent_at(statement &s, int i)
 
 } // namespace
 
-bool history_exams(history_db *db, std::vector<history_exam> *out, std::string *error)
+bool history_exams(history_db *db, std::vector<history_exam> *out, GError **error)
 {
     // The title of an exam's latest run: titles may change between runs.
     statement s(db->sql, "SELECT exam, (SELECT title FROM runs r2 WHERE r2.exam = runs.exam"
@@ -44,7 +44,7 @@ bool history_exams(history_db *db, std::vector<history_exam> *out, std::string *
     return rc == SQLITE_DONE || fail(db->sql, error);
 }
 
-static bool read_items(history_db *db, history_run *run, std::string *error)
+static bool read_items(history_db *db, history_run *run, GError **error)
 {
     statement s(db->sql, "SELECT file, item, fingerprint, points, ok FROM items WHERE run = ?"
                          " ORDER BY position");
@@ -59,7 +59,7 @@ static bool read_items(history_db *db, history_run *run, std::string *error)
 }
 
 bool history_runs(history_db *db, const char *exam, bool with_items,
-                  std::vector<history_run> *out, std::string *error, int limit)
+                  std::vector<history_run> *out, int limit, GError **error)
 {
     statement s(db->sql, "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
                          " item_count, total_points, reached_points, score, pass_mark, passed"
@@ -97,7 +97,7 @@ bool history_runs(history_db *db, const char *exam, bool with_items,
     return true;
 }
 
-bool history_count(history_db *db, const char *exam, int *runs, int *passed, std::string *error)
+bool history_count(history_db *db, const char *exam, int *runs, int *passed, GError **error)
 {
     statement s(db->sql, "SELECT COUNT(*), COUNT(CASE WHEN passed != 0 THEN 1 END) FROM runs"
                          " WHERE exam = ?");
@@ -112,7 +112,7 @@ bool history_count(history_db *db, const char *exam, int *runs, int *passed, std
 }
 
 bool history_weak_files(history_db *db, const char *exam, std::vector<history_file> *out,
-                        std::string *error)
+                        GError **error)
 {
     statement s(db->sql, "SELECT file, runs, drawn, correct FROM file_stats WHERE exam = ?"
                          " ORDER BY CAST(correct AS REAL) / drawn, drawn DESC, file");
@@ -129,7 +129,7 @@ bool history_weak_files(history_db *db, const char *exam, std::vector<history_fi
 }
 
 bool history_mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out,
-                      std::string *error)
+                      GError **error)
 {
     statement s(db->sql, "SELECT file, item, fingerprint, missed, drawn FROM item_stats"
                          " WHERE exam = ? AND missed > 0 ORDER BY missed DESC, drawn, file, item");

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "bank/glib_ptr.h"
 #include "bank/markup.h"
 #include "bank/text.h"
 
@@ -133,11 +134,11 @@ void check_item(const question &q, int n, const item_lines &lines, std::vector<i
             report(lines.slot[0] ? lines.slot[0] : lines.head, "no accepted answer: the item can never be right");
     }
     auto check_markup = [&](const char *text, int line, const std::string &what) {
-        std::string why;
-        if (!markup_is_valid(text, &why))
-            report(line, what + " is not valid markup: " + why);
-        else if (!markup_is_safe(text, &why))
-            report(line, what + " is markup too large to show: " + why);
+        gerror_ptr why;
+        if (!markup_is_valid(text, out_error(why)))
+            report(line, what + " is not valid markup: " + why->message);
+        else if (!markup_is_safe(text, MARKUP_MAX_PIXELS, out_error(why)))
+            report(line, what + " is markup too large to show: " + why->message);
     };
     check_markup(q.text, lines.text, "question text");
     check_markup(q.explanation, lines.explanation, "explanation");

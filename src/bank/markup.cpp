@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 #include "bank/markup_extent.h"
 #include "bank/markup_place.h"
@@ -298,7 +299,7 @@ void text(GMarkupParseContext *, const char *text, gsize len, gpointer data, GEr
 
 // Parses text as Pango does: inside a <markup> element of its own.
 static_assert(sizeof "<markup>" - 1 == MARKUP_WRAPPER_LENGTH, "the places of faults count it");
-bool parse(const char *markup, markup_parse *p, std::string *why)
+bool parse(const char *markup, markup_parse *p, GError **why)
 {
     static const GMarkupParser PARSER = {start_element, end_element, text, nullptr, nullptr};
     p->text = markup;
@@ -311,7 +312,9 @@ bool parse(const char *markup, markup_parse *p, std::string *why)
     if (!ok && why) {
         int line = 0, chr = 0;
         g_markup_parse_context_get_position(context, &line, &chr);
-        *why = error ? markup_error_text(markup, error->message, line, chr) : "invalid markup";
+        trialix_set_error(why, TRIALIX_ERROR_MARKUP,
+                          error ? markup_error_text(markup, error->message, line, chr)
+                                : "invalid markup");
     }
     g_markup_parse_context_free(context);
     return ok;
@@ -329,38 +332,38 @@ markup_extent extent_in_pixels(const markup_parse &p)
 
 } // namespace
 
-bool markup_is_valid(const char *text, std::string *why)
+bool markup_is_valid(const char *text, GError **error)
 {
     markup_parse p;
-    return parse(text, &p, why);
+    return parse(text, &p, error);
 }
 
-bool markup_plain_text(const char *text, std::string *plain)
+bool markup_plain_text(const char *text, std::string *plain, GError **error)
 {
     std::string collected;
     markup_parse p;
     p.plain = &collected;
-    if (!parse(text, &p, nullptr))
+    if (!parse(text, &p, error))
         return false;
     *plain = collected;
     return true;
 }
 
-bool markup_extent_of(const char *text, markup_extent *extent)
+bool markup_extent_of(const char *text, markup_extent *extent, GError **error)
 {
     markup_parse p;
     p.check_safe = true;
-    if (!parse(text, &p, nullptr))
+    if (!parse(text, &p, error))
         return false;
     *extent = extent_in_pixels(p);
     return true;
 }
 
-bool markup_is_safe(const char *text, std::string *why, double max_height)
+bool markup_is_safe(const char *text, double max_height, GError **error)
 {
     markup_parse p;
     p.check_safe = true;
-    if (!parse(text, &p, why))
+    if (!parse(text, &p, error))
         return false;
     // A text wider or taller than the screen as plain text may stay so: it
     // is shown so either way, and markup may not make it larger.
@@ -372,7 +375,6 @@ bool markup_is_safe(const char *text, std::string *why, double max_height)
                             + points_text(MARKUP_MAX_PIXELS) + " by " + points_text(max_height));
     if (p.unsafe.empty())
         return true;
-    if (why)
-        *why = p.unsafe;
+    trialix_set_error(error, TRIALIX_ERROR_UNSAFE_MARKUP, p.unsafe);
     return false;
 }

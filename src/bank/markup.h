@@ -5,6 +5,8 @@
 // markup, and only span takes attributes.
 #pragma once
 
+#include <glib.h>
+
 #include <string>
 
 // Bounds beyond which valid markup is refused by markup_is_safe: larger
@@ -32,20 +34,21 @@ struct markup_extent {
     double plain_width = 0, plain_height = 0;
 };
 
-// True when Pango would accept text as markup; otherwise *why (if given)
-// says why in one line.
-bool markup_is_valid(const char *text, std::string *why = nullptr);
+// True when Pango would accept text as markup; otherwise *error
+// (TRIALIX_ERROR_MARKUP) says why in one line.
+bool markup_is_valid(const char *text, GError **error);
 
 // The text that valid markup shows: entities decoded, tags dropped. False,
-// with *plain untouched, when the markup is not valid.
-bool markup_plain_text(const char *text, std::string *plain);
+// with *plain untouched and *error set as markup_is_valid sets it, when
+// the markup is not valid.
+bool markup_plain_text(const char *text, std::string *plain, GError **error);
 
 // True when text is valid markup whose sizes, offsets and extent stay
 // within the bounds above, its height within max_height pixels; otherwise
-// *why (if given) says why.
-bool markup_is_safe(const char *text, std::string *why = nullptr,
-                    double max_height = MARKUP_MAX_PIXELS);
+// *error says why: TRIALIX_ERROR_MARKUP as markup_is_valid, or
+// TRIALIX_ERROR_UNSAFE_MARKUP.
+bool markup_is_safe(const char *text, double max_height, GError **error);
 
-// The extent of valid markup; false, with *extent untouched, when it is
-// not valid.
-bool markup_extent_of(const char *text, markup_extent *extent);
+// The extent of valid markup; false, with *extent untouched and *error set
+// as markup_is_valid sets it, when it is not valid.
+bool markup_extent_of(const char *text, markup_extent *extent, GError **error);

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #endif
 
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 
 #ifndef O_BINARY
@@ -77,10 +78,10 @@ static std::string with_end(const std::string &path, const char *from, const cha
     return path.substr(0, path.size() - strlen(from)) + to;
 }
 
-bool recovery_claim(const std::string &dir, recovery_slot *slot, std::string *error)
+bool recovery_claim(const std::string &dir, recovery_slot *slot, GError **error)
 {
     if (g_mkdir_with_parents(dir.c_str(), 0700) != 0) {
-        *error = dir + ": " + g_strerror(errno);
+        trialix_set_error(error, TRIALIX_ERROR_WRITE, dir + ": " + g_strerror(errno));
         return false;
     }
     std::string name = "run-" + std::to_string((long)getpid()) + "-XXXXXX" + LOCK_END;
@@ -88,7 +89,8 @@ bool recovery_claim(const std::string &dir, recovery_slot *slot, std::string *er
         gchar_ptr pattern(g_build_filename(dir.c_str(), name.c_str(), nullptr));
         int fd = g_mkstemp_full(pattern.get(), O_RDWR | O_BINARY, 0600);
         if (fd < 0) {
-            *error = std::string(pattern.get()) + ": " + g_strerror(errno);
+            trialix_set_error(error, TRIALIX_ERROR_WRITE,
+                              std::string(pattern.get()) + ": " + g_strerror(errno));
             return false;
         }
         std::string lock = pattern.get();
@@ -104,7 +106,7 @@ bool recovery_claim(const std::string &dir, recovery_slot *slot, std::string *er
         slot->fd = fd;
         return true;
     }
-    *error = dir + ": no lock file could be locked";
+    trialix_set_error(error, TRIALIX_ERROR_BUSY, dir + ": no lock file could be locked");
     return false;
 }
 
@@ -280,23 +282,28 @@ std::vector<recovery_slot> recovery_find_left(const std::string &dir,
     return found;
 }
 
-FILE *recovery_open_copy(const std::string &path, std::string *why)
+FILE *recovery_open_copy(const std::string &path, GError **error)
 {
     int fd = g_open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_BINARY, 0);
     if (fd < 0) {
         // O_NOFOLLOW refuses a link with ELOOP, which says nothing to a reader.
-        *why = errno == ELOOP ? "a link, not a file" : g_strerror(errno);
+        int e = errno;
+        if (e == ELOOP)
+            trialix_set_error(error, TRIALIX_ERROR_NOT_REGULAR, "a link, not a file");
+        else
+            trialix_set_error(error, e == ENOENT ? TRIALIX_ERROR_MISSING : TRIALIX_ERROR_OPEN,
+                              g_strerror(e));
         return nullptr;
     }
     GStatBuf st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         g_close(fd, nullptr);
-        *why = "not a regular file";
+        trialix_set_error(error, TRIALIX_ERROR_NOT_REGULAR, "not a regular file");
         return nullptr;
     }
     if ((long long)st.st_size > RECOVERY_MAX_COPY) {
         g_close(fd, nullptr);
-        *why = "larger than a run can leave";
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LARGE, "larger than a run can leave");
         return nullptr;
     }
 #ifndef _WIN32
@@ -305,13 +312,13 @@ FILE *recovery_open_copy(const std::string &path, std::string *why)
 #endif
     FILE *f = fdopen(fd, "rb");
     if (!f) {
-        *why = g_strerror(errno);
+        trialix_set_error(error, TRIALIX_ERROR_OPEN, g_strerror(errno));
         g_close(fd, nullptr);
     }
     return f;
 }
 
-bool recovery_dir_writable(const std::string &dir, std::string *why)
+bool recovery_dir_writable(const std::string &dir, GError **error)
 {
 #ifdef _WIN32
     if (g_access(dir.c_str(), W_OK) == 0)
@@ -321,7 +328,7 @@ bool recovery_dir_writable(const std::string &dir, std::string *why)
     if (faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0)
         return true;
 #endif
-    *why = dir + ": " + g_strerror(errno);
+    trialix_set_error(error, TRIALIX_ERROR_WRITE, dir + ": " + g_strerror(errno));
     return false;
 }
 
@@ -340,11 +347,11 @@ static bool write_all(int fd, const gchar *data, gsize size)
 }
 
 std::string recovery_set_aside(const char *from, const char *dir, const char *name,
-                               std::string *error)
+                               GError **error)
 {
     FILE *f = recovery_open_copy(from, error);
     if (!f) {
-        *error = std::string(from) + ": " + *error;
+        g_prefix_error(error, "%s: ", from);
         return "";
     }
     std::string contents;
@@ -357,7 +364,7 @@ std::string recovery_set_aside(const char *from, const char *dir, const char *na
     bool read_ok = !ferror(f) && n == 0;
     fclose(f);
     if (!read_ok) {
-        *error = std::string(from) + ": not read to its end";
+        trialix_set_error(error, TRIALIX_ERROR_READ, std::string(from) + ": not read to its end");
         return "";
     }
     size_t size = contents.size();
@@ -368,7 +375,8 @@ std::string recovery_set_aside(const char *from, const char *dir, const char *na
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0) {
-            *error = std::string(path.get()) + ": " + g_strerror(errno);
+            trialix_set_error(error, TRIALIX_ERROR_WRITE,
+                              std::string(path.get()) + ": " + g_strerror(errno));
             return "";
         }
         bool ok = write_all(fd, contents.data(), size);
@@ -379,13 +387,14 @@ std::string recovery_set_aside(const char *from, const char *dir, const char *na
         ok = g_close(fd, nullptr) && ok;
         if (!ok) {
             g_unlink(path.get());
-            *error = std::string(path.get()) + ": " + g_strerror(e);
+            trialix_set_error(error, TRIALIX_ERROR_WRITE, std::string(path.get()) + ": " + g_strerror(e));
             return "";
         }
         g_unlink(from);
         return path.get();
     }
-    *error = std::string(dir) + ": every name for " + name + " is taken";
+    trialix_set_error(error, TRIALIX_ERROR_WRITE,
+                      std::string(dir) + ": every name for " + name + " is taken");
     return "";
 }
 
@@ -408,13 +417,12 @@ static bool write_all(int fd, const unsigned char *data, size_t size)
 }
 
 bool recovery_write(const std::string &path, question *list, const run_header &h,
-                    std::string *error)
+                    GError **error)
 {
     gchar_ptr dir(g_path_get_dirname(path.c_str()));
     std::string part = gchar_ptr(g_build_filename(dir.get(), PART_START, nullptr)).get() + std::string("XXXXXX");
     auto fail = [&](const std::string &where, int err) {
-        if (error)
-            *error = where + ": " + g_strerror(err);
+        trialix_set_error(error, TRIALIX_ERROR_WRITE, where + ": " + g_strerror(err));
         return false;
     };
     int fd = g_mkstemp_full(&part[0], O_WRONLY | O_BINARY, 0600);

@@ -31,8 +31,10 @@ struct recovery_slot {
 std::string recovery_dir(void);
 
 // Creates `dir` when missing and claims a new slot in it: a lock file of a
-// name no other slot has, locked. False with *error when that fails.
-bool recovery_claim(const std::string &dir, recovery_slot *slot, std::string *error);
+// name no other slot has, locked. False with *error when that fails
+// (TRIALIX_ERROR_WRITE; TRIALIX_ERROR_BUSY when no lock file could be
+// locked).
+bool recovery_claim(const std::string &dir, recovery_slot *slot, GError **error);
 // Lets the slot go: the lock is released, the files stay.
 void recovery_release(recovery_slot *slot);
 // Removes the slot's copy and then its lock file, and lets the slot go.
@@ -62,24 +64,27 @@ enum { RECOVERY_LEFTOVER_AGE = 60 };
 
 // Opens a copy for reading as a saved exam: a regular file itself (a link
 // is not followed), opened without waiting (a FIFO would block), of at
-// most RECOVERY_MAX_COPY bytes. None, with *why, for anything else.
-FILE *recovery_open_copy(const std::string &path, std::string *why);
+// most RECOVERY_MAX_COPY bytes. None, with *error (why alone, without the
+// path; codes as open_regular_file's, or TRIALIX_ERROR_TOO_LARGE), for
+// anything else.
+FILE *recovery_open_copy(const std::string &path, GError **error);
 
-// Whether copies can be written and removed in `dir`; *why when not.
-bool recovery_dir_writable(const std::string &dir, std::string *why);
+// Whether copies can be written and removed in `dir`; *error
+// (TRIALIX_ERROR_WRITE) when not.
+bool recovery_dir_writable(const std::string &dir, GError **error);
 
 // Writes the run `list` with header h as the copy `path`, in the saved
 // exam format: into a new file beside it, synced, then renamed over it,
 // so that the copy is always whole. A failure leaves the old copy as it
-// was; false with *error. Written without GIO: the copy is written after
+// was; false with *error (TRIALIX_ERROR_WRITE). Written without GIO: the copy is written after
 // every burst of changes, and GIO's file machinery is most of a megabyte
 // of the process's memory that nothing else of a run needs.
 bool recovery_write(const std::string &path, question *list, const run_header &h,
-                    std::string *error);
+                    GError **error);
 
 // Copies the copy `from` (opened as recovery_open_copy does) into `dir` as
 // `name`, or name-2, name-3 ... when that is taken (no file is ever
 // replaced), and removes `from` once the copy is whole. Returns the new
-// path, or "" with *error.
+// path, or "" with *error ("PATH: why").
 std::string recovery_set_aside(const char *from, const char *dir, const char *name,
-                               std::string *error);
+                               GError **error);

@@ -14,6 +14,7 @@
 #include <glib/gstdio.h>
 
 #include "bank/buffer.h"
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 #include "bank/text.h"
 
@@ -224,11 +225,10 @@ int put_list_file(question *q, const run_header &h,
     return put(chunk.data(), (size_t)filled * RECORD_SIZE) ? records : 0;
 }
 
-int save_list_file(const char *path, question *q, const run_header &h, std::string *error)
+int save_list_file(const char *path, question *q, const run_header &h, GError **error)
 {
-    auto fail = [&](const std::string &what) {
-        if (error)
-            *error = std::string(path ? path : "") + ": " + what;
+    auto fail = [&](const std::string &what, trialix_error_code code = TRIALIX_ERROR_WRITE) {
+        trialix_set_error(error, code, std::string(path ? path : "") + ": " + what);
         return 0;
     };
     if (!path || !*path)
@@ -236,7 +236,7 @@ int save_list_file(const char *path, question *q, const run_header &h, std::stri
     // A device or FIFO is never replaced by a plain file.
     GStatBuf st;
     if (g_stat(path, &st) == 0 && (st.st_mode & S_IFMT) != S_IFREG)
-        return fail("not a regular file");
+        return fail("not a regular file", TRIALIX_ERROR_NOT_REGULAR);
 
     // GIO writes a new file beside the old one and renames it over it only
     // once all of it is written, keeping the old file's permissions and
@@ -305,25 +305,24 @@ static void tidy_record(question *r)
         check_question(r);
 }
 
-question *load_list_file(const char *path, run_header *header_out, bool *ok, std::string *error,
-                         FILE *opened)
+question *load_list_file(const char *path, FILE *opened, run_header *header_out,
+                         GError **error)
 {
-    *ok = false;
-    auto fail = [&](const std::string &what) -> question * {
-        if (error)
-            *error = std::string(path ? path : "") + ": " + what;
+    auto fail = [&](const std::string &what,
+                    trialix_error_code code = TRIALIX_ERROR_FORMAT) -> question * {
+        trialix_set_error(error, code, std::string(path ? path : "") + ": " + what);
         return nullptr;
     };
-    std::string why;
-    FILE *f = opened ? opened : open_regular_file(path, &why);
+    gerror_ptr why;
+    FILE *f = opened ? opened : open_regular_file(path, out_error(why));
     if (!f)
-        return fail(why);
+        return fail(why->message, (trialix_error_code)why->code);
     std::unique_ptr<FILE, int (*)(FILE *)> closer(f, fclose);
 
     // Everything is checked before a global changes.
     struct stat st;
     if (fstat(fileno(f), &st) != 0)
-        return fail(errno_text(errno));
+        return fail(errno_text(errno), TRIALIX_ERROR_READ);
     if (st.st_size < RECORD_SIZE || st.st_size % RECORD_SIZE != 0)
         return fail("not a saved exam: " + std::to_string((long long)st.st_size) +
                     " bytes are not a whole number of " + std::to_string(RECORD_SIZE) +
@@ -332,7 +331,7 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
 
     unsigned char header[RECORD_SIZE], image[RECORD_SIZE];
     if (fread(header, RECORD_SIZE, 1, f) != 1)
-        return fail("cannot read the header");
+        return fail("cannot read the header", TRIALIX_ERROR_READ);
     char name[PATH_SIZE];
     header_text(name, header + HEADER_EXAMNAME);
     if (!is_exam_name(name))
@@ -343,7 +342,7 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
     for (long long i = 0; i < records; i++) {
         if (fread(image, RECORD_SIZE, 1, f) != 1) {
             destroy_list(head);
-            return fail("cannot read record " + std::to_string(i + 1));
+            return fail("cannot read record " + std::to_string(i + 1), TRIALIX_ERROR_READ);
         }
         if (!kind_of_letter((char)image[IMAGE_TYPE]))
             continue;
@@ -368,6 +367,5 @@ question *load_list_file(const char *path, run_header *header_out, bool *ok, std
         return fail("not a saved exam: no item after the header");
     *header_out = read_header(header);
     header_out->num_questions = kept;
-    *ok = true;
     return head;
 }

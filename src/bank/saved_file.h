@@ -2,6 +2,8 @@
 // record with the run's settings, and reading and writing the whole file.
 #pragma once
 
+#include <glib.h>
+
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -79,16 +81,18 @@ int put_list_file(question *q, const run_header &h,
 // file manager saves: the new file replaces the old one only when all of
 // it is written, a failure leaves whatever was at `path` as it was, the
 // old file's permissions stay, and a symbolic link's target is written. A
-// device or FIFO at `path` is refused. Returns the records written, header
-// included, or 0 with *error set ("PATH: why").
-int save_list_file(const char *path, question *q, const run_header &h, std::string *error);
+// device or FIFO at `path` is refused (TRIALIX_ERROR_NOT_REGULAR). Returns
+// the records written, header included, or 0 with *error set ("PATH: why";
+// TRIALIX_ERROR_WRITE when the writing failed).
+int save_list_file(const char *path, question *q, const run_header &h, GError **error);
 // Whether saving to `path` would replace a file that is there (readable or
 // not); a folder is none.
 bool save_replaces_a_file(const char *path);
 // Reads a saved exam file. A file that can't be read, isn't a whole number
 // of records, whose header names no valid exam directory, or that holds no
 // item or more than a run can (records of a known kind; others are
-// skipped and not counted) is refused: *ok is false and *error says why.
+// skipped and not counted) is refused: none, with *error ("PATH: why") set
+// as open_regular_file sets it, TRIALIX_ERROR_READ or TRIALIX_ERROR_FORMAT.
 // Otherwise *header holds the header's values and the result is the list
 // of the file's items, numbered 1 to n in file order, n being also the
 // header's item count whatever the file says. Points outside 1 to 9
@@ -97,5 +101,4 @@ bool save_replaces_a_file(const char *path);
 // UTF-8; a grading result that can't be right, or whose ticks changed, is
 // graded afresh.
 // `opened`, when given, is `path` already open for reading, and is closed.
-question *load_list_file(const char *path, run_header *header, bool *ok, std::string *error,
-                         FILE *opened = nullptr);
+question *load_list_file(const char *path, FILE *opened, run_header *header, GError **error);

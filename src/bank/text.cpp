@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 
 #include <cstring>
@@ -127,13 +128,18 @@ std::string format_time(long long seconds, const char *format, bool utc)
     return text ? text.get() : "";
 }
 
-std::optional<std::string> join_path(const char *dir, const char *name)
+std::optional<std::string> join_path(const char *dir, const char *name, GError **error)
 {
-    if (!dir || !name)
+    if (!dir || !name) {
+        trialix_set_error(error, TRIALIX_ERROR_MISSING, "no folder or no name given");
         return std::nullopt;
+    }
     std::string path = gchar_ptr(g_build_filename(dir, name, nullptr)).get();
-    if (path.size() > MAX_PATH_CHARS)
+    if (path.size() > MAX_PATH_CHARS) {
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LONG,
+                          "path longer than " + std::to_string(MAX_PATH_CHARS) + " characters");
         return std::nullopt;
+    }
     return path;
 }
 

@@ -2,6 +2,8 @@
 // breaking, UTF-8-safe copies, and joining paths.
 #pragma once
 
+#include <glib.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -37,8 +39,9 @@ std::string format_time(long long seconds, const char *format, bool utc = false)
 // A time span as minutes and seconds, the seconds in two digits: "5:03".
 std::string minutes_seconds(int seconds);
 
-// dir + separator + name, or none when that would be over MAX_PATH_CHARS.
-std::optional<std::string> join_path(const char *dir, const char *name);
+// dir + separator + name, or none when that would be over MAX_PATH_CHARS
+// (TRIALIX_ERROR_TOO_LONG) or either is none (TRIALIX_ERROR_MISSING).
+std::optional<std::string> join_path(const char *dir, const char *name, GError **error);
 // dir with a separator at its end (none is added to an empty dir or one
 // that already ends in one), for a name to follow.
 std::string dir_prefix(const char *dir);

@@ -19,6 +19,7 @@
 #endif
 
 #include "bank/buffer.h"
+#include "bank/error.h"
 #include "bank/glib_ptr.h"
 
 // ---- Exam configuration file ----
@@ -47,16 +48,13 @@ static void parse_number(const std::string &line, size_t key_len, config_number 
     key->value = (int)v;
 }
 
-bool read_exam_config(const char *path, exam_config *config, std::string *why)
+bool read_exam_config(const char *path, exam_config *config, GError **error)
 {
     *config = exam_config();
     config->title = "UNKNOWN";
-    std::string text, reason;
-    if (!read_regular_file(path, &text, &reason, nullptr, MAX_CONFIG_FILE)) {
-        if (why)
-            *why = reason;
+    std::string text;
+    if (!read_regular_file(path, &text, MAX_CONFIG_FILE, error))
         return false;
-    }
     const char *contents = text.data();
     size_t length = text.size();
 
@@ -107,43 +105,43 @@ bool read_exam_config(const char *path, exam_config *config, std::string *why)
 }
 
 bool read_named_config(const char *root, const char *config_name, const char *name,
-                       exam_config *config, std::string *why)
+                       exam_config *config, GError **error)
 {
-    std::optional<std::string> dir = join_path(root, name);
-    std::optional<std::string> path = dir ? join_path(dir->c_str(), config_name) : std::nullopt;
+    std::optional<std::string> dir = join_path(root, name, nullptr);
+    std::optional<std::string> path = dir ? join_path(dir->c_str(), config_name, nullptr) : std::nullopt;
     if (!path) {
-        if (why)
-            *why = "path too long";
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LONG, "path too long");
         return false;
     }
-    return read_exam_config(path->c_str(), config, why);
+    return read_exam_config(path->c_str(), config, error);
 }
 
 int getTimeout(const char *root, const char *config_name, const char *name)
 {
     exam_config config;
-    return read_named_config(root, config_name, name, &config) ? config.timeout.value : 0;
+    return read_named_config(root, config_name, name, &config, nullptr) ? config.timeout.value : 0;
 }
 
 int getPercentage(const char *root, const char *config_name, const char *name)
 {
     exam_config config;
-    return read_named_config(root, config_name, name, &config) ? config.percentage.value : 0;
+    return read_named_config(root, config_name, name, &config, nullptr) ? config.percentage.value : 0;
 }
 
-std::optional<std::string> getExamTitle(const char *root, const char *config_name,
-                                        const char *name)
+bool getExamTitle(const char *root, const char *config_name, const char *name,
+                  std::string *title, GError **error)
 {
     exam_config config;
-    if (!read_named_config(root, config_name, name, &config))
-        return std::nullopt;
-    return config.title;
+    if (!read_named_config(root, config_name, name, &config, error))
+        return false;
+    *title = config.title;
+    return true;
 }
 
 std::string getExamMessage(const char *root, const char *config_name, const char *name)
 {
     exam_config config;
-    if (!read_named_config(root, config_name, name, &config))
+    if (!read_named_config(root, config_name, name, &config, nullptr))
         return "UNKNOWN";
     return config.message;
 }
@@ -161,7 +159,7 @@ static void scan_question_files(const char *dir, const char *prefix, Take take)
     while (const gchar *name = g_dir_read_name(d.get())) {
         if (strncmp(name, prefix, plen) != 0)
             continue;
-        std::optional<std::string> path = join_path(dir, name);
+        std::optional<std::string> path = join_path(dir, name, nullptr);
         if (path && g_file_test(path->c_str(), G_FILE_TEST_IS_REGULAR))
             take(name);
     }
@@ -253,10 +251,12 @@ void create_filename(char *out, size_t size, time_t when)
 }
 
 bool default_save_name(char *out, size_t size, const char *dir, const char *exam,
-                       const char *name, time_t when)
+                       const char *name, time_t when, GError **error)
 {
-    if (size == 0)
+    if (size == 0) {
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LONG, "no room for a name");
         return false;
+    }
     out[0] = '\0';
     char examinee[EXAMINEE_PART_MAX + 1], date[32];
     check_name(name, examinee, sizeof examinee);
@@ -268,8 +268,10 @@ bool default_save_name(char *out, size_t size, const char *dir, const char *exam
     size_t limit = std::min(size - 1, (size_t)MAX_PATH_CHARS);
     size_t fixed = path.size() + strlen(date);
     size_t n = fixed < limit ? utf8_cut(examinee, strlen(examinee), limit - fixed) : 0;
-    if (n == 0)
+    if (n == 0) {
+        trialix_set_error(error, TRIALIX_ERROR_TOO_LONG, "the folder's path is too long for a name");
         return false;
+    }
     path.append(examinee, n);
     path += date;
     g_strlcpy(out, path.c_str(), size);

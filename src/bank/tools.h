@@ -2,6 +2,8 @@
 // default name of a saved exam.
 #pragma once
 
+#include <glib.h>
+
 #include <cstddef>
 #include <ctime>
 #include <optional>
@@ -45,23 +47,26 @@ struct exam_config {
     std::string message;       // empty without a "[message]" line
 };
 
-// Reads an exam configuration file; false, with *why set when given, when
-// it can't be opened or is over MAX_CONFIG_FILE bytes. Lines are whole
-// lines; a '\r' before a line's '\n' is dropped.
-bool read_exam_config(const char *path, exam_config *config, std::string *why = nullptr);
+// Reads an exam configuration file; false, with *error set as
+// read_regular_file sets it, when it can't be opened or is over
+// MAX_CONFIG_FILE bytes. Lines are whole lines; a '\r' before a line's '\n'
+// is dropped.
+bool read_exam_config(const char *path, exam_config *config, GError **error);
 
 // Reads the configuration file `config_name` of the exam `name` in the exam
-// root `root`; false when the path is too long or the file can't be read.
+// root `root`; false when the path is too long (TRIALIX_ERROR_TOO_LONG) or
+// the file can't be read.
 bool read_named_config(const char *root, const char *config_name, const char *name,
-                       exam_config *config, std::string *why = nullptr);
+                       exam_config *config, GError **error);
 
 // The four readers take the exam root, the configuration file's name and
 // an exam's name, and read that exam's configuration file.
 int getTimeout(const char *root, const char *config_name, const char *name);
 int getPercentage(const char *root, const char *config_name, const char *name);
-// None when the file can't be opened; "UNKNOWN" when it has no title.
-std::optional<std::string> getExamTitle(const char *root, const char *config_name,
-                                        const char *name);
+// *title is "UNKNOWN" when the file has no title; false, with *title
+// untouched and *error set, when it can't be opened.
+bool getExamTitle(const char *root, const char *config_name, const char *name,
+                  std::string *title, GError **error);
 // "UNKNOWN" when the file can't be opened; empty without a message.
 std::string getExamMessage(const char *root, const char *config_name, const char *name);
 
@@ -92,6 +97,7 @@ void create_filename(char *out, size_t size, time_t when = time(nullptr));
 // The name proposed for saving: dir, a separator (unless dir is empty or
 // ends in one), exam, '_', the examinee part and the date part. When that
 // is over MAX_PATH_CHARS (or size - 1) the examinee part is cut further,
-// down to one character; false, with `out` empty, when even that is over.
+// down to one character; false, with `out` empty and *error
+// (TRIALIX_ERROR_TOO_LONG) set, when even that is over.
 bool default_save_name(char *out, size_t size, const char *dir, const char *exam,
-                       const char *name, time_t when = time(nullptr));
+                       const char *name, time_t when, GError **error);

@@ -9,6 +9,7 @@
 #include "app/functions.h"
 #include "app/globals.h"
 #include "bank/exam_list.h"
+#include "bank/glib_ptr.h"
 #include "bank/history.h"
 #include "bank/question.h"
 #include "bank/tools.h"
@@ -55,12 +56,13 @@ gboolean record_waiting(gpointer)
         g_dir_close(dir);
     if (!any)
         return FALSE;
-    std::string error;
-    history_db *db = history_open(path.c_str(), &error);
-    int waiting = db ? history_record_kept(db, kept.c_str(), &error) : -1;
+    gerror_ptr error;
+    history_db *db = history_open(path.c_str(), out_error(error));
+    int waiting = db ? history_record_kept(db, kept.c_str(), out_error(error)) : -1;
     history_close(db);
     if (waiting != 0)
-        fprintf(stderr, "%s: runs kept aside not recorded yet: %s\n", path.c_str(), error.c_str());
+        fprintf(stderr, "%s: runs kept aside not recorded yet: %s\n", path.c_str(),
+                error ? error->message : "");
     return FALSE;
 }
 
@@ -72,10 +74,10 @@ history_db *history_read_or_tell(bool *missing)
     *missing = !g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
     if (*missing)
         return nullptr;
-    std::string error;
-    history_db *db = history_open_read(path.c_str(), &error);
+    gerror_ptr error;
+    history_db *db = history_open_read(path.c_str(), out_error(error));
     if (!db)
-        tell_once(path, error, true, KEPT_ASIDE);
+        tell_once(path, error->message, true, KEPT_ASIDE);
     return db;
 }
 
@@ -98,7 +100,8 @@ void history_note_graded(question *head, const std::vector<item_origin> &origins
 
     history_run run;
     run.exam = examname;
-    run.title = getExamTitle(examdir, examconfig, examname).value_or(examtitle);
+    run.title = examtitle;
+    getExamTitle(examdir, examconfig, examname, &run.title, nullptr);
     run.taken = g_get_real_time() / G_USEC_PER_SEC;
     run.examinee = username;
     run.training = training != 0;
@@ -116,7 +119,7 @@ void history_note_graded(question *head, const std::vector<item_origin> &origins
         run.items[i].item = origins[i].item;
     }
     // A resumed run: its items are looked for in the exam's files.
-    std::optional<std::string> dir = join_path(examdir, examname);
+    std::optional<std::string> dir = join_path(examdir, examname, nullptr);
     if (!all_known && dir)
         match_items(&run.items, dir->c_str(), filename_list(dir->c_str(), prefix));
 
@@ -125,7 +128,12 @@ void history_note_graded(question *head, const std::vector<item_origin> &origins
     // log is folded into the file once the score report is up: that syncs
     // the disk twice, which the report needn't wait for.
     std::string path = history_default_path(), error;
-    switch (history_record_or_keep(path.c_str(), history_kept_dir().c_str(), &run, &error, false)) {
+    gerror_ptr why;
+    history_outcome outcome =
+        history_record_or_keep(path.c_str(), history_kept_dir().c_str(), &run, false, out_error(why));
+    if (why)
+        error = why->message;
+    switch (outcome) {
     case HISTORY_RECORDED:
         g_idle_add(fold_when_idle, nullptr);
         break;
@@ -173,10 +181,18 @@ void start_practice(const char *exam, const std::vector<history_mistake> &items)
 
 void cb_practice_start(GtkWidget *, void *)
 {
-    std::optional<std::string> dir = join_path(examdir, examname);
+    std::optional<std::string> dir = join_path(examdir, examname, nullptr);
     disable_exam_menus();
     std::vector<item_origin> origins;
-    question *list = dir ? create_practice_list(practice_plan, dir->c_str(), &origins) : nullptr;
+    std::vector<left_out_file> left_out;
+    question *list = dir ? create_practice_list(practice_plan, dir->c_str(), &origins, &left_out,
+                                                nullptr)
+                         : nullptr;
+    for (const left_out_file &f : left_out) {
+        if (!f.load_failure.empty())
+            printf("%s\n", f.load_failure.c_str());
+        fprintf(stderr, "%s\n", f.why.c_str());
+    }
     start_drawn_run(list, origins,
                     "None of the items to practise can be read any more, so the practice run "
                     "can't be started.\n\n");

@@ -9,6 +9,7 @@
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/exam_list.h"
+#include "bank/glib_ptr.h"
 #include "bank/history.h"
 #include "bank/question.h"
 #include "bank/text.h"
@@ -142,18 +143,19 @@ void show_exam(history_view *v, const std::string &exam)
     std::vector<history_file> files;
     std::vector<history_mistake> mistakes;
     int all_runs = 0, passed = 0;
-    std::string error;
+    gerror_ptr error;
     // Read only: the window never waits for another program writing.
-    history_db *db = exam.empty() ? nullptr : history_open_read(history_default_path().c_str(), &error);
+    history_db *db = exam.empty() ? nullptr
+                                  : history_open_read(history_default_path().c_str(), out_error(error));
     if (db) {
-        if (!history_count(db, exam.c_str(), &all_runs, &passed, &error) ||
-            !history_runs(db, exam.c_str(), false, &runs, &error, RUNS_SHOWN) ||
-            !history_weak_files(db, exam.c_str(), &files, &error) ||
-            !history_mistakes(db, exam.c_str(), &mistakes, &error))
-            fprintf(stderr, "results history: %s\n", error.c_str());
+        if (!history_count(db, exam.c_str(), &all_runs, &passed, out_error(error)) ||
+            !history_runs(db, exam.c_str(), false, &runs, RUNS_SHOWN, out_error(error)) ||
+            !history_weak_files(db, exam.c_str(), &files, out_error(error)) ||
+            !history_mistakes(db, exam.c_str(), &mistakes, out_error(error)))
+            fprintf(stderr, "results history: %s\n", error->message);
         history_close(db);
     } else if (!exam.empty()) {
-        fprintf(stderr, "results history: %s\n", error.c_str());
+        fprintf(stderr, "results history: %s\n", error->message);
     }
     fill_runs(v, runs, all_runs, passed);
     fill_files(v, files);
@@ -183,7 +185,7 @@ void on_practise(GtkWidget *, gpointer data)
     auto *v = static_cast<history_view *>(data);
     // Only items still in their files as they were can be practised. That
     // reads the files, so it waits for the button.
-    std::optional<std::string> dir = join_path(examdir, v->exam.c_str());
+    std::optional<std::string> dir = join_path(examdir, v->exam.c_str(), nullptr);
     std::vector<history_mistake> items;
     if (dir)
         items = practice_items(v->mistakes, dir->c_str(), MAX_RUN_ITEMS);
@@ -317,9 +319,9 @@ void cb_history(GtkWidget *, void *)
     if (!db && !missing)
         return;
     auto *v = new history_view;
-    std::string error;
-    if (db && !history_exams(db, &v->exams, &error))
-        fprintf(stderr, "results history: %s\n", error.c_str());
+    gerror_ptr error;
+    if (db && !history_exams(db, &v->exams, out_error(error)))
+        fprintf(stderr, "results history: %s\n", error->message);
     history_close(db);
 
     GtkWidget *close = build_window(v);

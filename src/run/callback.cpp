@@ -69,7 +69,7 @@ static void too_many_files(int count)
 
 void cb_start(GtkWidget *, void *)
 {
-    std::optional<std::string> dir = join_path(examdir, examname);
+    std::optional<std::string> dir = join_path(examdir, examname, nullptr);
     int files = dir ? count_files(dir->c_str(), prefix) : 0;
     // Refused before the menus go: the start form stays as it was, with a
     // usable Exam menu to choose another exam.
@@ -84,7 +84,14 @@ void cb_start(GtkWidget *, void *)
     if (dir) {
         std::vector<std::string> names = filename_list(dir->c_str(), prefix);
         std::vector<int> order = create_random_list((int)names.size());
-        list = create_exam_list(order, (int)order.size(), dir->c_str(), names, &origins);
+        std::vector<left_out_file> left_out;
+        list = create_exam_list(order, (int)order.size(), dir->c_str(), names, &origins,
+                                &left_out, nullptr);
+        for (const left_out_file &f : left_out) {
+            if (!f.load_failure.empty())
+                printf("%s\n", f.load_failure.c_str());
+            fprintf(stderr, "%s\n", f.why.c_str());
+        }
     }
     start_drawn_run(list, origins,
                     "No question file of this exam holds an item, so it can't be started.\n\n");

@@ -166,9 +166,9 @@ void createExamStart(void)
     // Read once for all four values. One that can't be read (too large,
     // or gone since the check) says so, as a missing one does.
     exam_config read;
-    std::string why;
-    if (!read_named_config(examdir, examconfig, examname, &read, &why)) {
-        installation_warning(("Can't read configfile " + config + ": " + why +
+    gerror_ptr why;
+    if (!read_named_config(examdir, examconfig, examname, &read, out_error(why))) {
+        installation_warning(("Can't read configfile " + config + ": " + why->message +
                               "\n\nUnable to run practice exam\n\nCheck your installation\n\n")
                                  .c_str());
         return;

@@ -9,6 +9,7 @@
 #include "app/globals.h"
 #include "app/navigator.h"
 #include "bank/buffer.h"
+#include "bank/glib_ptr.h"
 #include "bank/question.h"
 #include "bank/saved_file.h"
 #include "bank/tools.h"
@@ -41,12 +42,11 @@ void set_globals(const unsigned char *header)
 
 question *read_list(const char *path)
 {
-    bool ok = false;
-    std::string error;
+    gerror_ptr error;
     run_header header;
-    question *list = load_list_file(path, &header, &ok, &error);
-    if (!ok) {
-        g_printerr("%s\n", error.c_str());
+    question *list = load_list_file(path, nullptr, &header, out_error(error));
+    if (!list) {
+        g_printerr("%s\n", error->message);
         file_read_error_dialog(path ? path : "");
         return nullptr;
     }

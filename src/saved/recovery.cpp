@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "bank/glib_ptr.h"
 #include "bank/question.h"
 #include "bank/recovery.h"
 #include "bank/saved_file.h"
@@ -122,14 +123,14 @@ void write_now(void)
 {
     if (!running || !QP)
         return;
-    std::string error;
-    if (own.fd < 0 && !recovery_claim(recovery_dir(), &own, &error)) {
-        write_failed(error);
+    gerror_ptr error;
+    if (own.fd < 0 && !recovery_claim(recovery_dir(), &own, out_error(error))) {
+        write_failed(error->message);
         return;
     }
     no_link_at(own.copy);
-    if (!recovery_write(own.copy, QP, header_of_run(), &error)) {
-        write_failed(error);
+    if (!recovery_write(own.copy, QP, header_of_run(), out_error(error))) {
+        write_failed(error->message);
         return;
     }
     writes++;

@@ -64,18 +64,16 @@ std::string written_at(gint64 mtime)
 // A copy's list, read as copies are (bank/recovery); none with *why.
 question *load_copy(const recovery_slot &slot, run_header *h, std::string *why)
 {
-    FILE *f = recovery_open_copy(slot.copy, why);
+    gerror_ptr error;
+    FILE *f = recovery_open_copy(slot.copy, out_error(error));
     if (!f) {
-        *why = slot.copy + ": " + *why;
+        *why = slot.copy + ": " + error->message;
         return nullptr;
     }
-    bool ok = false;
-    question *list = load_list_file(slot.copy.c_str(), h, &ok, why, f);
-    if (ok && list)
+    question *list = load_list_file(slot.copy.c_str(), f, h, out_error(error));
+    if (list)
         return list;
-    destroy_list(list);
-    if (ok)
-        *why = "it holds no item";
+    *why = error->message;
     return nullptr;
 }
 
@@ -83,8 +81,7 @@ question *load_copy(const recovery_slot &slot, run_header *h, std::string *why)
 run_header header_if_any(const std::string &path)
 {
     run_header h;
-    std::string why;
-    if (FILE *f = recovery_open_copy(path, &why)) {
+    if (FILE *f = recovery_open_copy(path, nullptr)) {
         unsigned char record[RECORD_SIZE];
         if (fread(record, RECORD_SIZE, 1, f) == 1)
             h = read_header(record);
@@ -112,14 +109,20 @@ kept_copy keep_aside(recovery_slot *slot, const run_header &h)
     char name[PATH_SIZE];
     time_t when = (time_t)(slot->mtime / G_USEC_PER_SEC);
     if (!default_save_name(name, sizeof name, "", h.examname[0] ? h.examname : "recovered",
-                           h.username, when))
+                           h.username, when, nullptr))
         g_strlcpy(name, "recovered", sizeof name);
-    k.path = recovery_set_aside(slot->copy.c_str(), savedir, name, &k.error);
+    gerror_ptr error;
+    k.path = recovery_set_aside(slot->copy.c_str(), savedir, name, out_error(error));
     if (k.path.empty()) {
+        k.error = error->message;
         gchar_ptr state(g_build_filename(g_get_user_state_dir(), "trialix", "kept", nullptr));
         std::string first = k.error;
-        if (g_mkdir_with_parents(state.get(), 0700) == 0)
-            k.path = recovery_set_aside(slot->copy.c_str(), state.get(), name, &k.error);
+        if (g_mkdir_with_parents(state.get(), 0700) == 0) {
+            error.reset();
+            k.path = recovery_set_aside(slot->copy.c_str(), state.get(), name, out_error(error));
+            if (error)
+                k.error = error->message;
+        }
         if (k.path.empty())
             k.error = first + "; " + k.error;
     }
@@ -185,7 +188,7 @@ void tell_kept(const std::vector<kept_copy> &kept)
 std::string title_of(const run_header &h)
 {
     std::string title;
-    if (!markup_plain_text(h.examtitle, &title))
+    if (!markup_plain_text(h.examtitle, &title, nullptr))
         title = h.examtitle;
     return title;
 }
@@ -319,8 +322,9 @@ void recovery_offer_left(void)
     if (found.empty())
         return;
     std::string read_only;
-    if (recovery_dir_writable(dir, &read_only))
-        read_only.clear();
+    gerror_ptr not_writable;
+    if (!recovery_dir_writable(dir, out_error(not_writable)))
+        read_only = not_writable->message;
 
     std::vector<kept_copy> kept;
     std::vector<left_copy> readable;

@@ -23,7 +23,8 @@ run_header header_of_run(void)
     g_strlcpy(h.username, username, sizeof h.username);
     // An exam whose configuration has gone since it was started gets the
     // same title as one whose configuration has none.
-    std::string title = getExamTitle(examdir, examconfig, examname).value_or("UNKNOWN");
+    std::string title = "UNKNOWN";
+    getExamTitle(examdir, examconfig, examname, &title, nullptr);
     utf8_strlcpy(h.examtitle, title.c_str(), sizeof h.examtitle);
     h.seconds = seconds;
     h.passed_time = passed_time;
@@ -43,10 +44,10 @@ void create_header(unsigned char *area)
 
 int write_list(const char *path, question *q)
 {
-    std::string error;
-    int records = save_list_file(path, q, header_of_run(), &error);
+    gerror_ptr error;
+    int records = save_list_file(path, q, header_of_run(), out_error(error));
     if (!records) {
-        g_printerr("%s\n", error.c_str());
+        g_printerr("%s\n", error->message);
         file_write_error_dialog(path ? path : "");
     }
     return records;
@@ -181,7 +182,8 @@ void cb_save_exam(GtkWidget *, void *)
     char name[PATH_SIZE];
     // With no room left for a name the folder is proposed; the examinee
     // types one.
-    std::string proposal = default_save_name(name, sizeof name, savedir, examname, username)
+    std::string proposal = default_save_name(name, sizeof name, savedir, examname, username,
+                                             time(nullptr), nullptr)
                                ? std::string(name)
                                : dir_prefix(savedir);
     get_save_filename_dialog(proposal.c_str(), "Select filename to save the exam");

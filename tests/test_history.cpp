@@ -148,9 +148,9 @@ TEST(History, WeakFilesRankByTheShareRightNotByWholeNumbers)
     add("onethird", 1, 3);
     add("half", 1, 2);
     std::string error;
-    ASSERT_TRUE(history_record(db, &r, &error)) << error;
+    ASSERT_TRUE(history_record(db, &r, {}, error_text(&error))) << error;
     std::vector<history_file> files;
-    ASSERT_TRUE(history_weak_files(db, "net1", &files, &error)) << error;
+    ASSERT_TRUE(history_weak_files(db, "net1", &files, error_text(&error))) << error;
     std::vector<std::string> order;
     for (const history_file &f : files)
         order.push_back(f.file);

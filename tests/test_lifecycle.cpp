@@ -90,7 +90,7 @@ protected:
         question *list = make_item('M', 1, {"+Right", "-Wrong"}, "Item A?");
         append_question(list, make_item('M', 1, {"+Right", "-Wrong"}, "Item B?"));
         std::string error;
-        ASSERT_GT(save_list_file(path.c_str(), list, header_of_run(), &error), 0) << error;
+        ASSERT_GT(save_list_file(path.c_str(), list, header_of_run(), error_text(&error)), 0) << error;
         destroy_list(list);
     }
 
@@ -141,9 +141,9 @@ TEST_F(LifecycleTest, ARecoveredRunBeginsOnceAndALeftResumeFormEndsWithoutBeginn
     for (int round = 0; round < 2; round++) {
         std::string dir = recovery_dir(), error;
         recovery_slot slot;
-        ASSERT_TRUE(recovery_claim(dir, &slot, &error)) << error;
+        ASSERT_TRUE(recovery_claim(dir, &slot, error_text(&error))) << error;
         question *list = make_item('M', 1, {"+Right", "-Wrong"}, "Item A?");
-        ASSERT_GT(save_list_file(slot.copy.c_str(), list, header_of_run(), &error), 0) << error;
+        ASSERT_GT(save_list_file(slot.copy.c_str(), list, header_of_run(), error_text(&error)), 0) << error;
         destroy_list(list);
         recovery_release(&slot);
         dialogs.plan(GTK_RESPONSE_YES);
@@ -222,7 +222,7 @@ TEST_F(LifecycleTest, GradedIsToldOverTheReportWithTheItemsOrigins)
 
     history_db *db = history_open(history_default_path().c_str(), nullptr);
     std::vector<history_run> runs;
-    ASSERT_TRUE(db && history_runs(db, "demo", true, &runs, nullptr));
+    ASSERT_TRUE(db && history_runs(db, "demo", true, &runs, 0, nullptr));
     history_close(db);
     ASSERT_EQ(runs.size(), 1u);
     std::vector<std::string> files;
@@ -246,10 +246,9 @@ TEST_F(LifecycleTest, QuittingWritesTheWaitingChangeIntoTheCopy)
     shell_reached(SHELL_QUITTING);
     EXPECT_FALSE(recovery_write_waiting());
     run_header h;
-    bool ok = false;
     std::string error;
-    question *list = load_list_file(copy.c_str(), &h, &ok, &error);
-    ASSERT_TRUE(ok && list) << error;
+    question *list = load_list_file(copy.c_str(), nullptr, &h, error_text(&error));
+    ASSERT_TRUE(list) << error;
     EXPECT_EQ(list->selected[1], 1);
     destroy_list(list);
 }

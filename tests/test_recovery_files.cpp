@@ -261,7 +261,7 @@ TEST(RecoveryFiles, ACopyIsReplacedWholeOrNotAtAll)
         for (question *r = read; r; r = r->next, n++)
             EXPECT_EQ(r->text, "Item " + std::to_string(n));
         EXPECT_STREQ(back.examname, "sample");
-        EXPECT_EQ(filesize(copy.c_str()), (long)RECORD_SIZE * (items + 1));
+        EXPECT_EQ(filesize(copy.c_str(), nullptr), (long)RECORD_SIZE * (items + 1));
         destroy_list(read);
     }
     // A link in the copy's place is replaced, never written through.
@@ -269,7 +269,7 @@ TEST(RecoveryFiles, ACopyIsReplacedWholeOrNotAtAll)
     ASSERT_EQ(g_unlink(copy.c_str()), 0);
     ASSERT_EQ(symlink(elsewhere.c_str(), copy.c_str()), 0);
     ASSERT_TRUE(recovery_write(copy, list, h, error_text(&error))) << error;
-    EXPECT_EQ(filesize(elsewhere.c_str()), 4);
+    EXPECT_EQ(filesize(elsewhere.c_str(), nullptr), 4);
     struct stat st;
     ASSERT_EQ(lstat(copy.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));

@@ -69,7 +69,7 @@ std::string access_plain(const char *markup)
     std::string plain;
     if (!markup)
         return plain;
-    if (!markup_plain_text(markup, &plain))
+    if (!markup_plain_text(markup, &plain, nullptr))
         plain = markup;
     return valid_utf8(plain.c_str());
 }

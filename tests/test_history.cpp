@@ -1,10 +1,12 @@
 // The results history: what is recorded comes back whole, a crash or a
 // second program never costs a run, a bad database is refused untouched;
 // items find their question files; trialix-pack history prints it all.
-#include <signal.h>
 #include <sqlite3.h>
+#ifndef _WIN32
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "bank/history.h"
 #include "pack_run.h"
@@ -50,6 +52,7 @@ std::vector<history_run> runs_of(const std::string &path, const char *exam)
     return runs;
 }
 
+#ifndef _WIN32
 // Runs `child` in a forked process; returns how it ended (waitpid status).
 template <typename F> int in_child(F child)
 {
@@ -63,6 +66,7 @@ template <typename F> int in_child(F child)
     waitpid(pid, &status, 0);
     return status;
 }
+#endif
 
 } // namespace
 
@@ -123,6 +127,7 @@ TEST(History, RunsComeBackFieldByFieldAndRankTheExam)
     history_close(db);
 }
 
+#ifndef _WIN32   // forks a program of its own
 TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
 {
     TempDir dir;
@@ -152,6 +157,7 @@ TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
     EXPECT_TRUE(history_record(db, &next, &error)) << error;
     history_close(db);
 }
+#endif
 
 TEST(History, ADamagedOrNewerDatabaseIsRefusedAsItIs)
 {
@@ -177,6 +183,7 @@ TEST(History, ADamagedOrNewerDatabaseIsRefusedAsItIs)
     EXPECT_EQ(history_open((dir / "file/history.sqlite").c_str(), &error), nullptr);
 }
 
+#ifndef _WIN32   // forks programs of their own
 TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
 {
     TempDir dir;
@@ -210,6 +217,7 @@ TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
     for (const history_run &r : runs)
         EXPECT_EQ(r.items.size(), 3u);
 }
+#endif
 
 TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
 {

@@ -19,6 +19,8 @@ POLL = 0.05
 
 SETTINGS_WARNING = ("Can't find a valid entry in the registry\n\nFalling back to default values\n\n"
                     "Check your installation\n\n")
+NO_EXAM_ROOT = ("There are no exam directories in %s\n\nThe simulation will not work!\n\n"
+                "Check your installation\n\n")
 
 
 def windows_path(path):
@@ -354,10 +356,33 @@ class Suite:
             check(text == SETTINGS_WARNING, "the warning reads %r" % text)
             check(not windows_titled(s, "Trialix 1.0"), "the main window came before the warning")
             app.click("OK")
+            # The default exam root, c:\trialix\exams, isn't there.
+            app.wait_for("the exam root's warning", lambda s: label_with(s, "no exam directories"))
+            text = app.label("no exam directories")
+            check(text == NO_EXAM_ROOT % "c:\\trialix\\exams", "the second warning reads %r" % text)
+            app.click("OK")
             app.wait_for("the main window", lambda s: windows_titled(s, "Trialix 1.0")
                          and not windows_titled(s, "Warning"))
-            # c:\trialix\exams isn't there: the catalogue is empty.
             check(not app.request("menu", "Start Practice Exam")[0], "an exam is listed without settings")
+        finally:
+            app.stop()
+            w.stop()
+
+    # A registry value is read into 80 bytes: 79 characters are taken, 80
+    # are not, and the default stays.
+    def registry_value_limit(self):
+        w = self.wine("limit")
+        app = self.windows_app(w, "limit")
+        try:
+            for length, shown in ((79, None), (80, "c:\\trialix\\exams")):
+                value = "C:\\" + "x" * (length - 3)
+                w.reg_add("HKLM\\Software\\Trialix", "examdir", value)
+                app.start()
+                app.wait_for("the exam root's warning", lambda s: label_with(s, "no exam directories"))
+                text = app.label("no exam directories")
+                want = NO_EXAM_ROOT % (shown or value)
+                check(text == want, "with %d characters the warning reads %r" % (length, text))
+                app.stop()
         finally:
             app.stop()
             w.stop()
@@ -465,6 +490,7 @@ def main():
     tests = [("unit_tests_under_wine", s.unit_tests), ("pack_check_demo_exams", s.pack_check),
              ("pack_round_trip_with_linux", s.pack_round_trip),
              ("settings_warning_without_registry_key", s.settings_warning),
+             ("registry_value_of_80_bytes_is_ignored", s.registry_value_limit),
              ("registry_run_save_and_cross_load", s.registry_run)]
     if a.screenshots:
         tests = [("screenshots", s.screenshot)]

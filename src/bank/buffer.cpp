@@ -58,6 +58,11 @@ FILE *open_regular_file(const char *path, std::string *why, int *code)
     int fd = g_open(path, O_RDONLY | O_BINARY | O_NONBLOCK, 0);
     if (fd < 0) {
         int e = errno;
+#ifdef _WIN32
+        // Windows won't open a directory at all; it is still no file.
+        if (g_file_test(path, G_FILE_TEST_IS_DIR))
+            return fail(0, "not a regular file");
+#endif
         return fail(e, g_strerror(e));
     }
     struct stat st;

@@ -48,7 +48,9 @@ class Wine:
         self.env = dict(os.environ, WINEPREFIX=where, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", WINEPATH=windows_path(dlls))
         # One Wine server for all the test's programs: each starts faster.
-        subprocess.run(["wineserver", "-p"], env=self.env, capture_output=True)
+        # (It goes on in the background: no pipe of ours may stay open in it.)
+        subprocess.run(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
 
     def run(self, argv, **kw):
         return subprocess.run(["wine"] + argv, env=self.env, capture_output=True, **kw)

@@ -7,6 +7,8 @@
 //   KIND  SENSITIVE  ACTIVE  TEXT
 // KIND window, button, check, radio, menuitem, entry or label; ACTIVE 1 or
 // 0 for check and radio buttons, - for the rest; texts on one line.
+// `label PART` answers with the whole text of the first label shown that
+// holds PART, in C escapes (g_strescape) on one line.
 // Commands: click LABEL (a sensitive, mapped button whose label is LABEL,
 // blanks around it ignored), menu START (the menu item whose label begins
 // with START), type TEXT (into the first sensitive entry shown), dump.
@@ -15,6 +17,7 @@
 #include <glib/gstdio.h>
 #include <gtk/gtk.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -173,6 +176,20 @@ bool perform(const std::string &command, const std::string &arg, std::string &ou
         if (m)
             later(g_object_ref(m), [m] { gtk_menu_item_activate(GTK_MENU_ITEM(m)); });
         return m != nullptr;
+    }
+    if (command == "label") {
+        // The whole text of the first label that holds ARGUMENT, newlines
+        // and all, in C escapes on one line.
+        GtkWidget *l = find([&](GtkWidget *w) {
+            return GTK_IS_LABEL(w) && gtk_widget_get_mapped(w) &&
+                   strstr(gtk_label_get_text(GTK_LABEL(w)), arg.c_str());
+        });
+        if (l) {
+            gchar *escaped = g_strescape(gtk_label_get_text(GTK_LABEL(l)), nullptr);
+            out += std::string(escaped) + "\n";
+            g_free(escaped);
+        }
+        return l != nullptr;
     }
     if (command == "type") {
         GtkWidget *e = find([](GtkWidget *w) { return GTK_IS_ENTRY(w) && usable(w); });

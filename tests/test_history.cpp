@@ -1,11 +1,13 @@
 // The results history: what is recorded comes back whole, a crash or a
 // second program never costs a run, a bad database is refused untouched;
 // items find their question files; trialix-pack history prints it all.
-#include <signal.h>
 #include <glib/gstdio.h>
 #include <sqlite3.h>
+#ifndef _WIN32
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <climits>
 #include <cmath>
@@ -56,6 +58,7 @@ std::vector<history_run> runs_of(const std::string &path, const char *exam)
     return runs;
 }
 
+#ifndef _WIN32
 // Runs `child` in a forked process; returns how it ended (waitpid status).
 template <typename F> int in_child(F child)
 {
@@ -69,6 +72,7 @@ template <typename F> int in_child(F child)
     waitpid(pid, &status, 0);
     return status;
 }
+#endif
 
 } // namespace
 
@@ -158,6 +162,7 @@ TEST(History, WeakFilesRankByTheShareRightNotByWholeNumbers)
     history_close(db);
 }
 
+#ifndef _WIN32   // forks a program of its own
 TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
 {
     TempDir dir;
@@ -187,6 +192,7 @@ TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
     EXPECT_TRUE(history_record(db, &next, nullptr, error_text(&error))) << error;
     history_close(db);
 }
+#endif
 
 TEST(History, ADamagedOrNewerDatabaseIsRefusedAsItIs)
 {
@@ -214,6 +220,7 @@ TEST(History, ADamagedOrNewerDatabaseIsRefusedAsItIs)
 
 // Two programs recording at once: what one can't record at the moment is
 // kept aside and recorded later, once.
+#ifndef _WIN32   // forks programs of their own
 TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
 {
     TempDir dir;
@@ -251,6 +258,7 @@ TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
     }
     EXPECT_EQ(taken.size(), (size_t)(PROGRAMS * RUNS)) << "a run recorded twice";
 }
+#endif
 
 TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
 {

@@ -215,16 +215,18 @@ TEST(Check, ExamRoot)
     result r = run({"check", root});
     EXPECT_EQ(r.status, PACK_PROBLEM);
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), root + ": exam root: 2 exams");
-    EXPECT_TRUE(has_line(r.out, root + "/bad/cat01:5: item 1: no '+' choice")) << r.out;
-    EXPECT_TRUE(has_line(r.out, root + "/bad: summary: 1 question file, 1 item, 1 problem\n" + root + "/good/.xconfig"))
+    EXPECT_TRUE(has_line(r.out, native(root + "/bad/cat01:5: item 1: no '+' choice"))) << r.out;
+    EXPECT_TRUE(has_line(r.out, native(root + "/bad: summary: 1 question file, 1 item, 1 problem\n" + root +
+                                       "/good/.xconfig")))
         << r.out;
-    EXPECT_TRUE(has_line(r.out, root + "/good: summary: 2 question files, 3 items, no problem\n")) << r.out;
+    EXPECT_TRUE(has_line(r.out, native(root + "/good: summary: 2 question files, 3 items, no problem\n")))
+        << r.out;
     EXPECT_EQ(r.out.find(".hidden"), std::string::npos) << r.out;
 
     // The exam itself, with its subfolder: no root, no summary.
-    r = run({"check", root + "/bad"});
+    r = run({"check", dir / "root/bad"});
     EXPECT_EQ(r.out.find("summary"), std::string::npos) << r.out;
-    EXPECT_TRUE(has_line(r.out, root + "/bad/.xconfig: title: Bad")) << r.out;
+    EXPECT_TRUE(has_line(r.out, native(root + "/bad/.xconfig: title: Bad"))) << r.out;
 }
 
 // A pack that can't write says which file it couldn't write: the target,

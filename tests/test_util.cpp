@@ -1,5 +1,6 @@
 #include "test_util.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <ctime>
 #include <stdexcept>
@@ -23,9 +24,15 @@ TempDir::~TempDir()
     std::filesystem::remove_all(root_, ignored);
 }
 
+std::string native(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', G_DIR_SEPARATOR);
+    return path;
+}
+
 std::string TempDir::path(const std::string &rel) const
 {
-    return rel.empty() ? root_ : root_ + G_DIR_SEPARATOR_S + rel;
+    return rel.empty() ? root_ : root_ + G_DIR_SEPARATOR_S + native(rel);
 }
 
 std::string TempDir::mkdir(const std::string &rel) const

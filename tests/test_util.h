@@ -33,6 +33,9 @@ struct error_text {
 #include "bank/saved_file.h"
 #include "bank/text.h"
 
+// `path` with each '/' as the system's separator (a backslash on Windows).
+std::string native(std::string path);
+
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
 class TempDir {

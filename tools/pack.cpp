@@ -192,7 +192,8 @@ int exam_option(int argc, char **argv, int *i, const char **prefix, const char *
         return 1;
     }
     if (option_value(argc, argv, i, "--config", &value)) {
-        if (!value || !*value || strlen(value) >= EXAMCONFIG_SIZE || strchr(value, G_DIR_SEPARATOR)) {
+        if (!value || !*value || strlen(value) >= EXAMCONFIG_SIZE ||
+            strpbrk(value, "/" G_DIR_SEPARATOR_S)) {
             pack_usage(err, "--config needs a file name of 1 to 29 characters");
             return -1;
         }

@@ -58,6 +58,13 @@ FILE *open_regular_file(const char *path, GError **error)
     int fd = g_open(path, O_RDONLY | O_BINARY | O_NONBLOCK, 0);
     if (fd < 0) {
         int e = errno;
+#ifdef _WIN32
+        // Windows won't open a directory at all; it is still no file.
+        if (g_file_test(path, G_FILE_TEST_IS_DIR)) {
+            trialix_set_error(error, TRIALIX_ERROR_NOT_REGULAR, "not a regular file");
+            return nullptr;
+        }
+#endif
         return fail(e);
     }
     struct stat st;

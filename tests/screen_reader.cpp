@@ -81,6 +81,8 @@ ScreenReader::~ScreenReader()
 {
     for (auto &event : pending_)
         g_object_unref(event.second);
+    for (AtspiAccessible *window : pending_windows_)
+        g_object_unref(window);
     if (inited_)
         atspi_exit();
     wm_.stop();
@@ -246,6 +248,8 @@ void ScreenReader::type(const std::string &text)
     xdotool({"type", "--delay", "20", text});
 }
 
+static std::string name_of(AtspiAccessible *a);
+
 void ScreenReader::pump()
 {
     bool busy = g_main_context_iteration(nullptr, FALSE);
@@ -253,13 +257,19 @@ void ScreenReader::pump()
     DBusConnection *bus = atspi_get_a11y_bus();
     while (bus && dbus_connection_dispatch(bus) == DBUS_DISPATCH_DATA_REMAINS)
         busy = true;
+    std::vector<AtspiAccessible *> windows;
+    windows.swap(pending_windows_);
+    for (AtspiAccessible *window : windows) {
+        activated.push_back(name_of(window));
+        g_object_unref(window);
+    }
     std::vector<std::pair<bool, AtspiAccessible *>> events;
     events.swap(pending_);
     for (auto &[focused, source] : events) {
         hear(focused, source);
         g_object_unref(source);
     }
-    if (!busy && events.empty())
+    if (!busy && events.empty() && windows.empty())
         g_usleep(2000);
 }
 
@@ -413,8 +423,10 @@ void ScreenReader::hear(bool focused, AtspiAccessible *source)
 void ScreenReader::on_activate(AtspiEvent *event, void *data)
 {
     auto *self = static_cast<ScreenReader *>(data);
+    // Named after the dispatch, as focus events are: libatspi loses what it
+    // holds for events that arrive during a call made from inside one.
     if (event->source && event->detail1 == 1)
-        self->activated.push_back(name_of(event->source));
+        self->pending_windows_.push_back(ATSPI_ACCESSIBLE(g_object_ref(event->source)));
     g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 

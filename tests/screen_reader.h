@@ -93,6 +93,7 @@ private:
     AtspiEventListener *focus_ = nullptr, *activate_ = nullptr;
     std::string last_window_;
     std::vector<std::pair<bool, AtspiAccessible *>> pending_;   // focused?, source
+    std::vector<AtspiAccessible *> pending_windows_;            // activated, not yet named
     bool inited_ = false;
 };
 

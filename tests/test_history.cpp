@@ -385,22 +385,6 @@ bool exists(const std::string &path)
     return g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
 }
 
-// The runs counted in the file alone, as sqlite3 would count them.
-int runs_in(const std::string &path)
-{
-    sqlite3 *sql = nullptr;
-    int n = -1;
-    if (sqlite3_open_v2(path.c_str(), &sql, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(sql, "SELECT COUNT(*) FROM runs", -1, &s, nullptr) == SQLITE_OK &&
-            sqlite3_step(s) == SQLITE_ROW)
-            n = sqlite3_column_int(s, 0);
-        sqlite3_finalize(s);
-    }
-    sqlite3_close(sql);
-    return n;
-}
-
 int files_in(const std::string &dir)
 {
     int n = 0;

@@ -50,21 +50,7 @@ protected:
         EXPECT_EQ(app.wait_exit(), 0);
     }
 
-    // Runs in the file alone, as `sqlite3 history.sqlite 'select count(*) from runs'`.
-    int runs_in_file()
-    {
-        sqlite3 *sql = nullptr;
-        int n = -1;
-        if (sqlite3_open_v2(history.c_str(), &sql, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_stmt *s = nullptr;
-            if (sqlite3_prepare_v2(sql, "SELECT COUNT(*) FROM runs", -1, &s, nullptr) == SQLITE_OK &&
-                sqlite3_step(s) == SQLITE_ROW)
-                n = sqlite3_column_int(s, 0);
-            sqlite3_finalize(s);
-        }
-        sqlite3_close(sql);
-        return n;
-    }
+    int runs_in_file() { return runs_in(history); }
 
     int kept_runs()
     {

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include <sqlite3.h>
 #include <utime.h>
 
 #include "bank/buffer.h"
@@ -100,4 +101,19 @@ bool set_file_age(const std::string &path, int ago)
     struct utimbuf t;
     t.actime = t.modtime = time(nullptr) - ago;
     return utime(path.c_str(), &t) == 0;
+}
+
+int runs_in(const std::string &path)
+{
+    sqlite3 *sql = nullptr;
+    int n = -1;
+    if (sqlite3_open_v2(path.c_str(), &sql, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(sql, "SELECT COUNT(*) FROM runs", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            n = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(sql);
+    return n;
 }

@@ -71,3 +71,7 @@ std::string repeat(const std::string &s, int n);
 // A record of kind `type` worth `points`, with the given slots and text.
 question *make_item(char type, int points, const std::vector<std::string> &answers,
                     const char *text = "Question?", const char *explanation = "");
+
+// The runs a results history file holds by itself, as
+// `sqlite3 FILE 'select count(*) from runs'` counts them; -1 when it can't.
+int runs_in(const std::string &path);

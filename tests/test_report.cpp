@@ -1,6 +1,8 @@
 // Item analysis and `trialix-pack report`: a planned class with figures
 // worked out by hand, the CSV read back, items too rarely drawn to judge,
 // an empty history.
+#include <glib/gstdio.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -21,8 +23,8 @@ const planned CLASS[] = {
     {8, 1, 1, 1, "Ann", "Paris\n", "2\n3\n", "Paris"},
     {7, 1, 1, 0, "Bob", "Paris\n", "2\n3\n", "paris "},
     {6, 1, 0, 0, "Bob", "Paris\n", "2\n", "Pa, \"ris\"\r\nx"},
-    {5, 0, 1, 0, "Cy", "Lyon\n", "2\n3\n", ""},
-    {4, 0, 0, 0, "Cy", "", "", ""},
+    {5, 0, 1, 0, "Zoë", "Lyon\n", "2\n3\n", ""},
+    {4, 0, 0, 0, "Zoë", "", "", ""},
 };
 
 std::vector<history_run> planned_class(const std::string &file_c = "catC", const std::string &bob = "Bob")
@@ -35,9 +37,10 @@ std::vector<history_run> planned_class(const std::string &file_c = "catC", const
             r.title = "A class";
             r.taken = 86400LL * (long long)(runs.size() + 1);
             r.examinee = g.who == std::string("Bob") ? bob : g.who;
-            r.items = {{"catA", 1, "fa", 1, g.a ? OK_RIGHT : OK_WRONG, g.answer_a},
-                       {"catB", 4, "fb", 1, g.b ? OK_RIGHT : OK_WRONG, g.answer_b},
-                       {file_c, 2, "fc", 2, g.c ? OK_RIGHT : g.answer_c[0] ? OK_WRONG : OK_UNANSWERED, g.answer_c}};
+            auto ok = [](int right, const char *answer) { return right ? OK_RIGHT : *answer ? OK_WRONG : OK_UNANSWERED; };
+            r.items = {{"catA", 1, "fa", 1, ok(g.a, g.answer_a), g.answer_a},
+                       {"catB", 4, "fb", 1, ok(g.b, g.answer_b), g.answer_b},
+                       {file_c, 2, "fc", 2, ok(g.c, g.answer_c), g.answer_c}};
             r.item_count = 3;
             r.total_points = 4;
             r.reached_points = g.a + g.b + 2 * g.c;
@@ -180,7 +183,7 @@ TEST(Report, APlannedClassGivesTheFiguresWorkedOutByHand)
         EXPECT_EQ(got, g.answers) << g.fingerprint;
         EXPECT_EQ(f->unanswered, g.unanswered) << g.fingerprint;
     }
-    // Ann: g1, 4 of 4. Bob: g2 2 of 4, g3 1 of 4. Cy: g4 1 of 4, g5 none.
+    // Ann: g1, 4 of 4. Bob: g2 2 of 4, g3 1 of 4. Zoë: g4 1 of 4, g5 none.
     ASSERT_EQ(a.examinees.size(), 3u);
     const std::pair<int, double> who[] = {{8, 100}, {13, 50}, {9, 25}};
     for (size_t i = 0; i < 3; i++) {
@@ -296,11 +299,22 @@ TEST(Report, TheCommandReadsTheClassFromTheHistory)
     EXPECT_TRUE(has_line(text.out, "catC                     2      30       8    0.267             0.541  fc"))
         << text.out;
     EXPECT_TRUE(has_line(text.out, "  Bob                                13   50.0%")) << text.out;
+    EXPECT_TRUE(has_line(text.out, "  Zoë                                 9   25.0%")) << text.out;
+    // What the grading tells, also where the answers themselves aren't kept.
+    EXPECT_TRUE(has_line(text.out, "           9  unanswered")) << text.out;
 
     result csv = report({"class", "--csv", "--db", path});
     ASSERT_EQ(csv.status, PACK_OK) << csv.err;
     EXPECT_NE(csv.out.find("\r\nitem,catB,4,fb,30,20,0.667,0.391,no,,,,,\r\n"), std::string::npos) << csv.out;
-    EXPECT_NE(csv.out.find("\r\nexaminee,,,,,,,,,,,Cy,9,25.0\r\n"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find("\r\nexaminee,,,,,,,,,,,Zoë,9,25.0\r\n"), std::string::npos) << csv.out;
+
+    // A history named relative to the working folder, with no log beside it.
+    gchar_ptr here(g_get_current_dir());
+    ASSERT_EQ(g_chdir(dir.path().c_str()), 0);
+    result relative = report({"class", "--db", "history.sqlite"});
+    EXPECT_EQ(g_chdir(here.get()), 0);
+    EXPECT_EQ(relative.status, PACK_OK) << relative.err;
+    EXPECT_EQ(relative.out, text.out);
 }
 
 TEST(Report, AnEmptyHistoryGivesAnEmptyReport)

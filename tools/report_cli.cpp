@@ -27,6 +27,14 @@ std::string shown(const std::string &s)
     return history_shown_name(s);
 }
 
+// `text` shown, and filled with blanks to `width` characters (not bytes).
+std::string padded(const std::string &text, long width)
+{
+    std::string s = shown(text);
+    long length = g_utf8_strlen(s.c_str(), (gssize)s.size());
+    return length < width ? s + std::string((size_t)(width - length), ' ') : s;
+}
+
 // What the answers of an item are, in the table and in the CSV.
 const char *given_word(const item_figures &f)
 {
@@ -59,20 +67,20 @@ void print_report_text(FILE *out, const std::string &exam, const std::string &ti
     fprintf(out, "%-20s  %4s  %6s  %6s  %9s  %14s  %s\n", "File", "Item", "Drawn", "Right", "Facility",
             "Discrimination", "Fingerprint");
     for (const item_figures &f : a.items) {
-        std::string file = f.file.empty() ? "?" : shown(f.file);
+        std::string file = padded(f.file.empty() ? "?" : f.file, 20);
         std::string item = f.item ? std::to_string(f.item) : "?";
         std::string discrimination = f.has_discrimination ? number(f.discrimination, 3) : "-";
-        fprintf(out, "%-20s  %4s  %6d  %6d  %7s%s  %14s  %.12s\n", file.c_str(), item.c_str(), f.drawn,
+        fprintf(out, "%s  %4s  %6d  %6d  %7s%s  %14s  %.12s\n", file.c_str(), item.c_str(), f.drawn,
                 f.right, number(f.facility, 3).c_str(), f.too_few ? " *" : "  ", discrimination.c_str(),
                 f.fingerprint.c_str());
         for (const answer_count &given : f.answers)
             fprintf(out, "      %6d  %s %s\n", given.times, given_word(f), shown(given.text).c_str());
-        if (!f.answers.empty() && f.unanswered)
-            fprintf(out, "      %6d  no answer\n", f.unanswered);
+        if (f.unanswered)
+            fprintf(out, "      %6d  unanswered\n", f.unanswered);
     }
     fputs("\nExaminees (runs, best score):\n", out);
     for (const examinee_figures &e : a.examinees)
-        fprintf(out, "  %-30s  %5d  %5s%%\n", e.examinee.empty() ? "(no name)" : shown(e.examinee).c_str(),
+        fprintf(out, "  %s  %5d  %5s%%\n", padded(e.examinee.empty() ? "(no name)" : e.examinee, 30).c_str(),
                 e.runs, number(e.best_score, 1).c_str());
 }
 
@@ -110,7 +118,7 @@ void print_report_csv(FILE *out, const exam_analysis &a)
         for (const answer_count &given : f.answers)
             line({given_word(f), file, item, f.fingerprint, "", "", "", "", "", csv_text(given.text),
                   std::to_string(given.times), "", "", ""});
-        if (!f.answers.empty() && f.unanswered)
+        if (f.unanswered)
             line({"unanswered", file, item, f.fingerprint, "", "", "", "", "", "",
                   std::to_string(f.unanswered), "", "", ""});
     }

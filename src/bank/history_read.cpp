@@ -71,7 +71,9 @@ history_run run_at(statement &s)
     return r;
 }
 
-// The items of one run after another through one prepared statement.
+// The items of one run after another through one prepared statement,
+// into the run's items as they stand: a reader that hands out one run at
+// a time reuses their room instead of allocating every row anew.
 struct item_reader {
     statement s;
     explicit item_reader(history_db *db)
@@ -79,16 +81,32 @@ struct item_reader {
                      " ORDER BY position")
     {
     }
+    static void text_at(statement &s, int i, std::string *to)
+    {
+        const unsigned char *t = sqlite3_column_text(s.s, i);
+        to->assign(t ? reinterpret_cast<const char *>(t) : "", t ? (size_t)sqlite3_column_bytes(s.s, i) : 0);
+    }
     bool read(history_db *db, history_run *run, GError **error)
     {
         if (!s)
             return fail(db->sql, error);
         sqlite3_reset(s.s);
         s.integer(1, run->id);
+        std::vector<history_item> &items = run->items;
+        size_t n = 0;
         int rc;
-        while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-            run->items.push_back({s.column_text(0), count_at(s, 1), s.column_text(2),
-                                  count_at(s, 3), s.column_int(4), {}});
+        while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
+            if (n == items.size())
+                items.emplace_back();
+            history_item &it = items[n++];
+            text_at(s, 0, &it.file);
+            it.item = count_at(s, 1);
+            text_at(s, 2, &it.fingerprint);
+            it.points = count_at(s, 3);
+            it.ok = s.column_int(4);
+            it.answer.clear();
+        }
+        items.resize(n);
         return rc == SQLITE_DONE || fail(db->sql, error);
     }
 };
@@ -126,9 +144,12 @@ bool history_each_run(history_db *db, const char *exam,
         return fail(db->sql, error);
     s.text(1, exam);
     item_reader items(db);
+    history_run r;
     int rc;
     while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
-        history_run r = run_at(s);
+        std::vector<history_item> room = std::move(r.items);
+        r = run_at(s);
+        r.items = std::move(room);
         if (!items.read(db, &r, error))
             return false;
         if (!each(r))

@@ -80,8 +80,7 @@ void analysis_add(analysis_sums *sums, const history_run &run)
         bool choices = false;
         std::vector<std::string> parts = answer_parts(it.answer, &choices);
         s.choices = s.choices || choices;
-        if (parts.empty())
-            s.unanswered++;
+        s.unanswered += it.ok == OK_UNANSWERED;
         for (std::string &p : parts)
             s.answers[std::move(p)]++;
     }

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -39,10 +40,10 @@ struct item_figures {
     bool too_few = true;       // drawn < ANALYSIS_MIN_DRAWN
     // What was given: for choices (S, M) each choice ticked, by its text;
     // for fill-in (F) each text typed. Most often first, then by text.
-    // Runs with nothing ticked or typed count in `unanswered`.
+    // Empty where the history doesn't hold the answers.
     bool choices = false;
     std::vector<answer_count> answers;
-    int unanswered = 0;
+    int unanswered = 0;        // draws graded unanswered
 };
 
 struct examinee_figures {
@@ -76,9 +77,16 @@ struct analysis_sums {
         std::string fingerprint;
         bool operator<(const item_key &o) const;
     };
+    // A fingerprint is a checksum already: a part of it is hash enough.
+    struct fingerprint_hash {
+        size_t operator()(const std::string &f) const
+        {
+            return std::hash<std::string_view>()(std::string_view(f).substr(0, 16));
+        }
+    };
     // Items by fingerprint first: a hash finds them, and (file, item) sets
     // apart the rare item found in two places.
-    std::unordered_map<std::string, std::vector<std::pair<item_key, item_sums>>> items;
+    std::unordered_map<std::string, std::vector<std::pair<item_key, item_sums>>, fingerprint_hash> items;
     std::map<std::string, examinee_figures> examinees;
     int runs = 0;
     long long first_taken = 0, last_taken = 0;

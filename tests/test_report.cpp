@@ -333,7 +333,7 @@ TEST(Report, AnEmptyHistoryGivesAnEmptyReport)
     result text = report({"class", "--db", path});
     EXPECT_EQ(text.status, PACK_OK) << text.err;
     EXPECT_NE(text.err.find("holds no runs"), std::string::npos) << text.err;
-    EXPECT_EQ(text.out, "Item analysis of exam class: \nNo runs.\n");
+    EXPECT_EQ(text.out, "Item analysis of exam class\nNo runs.\n");
     result csv = report({"class", "--csv", "--db", path});
     EXPECT_EQ(csv.status, PACK_OK) << csv.err;
     EXPECT_EQ(csv.out, "\xEF\xBB\xBFrecord,file,item,fingerprint,drawn,right,facility,discrimination,too_few,"
@@ -344,6 +344,40 @@ TEST(Report, AnEmptyHistoryGivesAnEmptyReport)
     result other = report({"net1", "--db", path});
     EXPECT_EQ(other.status, PACK_PROBLEM);
     EXPECT_NE(other.err.find("no runs of net1"), std::string::npos) << other.err;
+}
+
+// Each run with its own items, oldest first, whatever came before it; a
+// false from the reader's callback stops it.
+TEST(Report, RunsAreReadOneAtATimeEachWithItsOwnItems)
+{
+    TempDir dir;
+    std::string path = dir / "history.sqlite";
+    const std::vector<std::vector<std::string>> shapes = {{"c1", "c2", "c3"}, {"c4"}, {}, {"c5", "c6"}};
+    std::vector<history_run> runs;
+    for (size_t i = 0; i < shapes.size(); i++) {
+        history_run r;
+        r.exam = "e";
+        r.taken = 1000 - (long long)i;   // recorded newest first
+        for (const std::string &file : shapes[i])
+            r.items.push_back({file, (int)i + 1, "f" + file, 1, OK_RIGHT, ""});
+        runs.push_back(r);
+    }
+    history_db *db = history_at(path, runs);
+    std::vector<std::vector<std::string>> seen;
+    std::string error;
+    EXPECT_TRUE(history_each_run(db, "e", [&seen](const history_run &r) {
+        seen.emplace_back();
+        for (const history_item &it : r.items)
+            seen.back().push_back(it.file + "/" + std::to_string(it.item) + "/" + it.fingerprint);
+        return true;
+    }, error_text(&error))) << error;
+    const std::vector<std::vector<std::string>> oldest_first = {
+        {"c5/4/fc5", "c6/4/fc6"}, {}, {"c4/2/fc4"}, {"c1/1/fc1", "c2/1/fc2", "c3/1/fc3"}};
+    EXPECT_EQ(seen, oldest_first);
+    int calls = 0;
+    EXPECT_TRUE(history_each_run(db, "e", [&calls](const history_run &) { return ++calls < 2; }, nullptr));
+    EXPECT_EQ(calls, 2);
+    history_close(db);
 }
 
 TEST(Report, BadUseIsRefusedPlainly)
@@ -359,6 +393,8 @@ TEST(Report, BadUseIsRefusedPlainly)
         {{"a", "--tsv"}, PACK_USAGE, "unknown option '--tsv'"},
         {{"a", "--db", "postgresql://teacher@school/results"}, PACK_PROBLEM, "built without PostgreSQL"},
         {{"a", "--db", "host=school dbname=results"}, PACK_PROBLEM, "built without PostgreSQL"},
+        {{"a", "--db", "service = class"}, PACK_PROBLEM, "built without PostgreSQL"},
+        {{"a", "--db", "/tmp/a=b/history.sqlite"}, PACK_PROBLEM, "no results history yet"},
     };
     for (const auto &t : table) {
         result r = report(t.args);

@@ -41,11 +41,18 @@ const char *given_word(const item_figures &f)
     return f.choices ? "ticked" : "typed";
 }
 
-// A PostgreSQL connection (a URI or key=value words) rather than a file.
+// A PostgreSQL connection (a URI, or key=value words that begin with a
+// keyword such as "host" or "service") rather than a file.
 bool names_server(const char *db)
 {
-    return g_str_has_prefix(db, "postgresql://") || g_str_has_prefix(db, "postgres://") ||
-           strchr(db, '=') != nullptr;
+    if (g_str_has_prefix(db, "postgresql://") || g_str_has_prefix(db, "postgres://"))
+        return true;
+    const char *p = db;
+    while (g_ascii_isalpha(*p) || *p == '_')
+        p++;
+    while (*p == ' ')
+        p++;
+    return p > db && *p == '=';
 }
 
 } // namespace
@@ -53,7 +60,8 @@ bool names_server(const char *db)
 void print_report_text(FILE *out, const std::string &exam, const std::string &title,
                        const exam_analysis &a)
 {
-    fprintf(out, "Item analysis of exam %s: %s\n", shown(exam).c_str(), shown(title).c_str());
+    fprintf(out, "Item analysis of exam %s%s%s\n", shown(exam).c_str(), title.empty() ? "" : ": ",
+            shown(title).c_str());
     if (a.runs == 0) {
         fputs("No runs.\n", out);
         return;

@@ -23,10 +23,10 @@ struct history_item {
     std::string fingerprint;   // item_fingerprint of the item's text
     int points = 0;
     int ok = 0;                // the grading result (OK_RIGHT, OK_WRONG, ...)
-    // The answer given. For 'S' and 'M' the text of every ticked choice,
-    // each ended by a line feed: choices are told by their text, as their
-    // order changes from run to run. For 'F' the text typed, which never
-    // ends in a line feed. "" when nothing was ticked or typed.
+    // The answer given. For a single or multiple choice the text of every
+    // ticked choice, each ended by a line feed: choices are told by their
+    // text, as their order changes from run to run. For a fill-in the text
+    // typed, which never ends in a line feed. "" when nothing was given.
     std::string answer;
 };
 

@@ -234,7 +234,10 @@ TEST(Report, ItemsTooRarelyDrawnOrWithoutSpreadAreMarked)
 TEST(Report, TheCsvReadBackIsTheReport)
 {
     // Texts that need quoting, and a name a spreadsheet would run as a formula.
-    exam_analysis a = analyse_runs(planned_class("c,\"2\"\r\n", "=HYPERLINK(\"x\")"));
+    std::vector<history_run> runs = planned_class("c,\"2\"\r\n", "=HYPERLINK(\"x\")");
+    for (history_run &r : runs)
+        r.items[1].fingerprint = "f,\"b\"";   // not as Trialix writes one
+    exam_analysis a = analyse_runs(runs);
     std::string csv = printed(print_report_csv, a);
     ASSERT_EQ(csv.compare(0, 3, "\xEF\xBB\xBF"), 0) << "no byte order mark";
     bool well_formed = false;

@@ -80,7 +80,7 @@ void print_report_text(FILE *out, const std::string &exam, const std::string &ti
         std::string discrimination = f.has_discrimination ? number(f.discrimination, 3) : "-";
         fprintf(out, "%s  %4s  %6d  %6d  %7s%s  %14s  %.12s\n", file.c_str(), item.c_str(), f.drawn,
                 f.right, number(f.facility, 3).c_str(), f.too_few ? " *" : "  ", discrimination.c_str(),
-                f.fingerprint.c_str());
+                shown(f.fingerprint).c_str());
         for (const answer_count &given : f.answers)
             fprintf(out, "      %6d  %s %s\n", given.times, given_word(f), shown(given.text).c_str());
         if (f.unanswered)
@@ -119,15 +119,17 @@ void print_report_csv(FILE *out, const exam_analysis &a)
     line({"record", "file", "item", "fingerprint", "drawn", "right", "facility", "discrimination",
           "too_few", "answer", "times", "examinee", "runs", "best_score"});
     for (const item_figures &f : a.items) {
-        std::string file = csv_text(f.file), item = f.item ? std::to_string(f.item) : "";
-        line({"item", file, item, f.fingerprint, std::to_string(f.drawn), std::to_string(f.right),
+        // Every stored text is quoted as it needs, whatever wrote the file.
+        std::string file = csv_text(f.file), item = f.item ? std::to_string(f.item) : "",
+                    fingerprint = csv_text(f.fingerprint);
+        line({"item", file, item, fingerprint, std::to_string(f.drawn), std::to_string(f.right),
               number(f.facility, 3), f.has_discrimination ? number(f.discrimination, 3) : "",
               f.too_few ? "yes" : "no", "", "", "", "", ""});
         for (const answer_count &given : f.answers)
-            line({given_word(f), file, item, f.fingerprint, "", "", "", "", "", csv_text(given.text),
+            line({given_word(f), file, item, fingerprint, "", "", "", "", "", csv_text(given.text),
                   std::to_string(given.times), "", "", ""});
         if (f.unanswered)
-            line({"unanswered", file, item, f.fingerprint, "", "", "", "", "", "",
+            line({"unanswered", file, item, fingerprint, "", "", "", "", "", "",
                   std::to_string(f.unanswered), "", "", ""});
     }
     for (const examinee_figures &e : a.examinees)

@@ -17,6 +17,7 @@
 #include "bank/history.h"
 #include "pack_run.h"
 #include "tools/history_cli.h"
+#include "tools/report_cli.h"
 #include "test_util.h"
 
 namespace {
@@ -36,7 +37,7 @@ history_run sample_run(const std::string &exam, long long taken, int ok_a, int o
     r.score = 100.0 / 3 * r.reached_points;
     r.pass_mark = 60;
     r.passed = r.score >= 60;
-    r.items = {{"cat01", 2, "aa11", 1, ok_a}, {"cat02", 1, "bb22", 2, ok_b}, {"", 0, "cc33", 1, 0}};
+    r.items = {{"cat01", 2, "aa11", 1, ok_a, {}}, {"cat02", 1, "bb22", 2, ok_b, {}}, {"", 0, "cc33", 1, 0, {}}};
     return r;
 }
 
@@ -145,7 +146,7 @@ TEST(History, WeakFilesRankByTheShareRightNotByWholeNumbers)
     r.items.clear();
     auto add = [&](const char *file, int right, int drawn) {
         for (int i = 1; i <= drawn; i++)
-            r.items.push_back({file, i, std::string(file) + std::to_string(i), 1, i <= right ? 1 : -1});
+            r.items.push_back({file, i, std::string(file) + std::to_string(i), 1, i <= right ? 1 : -1, {}});
     };
     add("all", 2, 2);
     add("twofifths", 2, 5);
@@ -663,10 +664,11 @@ TEST(History, AnExamNameThatIsNotUtf8IsShownAndFound)
 // Every command of the tool answers --help (and -h) with its usage.
 TEST(History, EveryToolCommandAnswersHelp)
 {
-    for (const char *command : {"pack", "unpack", "show", "check", "import", "history"})
+    for (const char *command : {"pack", "unpack", "show", "check", "import", "history", "report"})
         for (const char *ask : {"--help", "-h"}) {
             std::vector<std::string> args = {command, ask};
-            result r = std::string(command) == "history" ? run(args, history_main) : run(args);
+            std::string c = command;
+            result r = c == "history" ? run(args, history_main) : c == "report" ? run(args, report_main) : run(args);
             EXPECT_EQ(r.status, PACK_OK) << command << " " << ask << ": " << r.err;
             EXPECT_TRUE(has_line(r.out, "Usage:")) << command;
             EXPECT_NE(r.out.find("trialix-pack " + std::string(command)), std::string::npos) << command;

@@ -81,6 +81,8 @@ void print_text(FILE *out, const std::vector<exam_history> &all)
     }
 }
 
+} // namespace
+
 // Whether `wanted`, as typed, names the exam stored as `stored`: as stored,
 // or as this command and the program show a name that isn't UTF-8.
 bool names_exam(const char *wanted, const std::string &stored)
@@ -92,8 +94,6 @@ bool names_exam(const char *wanted, const std::string &stored)
     g_free(display);
     return same;
 }
-
-} // namespace
 
 int history_main(int argc, char **argv, FILE *out, FILE *err)
 {

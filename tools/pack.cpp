@@ -32,6 +32,8 @@ static const char USAGE[] =
     "                                              make an exam out of a GIFT or Aiken question bank\n"
     "  trialix-pack history [EXAM] [--json] [--db FILE]\n"
     "                                              print the results history of an exam, or of all\n"
+    "  trialix-pack report EXAM [--csv] [--db FILE|URL]\n"
+    "                                              item analysis of an exam's results history\n"
     "Exit status: 0 all well, 1 a problem was found (import: a question was skipped),\n"
     "2 bad usage (import: nothing could be imported).\n";
 

@@ -9,6 +9,7 @@
 
 #include "tools/history_cli.h"
 #include "tools/pack.h"
+#include "tools/report_cli.h"
 
 int main(int argc, char **argv)
 {
@@ -19,5 +20,7 @@ int main(int argc, char **argv)
 #endif
     if (argc > 1 && strcmp(argv[1], "history") == 0)
         return history_main(argc, argv, stdout, stderr);
+    if (argc > 1 && strcmp(argv[1], "report") == 0)
+        return report_main(argc, argv, stdout, stderr);
     return pack_main(argc, argv, stdout, stderr);
 }

@@ -277,7 +277,11 @@ history_db *open_reader(const char *path, std::string *error)
     if (st.st_size == 0)
         return refuse("the file is empty: not a Trialix results history");
     bool log_there = g_file_test((std::string(path) + "-wal").c_str(), G_FILE_TEST_EXISTS);
-    gchar *uri = g_filename_to_uri(path, nullptr, nullptr);
+    // A URI takes an absolute path: a name relative to the working folder
+    // would give none, and the file couldn't be opened.
+    gchar *absolute = g_canonicalize_filename(path, nullptr);
+    gchar *uri = g_filename_to_uri(absolute, nullptr, nullptr);
+    g_free(absolute);
     std::string as_is = std::string(uri ? uri : "") + "?immutable=1";
     g_free(uri);
     int version = 0, tables = 0;
@@ -296,12 +300,14 @@ history_db *open_reader(const char *path, std::string *error)
     db->path = path;
     db->read_only = true;
     int code = SQLITE_OK;
-    db->sql = open_schema(path, 0, &version, &tables, &why, &code);
+    // A reader's connection serves one thread: SQLite's own locks around
+    // every call are left out, which a long report feels.
+    db->sql = open_schema(path, SQLITE_OPEN_NOMUTEX, &version, &tables, &why, &code);
     // A history in a folder we may not write: its log and the log's index
     // can't be made beside it. With no log there, the file holds it all and
     // is read as it stands.
     if (!db->sql && (code == SQLITE_READONLY || code == SQLITE_CANTOPEN) && !log_there)
-        db->sql = open_schema(as_is.c_str(), SQLITE_OPEN_URI, &version, &tables, &why);
+        db->sql = open_schema(as_is.c_str(), SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, &version, &tables, &why);
     if (!db->sql)
         return refuse(why);
     if (!(why = not_ours(version, tables)).empty()) {

@@ -23,6 +23,11 @@ struct history_item {
     std::string fingerprint;   // item_fingerprint of the item's text
     int points = 0;
     int ok = 0;                // the grading result (OK_RIGHT, OK_WRONG, ...)
+    // The answer given. For a single or multiple choice the text of every
+    // ticked choice, each ended by a line feed: choices are told by their
+    // text, as their order changes from run to run. For a fill-in the text
+    // typed, which never ends in a line feed. "" when nothing was given.
+    std::string answer;
 };
 
 // One graded run.
@@ -42,6 +47,7 @@ struct history_run {
     bool passed = false;
     int item_count = 0;        // items of the run (also when `items` isn't read)
     std::vector<history_item> items;
+    std::string uuid;          // made when the run starts: one run, wherever it is sent
     // A run kept aside for later (history_keep) carries its name: recording
     // it a second time, after a crash between recording and forgetting it,
     // does nothing.
@@ -150,6 +156,11 @@ bool history_exams(history_db *db, std::vector<history_exam> *out, GError **erro
 // 0); with_items reads their items too.
 bool history_runs(history_db *db, const char *exam, bool with_items,
                   std::vector<history_run> *out, int limit, GError **error);
+// Every run of `exam` with its items, oldest first, handed to `each` one at
+// a time: a long history is read without holding it all. A false from
+// `each` stops the reading (and is no error).
+bool history_each_run(history_db *db, const char *exam,
+                      const std::function<bool(const history_run &)> &each, GError **error);
 // How many runs of `exam` there are, and how many of them passed.
 bool history_count(history_db *db, const char *exam, int *runs, int *passed, GError **error);
 // An exam's name as the history's readers show it: valid UTF-8 as it is,

@@ -76,7 +76,7 @@ std::vector<history_item> history_items_of(question *q)
 {
     std::vector<history_item> items;
     for (question *r = list_head(q); r; r = r->next)
-        items.push_back({"", 0, item_fingerprint(r), r->points, r->OK});
+        items.push_back({"", 0, item_fingerprint(r), r->points, r->OK, {}});
     return items;
 }
 

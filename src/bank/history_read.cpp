@@ -44,57 +44,118 @@ bool history_exams(history_db *db, std::vector<history_exam> *out, GError **erro
     return rc == SQLITE_DONE || fail(db->sql, error);
 }
 
-static bool read_items(history_db *db, history_run *run, GError **error)
+namespace {
+
+const char RUN_COLUMNS[] = "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
+                          " item_count, total_points, reached_points, score, pass_mark, passed"
+                          " FROM runs WHERE exam = ?";
+
+// A run from a row of RUN_COLUMNS.
+history_run run_at(statement &s)
 {
-    statement s(db->sql, "SELECT file, item, fingerprint, points, ok FROM items WHERE run = ?"
-                         " ORDER BY position");
-    if (!s)
-        return fail(db->sql, error);
-    s.integer(1, run->id);
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        run->items.push_back({s.column_text(0), count_at(s, 1), s.column_text(2), count_at(s, 3),
-                              s.column_int(4)});
-    return rc == SQLITE_DONE || fail(db->sql, error);
+    history_run r;
+    r.id = s.column_int64(0);
+    r.exam = s.column_text(1);
+    r.title = s.column_text(2);
+    r.taken = s.column_int64(3);
+    r.examinee = s.column_text(4);
+    r.training = s.column_int64(5) != 0;
+    r.timer = s.column_int64(6) != 0;
+    r.time_used = count_at(s, 7);
+    r.item_count = count_at(s, 8);
+    r.total_points = count_at(s, 9);
+    r.reached_points = std::min(count_at(s, 10), r.total_points);
+    r.score = percent_at(s, 11);
+    r.pass_mark = (int)percent_at(s, 12);
+    r.passed = s.column_int64(13) != 0;
+    return r;
 }
+
+// The items of one run after another through one prepared statement,
+// into the run's items as they stand: a reader that hands out one run at
+// a time reuses their room instead of allocating every row anew.
+struct item_reader {
+    statement s;
+    explicit item_reader(history_db *db)
+        : s(db->sql, "SELECT file, item, fingerprint, points, ok FROM items WHERE run = ?"
+                     " ORDER BY position")
+    {
+    }
+    static void text_at(statement &s, int i, std::string *to)
+    {
+        const unsigned char *t = sqlite3_column_text(s.s, i);
+        to->assign(t ? reinterpret_cast<const char *>(t) : "", t ? (size_t)sqlite3_column_bytes(s.s, i) : 0);
+    }
+    bool read(history_db *db, history_run *run, GError **error)
+    {
+        if (!s)
+            return fail(db->sql, error);
+        sqlite3_reset(s.s);
+        s.integer(1, run->id);
+        std::vector<history_item> &items = run->items;
+        size_t n = 0;
+        int rc;
+        while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
+            if (n == items.size())
+                items.emplace_back();
+            history_item &it = items[n++];
+            text_at(s, 0, &it.file);
+            it.item = count_at(s, 1);
+            text_at(s, 2, &it.fingerprint);
+            it.points = count_at(s, 3);
+            it.ok = s.column_int(4);
+            it.answer.clear();
+        }
+        items.resize(n);
+        return rc == SQLITE_DONE || fail(db->sql, error);
+    }
+};
+
+} // namespace
 
 bool history_runs(history_db *db, const char *exam, bool with_items,
                   std::vector<history_run> *out, int limit, GError **error)
 {
-    statement s(db->sql, "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
-                         " item_count, total_points, reached_points, score, pass_mark, passed"
-                         " FROM runs WHERE exam = ? ORDER BY taken DESC, id DESC LIMIT ?");
+    statement s(db->sql, (std::string(RUN_COLUMNS) + " ORDER BY taken DESC, id DESC LIMIT ?").c_str());
     if (!s)
         return fail(db->sql, error);
     s.text(1, exam);
     s.integer(2, limit > 0 ? limit : -1);
     out->clear();
     int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
-        history_run r;
-        r.id = s.column_int64(0);
-        r.exam = s.column_text(1);
-        r.title = s.column_text(2);
-        r.taken = s.column_int64(3);
-        r.examinee = s.column_text(4);
-        r.training = s.column_int64(5) != 0;
-        r.timer = s.column_int64(6) != 0;
-        r.time_used = count_at(s, 7);
-        r.item_count = count_at(s, 8);
-        r.total_points = count_at(s, 9);
-        r.reached_points = std::min(count_at(s, 10), r.total_points);
-        r.score = percent_at(s, 11);
-        r.pass_mark = (int)percent_at(s, 12);
-        r.passed = s.column_int64(13) != 0;
-        out->push_back(std::move(r));
-    }
+    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
+        out->push_back(run_at(s));
     if (rc != SQLITE_DONE)
         return fail(db->sql, error);
-    if (with_items)
+    if (with_items) {
+        item_reader items(db);
         for (history_run &r : *out)
-            if (!read_items(db, &r, error))
+            if (!items.read(db, &r, error))
                 return false;
+    }
     return true;
+}
+
+bool history_each_run(history_db *db, const char *exam,
+                      const std::function<bool(const history_run &)> &each, GError **error)
+{
+    statement s(db->sql, (std::string(RUN_COLUMNS) + " ORDER BY taken, id").c_str());
+    if (!s)
+        return fail(db->sql, error);
+    s.text(1, exam);
+    item_reader items(db);
+    history_run r;
+    int rc;
+    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
+        std::vector<history_item> room = std::move(r.items);
+        r = run_at(s);
+        r.items = std::move(room);
+        if (!items.read(db, &r, error))
+            return false;
+        if (!each(r))
+            return true;
+    }
+    return rc == SQLITE_DONE || fail(db->sql, error);
 }
 
 bool history_count(history_db *db, const char *exam, int *runs, int *passed, GError **error)

@@ -146,7 +146,7 @@ TEST(HistorySchema, AnOldHistoryKeepsItsRunsAndPracticeFindsTheirItems)
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_TRUE(chosen[0].item == 1 && chosen[0].missed == 3 && chosen[0].drawn == 3 &&
                 chosen[0].fingerprint == item_fingerprint(capital));
-    question *practice = create_practice_list(chosen, exam.c_str(), nullptr, nullptr, nullptr);
+    question *practice = create_practice_list(chosen, exam.c_str(), choice_order::as_written, nullptr, nullptr, nullptr);
     ASSERT_NE(practice, nullptr);
     EXPECT_STREQ(practice->text, "Capital of France?");
     destroy_list(practice);

@@ -195,11 +195,12 @@ void match_items(std::vector<history_item> *items, const char *dir,
 // item_fingerprint gives it now. Reads each file at most once.
 std::vector<history_mistake> practice_items(const std::vector<history_mistake> &mistakes,
                                             const char *dir, int max);
-// The question list of those items in that order, numbered from 1, or none
-// when not one could be read; `origins` as for create_exam_list.
+// The question list of those items in that order, numbered from 1, their
+// choices in the order `choices` says, or none when not one could be read;
+// `origins` as for create_exam_list.
 // Items that can't be read are left out and noted in *left_out (when given);
 // none left gives TRIALIX_ERROR_NO_ITEMS.
 question *create_practice_list(const std::vector<history_mistake> &items, const char *dir,
-                               std::vector<item_origin> *origins,
+                               choice_order choices, std::vector<item_origin> *origins,
                                std::vector<left_out_file> *left_out, GError **error);
 

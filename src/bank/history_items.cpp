@@ -190,7 +190,7 @@ std::vector<history_mistake> practice_items(const std::vector<history_mistake> &
 }
 
 question *create_practice_list(const std::vector<history_mistake> &items, const char *dir,
-                               std::vector<item_origin> *origins,
+                               choice_order choices, std::vector<item_origin> *origins,
                                std::vector<left_out_file> *left_out, GError **error)
 {
     question *head = nullptr;
@@ -200,7 +200,7 @@ question *create_practice_list(const std::vector<history_mistake> &items, const 
             break;
         std::optional<std::string> path = join_path(dir, m.file.c_str(), nullptr);
         gerror_ptr failure;
-        question *q = path ? read_question(m.item, path->c_str(), out_error(failure)) : nullptr;
+        question *q = path ? read_question(m.item, path->c_str(), choices, out_error(failure)) : nullptr;
         if (!q) {
             if (left_out)
                 left_out->push_back({load_error_is_shown(failure.get()) ? failure->message : "",

@@ -2,8 +2,10 @@
 // that ask for it, and typed answers compared leniently.
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "bank/exam_list.h"
+#include "bank/history.h"
 #include "bank/item_text.h"
 #include "bank/tools.h"
 #include "test_util.h"
@@ -64,6 +66,16 @@ TEST(ChoiceOrder, ShuffledPositionsAreUniformAndKeptItemsNeverMove)
                                             nullptr, nullptr, nullptr));
         ASSERT_EQ(slots(list.get()), "+Right|-Two|-Three|-Four||||");
     }
+    // A practice run draws an order of its own for each item too.
+    std::set<std::string> practised;
+    for (int run = 0; run < 50; run++) {
+        question_list list(create_practice_list({{"cat1", 1, "", 1, 1}, {"cat2", 1, "", 1, 1}}, dir.path().c_str(),
+                                                choice_order::shuffled, nullptr, nullptr, nullptr));
+        ASSERT_EQ(list_length(list.get()), 2);
+        practised.insert(slots(list.get()));
+        ASSERT_EQ(slots(list->next), "+A|-B|+All of the above|||||");
+    }
+    EXPECT_GT(practised.size(), 1u);
     // The same seed draws the same order again.
     std::string first[2];
     for (std::string &order : first) {

@@ -3,6 +3,7 @@
 // items of its runs, also once new runs of the same items are recorded.
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "bank/exam_list.h"

@@ -92,8 +92,8 @@ void BM_assembly_trialix(benchmark::State &state)
         int files = count_files(dir.c_str(), prefix);
         std::vector<std::string> names = filename_list(dir.c_str(), prefix);
         std::vector<int> order = create_random_list((int)names.size());
-        question *list = create_exam_list(order, (int)order.size(), dir.c_str(), names, nullptr,
-                                          nullptr, nullptr);
+        question *list = create_exam_list(order, (int)order.size(), dir.c_str(), names,
+                                          choice_order::as_written, nullptr, nullptr, nullptr);
         if (!list || list_length(list) != files) {
             state.SkipWithError("the run is not complete");
             break;
@@ -165,7 +165,7 @@ question *whole_run()
     std::string dir = exam_dir(bench::RUN_EXAM);
     std::vector<std::string> names = filename_list(dir.c_str(), prefix);
     question *list = create_exam_list(create_random_list((int)names.size()), (int)names.size(),
-                                      dir.c_str(), names, nullptr, nullptr, nullptr);
+                                      dir.c_str(), names, choice_order::as_written, nullptr, nullptr, nullptr);
     int i = 0;
     for (question *q = list; q; q = q->next, i++) {
         if (q->type == 'F')

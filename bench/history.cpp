@@ -34,7 +34,7 @@ question *graded_run(int seed, std::vector<item_origin> *origins)
     std::string dir = bench::layout_of(bench::data_root()).exams + G_DIR_SEPARATOR_S + bench::RUN_EXAM;
     std::vector<std::string> names = filename_list(dir.c_str(), "cat");
     question *list = create_exam_list(create_random_list((int)names.size()), (int)names.size(),
-                                      dir.c_str(), names, origins, nullptr, nullptr);
+                                      dir.c_str(), names, choice_order::as_written, origins, nullptr, nullptr);
     int i = 0;
     for (question *q = list; q; q = q->next, i++)
         q->OK = (signed char)((i + seed) % 3 == 0 ? OK_WRONG : OK_RIGHT);

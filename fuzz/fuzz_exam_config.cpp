@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (getExamTitle(root.c_str(), ".xconfig", "exam", &read_title, nullptr))
         title = read_title;
     std::string message = getExamMessage(root.c_str(), ".xconfig", "exam");
+    read_exam_options(root.c_str(), ".xconfig", "exam");
     // What the start form takes into its fixed-size labels must fit them.
     if (!title || title->size() >= TITLE_SIZE || message.size() >= MESSAGE_SIZE)
         __builtin_trap();

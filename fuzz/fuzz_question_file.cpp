@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int n = count_questions(path.c_str(), nullptr);
     for (int k : {0, 1, n, n + 1})
         destroy_list(read_question(k, path.c_str(), nullptr));
-    destroy_list(create_exam_list({0}, 1, (fuzz_dir() + "/exam").c_str(), {"cat01"}, nullptr, nullptr,
-                                  nullptr));
+    for (choice_order order : {choice_order::as_written, choice_order::shuffled})
+        destroy_list(create_exam_list({0}, 1, (fuzz_dir() + "/exam").c_str(), {"cat01"}, order, nullptr,
+                                      nullptr, nullptr));
     return 0;
 }

@@ -22,6 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (memcmp(&q, &plain, sizeof q) != 0)
             __builtin_trap();   // the report must not change the item
         check_question(&q);
+        // The exam's comparison changes what is reported, never the item.
+        std::vector<item_problem> lenient_problems;
+        question lenient = {};
+        parse_item(text, size, index, n, &lenient, &lenient_problems, answer_compare::lenient);
+        if (memcmp(&lenient, &plain, sizeof q) != 0)
+            __builtin_trap();
+        item_keeps_order(text, size, index, n);
+        // An accepted answer typed as written is right.
+        memcpy(q.entry, q.answers[0], sizeof q.entry);
+        check_question(&q, answer_compare::lenient);
+        if (kind_is_typed(q.type) && !lenient_form(q.entry).empty() && q.OK != OK_RIGHT)
+            __builtin_trap();
     }
 
     if (size > 0) {

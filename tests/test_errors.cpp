@@ -97,8 +97,8 @@ TEST(Errors, QuestionFilesAndTheirItems)
          }, TRIALIX_ERROR, TRIALIX_ERROR_MISSING, ""},
         {"a run of files without items", [](const TempDir &d, GError **e) {
              write_question_file(d / "cat01", "+++\nno second separator\n");
-             return !create_exam_list({0, 1}, 2, d.path().c_str(), {"cat01", "gone"}, nullptr,
-                                      nullptr, e);
+             return !create_exam_list({0, 1}, 2, d.path().c_str(), {"cat01", "gone"},
+                                      choice_order::as_written, nullptr, nullptr, e);
          }, TRIALIX_ERROR, TRIALIX_ERROR_NO_ITEMS, "no item"},
         {"packing into a missing folder", [](const TempDir &d, GError **e) {
              return !text2file(ITEM.data(), ITEM.size(), (d / "nodir/cat01").c_str(), e);

@@ -126,7 +126,7 @@ TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
     for (int run = 0; run < 200; run++) {
         std::vector<left_out_file> left_out;
         question *head = create_exam_list({3, 1, 4, 0, 2, 5}, 6, dir.path().c_str(),
-                                          {"cat1", "cat2", "cat3", "cat4", "gone"}, nullptr,
+                                          {"cat1", "cat2", "cat3", "cat4", "gone"}, choice_order::as_written, nullptr,
                                           &left_out, nullptr);
         std::string out, err, got;
         for (const left_out_file &f : left_out) {
@@ -145,7 +145,7 @@ TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
     }
     EXPECT_EQ(drawn.size(), 6u);
     gerror_ptr none;
-    EXPECT_EQ(create_exam_list({0}, 1, dir.path().c_str(), {"cat2"}, nullptr, nullptr,
+    EXPECT_EQ(create_exam_list({0}, 1, dir.path().c_str(), {"cat2"}, choice_order::as_written, nullptr, nullptr,
                                out_error(none)),
               nullptr);
     EXPECT_TRUE(g_error_matches(none.get(), TRIALIX_ERROR, TRIALIX_ERROR_NO_ITEMS));
@@ -153,7 +153,7 @@ TEST(Assembly, FilesWithoutItemsAreLeftOutAndARunHoldsAtMost127)
     std::vector<std::string> many(130, "cat4");
     std::vector<left_out_file> left_out;
     question *head = create_exam_list(create_random_list(130), 130, dir.path().c_str(), many,
-                                      nullptr, &left_out, nullptr);
+                                      choice_order::as_written, nullptr, &left_out, nullptr);
     ASSERT_EQ(left_out.size(), 1u);
     EXPECT_EQ(left_out[0].why, "Only 127 items fit in a run; 3 question files left out");
     EXPECT_EQ(list_length(head), MAX_RUN_ITEMS);

@@ -310,7 +310,7 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
     EXPECT_EQ(chosen[1].file, "cat02");
     EXPECT_EQ(practice_items(mistakes, exam.path().c_str(), 1).size(), 1u);
 
-    question *practice = create_practice_list(chosen, exam.path().c_str(), nullptr, nullptr, nullptr);
+    question *practice = create_practice_list(chosen, exam.path().c_str(), choice_order::as_written, nullptr, nullptr, nullptr);
     ASSERT_NE(practice, nullptr);
     EXPECT_EQ(list_length(practice), 2);
     EXPECT_STREQ(practice->text, "Grass?");
@@ -319,7 +319,7 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
 
     // A fresh run tells where its items came from as it is assembled.
     std::vector<item_origin> origins;
-    practice = create_exam_list({1, 0}, 2, exam.path().c_str(), names, &origins, nullptr, nullptr);
+    practice = create_exam_list({1, 0}, 2, exam.path().c_str(), names, choice_order::as_written, &origins, nullptr, nullptr);
     ASSERT_EQ(origins.size(), 2u);
     EXPECT_EQ(origins[0].file, "cat02");
     question *again = read_question(origins[1].item, (exam / origins[1].file).c_str(), nullptr);
@@ -332,7 +332,7 @@ TEST(History, ItemsFindTheirFilesAndPracticeTakesOnlyUnchangedOnes)
     std::vector<left_out_file> left_out;
     gerror_ptr none;
     EXPECT_EQ(create_practice_list({{"cat09", 1, "beef", 1, 1}, {"cat08", 2, "beef", 1, 1}},
-                                   exam.path().c_str(), nullptr, &left_out, out_error(none)),
+                                   exam.path().c_str(), choice_order::as_written, nullptr, &left_out, out_error(none)),
               nullptr);
     EXPECT_TRUE(g_error_matches(none.get(), TRIALIX_ERROR, TRIALIX_ERROR_NO_ITEMS));
     ASSERT_EQ(left_out.size(), 2u);

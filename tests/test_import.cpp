@@ -60,7 +60,7 @@ TEST(ImportGift, ConstructsBecomeItems)
         "Pick the even numbers. {=Two =Four ~Three}\n\n"                                // 13
         "Grass is green.{T}\n\n"                                                        // 15
         "The sun is cold.{FALSE#It is hot: you said true.#Right, it is hot.}\n\n"       // 17
-        "Capital of Italy? {=Rome =Roma#Italian spelling}\n\n"                         // 19
+        "Capital of Italy? {=Rome =Roma#Italian spelling =ROME}\n\n"                  // 19
         // Lines that look like the question file's own separators stay text.
         "[plain]First\\n--- not an end\\n+++ nor a separator {=++i ~---all}\n\n"       // 21
         // What can't come over is skipped, with the reason and its line.
@@ -86,9 +86,11 @@ TEST(ImportGift, ConstructsBecomeItems)
               ":37: skipped: 8 choices; an item holds at most 7\n");
     EXPECT_TRUE(has_line(r.out, dir / "bank.gift" + ": 8 questions imported into " + dir / "exam"
                                     + " (8 question files); 8 skipped\n")) << r.out;
+    EXPECT_TRUE(has_line(r.out, dir / "bank.gift" + ": typed answers are compared without letter case, "
+                                    "as GIFT compares them (compare=lenient)\n")) << r.out;
     EXPECT_TRUE(has_line(r.out, dir / "exam/cat08: 1 item\n")) << r.out;
     EXPECT_EQ(read_file(dir / "exam/.xconfig"),
-              "title=bank\ntimeout=16\npercentage=75\n[message]\n"
+              "title=bank\ntimeout=16\npercentage=75\ncompare=lenient\n[message]\n"
               "Imported from <i>bank.gift</i>, a GIFT question bank.\n"
               "Each run asks all 8 questions in a random order.\n");
 
@@ -102,7 +104,7 @@ TEST(ImportGift, ConstructsBecomeItems)
         // The first feedback of a true/false question is for the wrong answer.
         "S1|The sun is cold.|-True|+False|"
         "<b>True</b>: It is hot: you said true.\n<b>False</b>: Right, it is hot.",
-        "F1|Capital of Italy?|Rome|Roma|rome|roma|ROME|ROMA|<b>Roma</b>: Italian spelling",
+        "F1|Capital of Italy?|Rome|Roma|<b>Roma</b>: Italian spelling",
         // An entity, or an invisible word joiner in a choice, keeps the layout's lines out.
         "S1|First\n&#45;-- not an end\n&#43;++ nor a separator|+\u2060++i|-\u2060---all|",
     };

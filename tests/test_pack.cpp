@@ -23,7 +23,7 @@ TEST(Pack, ShowAgreesWithTheRecord)
                                            + choice + "\n\n---\nsee <i>this</i>\n+++\n");
     result shown = run({"show", dir / "cat01", "1", "--json"});
     ASSERT_EQ(shown.status, PACK_OK) << shown.err;
-    std::string expected = R"({"type":"M","points":3,"text":"Say \"hi\" \\ back\ttab )"
+    std::string expected = R"({"type":"M","points":3,"keep_order":false,"text":"Say \"hi\" \\ back\ttab )"
                            "\xc3\xa9"
                            R"(\nsecond\r","answers":["+ok",")"
                            + choice.substr(0, 61) + "\\n" + choice.substr(62)
@@ -36,6 +36,12 @@ TEST(Pack, ShowAgreesWithTheRecord)
     EXPECT_EQ(run({"show", dir / "cat02", "1"}).out,
               "kind: F\npoints: 2\ntext:\nCapital?\nanswer 1: Paris\nanswer 2:\nanswer 3:\n"
               "answer 4:\nanswer 5:\nanswer 6:\nanswer 7:\nexplanation:\nSee a map.\n");
+    // An item that keeps its choices' order says so.
+    write_question_file(dir / "cat03", "+++\nS2 keep-order\nQ\n---\n+a\n---\n+++\n");
+    EXPECT_EQ(run({"show", dir / "cat03", "1", "--json"}).out.rfind(R"({"type":"S","points":2,"keep_order":true,)", 0),
+              0u);
+    EXPECT_NE(run({"show", dir / "cat03", "1"}).out.find("\nchoices: in the order written"),
+              std::string::npos);
     result none = run({"show", dir / "cat02", "2"});
     EXPECT_EQ(none.status, PACK_PROBLEM);
     EXPECT_EQ(none.err, "trialix-pack: " + dir / "cat02" + ": holds 1 items; there is no item 2\n");
@@ -227,6 +233,41 @@ TEST(Check, ExamRoot)
     r = run({"check", dir / "root/bad"});
     EXPECT_EQ(r.out.find("summary"), std::string::npos) << r.out;
     EXPECT_TRUE(has_line(r.out, native(root + "/bad/.xconfig: title: Bad"))) << r.out;
+}
+
+// The exam's keys: their values said, an unknown one reported; accepted
+// answers that the exam's comparison makes the same reported, each exam
+// by its own comparison.
+TEST(Check, ExamKeysAndTheAnswersTheyMakeTheSame)
+{
+    TempDir dir;
+    const std::string item = "+++\nF\nCapital?\n---\nParis\nparis\n Paris\nParis\n---\n+++\n";
+    dir.write("strict/.xconfig", "title=S\ntimeout=5\npercentage=50\ncompare=exact\n");
+    dir.write("mild/.xconfig", "title=M\ntimeout=5\npercentage=50\nshuffle=maybe\ncompare=lenient\n");
+    for (const char *exam : {"strict", "mild"})
+        write_question_file(dir / exam + "/cat01", item);
+    const std::string same = ": item 1: accepted answer is the same as line 5's";
+    struct {
+        const char *exam;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"strict", {".xconfig: compare: exact",
+                    "cat01:7: item 1: accepted answer begins or ends with a blank: the answer typed without it does not match",
+                    "cat01:8" + same + ": the slot is wasted"}},
+        {"mild", {".xconfig: compare: lenient",
+                  ".xconfig:4: does not read as shuffle=yes or shuffle=no; choices are shown as written",
+                  "cat01:6" + same + " when compared leniently: the slot is wasted",
+                  "cat01:7" + same + " when compared leniently: the slot is wasted",
+                  "cat01:8" + same + " when compared leniently: the slot is wasted"}},
+    };
+    for (const auto &c : cases) {
+        result r = run({"check", dir / c.exam});
+        EXPECT_EQ(r.status, PACK_PROBLEM);
+        for (const std::string &line : c.lines)
+            EXPECT_TRUE(has_line(r.out, native(dir / c.exam + "/" + line))) << line << "\n" << r.out;
+        // Title, time, pass mark, message, item count, and the lines above.
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), (long)c.lines.size() + 5) << r.out;
+    }
 }
 
 // A pack that can't write says which file it couldn't write: the target,

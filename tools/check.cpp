@@ -27,6 +27,9 @@ struct checker {
     bool problem = false;
     int problems = 0;   // problems found so far
     int items = 0;      // items in the question files checked so far
+    // How the exam being checked compares typed answers (a question file
+    // checked alone: exactly).
+    answer_compare compare = answer_compare::exact;
 
     void say(const std::string &name, int line, const std::string &what)
     {
@@ -62,7 +65,7 @@ struct checker {
         question_list q(new_question());
         for (int n = 1; n <= count; n++) {
             memset(q.get(), 0, sizeof(question));
-            parse_item(b->data, b->size, index, n, q.get(), &problems);
+            parse_item(b->data, b->size, index, n, q.get(), &problems, compare);
         }
         std::stable_sort(problems.begin(), problems.end(),
                          [](const item_problem &a, const item_problem &b) { return a.line < b.line; });
@@ -81,6 +84,7 @@ struct checker {
 
     void check_config(const std::string &dir)
     {
+        compare = answer_compare::exact;
         std::optional<std::string> path = join_path(dir.c_str(), config, nullptr);
         std::string name = path ? *path : dir + G_DIR_SEPARATOR_S + config;
         exam_config c;
@@ -94,6 +98,10 @@ struct checker {
         say(name, 0, "time: " + std::to_string(c.timeout.value) + " minutes");
         say(name, 0, "pass mark: " + std::to_string(c.percentage.value) + "%");
         say(name, 0, std::string("message: ") + (c.message_line ? "yes" : "no"));
+        for (const config_word *key : {&c.shuffle, &c.compare})
+            if (key->known)
+                say(name, 0, std::string(key == &c.shuffle ? "shuffle: " : "compare: ") + key->value);
+        compare = config_comparison(c);
 
         gerror_ptr why;
         if (!c.title_line)
@@ -111,6 +119,11 @@ struct checker {
         if (c.timeout.parsed && c.timeout.value <= 0)
             flag(name, c.timeout.line, "the time allowed must be more than 0 minutes");
         check_number(name, c.percentage, "percentage", "percentage=PERCENT");
+        if (c.shuffle.line && !c.shuffle.known)
+            flag(name, c.shuffle.line, "does not read as shuffle=yes or shuffle=no; choices are shown as written");
+        if (c.compare.line && !c.compare.known)
+            flag(name, c.compare.line,
+                 "does not read as compare=lenient or compare=exact; typed answers are compared exactly");
         if (c.percentage.parsed && (c.percentage.value < 0 || c.percentage.value > 100))
             flag(name, c.percentage.line, "the pass mark must be from 0 to 100 percent");
 

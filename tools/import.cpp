@@ -236,7 +236,10 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
     std::string stem = dot != std::string::npos && dot > 0 ? source.substr(0, dot) : source;
     std::string config = "title=" + (o.title ? title_markup(o.title) : title_markup(stem)) + "\n";
     config += "timeout=" + std::to_string(o.timeout ? o.timeout : 2 * (int)groups.size()) + "\n";
-    config += "percentage=" + std::to_string(o.percentage) + "\n[message]\n";
+    config += "percentage=" + std::to_string(o.percentage) + "\n";
+    if (r.lenient)
+        config += "compare=lenient\n";
+    config += "[message]\n";
     config += "Imported from <i>" + escape_markup(source) + "</i>, " + (gift ? "a GIFT" : "an Aiken")
               + " question bank.\n";
     if (r.categories)
@@ -252,6 +255,9 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
     if (skipped)
         fprintf(out, "; %s skipped", std::to_string(skipped).c_str());
     fputc('\n', out);
+    if (r.lenient)
+        fprintf(out, "%s: typed answers are compared without letter case, as %s compares them "
+                     "(compare=lenient)\n", o.source, gift ? "GIFT" : "Aiken");
     bool clean = check_exam_dir(out, o.examdir, o.prefix, o.config);
     return skipped || !clean ? PACK_PROBLEM : PACK_OK;
 }

@@ -30,6 +30,9 @@ struct import_result {
     std::vector<imported_item> items;
     std::vector<import_note> notes;
     bool categories = false;   // the source groups its questions itself
+    // Typed answers were imported from a format that compares them without
+    // letter case: the exam compares them leniently (compare=lenient).
+    bool lenient = false;
 };
 
 // The parsers take valid UTF-8 text without a byte-order mark.

@@ -104,38 +104,14 @@ bool full_credit(double w)
     return w > 99.999;
 }
 
-// One spelling of s: 0 lower case, 1 capitalised, 2 upper case.
-std::string spelling(const std::string &s, int kind)
+// Whether one of `accepted` is `label` to GIFT, which compares without
+// letter case: a slot for it would be wasted.
+bool answered_by(const std::vector<std::string> &accepted, const std::string &label)
 {
-    gchar *changed = kind == 2 ? g_utf8_strup(s.c_str(), -1) : g_utf8_strdown(s.c_str(), -1);
-    std::string out = changed;
-    g_free(changed);
-    if (kind == 1 && !out.empty()) {
-        char first[8];
-        int n = g_unichar_to_utf8(g_unichar_totitle(g_utf8_get_char(out.c_str())), first);
-        out = std::string(first, (size_t)n) + g_utf8_next_char(out.c_str());
-    }
-    return out;
-}
-
-// Short answers are matched with letter case in Trialix: the usual
-// spellings are accepted as well, as far as the slots go.
-std::vector<std::string> with_case_variants(const std::vector<std::string> &answers, bool *all_fit)
-{
-    std::vector<std::string> all;
-    auto add = [&all](const std::string &a) {
-        if (std::find(all.begin(), all.end(), a) == all.end())
-            all.push_back(a);
-    };
-    for (const std::string &a : answers)
-        add(a);
-    for (int kind = 0; kind < 3; kind++)
-        for (const std::string &a : answers)
-            add(spelling(a, kind));
-    *all_fit = all.size() <= NUM_ANSWERS;
-    if (!*all_fit)
-        all.resize(NUM_ANSWERS);
-    return all;
+    for (const std::string &a : accepted)
+        if (answer_matches(label.c_str(), a.c_str(), answer_compare::lenient))
+            return true;
+    return false;
 }
 
 struct question_parser {
@@ -256,8 +232,10 @@ struct question_parser {
                 paragraphs.push_back(feedback_line(a.label, a.feedback));
             if (a.label.find('*') != npos && a.weight > 0)
                 change("the answer '" + a.label + "' holds the wildcard '*', which Trialix can't match; left out");
-            else if (full_credit(a.weight))
-                accepted.push_back(a.label);
+            else if (full_credit(a.weight)) {
+                if (!answered_by(accepted, a.label))   // else the same answer to GIFT
+                    accepted.push_back(a.label);
+            }
             else if (a.weight > 0)
                 change("partial credit dropped: the answer '" + a.label + "' is graded wrong");
         }
@@ -266,12 +244,8 @@ struct question_parser {
         if (accepted.size() > NUM_ANSWERS)
             return skip(std::to_string(accepted.size()) + " accepted answers; an item holds at most "
                         + std::to_string(NUM_ANSWERS));
-        bool all_fit = true;
         item.kind = item_kind::fill_in;
-        item.answers = with_case_variants(accepted, &all_fit);
-        if (!all_fit)
-            change("answers are matched with letter case here: only some lower-case, capitalised and "
-                   "upper-case spellings fit into the 7 slots");
+        item.answers = accepted;
         finish(paragraphs);
     }
 
@@ -379,4 +353,7 @@ void import_gift(const std::string &text, import_result *result)
     }
     g_strfreev(lines);
     flush();
+    // GIFT compares short answers without letter case; so does the exam.
+    for (const imported_item &item : result->items)
+        result->lenient = result->lenient || item.kind == item_kind::fill_in;
 }

@@ -97,8 +97,9 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
                                  + " items; there is no item " + std::to_string(k));
     question_list q(new_question());
     parse_item(b->data, b->size, index, (int)k, q.get());
+    bool keep_order = item_keeps_order(b->data, b->size, index, (int)k);
     if (json) {
-        fprintf(t.out, "%s\n", item_json(q.get()).c_str());
+        fprintf(t.out, "%s\n", item_json(q.get(), keep_order).c_str());
         return PACK_OK;
     }
     if (kind_of_letter(q->type))
@@ -107,6 +108,8 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
         fprintf(t.out, "kind: %s (the line after +++ must start with %s)\n",
                 g_ascii_isgraph(q->type) ? std::string(1, q->type).c_str() : "none", kind_letters());
     fprintf(t.out, "points: %d\n", q->points);
+    if (keep_order)
+        fprintf(t.out, "choices: in the order written, also when the exam shuffles\n");
     print_field(t.out, "text", q->text);
     for (int i = 0; i < NUM_ANSWERS; i++)
         fprintf(t.out, "answer %d:%s%s\n", i + 1, q->answers[i][0] ? " " : "", q->answers[i]);
@@ -273,10 +276,11 @@ static std::string json_text(const char *s)
     return json_string(s, strlen(s));
 }
 
-std::string item_json(const question *q)
+std::string item_json(const question *q, bool keep_order)
 {
     std::string out = "{\"type\":" + json_string(&q->type, q->type ? 1 : 0);
     out += ",\"points\":" + std::to_string(q->points);
+    out += std::string(",\"keep_order\":") + (keep_order ? "true" : "false");
     out += ",\"text\":" + json_text(q->text);
     out += ",\"answers\":[";
     for (int i = 0; i < NUM_ANSWERS; i++)

@@ -50,5 +50,6 @@ bool check_exam_dir(FILE *out, const char *dir, const char *prefix, const char *
 
 // s[0..len) as a JSON string; bytes that are not UTF-8 become \u00XX.
 std::string json_string(const char *s, size_t len);
-// One item as the JSON object that `show --json` prints (no newline).
-std::string item_json(const question *q);
+// One item as the JSON object that `show --json` prints (no newline);
+// `keep_order`: its head line asks to keep its choices' order.
+std::string item_json(const question *q, bool keep_order);

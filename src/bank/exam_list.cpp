@@ -1,6 +1,7 @@
 #include "bank/exam_list.h"
 
 #include <optional>
+#include <utility>
 
 #include "bank/buffer.h"
 #include "bank/error.h"
@@ -16,7 +17,40 @@ int count_questions(const char *path, GError **error)
     return index_items(b->data, b->size).count();
 }
 
+void shuffle_choices(question *q)
+{
+    if (!kind_has_choices(q->type))
+        return;
+    int filled[NUM_ANSWERS], count = 0;
+    for (int i = 0; i < NUM_ANSWERS; i++)
+        if (q->answers[i][0])
+            filled[count++] = i;
+    for (int i = count - 1; i > 0; i--) {
+        int j = random(i + 1);
+        if (j != i)
+            std::swap(q->answers[filled[i]], q->answers[filled[j]]);
+    }
+}
+
+namespace {
+
+// Item n of an indexed text into q, its choices in the order asked for.
+void draw_item(const char *text, size_t size, const item_index &index, int n, choice_order order,
+               question *q)
+{
+    parse_item(text, size, index, n, q);
+    if (order == choice_order::shuffled && !item_keeps_order(text, size, index, n))
+        shuffle_choices(q);
+}
+
+} // namespace
+
 question *read_question(int n, const char *path, GError **error)
+{
+    return read_question(n, path, choice_order::as_written, error);
+}
+
+question *read_question(int n, const char *path, choice_order order, GError **error)
 {
     membuf_ptr b = file2buf(path, error);
     if (!b)
@@ -28,12 +62,12 @@ question *read_question(int n, const char *path, GError **error)
         return nullptr;
     }
     question *q = new_question();
-    parse_item(b->data, b->size, index, n, q);
+    draw_item(b->data, b->size, index, n, order, q);
     return q;
 }
 
 question *create_exam_list(const std::vector<int> &order, int n, const char *dir,
-                           const std::vector<std::string> &names,
+                           const std::vector<std::string> &names, choice_order choices,
                            std::vector<item_origin> *origins,
                            std::vector<left_out_file> *left_out, GError **error)
 {
@@ -76,7 +110,7 @@ question *create_exam_list(const std::vector<int> &order, int n, const char *dir
         }
         question *q = new_question();
         int drawn = random(count) + 1;
-        parse_item(loader.text(), loader.size(), index, drawn, q);
+        draw_item(loader.text(), loader.size(), index, drawn, choices, q);
         q->number = (signed char)++taken;
         if (origins)
             origins->push_back({name, drawn});

@@ -20,6 +20,8 @@ namespace {
 // lock longer is not waited for: the run is kept and recorded later.
 constexpr int BUSY_TIMEOUT_MS = 250;
 
+// The tables as schema 1 made them; the steps below bring them up to
+// HISTORY_SCHEMA_VERSION, a new database as much as an old one.
 const char SCHEMA[] =
     "CREATE TABLE IF NOT EXISTS runs("
     " id INTEGER PRIMARY KEY,"
@@ -45,6 +47,24 @@ const char SCHEMA[] =
     " exam TEXT NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL, fingerprint TEXT NOT NULL,"
     " drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
     " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;";
+
+// One step from schema `to` - 1 to schema `to`, in order, the last one's
+// `to` being HISTORY_SCHEMA_VERSION. Each runs in the transaction that
+// sets the new version, so a history is at one version or the next.
+struct schema_step {
+    int to;
+    const char *sql;
+};
+const schema_step STEPS[] = {
+    // Fingerprints no longer depend on the order of an item's answers.
+    // Rows of schema 1 keep theirs, computed with the answers in file
+    // order: practice still recognises that form from the question file,
+    // so every old run stays matched to its items. The version keeps a
+    // program that knows only that form from missing the new rows.
+    {2, ""},
+};
+static_assert(sizeof STEPS / sizeof STEPS[0] == HISTORY_SCHEMA_VERSION - 1,
+              "a step for every schema after the first");
 
 // The names of the runs that were kept aside and then recorded. A table of
 // its own, so that a history without it is still of the same version and
@@ -112,7 +132,7 @@ std::string not_ours(int version, int tables)
     return "";
 }
 
-// The schema of a new database; an older one would be brought up here.
+// The schema of a new database, or an older one's brought up to this one.
 // The write lock is taken only when something is missing.
 bool prepare_schema(sqlite3 *sql, std::string *error, bool *was_busy)
 {
@@ -141,9 +161,14 @@ bool prepare_schema(sqlite3 *sql, std::string *error, bool *was_busy)
             *error = newer_version(found);
         return give_up();
     }
+    if (found < 1 && !exec(sql, SCHEMA, error))
+        return give_up();
+    for (const schema_step &step : STEPS)
+        if (step.to > found && !exec(sql, step.sql, error))
+            return give_up();
     if (found < HISTORY_SCHEMA_VERSION) {
         std::string set = "PRAGMA user_version = " + std::to_string(HISTORY_SCHEMA_VERSION);
-        if (!exec(sql, SCHEMA, error) || !exec(sql, set.c_str(), error))
+        if (!exec(sql, set.c_str(), error))
             return give_up();
     }
     if (!exec(sql, KEYS_SCHEMA, error, was_busy))

@@ -14,7 +14,7 @@
 
 struct question;
 
-enum { HISTORY_SCHEMA_VERSION = 1 };
+enum { HISTORY_SCHEMA_VERSION = 2 };
 
 // One item of a recorded run.
 struct history_item {
@@ -179,8 +179,12 @@ bool history_mistakes(history_db *db, const char *exam, std::vector<history_mist
 
 // A fingerprint of an item's kind, text and answers (hex): an item edited
 // in its question file no longer has the same one. Points and explanation
-// don't count.
+// don't count, nor the order of the answers (choices may be shown in a
+// new order each run).
 std::string item_fingerprint(const question *q);
+// The fingerprint histories of schema 1 hold: the answers in the order
+// given, which for those was the file's. Only for matching such rows.
+std::string item_fingerprint_file_order(const question *q);
 
 // A history_item for every record of the list that holds q (any record
 // of it), in list order: fingerprint, points and result, no file yet.
@@ -195,16 +199,19 @@ std::vector<history_item> history_items_of(question *q);
 void match_items(std::vector<history_item> *items, const char *dir,
                  const std::vector<std::string> &names);
 
-// The items of a practice run: from the mistakes (most missed first) those
-// whose file in `dir` still holds the same item at the same place, at most
-// one per file and at most `max` items. Reads each file at most once.
+// The items of a practice run: from the mistakes those whose file in `dir`
+// still holds the same item at the same place (by either fingerprint, and
+// the rows of one item under both summed), most missed first, at most one
+// per file and at most `max` items; each with the item's fingerprint as
+// item_fingerprint gives it now. Reads each file at most once.
 std::vector<history_mistake> practice_items(const std::vector<history_mistake> &mistakes,
                                             const char *dir, int max);
-// The question list of those items in that order, numbered from 1, or none
-// when not one could be read; `origins` as for create_exam_list.
+// The question list of those items in that order, numbered from 1, their
+// choices in the order `choices` says, or none when not one could be read;
+// `origins` as for create_exam_list.
 // Items that can't be read are left out and noted in *left_out (when given);
 // none left gives TRIALIX_ERROR_NO_ITEMS.
 question *create_practice_list(const std::vector<history_mistake> &items, const char *dir,
-                               std::vector<item_origin> *origins,
+                               choice_order choices, std::vector<item_origin> *origins,
                                std::vector<left_out_file> *left_out, GError **error);
 

@@ -2,6 +2,7 @@
 // where a run's items came from, and assembling a practice run.
 #include <glib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -17,22 +18,48 @@
 #include "bank/question.h"
 #include "bank/tools.h"
 
-std::string item_fingerprint(const question *q)
+namespace {
+
+// SHA-1 over the kind, the text and the answer slots in the order given,
+// each field with its terminator, so that text can't slide from one field
+// into the next and keep the sum.
+std::string fingerprint_of(const question *q, const std::vector<std::string> &answers)
 {
     GChecksum *sum = g_checksum_new(G_CHECKSUM_SHA1);
-    auto add = [sum](const char *text, size_t size) {
-        // Each field with its terminator, so that text can't slide from one
-        // field into the next and keep the sum.
-        g_checksum_update(sum, reinterpret_cast<const guchar *>(text), strnlen(text, size - 1) + 1);
+    auto add = [sum](const char *text, size_t length) {
+        g_checksum_update(sum, reinterpret_cast<const guchar *>(text), length + 1);
     };
     char type[2] = {q->type, 0};
-    add(type, sizeof type);
-    add(q->text, sizeof q->text);
-    for (const char *answer : q->answers)
-        add(answer, ANSWER_SIZE);
+    add(type, strnlen(type, 1));
+    add(q->text, strnlen(q->text, sizeof q->text - 1));
+    for (const std::string &answer : answers)
+        add(answer.c_str(), answer.size());
     std::string hex = g_checksum_get_string(sum);
     g_checksum_free(sum);
     return hex;
+}
+
+std::vector<std::string> answer_slots(const question *q)
+{
+    std::vector<std::string> slots;
+    for (const char *answer : q->answers)
+        slots.emplace_back(answer, strnlen(answer, ANSWER_SIZE - 1));
+    return slots;
+}
+
+} // namespace
+
+std::string item_fingerprint(const question *q)
+{
+    // The slots sorted: the same item whatever order its choices were shown in.
+    std::vector<std::string> slots = answer_slots(q);
+    std::sort(slots.begin(), slots.end());
+    return fingerprint_of(q, slots);
+}
+
+std::string item_fingerprint_file_order(const question *q)
+{
+    return fingerprint_of(q, answer_slots(q));
 }
 
 namespace {
@@ -107,43 +134,63 @@ void match_items(std::vector<history_item> *items, const char *dir,
 std::vector<history_mistake> practice_items(const std::vector<history_mistake> &mistakes,
                                             const char *dir, int max)
 {
-    std::vector<history_mistake> chosen;
-    std::set<std::string> files_taken, files_unreadable;
+    // Mistakes by file, so that each file is read once.
+    std::map<std::string, std::vector<const history_mistake *>> by_file;
+    for (const history_mistake &m : mistakes)
+        by_file[m.file].push_back(&m);
+    // Every item that still stands at its place with the same text, with
+    // the sums of all its rows: a history from before choices were shown
+    // in a new order holds an item under its file-order fingerprint too.
+    std::vector<history_mistake> found;
     question_loader loader;
-    std::string loaded;   // the file the loader holds
     item_index index;
     question *q = new_question();
-    for (const history_mistake &m : mistakes) {
-        if ((int)chosen.size() >= max)
-            break;
-        if (files_taken.count(m.file) || files_unreadable.count(m.file))
+    for (const auto &[file, rows] : by_file) {
+        if (!load_file(loader, dir, file, &index))
             continue;
-        // Mistakes come by count, not by file: a file may be wanted again
-        // after another's, and is then read again.
-        if (loaded != m.file) {
-            loaded.clear();
-            if (!load_file(loader, dir, m.file, &index)) {
-                files_unreadable.insert(m.file);
+        std::map<int, size_t> at;   // item number to its place in `found`
+        for (const history_mistake *m : rows) {
+            if (m->item < 1 || m->item > index.count())
                 continue;
+            *q = question{};
+            parse_item(loader.text(), loader.size(), index, m->item, q);
+            std::string now = item_fingerprint(q);
+            if (m->fingerprint != now && m->fingerprint != item_fingerprint_file_order(q))
+                continue;
+            auto [place, fresh] = at.emplace(m->item, found.size());
+            if (fresh) {
+                found.push_back(*m);
+                found.back().fingerprint = now;
+            } else {
+                found[place->second].missed += m->missed;
+                found[place->second].drawn += m->drawn;
             }
-            loaded = m.file;
         }
-        // The item must still stand at its place with the same text.
-        if (m.item < 1 || m.item > index.count())
-            continue;
-        *q = question{};
-        parse_item(loader.text(), loader.size(), index, m.item, q);
-        if (item_fingerprint(q) != m.fingerprint)
-            continue;
-        chosen.push_back(m);
-        files_taken.insert(m.file);
     }
     destroy_list(q);
+    // Most missed first, as the history orders them; one item per file.
+    std::sort(found.begin(), found.end(), [](const history_mistake &a, const history_mistake &b) {
+        if (a.missed != b.missed)
+            return a.missed > b.missed;
+        if (a.drawn != b.drawn)
+            return a.drawn < b.drawn;
+        if (a.file != b.file)
+            return a.file < b.file;
+        return a.item < b.item;
+    });
+    std::vector<history_mistake> chosen;
+    std::set<std::string> files_taken;
+    for (const history_mistake &m : found) {
+        if ((int)chosen.size() >= max)
+            break;
+        if (files_taken.insert(m.file).second)
+            chosen.push_back(m);
+    }
     return chosen;
 }
 
 question *create_practice_list(const std::vector<history_mistake> &items, const char *dir,
-                               std::vector<item_origin> *origins,
+                               choice_order choices, std::vector<item_origin> *origins,
                                std::vector<left_out_file> *left_out, GError **error)
 {
     question *head = nullptr;
@@ -153,7 +200,7 @@ question *create_practice_list(const std::vector<history_mistake> &items, const 
             break;
         std::optional<std::string> path = join_path(dir, m.file.c_str(), nullptr);
         gerror_ptr failure;
-        question *q = path ? read_question(m.item, path->c_str(), out_error(failure)) : nullptr;
+        question *q = path ? read_question(m.item, path->c_str(), choices, out_error(failure)) : nullptr;
         if (!q) {
             if (left_out)
                 left_out->push_back({load_error_is_shown(failure.get()) ? failure->message : "",

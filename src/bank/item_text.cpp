@@ -97,7 +97,8 @@ struct item_lines {
 
 // What is wrong with a parsed item beyond its layout: choices that can't
 // be graded as meant, and markup that the screens could not show.
-void check_item(const question &q, int n, const item_lines &lines, std::vector<item_problem> *problems)
+void check_item(const question &q, int n, const item_lines &lines, answer_compare compare,
+                std::vector<item_problem> *problems)
 {
     auto report = [&](int line, std::string what) { problems->push_back({line, n, std::move(what)}); };
     const item_kind_info *kind = kind_of_letter(q.type);
@@ -126,9 +127,18 @@ void check_item(const question &q, int n, const item_lines &lines, std::vector<i
                 report(lines.slot[i], "accepted answer ends with a carriage return (Windows line ends): "
                                       "no typed answer can match it");
             // Answers are compared blank for blank, and nobody types "pwd ".
-            else if (len > 0 && (is_blank(q.answers[i][0]) || is_blank(q.answers[i][len - 1])))
+            else if (compare == answer_compare::exact && len > 0 &&
+                     (is_blank(q.answers[i][0]) || is_blank(q.answers[i][len - 1])))
                 report(lines.slot[i], "accepted answer begins or ends with a blank: "
                                       "the answer typed without it does not match");
+            for (int j = 0; j < i && len > 0; j++) {
+                if (!answer_matches(q.answers[i], q.answers[j], compare))
+                    continue;
+                report(lines.slot[i], "accepted answer is the same as line " + std::to_string(lines.slot[j]) +
+                                          (compare == answer_compare::exact ? "'s" : "'s when compared leniently")
+                                          + ": the slot is wasted");
+                break;
+            }
         }
         if (!any)
             report(lines.slot[0] ? lines.slot[0] : lines.head, "no accepted answer: the item can never be right");
@@ -167,8 +177,30 @@ item_index index_items(const char *text, size_t size)
     return index;
 }
 
+bool item_keeps_order(const char *text, size_t size, const item_index &index, int n)
+{
+    if (n < 1 || n > index.count())
+        return false;
+    line_reader r{text + index.after[(size_t)n - 1], text + size, 0};
+    const char *s;
+    size_t len;
+    if (!r.next(s, len) || len < 2)
+        return false;
+    // A word of its own after the kind letter and points digit.
+    std::string head(s + 1, without_newline(s + 1, len - 1));
+    const char word[] = "keep-order";
+    for (size_t at = head.find(word); at != std::string::npos; at = head.find(word, at + 1)) {
+        size_t after = at + sizeof word - 1;
+        bool starts = at > 0 && is_blank(head[at - 1]);
+        bool ends = after == head.size() || is_blank(head[after]) || head[after] == '\r';
+        if (starts && ends)
+            return true;
+    }
+    return false;
+}
+
 void parse_item(const char *text, size_t size, const item_index &index, int n,
-                question *q, std::vector<item_problem> *problems)
+                question *q, std::vector<item_problem> *problems, answer_compare compare)
 {
     if (n < 1 || n > index.count())
         return;
@@ -259,6 +291,6 @@ void parse_item(const char *text, size_t size, const item_index &index, int n,
     // A swallowed separator makes every later complaint about this item
     // a consequence of the missing end line.
     if (problems && !layout_broken)
-        check_item(*q, n, lines, problems);
+        check_item(*q, n, lines, compare, problems);
 }
 

@@ -27,11 +27,17 @@ struct item_index {
 // Finds the separator lines of a text in one pass.
 item_index index_items(const char *text, size_t size);
 
+// Whether item n's head line holds the word "keep-order" after its kind
+// letter: its choices stay in the order written when others are shuffled.
+bool item_keeps_order(const char *text, size_t size, const item_index &index, int n);
+
 // Fills q (type, points, text, answers, explanation) from item n of the
 // text, 1 <= n <= index.count(). Text over a field's width is cut on a
 // character boundary, answer lines past the seventh are ignored, a section
 // without its end line stops at the end of the text. When `problems` is
-// given, everything an author should fix is added to it.
+// given, everything an author should fix is added to it, typed answers
+// judged as `compare` (the exam's comparison) will compare them.
 void parse_item(const char *text, size_t size, const item_index &index, int n,
-                question *q, std::vector<item_problem> *problems = nullptr);
+                question *q, std::vector<item_problem> *problems = nullptr,
+                answer_compare compare = answer_compare::exact);
 

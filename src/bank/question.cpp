@@ -1,5 +1,7 @@
 #include "bank/question.h"
 
+#include <glib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,7 +83,44 @@ int list_length(const question *q)
     return n;
 }
 
-void check_question(question *q)
+static bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string lenient_form(const char *text)
+{
+    gchar *nfc = g_utf8_normalize(text, -1, G_NORMALIZE_NFC);
+    gchar *folded = nfc ? g_utf8_casefold(nfc, -1) : nullptr;
+    // Folding can undo the composition (a capital with a combining mark).
+    gchar *again = folded ? g_utf8_normalize(folded, -1, G_NORMALIZE_NFC) : nullptr;
+    std::string out;
+    bool gap = false;
+    for (const char *p = again ? again : text; *p; p++) {
+        if (is_blank(*p)) {
+            gap = !out.empty();
+            continue;
+        }
+        if (gap)
+            out += ' ';
+        gap = false;
+        out += *p;
+    }
+    g_free(again);
+    g_free(folded);
+    g_free(nfc);
+    return out;
+}
+
+bool answer_matches(const char *typed, const char *accepted, answer_compare compare)
+{
+    if (compare == answer_compare::exact)
+        return accepted[0] != '\0' && strcmp(typed, accepted) == 0;
+    std::string want = lenient_form(accepted);
+    return !want.empty() && lenient_form(typed) == want;
+}
+
+void check_question(question *q, answer_compare compare)
 {
     const item_kind_info *kind = kind_of_letter(q->type);
     if (!kind) {
@@ -101,16 +140,20 @@ void check_question(question *q)
         q->OK = !answered ? OK_UNANSWERED : right ? OK_RIGHT : OK_WRONG;
         break;
     }
-    case answer_form::typed:
-        if (q->entry[0] == '\0') {
+    case answer_form::typed: {
+        // Blanks alone are nothing typed, when blanks don't count.
+        bool empty = compare == answer_compare::exact ? q->entry[0] == '\0'
+                                                      : lenient_form(q->entry).empty();
+        if (empty) {
             q->OK = OK_UNANSWERED;
             break;
         }
         q->OK = OK_WRONG;
         for (int i = 0; i < NUM_ANSWERS; i++)
-            if (strcmp(q->entry, q->answers[i]) == 0)
+            if (answer_matches(q->entry, q->answers[i], compare))
                 q->OK = OK_RIGHT;
         break;
+    }
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "bank/item_kind.h"
 
@@ -30,6 +31,12 @@ enum {
     IMAGE_MARKED = 6155,
     IMAGE_NEXT = 6156,
     IMAGE_PREV = 6160,
+};
+
+// How a typed answer is compared with the accepted ones.
+enum class answer_compare {
+    exact,     // byte for byte
+    lenient,   // as lenient_form gives both
 };
 
 // Grading results kept in `OK`.
@@ -76,8 +83,17 @@ question *next_qualifying(question *r, bool (*qualifies)(const question *));
 question *prev_qualifying(question *r, bool (*qualifies)(const question *));
 // Records in the list that holds q (any record of it); 0 for none.
 int list_length(const question *q);
-// Grades q from its current ticks or entry into q->OK.
-void check_question(question *q);
+// Grades q from its current ticks or entry into q->OK; a typed answer is
+// compared as `compare` says.
+void check_question(question *q, answer_compare compare = answer_compare::exact);
+// A typed answer as lenient comparison sees it: NFC-normalised and
+// case-folded, blanks at both ends dropped and every inner run of blanks
+// made one. Text that isn't UTF-8 is taken as it is, blanks aside.
+std::string lenient_form(const char *text);
+// Whether `typed` is `accepted` under `compare`. An empty accepted answer
+// (or one of blanks alone, compared leniently) is no answer and matches
+// nothing.
+bool answer_matches(const char *typed, const char *accepted, answer_compare compare);
 
 // Counters over the whole list that holds q; they read OK without grading.
 int get_right_questions(question *q);

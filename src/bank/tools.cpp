@@ -48,6 +48,35 @@ static void parse_number(const std::string &line, size_t key_len, config_number 
     key->value = (int)v;
 }
 
+// key=WORD: the word with blanks at both ends dropped, known when it is
+// one of `words` (two of them).
+static void parse_word(const std::string &line, size_t key_len, config_word *key,
+                       const char *const words[2], int lineno)
+{
+    key->line = lineno;
+    if (line.size() <= key_len || line[key_len] != '=')
+        return;
+    size_t from = line.find_first_not_of(" \t", key_len + 1);
+    size_t to = line.find_last_not_of(" \t");
+    if (from != std::string::npos)
+        key->value = line.substr(from, to + 1 - from);
+    key->known = key->value == words[0] || key->value == words[1];
+}
+
+static const char *const SHUFFLE_WORDS[2] = {"yes", "no"};
+static const char *const COMPARE_WORDS[2] = {"lenient", "exact"};
+
+bool config_shuffles(const exam_config &config)
+{
+    return config.shuffle.known && config.shuffle.value == SHUFFLE_WORDS[0];
+}
+
+answer_compare config_comparison(const exam_config &config)
+{
+    return config.compare.known && config.compare.value == COMPARE_WORDS[0] ? answer_compare::lenient
+                                                                           : answer_compare::exact;
+}
+
 bool read_exam_config(const char *path, exam_config *config, GError **error)
 {
     *config = exam_config();
@@ -83,6 +112,11 @@ bool read_exam_config(const char *path, exam_config *config, GError **error)
             parse_number(line, 7, &config->timeout, lineno);
         if (!config->percentage.line && begins_with(line.data(), line.size(), "percentage"))
             parse_number(line, 10, &config->percentage, lineno);
+        // The message may well hold a line that begins "compare".
+        if (!in_message && !config->shuffle.line && begins_with(line.data(), line.size(), "shuffle"))
+            parse_word(line, 7, &config->shuffle, SHUFFLE_WORDS, lineno);
+        if (!in_message && !config->compare.line && begins_with(line.data(), line.size(), "compare"))
+            parse_word(line, 7, &config->compare, COMPARE_WORDS, lineno);
         if (!config->title_line && begins_with(line.data(), line.size(), "title")) {
             config->title_line = lineno;
             size_t eq = line.find('=');
@@ -114,6 +148,21 @@ bool read_named_config(const char *root, const char *config_name, const char *na
         return false;
     }
     return read_exam_config(path->c_str(), config, error);
+}
+
+exam_options read_exam_options(const char *root, const char *config_name, const char *name,
+                               bool *found)
+{
+    exam_config config;
+    exam_options options;
+    bool read = read_named_config(root, config_name, name, &config, nullptr);
+    if (found)
+        *found = read;
+    if (read) {
+        options.shuffle = config_shuffles(config);
+        options.compare = config_comparison(config);
+    }
+    return options;
 }
 
 int getTimeout(const char *root, const char *config_name, const char *name)
@@ -195,6 +244,12 @@ int random(int n)
     if (n < 1)
         return 0;
     return rand() % n;
+}
+
+void random_seed(unsigned seed)
+{
+    srand(seed);
+    initialized = true;
 }
 
 std::vector<int> create_random_list(int n)

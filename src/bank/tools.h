@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bank/question.h"
 #include "bank/text.h"
 
 enum {
@@ -34,10 +35,19 @@ struct config_number {
     int value = 0;       // the number, 0 when not parsed
 };
 
+// One key whose value is a word (shuffle=yes).
+struct config_word {
+    int line = 0;        // line of the first line that begins with the key; 0 none
+    bool known = false;  // that line read as key=WORD with a word the key knows
+    std::string value;   // what follows '=', blanks at both ends dropped
+};
+
 // Everything the exam configuration file says, with the lines it says it on.
 struct exam_config {
     config_number timeout;
     config_number percentage;
+    config_word shuffle;       // yes: choices in a new order each run; no (default)
+    config_word compare;       // lenient: fill-in answers compared leniently; exact (default)
     int title_line = 0;        // 0: no line begins with "title"
     bool title_has_equals = false;
     bool title_cut = false;    // over TITLE_SIZE - 1 bytes
@@ -52,6 +62,23 @@ struct exam_config {
 // MAX_CONFIG_FILE bytes. Lines are whole lines; a '\r' before a line's '\n'
 // is dropped.
 bool read_exam_config(const char *path, exam_config *config, GError **error);
+
+// What the keys choose; a key missing or with an unknown value gives the
+// default (as written, exact comparison).
+bool config_shuffles(const exam_config &config);
+answer_compare config_comparison(const exam_config &config);
+
+// How an exam's runs are drawn and graded.
+struct exam_options {
+    bool shuffle = false;
+    answer_compare compare = answer_compare::exact;
+};
+// The options of the exam `name` from its configuration file; the defaults
+// when it can't be read (the exam's folder gone since a run was saved):
+// choices as written, answers compared byte for byte.
+// *found (when given) tells whether the file could be read.
+exam_options read_exam_options(const char *root, const char *config_name, const char *name,
+                               bool *found = nullptr);
 
 // Reads the configuration file `config_name` of the exam `name` in the exam
 // root `root`; false when the path is too long (TRIALIX_ERROR_TOO_LONG) or
@@ -80,6 +107,8 @@ std::vector<std::string> filename_list(const char *dir, const char *prefix);
 // A pseudo-random number from 0 to n - 1 (0 when n < 1). The generator is
 // seeded at the first call of the process.
 int random(int n);
+// Seeds the generator: the same seed gives the same numbers again.
+void random_seed(unsigned seed);
 // 0 to n - 1, each once, shuffled.
 std::vector<int> create_random_list(int n);
 

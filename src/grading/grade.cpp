@@ -22,7 +22,7 @@ static question *grade_all(question *q)
 {
     question *head = list_head(q);
     for (question *r = head; r; r = r->next)
-        check_question(r);
+        run_check(r);
     return head;
 }
 

@@ -185,8 +185,10 @@ void cb_practice_start(GtkWidget *, void *)
     disable_exam_menus();
     std::vector<item_origin> origins;
     std::vector<left_out_file> left_out;
-    question *list = dir ? create_practice_list(practice_plan, dir->c_str(), &origins, &left_out,
-                                                nullptr)
+    bool shuffle = read_exam_options(examdir, examconfig, examname).shuffle;
+    question *list = dir ? create_practice_list(practice_plan, dir->c_str(),
+                                                shuffle ? choice_order::shuffled : choice_order::as_written,
+                                                &origins, &left_out, nullptr)
                          : nullptr;
     for (const left_out_file &f : left_out) {
         if (!f.load_failure.empty())

@@ -9,6 +9,7 @@
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
+#include "run/owner.h"
 
 // White on the dark green and red of the review's marks: both well above
 // 4.5:1, where black on plain green was not.
@@ -60,7 +61,7 @@ static gboolean close_on_escape(GtkWidget *window, GdkEventKey *event, gpointer)
 
 void showAnswer(question *q)
 {
-    check_question(q);
+    run_check(q);
     GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     char title[64];
     // Told apart from the main window and from each other in window lists,

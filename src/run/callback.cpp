@@ -85,8 +85,10 @@ void cb_start(GtkWidget *, void *)
         std::vector<std::string> names = filename_list(dir->c_str(), prefix);
         std::vector<int> order = create_random_list((int)names.size());
         std::vector<left_out_file> left_out;
-        list = create_exam_list(order, (int)order.size(), dir->c_str(), names, &origins,
-                                &left_out, nullptr);
+        exam_options options = read_exam_options(examdir, examconfig, examname);
+        list = create_exam_list(order, (int)order.size(), dir->c_str(), names,
+                                options.shuffle ? choice_order::shuffled : choice_order::as_written,
+                                &origins, &left_out, nullptr);
         for (const left_out_file &f : left_out) {
             if (!f.load_failure.empty())
                 printf("%s\n", f.load_failure.c_str());
@@ -141,7 +143,7 @@ void next_form(GtkWidget *, void *item)
     if (!q)
         return;
     if (q->prev)
-        check_question(q->prev);
+        run_check(q->prev);
     createExamForm(q);
     run_changed();
 }
@@ -152,7 +154,7 @@ void prev_form(GtkWidget *, void *item)
     if (!q)
         return;
     if (q->next)
-        check_question(q->next);
+        run_check(q->next);
     createExamForm(q);
     run_changed();
 }
@@ -160,7 +162,7 @@ void prev_form(GtkWidget *, void *item)
 void cb_review(GtkWidget *, void *item)
 {
     auto *q = static_cast<question *>(item);
-    check_question(q);
+    run_check(q);
     show_screen(SCREEN_REVIEW, q);
     run_changed();
 }
@@ -171,7 +173,7 @@ void cb_grade(GtkWidget *, void *item)
     if (!head)
         return;
     for (question *r = head; r; r = r->next)
-        check_question(r);
+        run_check(r);
     int unanswered = get_unanswered_questions(head);
     int response = unanswered > 0 ? unanswered_dialog(unanswered) : realend_dialog();
     if (response == GTK_RESPONSE_YES)

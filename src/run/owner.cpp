@@ -1,11 +1,13 @@
 #include "run/owner.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "app/globals.h"
 #include "app/timer.h"
 #include "bank/question.h"
+#include "bank/tools.h"
 
 namespace {
 
@@ -45,6 +47,18 @@ void hold(question *head)
     QP = head;
     current = run_record();
     current.list = head;
+    if (!head)
+        return;
+    bool found = false;
+    current.compare = read_exam_options(examdir, examconfig, examname, &found).compare;
+    bool typed = false;
+    for (question *r = head; r; r = r->next)
+        typed = typed || kind_is_typed(r->type);
+    // A saved exam whose exam is gone or unreadable is graded byte for
+    // byte: that never takes for right an answer its author didn't write.
+    if (!found && typed)
+        fprintf(stderr, "%s: the exam configuration file can't be read; typed answers are "
+                        "compared exactly\n", examname);
 }
 
 } // namespace
@@ -108,6 +122,11 @@ void run_end(void)
     destroy_list(QP);
     QP = nullptr;
     current = run_record();
+}
+
+void run_check(question *q)
+{
+    check_question(q, run_current()->compare);
 }
 
 run_record *run_current(void)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bank/exam_list.h"
+#include "bank/question.h"
 #include "bank/recovery.h"
 
 struct question;
@@ -27,6 +28,10 @@ struct run_record {
     // The history's: where each item was drawn from, in list order; none
     // for a loaded or resumed run, whose items are looked for by text.
     std::vector<item_origin> origins;
+    // How typed answers are graded: as the exam's configuration file says
+    // when the list is held (a resumed run included); exactly when it
+    // can't be read.
+    answer_compare compare = answer_compare::exact;
     // The recovery copy's: the copy left behind that this run was resumed
     // from, held until the run begins and goes on in it.
     recovery_slot resumed;
@@ -58,6 +63,9 @@ void run_graded(void);
 
 // Ends the run: the countdown stops, the list is freed and QP is none.
 void run_end(void);
+
+// Grades q (a record of the run) as its exam compares typed answers.
+void run_check(question *q);
 
 // The record of the run in QP (never none).
 run_record *run_current(void);

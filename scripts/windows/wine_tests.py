@@ -616,17 +616,32 @@ class Suite:
         app = self.windows_app(w, "screens")
         shots = self.a.screenshots
 
-        def grab(name):
+        def grab(name, open_menu=False):
             time.sleep(1.5)   # let Wine paint
             ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Trialix 1.0$"],
-                                 capture_output=True, text=True).stdout.split()
+                                 capture_output=True, text=True, timeout=RUN_LIMIT).stdout.split()
             check(ids, "no window to take a picture of")
-            subprocess.run(["import", "-window", ids[-1], os.path.join(shots, name)], check=True)
+            if not open_menu:
+                subprocess.run(["import", "-window", ids[-1], os.path.join(shots, name)], check=True,
+                               timeout=RUN_LIMIT)
+                return
+            # The Exam menu, open: a window of its own over the main one, so
+            # the picture is of the screen, cut to the main window.
+            geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", ids[-1]],
+                                      capture_output=True, text=True, timeout=RUN_LIMIT).stdout
+            g = dict(l.split("=", 1) for l in geometry.split())
+            x, y, wd, ht = (int(g[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+            subprocess.run(["xdotool", "mousemove", str(x + 20), str(y + 10), "click", "1"],
+                           check=True, timeout=RUN_LIMIT)
+            time.sleep(1.5)
+            subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (wd, ht, x, y),
+                            "+repage", os.path.join(shots, name)], check=True, timeout=RUN_LIMIT)
+            subprocess.run(["xdotool", "key", "Escape"], check=True, timeout=RUN_LIMIT)
 
         try:
             app.start()
             app.wait_for("the main window", lambda s: windows_titled(s, "Trialix 1.0"))
-            grab("windows-main.png")
+            grab("windows-main.png", open_menu=True)
             app.act("menu", "Start Practice Exam networking-basics")
             app.wait_for("the start form", lambda s: find(s, "button", "Start Exam"))
             app.act("type", "Jane Doe")

@@ -522,6 +522,7 @@ class Suite:
             lin.click("Start Exam")
             lin.wait_for("an item", on_item)
             proposal = save_run(lin, linux_docs)
+            lin.quiet()
             lin.stop()
             linux_saved = [f for f in os.listdir(linux_docs) if f.startswith("networking-basics_Jane_Doe_")]
             check(len(linux_saved) == 1, "Linux saved %r" % os.listdir(linux_docs))

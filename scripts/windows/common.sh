@@ -19,6 +19,11 @@ V_atk=2.56.2-1+deb13u2
 V_gtk=2.24.33-2+deb12u1
 V_bzip2=1.0.8-5
 V_sqlite=3.40.1-2+deb12u2
+# A library that carries a fix of ours (scripts/windows/*.patch) has a
+# revision of it here, raised with the fix. It names the library's stamp,
+# not the prefix: the library alone is built again in place, and what links
+# it needs no rebuild, since the fixes change no interface.
+R_pango=1
 # GoogleTest comes from the build machine's own package (its sources
 # are in /usr/src/googletest).
 V_gtest=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)
@@ -45,7 +50,17 @@ wine_setup() {
     export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
-        wineboot -i >/dev/null 2>&1
-        wineserver -w
+        timeout "$WINE_LIMIT" wineboot -i >/dev/null 2>&1
+        timeout "$WINE_LIMIT" wineserver -w
     fi
+}
+
+# Every Wine program run by the scripts ends within this many seconds:
+# a program that hangs under Wine fails the script instead of holding it.
+WINE_LIMIT=300
+
+# Ends the Wine server of the prefix $1 (and everything it still runs).
+wine_stop() {
+    WINEPREFIX="$1" timeout 60 wineserver -k 2>/dev/null || true
+    WINEPREFIX="$1" timeout 60 wineserver -w 2>/dev/null || true
 }

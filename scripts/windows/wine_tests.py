@@ -8,13 +8,17 @@ request file and reads the answer file, as the Linux process tests do."""
 
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
 WAIT = 60.0          # seconds for one screen under Wine
+RUN_LIMIT = 120      # seconds for one run of a Windows program to end
+UNIT_LIMIT = 900     # seconds for the whole unit test program
 POLL = 0.05
 
 SETTINGS_WARNING = ("Can't find a valid entry in the registry\n\nFalling back to default values\n\n"
@@ -45,15 +49,35 @@ class Wine:
             shutil.rmtree(where)
         shutil.copytree(template, where, symlinks=True)
         self.prefix = where
+        # Wine links the user's Documents, Desktop and the like to the Unix
+        # home: the test's own folders take their place, so that nothing is
+        # saved outside the test.
+        users = os.path.join(where, "drive_c", "users")
+        for user in os.listdir(users):
+            for entry in os.listdir(os.path.join(users, user)):
+                path = os.path.join(users, user, entry)
+                if os.path.islink(path):
+                    os.unlink(path)
+                    os.mkdir(path)
         self.env = dict(os.environ, WINEPREFIX=where, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", WINEPATH=windows_path(dlls))
         # One Wine server for all the test's programs: each starts faster.
         # (It goes on in the background: no pipe of ours may stay open in it.)
         subprocess.run(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+                       stderr=subprocess.DEVNULL, timeout=RUN_LIMIT)
 
-    def run(self, argv, **kw):
-        return subprocess.run(["wine"] + argv, env=self.env, capture_output=True, **kw)
+    def run(self, argv, limit=RUN_LIMIT):
+        """The program's end, with its output. The output goes through files,
+        not pipes: Wine's own background programs (services, explorer),
+        started by the first program of a prefix, inherit its output and
+        hold a pipe open long after the program has ended. A program that
+        hangs fails its test instead of the whole run."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            r = subprocess.run(["wine"] + argv, env=self.env, stdout=out, stderr=err,
+                               stdin=subprocess.DEVNULL, timeout=limit)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(r.args, r.returncode, out.read(), err.read())
 
     def reg_add(self, key, name, value):
         r = self.run(["reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"])
@@ -68,15 +92,15 @@ class Wine:
         return None
 
     def unix_path(self, path):
-        r = subprocess.run(["winepath", "-u", path], env=self.env, capture_output=True, text=True)
-        return r.stdout.strip()
+        return self.run(["winepath", "-u", path]).stdout.decode().strip()
 
     def drive_c(self, *parts):
         return os.path.join(self.prefix, "drive_c", *parts)
 
     def stop(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
-        subprocess.run(["wineserver", "-w"], env=self.env, capture_output=True)
+        quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=RUN_LIMIT)
+        subprocess.run(["wineserver", "-k"], env=self.env, **quiet)
+        subprocess.run(["wineserver", "-w"], env=self.env, **quiet)
 
 
 class App:
@@ -99,6 +123,23 @@ class App:
     def stop(self):
         if self.proc and self.proc.poll() is None:
             self.proc.kill()
+            self.proc.wait()
+        self.proc = None
+
+    def warnings(self):
+        """GLib's and GTK's criticals and warnings the program printed."""
+        self.log.flush()
+        with open(self.driver + ".log", "rb") as f:
+            lines = f.read().decode("utf-8", "replace").splitlines()
+        return [l for l in lines if "-CRITICAL **" in l or "-WARNING **" in l]
+
+    def quiet(self):
+        check(not self.warnings(), "the program warned:\n" + "\n".join(self.warnings()[:5]))
+
+    def kill9(self):
+        """Ends the program as a crash or a power cut would: no handler runs."""
+        if self.proc and self.proc.poll() is None:
+            self.proc.send_signal(9)
             self.proc.wait()
         self.proc = None
 
@@ -199,6 +240,14 @@ def answer_item(app, screen, index):
         app.act("type", "answer %d" % index)
 
 
+def page_of(screen):
+    """The item page's "Item N of M"."""
+    for w in screen:
+        if w["kind"] == "label" and re.fullmatch(r"Item \d+ of \d+", w["text"]):
+            return w["text"]
+    return ""
+
+
 def on_item(screen):
     return find(screen, "check", "Mark Item for Review") is not None
 
@@ -228,14 +277,18 @@ def save_run(app, folder_windows):
 def finish_run(app):
     """Answers the remaining items and grades: the score report's text."""
     index = 0
+    s = app.wait_for("an item", on_item)
     while True:
-        s = app.wait_for("an item", on_item)
         answer_item(app, s, index)
         index += 1
         nxt = find(app.dump(), "button", "Next Item")
         if not nxt or not nxt["sensitive"]:
             break
+        page = page_of(s)
         app.click("Next Item")
+        # The next page, not the one still shown when the click was asked.
+        s = app.wait_for("the item after " + page,
+                         lambda s: on_item(s) and page_of(s) not in ("", page))
         check(index < 200, "the run does not end")
     app.click("Grade Exam")
     app.click("Yes")
@@ -296,11 +349,40 @@ class Suite:
             detail = str(e) if isinstance(e, Failure) else traceback.format_exc()
             print("[  FAILED  ] %s (%.0f s)\n%s" % (name, time.monotonic() - t0, detail), flush=True)
 
+    # The zip's DLLs are exactly those its programs load: what the two
+    # programs, GTK's theme engine and the image loaders import (GTK loads
+    # the last two by name), and what those import in turn, leaving out
+    # Windows' own (any DLL the zip doesn't hold is taken for one of them,
+    # so a missing DLL shows as a program that doesn't start, below).
+    def zip_dlls(self):
+        def imports(path):
+            r = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True,
+                               text=True, check=True)
+            return [l.split("DLL Name:", 1)[1].strip() for l in r.stdout.splitlines()
+                    if "DLL Name:" in l]
+        shipped = {f.lower(): f for f in os.listdir(self.zip) if f.lower().endswith(".dll")}
+        roots = [os.path.join(self.zip, f) for f in os.listdir(self.zip) if f.endswith(".exe")]
+        for sub in ("lib/gtk-2.0/2.10.0/engines", "lib/gdk-pixbuf-2.0/2.10.0/loaders"):
+            d = os.path.join(self.zip, sub)
+            roots += [os.path.join(d, f) for f in os.listdir(d) if f.lower().endswith(".dll")]
+        check(len(roots) >= 4, "the programs, the engine and the loaders: %r" % roots)
+        loaded, pending = set(), list(roots)
+        while pending:
+            for name in imports(pending.pop()):
+                key = name.lower()
+                if key in shipped and key not in loaded:
+                    loaded.add(key)
+                    pending.append(os.path.join(self.zip, shipped[key]))
+        unused = sorted(shipped[k] for k in shipped if k not in loaded)
+        check(not unused, "the zip holds DLLs nothing loads: %s" % ", ".join(unused))
+        check("libgtk-win32-2.0-0.dll" in loaded, "trialix.exe does not load GTK+: %r" % loaded)
+
     # The core's unit tests, cross-built.
     def unit_tests(self):
         w = self.wine("unit")
         try:
-            r = subprocess.run(["wine", self.a.unit_tests], env=w.env, cwd=self.scratch)
+            r = subprocess.run(["wine", self.a.unit_tests], env=w.env, cwd=self.scratch,
+                               timeout=UNIT_LIMIT)
             check(r.returncode == 0, "trialix_tests.exe exited with %d" % r.returncode)
         finally:
             w.stop()
@@ -369,6 +451,7 @@ class Suite:
             app.wait_for("the main window", lambda s: windows_titled(s, "Trialix 1.0")
                          and not windows_titled(s, "Warning"))
             check(not app.request("menu", "Start Practice Exam")[0], "an exam is listed without settings")
+            app.quiet()
         finally:
             app.stop()
             w.stop()
@@ -387,6 +470,7 @@ class Suite:
                 text = app.label("no exam directories")
                 want = NO_EXAM_ROOT % (shown or value)
                 check(text == want, "with %d characters the warning reads %r" % (length, text))
+                app.quiet()
                 app.stop()
         finally:
             app.stop()
@@ -417,7 +501,9 @@ class Suite:
             check(not windows_titled(s, "Warning"), "the settings warning came with a key")
             start_run(app, "networking-basics", "Jane Doe")
             proposal = save_run(app, personal)
-            check(proposal.startswith(personal + "\\networking-basics_Jane_Doe_"),
+            # The dialog shows the name in its entry and the folder in its list;
+            # that the folder is the Personal one, the saved file shows.
+            check(proposal.startswith("networking-basics_Jane_Doe_"),
                   "the save dialog proposed %r" % proposal)
             saved = [f for f in os.listdir(personal_unix) if f.startswith("networking-basics_Jane_Doe_")]
             check(len(saved) == 1, "the Personal folder holds %r" % os.listdir(personal_unix))
@@ -436,6 +522,7 @@ class Suite:
             lin.click("Start Exam")
             lin.wait_for("an item", on_item)
             proposal = save_run(lin, linux_docs)
+            lin.quiet()
             lin.stop()
             linux_saved = [f for f in os.listdir(linux_docs) if f.startswith("networking-basics_Jane_Doe_")]
             check(len(linux_saved) == 1, "Linux saved %r" % os.listdir(linux_docs))
@@ -448,8 +535,77 @@ class Suite:
             app.click("Start Exam")
             report, _ = finish_run(app)
             check(find(report, "button", "End Exam"), "no score report")
+            app.quiet()
         finally:
             app.stop()
+            w.stop()
+
+    # The recovery copy and the history in the folders GLib gives on
+    # Windows (the user's local application data); a second program leaves
+    # the copy of a running one alone (its lock holds), and the copy of a
+    # killed one is offered and resumed; the run graded is in the history,
+    # which the Linux build reads.
+    def recovery_and_history(self):
+        w = self.wine("recovery")
+        shutil.copytree(os.path.join(self.zip, "exams"), w.drive_c("Trialix Exams"))
+        key = "HKLM\\Software\\Trialix"
+        w.reg_add(key, "examdir", "C:\\Trialix Exams")
+        local = w.run(["cmd", "/c", "echo %LOCALAPPDATA%"]).stdout.decode().strip()
+        check(local and local[1:3] == ":\\", "the local application data folder is %r" % local)
+        local_unix = w.unix_path(local)
+        recovery = os.path.join(local_unix, "trialix", "recovery")
+        history = os.path.join(local_unix, "trialix", "history.sqlite")
+
+        def copies():
+            try:
+                return [f for f in os.listdir(recovery) if f.endswith(".trx")]
+            except OSError:
+                return []
+
+        first = self.windows_app(w, "recovery")
+        second = self.windows_app(w, "recovery-second")
+        try:
+            first.start()
+            first.wait_for("the main window", lambda s: windows_titled(s, "Trialix 1.0"))
+            s = start_run(first, "networking-basics", "Jane Doe")
+            answer_item(first, s, 0)
+            end = time.monotonic() + WAIT
+            while not copies() and time.monotonic() < end:
+                time.sleep(POLL)
+            check(len(copies()) == 1, "the recovery folder %s holds %r" % (recovery, copies()))
+
+            # Held by the running program: a second one asks nothing.
+            second.start()
+            s = second.wait_for("the second main window", lambda s: windows_titled(s, "Trialix 1.0"))
+            time.sleep(1)
+            check(not label_with(second.dump(), "resume it"), "the copy of a running program was offered")
+            second.quiet()
+            second.stop()
+
+            first.kill9()
+            check(len(copies()) == 1, "the copy went with the program: %r" % copies())
+            first.start()
+            q = first.wait_for("the question", lambda s: label_with(s, "Do you want to resume it?"))
+            text = label_with(q, "Do you want to resume it?")
+            check("Examinee: Jane Doe" in text, "the question reads %r" % text)
+            first.click("Yes")
+            first.wait_for("the resume form", lambda s: find(s, "button", "Start Exam")
+                           and label_with(s, "Exam was saved:"))
+            first.click("Start Exam")
+            report, items = finish_run(first)
+            check(find(report, "button", "End Exam"), "no score report")
+            check(not copies(), "grading left the copy: %r" % copies())
+            first.quiet()
+            first.stop()
+
+            check(os.path.isfile(history), "no history at %s" % history)
+            r = subprocess.run([self.a.linux_pack, "history", "networking-basics", "--db", history],
+                               capture_output=True, text=True, timeout=RUN_LIMIT)
+            check(r.returncode == 0 and "Jane Doe" in r.stdout,
+                  "the Linux build reads the history as:\n%s%s" % (r.stdout, r.stderr))
+        finally:
+            first.stop()
+            second.stop()
             w.stop()
 
     def screenshot(self):
@@ -461,17 +617,32 @@ class Suite:
         app = self.windows_app(w, "screens")
         shots = self.a.screenshots
 
-        def grab(name):
+        def grab(name, open_menu=False):
             time.sleep(1.5)   # let Wine paint
             ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Trialix 1.0$"],
-                                 capture_output=True, text=True).stdout.split()
+                                 capture_output=True, text=True, timeout=RUN_LIMIT).stdout.split()
             check(ids, "no window to take a picture of")
-            subprocess.run(["import", "-window", ids[-1], os.path.join(shots, name)], check=True)
+            if not open_menu:
+                subprocess.run(["import", "-window", ids[-1], os.path.join(shots, name)], check=True,
+                               timeout=RUN_LIMIT)
+                return
+            # The Exam menu, open: a window of its own over the main one, so
+            # the picture is of the screen, cut to the main window.
+            geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", ids[-1]],
+                                      capture_output=True, text=True, timeout=RUN_LIMIT).stdout
+            g = dict(l.split("=", 1) for l in geometry.split())
+            x, y, wd, ht = (int(g[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+            subprocess.run(["xdotool", "mousemove", str(x + 20), str(y + 10), "click", "1"],
+                           check=True, timeout=RUN_LIMIT)
+            time.sleep(1.5)
+            subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (wd, ht, x, y),
+                            "+repage", os.path.join(shots, name)], check=True, timeout=RUN_LIMIT)
+            subprocess.run(["xdotool", "key", "Escape"], check=True, timeout=RUN_LIMIT)
 
         try:
             app.start()
             app.wait_for("the main window", lambda s: windows_titled(s, "Trialix 1.0"))
-            grab("windows-main.png")
+            grab("windows-main.png", open_menu=True)
             app.act("menu", "Start Practice Exam networking-basics")
             app.wait_for("the start form", lambda s: find(s, "button", "Start Exam"))
             app.act("type", "Jane Doe")
@@ -494,11 +665,12 @@ def main():
     p.add_argument("--only")
     a = p.parse_args()
     s = Suite(a)
-    tests = [("unit_tests_under_wine", s.unit_tests), ("pack_check_demo_exams", s.pack_check),
+    tests = [("zip_holds_only_the_dlls_loaded", s.zip_dlls), ("unit_tests_under_wine", s.unit_tests), ("pack_check_demo_exams", s.pack_check),
              ("pack_round_trip_with_linux", s.pack_round_trip),
              ("settings_warning_without_registry_key", s.settings_warning),
              ("registry_value_of_80_bytes_is_ignored", s.registry_value_limit),
-             ("registry_run_save_and_cross_load", s.registry_run)]
+             ("registry_run_save_and_cross_load", s.registry_run),
+             ("recovery_lock_and_history_in_local_app_data", s.recovery_and_history)]
     if a.screenshots:
         tests = [("screenshots", s.screenshot)]
     for name, t in tests:

@@ -44,6 +44,16 @@ enum { MAX_SET_ASIDE_NAMES = 1000 };
 // before it is locked; more than a few such losses in a row is a fault.
 enum { MAX_CLAIM_TRIES = 8 };
 
+// GLib's stat buffer is _stat64 on 64-bit Windows, where fstat takes another.
+static int fd_stat(int fd, GStatBuf *st)
+{
+#ifdef _WIN32
+    return _fstat64(fd, st);
+#else
+    return fstat(fd, st);
+#endif
+}
+
 std::string recovery_dir(void)
 {
     gchar_ptr dir(g_build_filename(g_get_user_state_dir(), "trialix", "recovery", nullptr));
@@ -68,7 +78,7 @@ static bool still_there(int fd, const std::string &path)
     return g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
 #else
     GStatBuf held, named;
-    return fstat(fd, &held) == 0 && g_stat(path.c_str(), &named) == 0 &&
+    return fd_stat(fd, &held) == 0 && g_stat(path.c_str(), &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 #endif
 }
@@ -139,7 +149,7 @@ void recovery_discard(recovery_slot *slot)
 static bool is_regular(int fd)
 {
     GStatBuf st;
-    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    return fd_stat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Opens the lock of a slot left behind, never through a link nor into a
@@ -296,7 +306,7 @@ FILE *recovery_open_copy(const std::string &path, GError **error)
         return nullptr;
     }
     GStatBuf st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd_stat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         g_close(fd, nullptr);
         trialix_set_error(error, TRIALIX_ERROR_NOT_REGULAR, "not a regular file");
         return nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,14 @@ struct imported_item {
     std::string text;                  // Pango markup
     std::vector<std::string> answers;  // choices: '+' or '-' and the choice; typed: accepted answers
     std::string explanation;           // Pango markup
+    int points = 1;                    // 1 to 9
+    bool keep_order = false;           // choices shown as written, never shuffled
+};
+
+// A picture an item shows, written into the exam's images folder.
+struct imported_image {
+    std::string name;    // file name in that folder
+    std::string bytes;   // PNG or JPEG
 };
 
 // What the author is told about one question of the source.
@@ -30,11 +39,18 @@ struct import_result {
     std::vector<imported_item> items;
     std::vector<import_note> notes;
     bool categories = false;   // the source groups its questions itself
+    std::vector<imported_image> images;
+    std::map<std::string, int> skipped_kinds;   // question types left out, by name
+    bool lenient = false;      // fill-in answers compared without letter case
+    bool shuffle = false;      // choices shown in a random order
 };
 
 // The parsers take valid UTF-8 text without a byte-order mark.
 void import_gift(const std::string &text, import_result *result);
 void import_aiken(const std::string &text, import_result *result);
+// Moodle XML; false, with *why, when the file is refused as a whole
+// (not well-formed, a DTD, an embedded file that is unsafe or not base64).
+bool import_moodle(const std::string &text, import_result *result, std::string *why);
 
 // Adds item with the notes on how it was changed, or, when it can't be
 // written as a Trialix item, a note saying why it was skipped.

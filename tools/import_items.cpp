@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bank/exhibit.h"
 #include "bank/item_text.h"
 #include "bank/question.h"
 #include "bank/text.h"
@@ -47,7 +48,8 @@ std::string answer_line(item_kind kind, const std::string &answer)
 // The item's text in a question file, from its head line to its explanation.
 std::string item_text(const imported_item &item, const std::string &origin)
 {
-    std::string s = std::string(1, kind_info(item.kind).letter) + "1 " + origin + "\n" + item.text + "\n---\n";
+    std::string s = std::string(1, kind_info(item.kind).letter) + std::to_string(item.points)
+                    + (item.keep_order ? " keep-order " : " ") + origin + "\n" + item.text + "\n---\n";
     for (const std::string &a : item.answers)
         s += answer_line(item.kind, a) + "\n";
     s += "---\n";
@@ -78,8 +80,14 @@ std::string why_not_an_item(const imported_item &item)
             return std::string(fill_in ? "accepted answer" : "choice") + " over "
                    + std::to_string(ANSWER_SIZE - 1) + " bytes";
     }
-    // The item as the reader will see it: the checks of `check`.
-    std::string text = "+++\n" + item_text(item, "") + "+++\n";
+    // The item as the reader will see it: the checks of `check`, on the
+    // text without its exhibits (their pictures are checked with the exam).
+    imported_item bare = item;
+    bare.text = exhibit_strip(item.text.c_str());
+    bare.explanation = exhibit_strip(item.explanation.c_str());
+    if (markup_to_line(bare.text).empty() && !exhibit_refs(item.text.c_str()).empty())
+        bare.text = "?";
+    std::string text = "+++\n" + item_text(bare, "") + "+++\n";
     item_index index = index_items(text.data(), text.size());
     if (index.count() != 1)
         return "the item would not stand alone in a question file";

@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
 
 #include "bank/buffer.h"
 #include "bank/error.h"
+#include "bank/exhibit.h"
 #include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/question.h"
@@ -235,12 +237,21 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
     import_result r;
     std::string refused;
     if (gift)
-        import_gift(text, &r);
+        import_gift(text, &r, gchar_ptr(g_path_get_dirname(o.source)).get());
     else if (moodle && !import_moodle(text, &r, &refused)) {
         fprintf(err, "trialix-pack: %s: %s; nothing was imported\n", o.source, refused.c_str());
         return PACK_USAGE;
     } else if (!moodle)
         import_aiken(text, &r);
+    // Pictures only of questions that were skipped stay out of the exam.
+    std::set<std::string> shown;
+    for (const imported_item &item : r.items)
+        for (const std::string *t : {&item.text, &item.explanation})
+            for (const exhibit_ref &ref : exhibit_refs(t->c_str()))
+                shown.insert(ref.src);
+    r.images.erase(std::remove_if(r.images.begin(), r.images.end(),
+                                  [&](const imported_image &i) { return !shown.count("images/" + i.name); }),
+                   r.images.end());
     std::stable_sort(r.notes.begin(), r.notes.end(),
                      [](const import_note &a, const import_note &b) { return a.line < b.line; });
     size_t skipped = 0;

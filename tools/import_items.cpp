@@ -169,3 +169,47 @@ std::string group_text(const import_group &g, const std::string &source, const c
     }
     return text;
 }
+
+std::string add_picture(import_result *result, const std::string &wanted, const std::string &bytes)
+{
+    bool png = bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0, jpeg = bytes.compare(0, 3, "\xFF\xD8\xFF") == 0;
+    if (!png && !jpeg)
+        return "";
+    auto known = result->picture_names.find(bytes);
+    if (known != result->picture_names.end())
+        return known->second;
+    size_t dot = wanted.rfind('.');
+    std::string stem = wanted.substr(0, dot), ext = dot == std::string::npos ? "" : wanted.substr(dot);
+    for (char &c : ext)
+        c = g_ascii_tolower(c);
+    if (png ? ext != ".png" : ext != ".jpg" && ext != ".jpeg")
+        ext = png ? ".png" : ".jpg";
+    // Letters, digits, '-', '_' and inner dots: a name any file system takes.
+    for (char &c : stem)
+        if (!g_ascii_isalnum(c) && c != '-' && c != '_' && c != '.')
+            c = '_';
+    if (stem.empty() || stem[0] == '.')
+        stem = "image" + stem;
+    std::string name = stem + ext;
+    auto taken = [&](const std::string &n) {
+        return std::any_of(result->images.begin(), result->images.end(),
+                           [&](const imported_image &i) { return g_ascii_strcasecmp(i.name.c_str(), n.c_str()) == 0; });
+    };
+    for (int n = 2; taken(name); n++)
+        name = stem + "-" + std::to_string(n) + ext;
+    result->images.push_back({name, bytes});
+    result->picture_names[bytes] = name;
+    return name;
+}
+
+std::string exhibit_markup(const std::string &name, const std::string &alt)
+{
+    std::string out = "<img src=\"images/";
+    for (const std::string *s : {&name, &alt}) {
+        for (char c : *s)
+            out += c == '"' ? std::string("&quot;") : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;"
+                                                                                                     : std::string(1, c);
+        out += s == &name ? "\" alt=\"" : "\"/>";
+    }
+    return out;
+}

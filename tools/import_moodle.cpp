@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <set>
 
 #include "bank/question.h"
 #include "tools/import.h"
@@ -93,24 +92,6 @@ const xml_element *find_file(const xml_element &e, const std::string &name)
     return nullptr;
 }
 
-const char *picture_extension(const std::string &bytes)
-{
-    if (bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0)
-        return ".png";
-    if (bytes.compare(0, 3, "\xFF\xD8\xFF") == 0)
-        return ".jpg";
-    return nullptr;
-}
-
-std::string attribute_escape(const std::string &s)
-{
-    std::string out;
-    for (char c : s)
-        out += c == '"' ? std::string("&quot;") : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;"
-                                                                                                   : std::string(1, c);
-    return out;
-}
-
 bool true_value(const std::string &s)
 {
     std::string t = trim(s);
@@ -135,6 +116,23 @@ std::string answer_line(const std::string &s)
     return out;
 }
 
+// A short answer's '*' is a wildcard unless written as "\*": true when it
+// holds a wildcard; else the escapes are taken out of *label.
+bool wildcard(std::string *label)
+{
+    std::string plain;
+    for (size_t i = 0; i < label->size(); i++) {
+        if ((*label)[i] == '\\' && i + 1 < label->size() && (*label)[i + 1] == '*')
+            plain += (*label)[++i];
+        else if ((*label)[i] == '*')
+            return true;
+        else
+            plain += (*label)[i];
+    }
+    *label = plain;
+    return false;
+}
+
 struct skip_reason {
     const char *type, *summary, *why;
 };
@@ -155,8 +153,6 @@ struct moodle_parser {
     std::string category;
     std::vector<import_note> changes;
     int images = 0;
-    std::map<std::string, std::string> written;   // picture bytes -> name in the exam
-    std::set<std::string> names;
     int shuffled = 0;
     std::vector<int> case_sensitive;   // lines of short answers that match letter case
 
@@ -177,33 +173,17 @@ struct moodle_parser {
             change("the image '" + name + "' is not embedded in the bank: its description stands in");
             return false;
         }
-        const char *ext = picture_extension(file->text);
-        if (!ext) {
+        std::string target = add_picture(result, name, file->text);
+        if (target.empty()) {
             change("the image '" + name + "' is neither PNG nor JPEG: its description stands in");
             return false;
-        }
-        auto known = written.find(file->text);
-        std::string target;
-        if (known != written.end()) {
-            target = known->second;
-        } else {
-            std::string stem = name.substr(0, name.rfind('.'));
-            for (char &c : stem)
-                if (!g_ascii_isalnum(c) && c != '-' && c != '_')
-                    c = '_';
-            target = stem + ext;
-            for (int n = 2; names.count(target); n++)
-                target = stem + "-" + std::to_string(n) + ext;
-            names.insert(target);
-            written[file->text] = target;
-            result->images.push_back({target, file->text});
         }
         std::string text = alt;
         if (text.empty()) {
             change("the image '" + name + "' has no alternative text: its file name stands in; write a description");
             text = name;
         }
-        *markup = "<img src=\"images/" + attribute_escape(target) + "\" alt=\"" + attribute_escape(text) + "\"/>";
+        *markup = exhibit_markup(target, text);
         return true;
     }
 
@@ -217,7 +197,7 @@ struct moodle_parser {
         image_hook hook = [&](const std::string &src, const std::string &alt, std::string *m) {
             return exhibit(*holder, src, alt, m);
         };
-        return trim(to_markup(t ? t->text : holder->text, format_of(*holder), &images, pictures ? &hook : nullptr));
+        return to_markup(t ? t->text : holder->text, format_of(*holder), &images, pictures ? &hook : nullptr);
     }
 
     void skip(const std::string &why) { result->notes.push_back({question->line, why, true}); }
@@ -303,7 +283,7 @@ struct moodle_parser {
             std::string label = answer_line(a.child("text") ? a.child("text")->text : a.text);
             double f = fraction_of(a);
             paragraphs->push_back(feedback_line(label, a));
-            if (label.find('*') != std::string::npos && f > 0)
+            if (!numerical && wildcard(&label) && f > 0)
                 change("the answer '" + label + "' holds the wildcard '*', which Trialix can't match; left out");
             else if (f > 99.999 && !label.empty())
                 item->answers.push_back(label);

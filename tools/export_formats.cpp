@@ -49,8 +49,9 @@ std::string xml_escape(const std::string &s)
 {
     std::string out;
     for (char c : s)
+        // A carriage return written as it is would be read as a line break.
         out += c == '"' ? std::string("&quot;") : c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;"
-                                                                                                   : std::string(1, c);
+               : c == '\r' ? "&#13;" : std::string(1, c);
     return out;
 }
 

@@ -109,9 +109,10 @@ double fraction_of(const xml_element &answer)
 // A typed answer as the bank holds it: one line of plain text.
 std::string answer_line(const std::string &s)
 {
-    std::string out = trim(s);
+    size_t a = s.find_first_not_of(" \t\n"), b = s.find_last_not_of(" \t\n");
+    std::string out = a == std::string::npos ? "" : s.substr(a, b - a + 1);
     for (char &c : out)
-        if ((unsigned char)c < 0x20 || c == 0x7f)
+        if (((unsigned char)c < 0x20 && c != '\r') || c == 0x7f)
             c = ' ';
     return out;
 }

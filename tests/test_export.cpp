@@ -111,3 +111,90 @@ TEST(Export, RoundTripOfTheDemoTestAndCorpusExams)
         for (const char *format : {"moodle", "gift"})
             round_trip(exam, format);
 }
+
+// An exam with what only some formats hold: pictures, a fixed choice
+// order, long choices the reader breaks, blanks HTML would fold, a star in
+// a fill-in answer, and items no format takes.
+TEST(Export, WhatEachFormatHoldsAndWhatItCant)
+{
+    TempDir dir;
+    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + "pixels";
+    std::string exam = dir.mkdir("exam");
+    dir.write("exam/.xconfig", "title=T\ntimeout=5\npercentage=50\nshuffle=yes\ncompare=lenient\n[message]\nm\n");
+    dir.write("exam/images/map.png", png);
+    std::string long_choice = "-" + repeat("word ", 30) + std::string(90, 'x');
+    write_question_file(exam + "/cat01",
+                        "+++\nS3 keep-order\nSee <img src=\"images/map.png\" alt=\"The &quot;map&quot;\"/>:\n"
+                        "  two  blanks\ttab <b> bold </b>\n---\n+Yes & <no>\n" + long_choice + "\n-%50 off\n-a -> b\n"
+                        "---\nWhy <img src=\"images/gone.png\" alt=\"Gone\"/>\n+++\n"
+                        "M2\nOne right\n---\n+only\n-not\n---\n+++\n"
+                        "F1\nStar?\n---\na*b\n{=}~#:\\\n---\n+++\n"
+                        "X1\nNo kind\n---\n+a\n---\n+++\n"
+                        "S1\nNone right\n---\n-a\n-b\n---\n+++\n");
+    write_question_file(exam + "/cat02", "+++\nS1\nSecond file\n---\n+a\n-b\n---\n+++\n");
+
+    result moodle = run({"export", "moodle", exam, dir / "bank.xml"});
+    EXPECT_EQ(moodle.status, PACK_PROBLEM) << moodle.err;
+    std::string xml = read_file(dir / "bank.xml");
+    run({"export", "moodle", exam, dir / "again.xml"});
+    EXPECT_EQ(read_file(dir / "again.xml"), xml);   // the same bank every time
+    EXPECT_EQ(moodle.out,
+              exam + ": not carried: the title, time allowed, pass mark and message: Moodle XML has no place for them\n"
+              + exam + "/cat01: item 1: not carried: the picture images/gone.png can't be read: its alternative text stands in\n"
+              + exam + "/cat01: item 4: not carried: left out: 'X' is no kind of item\n"
+              + exam + "/cat01: item 5: not carried: left out: a single-choice item needs exactly one right choice\n"
+              + dir / "bank.xml" + ": 4 items of 2 question files exported from " + exam
+              + " as Moodle XML, 1 picture embedded; 2 left out\n");
+    for (const char *part : {"<file name=\"map.png\" path=\"/\" encoding=\"base64\">iVBORw0KGgpwaXhlbHM=</file>",
+                             "<category>\n      <text>$course$/top/exam/cat02</text>", "<defaultgrade>3</defaultgrade>",
+                             "<shuffleanswers>0</shuffleanswers>", "<shuffleanswers>1</shuffleanswers>",
+                             "<usecase>0</usecase>", "<text>a\\*b</text>", "<answer fraction=\"-100\""})
+        EXPECT_NE(xml.find(part), std::string::npos) << part;
+
+    dir.mkdir("gift");
+    result gift = run({"export", "gift", exam, dir / "gift/bank.gift"});
+    EXPECT_EQ(gift.status, PACK_PROBLEM);
+    EXPECT_EQ(read_file(dir / "gift/images/map.png"), png);
+    for (const char *line : {
+             ": not carried: choices in a random order: GIFT has no place for it\n",
+             "/cat01: not carried: the points of items 1, 2: GIFT has no place for them (each counts 1)\n",
+             "/cat01: item 1: not carried: the choices' fixed order: GIFT has no place for it\n",
+             "/cat01: item 2: not carried: multiple choice with one right choice: GIFT makes it single choice\n",
+             "/cat01: item 3: not carried: the answer 'a*b': '*' is a wildcard in GIFT's short answers\n"})
+        EXPECT_TRUE(has_line(gift.out, exam + line)) << line << gift.out;
+
+    // Back from Moodle XML: the same items, the picture in the images folder.
+    result back = run({"import", "moodle", dir / "bank.xml", dir / "back"});
+    EXPECT_EQ(read_file(dir / "back/images/map.png"), png);
+    EXPECT_NE(read_file(dir / "back/.xconfig").find("\nshuffle=yes\ncompare=lenient\n"), std::string::npos) << back.out;
+    auto before = items_of(exam), after = items_of(dir / "back");
+    ASSERT_EQ(after.size(), 2u);
+    ASSERT_EQ(after[0].size(), 3u);
+    std::string gone = before[0][0];
+    gone.replace(gone.find("<img src=\\\"images/gone.png\\\" alt=\\\"Gone\\\"/>"), 43, "[image: Gone]");
+    EXPECT_EQ(after[0][0], gone);
+    EXPECT_EQ(after[0][1], before[0][1]);
+    EXPECT_EQ(after[0][2], before[0][2]);
+    EXPECT_EQ(after[1], before[1]);
+    EXPECT_TRUE(has_line(run({"unpack", dir / "back/cat01"}).out, "S3 keep-order ")) << back.out;
+
+    // Back from GIFT, with its picture beside the bank.
+    run({"import", "gift", dir / "gift/bank.gift", dir / "gback"});
+    EXPECT_EQ(read_file(dir / "gback/images/map.png"), png);
+    std::string unused;
+    EXPECT_EQ(for_gift(items_of(dir / "gback")[0][0], &unused), for_gift(gone, &unused));
+}
+
+TEST(Export, UsageAndExamsThatCantBeRead)
+{
+    TempDir dir;
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"export"}, {"export", "csv", "a", "b"}, {"export", "moodle", "a"}, {"export", "gift", "a", "b", "--x"}})
+        EXPECT_EQ(run(args).status, PACK_USAGE);
+    result none = run({"export", "moodle", dir / "nothing", dir / "bank.xml"});
+    EXPECT_EQ(none.status, PACK_PROBLEM);
+    EXPECT_NE(none.err.find("no exam here"), std::string::npos) << none.err;
+    dir.write("empty/.xconfig", "title=t\n");
+    EXPECT_NE(run({"export", "gift", dir / "empty", dir / "bank.gift"}).err.find("no question files"), std::string::npos);
+    EXPECT_FALSE(g_file_test((dir / "bank.xml").c_str(), G_FILE_TEST_EXISTS));
+}

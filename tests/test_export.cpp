@@ -150,6 +150,8 @@ TEST(Export, WhatEachFormatHoldsAndWhatItCant)
                              "<shuffleanswers>0</shuffleanswers>", "<shuffleanswers>1</shuffleanswers>",
                              "<usecase>0</usecase>", "<text>a\\*b</text>", "<answer fraction=\"-100\""})
         EXPECT_NE(xml.find(part), std::string::npos) << part;
+    // The long choice as written, not as the reader breaks it for the screen.
+    EXPECT_NE(xml.find("word " + std::string(90, 'x') + "]]>"), std::string::npos);
 
     dir.mkdir("gift");
     result gift = run({"export", "gift", exam, dir / "gift/bank.gift"});

@@ -48,7 +48,10 @@ std::string unbroken(const char *slot)
             breaks.push_back(i);
     if (breaks.empty() || breaks.size() > 12)
         return s;
-    for (unsigned mask = 0; mask < (1u << breaks.size()); mask++) {
+    // A piece cut hard at the width reads the same as one cut at a blank
+    // standing just there; a hard cut, the reader's only way with a long
+    // word, is taken to be what happened.
+    for (unsigned mask = (1u << breaks.size()); mask-- > 0;) {
         std::string line;
         size_t from = 0;
         for (size_t k = 0; k < breaks.size(); k++) {

@@ -6,9 +6,24 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bank/item_kind.h"
 #include "tools/export.h"
 
 namespace {
+
+// What the formats make of an item's kind: one right choice, several, or
+// a typed answer.
+enum class shape { none, single, multiple, typed };
+
+shape shape_of(char type)
+{
+    const item_kind_info *k = kind_of_letter(type);
+    if (!k)
+        return shape::none;
+    if (k->answer == answer_form::typed)
+        return shape::typed;
+    return k->one_tick ? shape::single : shape::multiple;
+}
 
 // The checks both formats share; false (with a note) when the item can't
 // be written at all.
@@ -17,14 +32,15 @@ bool writable(export_exam *exam, const export_file &file, int n, const export_it
     int right = (int)std::count_if(item.answers.begin(), item.answers.end(),
                                    [](const std::string &a) { return a[0] == '+'; });
     std::string why;
-    if (item.type != 'S' && item.type != 'M' && item.type != 'F')
+    shape kind = shape_of(item.type);
+    if (kind == shape::none)
         why = std::string("'") + (g_ascii_isgraph(item.type) ? std::string(1, item.type) : "?")
               + "' is no kind of item";
-    else if (item.type == 'S' && right != 1)
+    else if (kind == shape::single && right != 1)
         why = "a single-choice item needs exactly one right choice";
-    else if (item.type == 'M' && right == 0)
+    else if (kind == shape::multiple && right == 0)
         why = "a multiple-choice item with no right choice has no counterpart";
-    else if (item.type == 'F' && item.answers.empty())
+    else if (kind == shape::typed && item.answers.empty())
         why = "a fill-in item without an accepted answer";
     if (why.empty())
         return true;
@@ -98,7 +114,8 @@ std::string moodle_text(const char *tag, const std::string &markup, export_exam 
 
 std::string moodle_question(export_exam *exam, const export_file &file, int n, const export_item &item)
 {
-    bool typed = item.type == 'F';
+    shape kind = shape_of(item.type);
+    bool typed = kind == shape::typed;
     std::string q = std::string("  <question type=\"") + (typed ? "shortanswer" : "multichoice") + "\">\n";
     q += "    <name>\n      <text>" + xml_escape(file.name + " item " + std::to_string(n)) + "</text>\n    </name>\n";
     q += moodle_text("questiontext", item.text, exam, "    ");
@@ -110,7 +127,7 @@ std::string moodle_question(export_exam *exam, const export_file &file, int n, c
     if (typed) {
         q += std::string("    <usecase>") + (exam->lenient ? "0" : "1") + "</usecase>\n";
     } else {
-        q += std::string("    <single>") + (item.type == 'S' ? "true" : "false") + "</single>\n";
+        q += std::string("    <single>") + (kind == shape::single ? "true" : "false") + "</single>\n";
         q += std::string("    <shuffleanswers>") + (exam->shuffle && !item.keep_order ? "1" : "0")
              + "</shuffleanswers>\n    <answernumbering>abc</answernumbering>\n";
     }
@@ -123,7 +140,8 @@ std::string moodle_question(export_exam *exam, const export_file &file, int n, c
             text = xml_escape(text);
         } else {
             bool plus = a[0] == '+';
-            fraction = !plus ? (item.type == 'M' ? "-100" : "0") : item.type == 'M' ? share(right) : "100";
+            bool multiple = kind == shape::multiple;
+            fraction = !plus ? (multiple ? "-100" : "0") : multiple ? share(right) : "100";
             text = cdata(markup_to_html(html_escape(a.substr(1)), "", nullptr));
         }
         q += "    <answer fraction=\"" + fraction + "\" format=\"" + (typed ? "moodle_auto_format" : "html")
@@ -170,16 +188,17 @@ std::string gift_question(export_exam *exam, const export_file &file, int n, con
                     + gift_html(item.text, exam) + " {\n";
     int right = (int)std::count_if(item.answers.begin(), item.answers.end(),
                                    [](const std::string &a) { return a[0] == '+'; });
-    if (item.type == 'M' && right == 1)
+    shape kind = shape_of(item.type);
+    if (kind == shape::multiple && right == 1)
         exam->note(file.name, n, "multiple choice with one right choice: GIFT makes it single choice");
     if (item.keep_order && exam->shuffle)
         exam->note(file.name, n, "the choices' fixed order: GIFT has no place for it");
     for (const std::string &a : item.answers) {
-        if (item.type == 'F') {
+        if (kind == shape::typed) {
             if (a.find('*') != std::string::npos)
                 exam->note(file.name, n, "the answer '" + a + "': '*' is a wildcard in GIFT's short answers");
             q += "  =" + gift_answer(a) + "\n";
-        } else if (item.type == 'S') {
+        } else if (kind == shape::single) {
             q += std::string("  ") + (a[0] == '+' ? "=" : "~") + gift_answer(a.substr(1)) + "\n";
         } else {
             q += "  ~%" + (a[0] == '+' ? share(right) : std::string("-100")) + "%" + gift_answer(a.substr(1)) + "\n";
@@ -226,7 +245,7 @@ std::string export_gift(export_exam *exam)
         for (size_t i = 0; i < f.items.size(); i++) {
             if (!writable(exam, f, (int)i + 1, f.items[i]))
                 continue;
-            typed = typed || f.items[i].type == 'F';
+            typed = typed || shape_of(f.items[i].type) == shape::typed;
             if (f.items[i].points != 1)
                 weighty += (weighty.empty() ? "" : ", ") + std::to_string(i + 1);
             gift += gift_question(exam, f, (int)i + 1, f.items[i]);

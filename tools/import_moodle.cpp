@@ -364,9 +364,14 @@ bool import_moodle(const std::string &text, import_result *result, std::string *
     result->shuffle = p.shuffled > 0;
     for (imported_item &item : result->items)
         item.keep_order = item.keep_order && result->shuffle;
+    auto imported = [&](int line) {
+        return std::any_of(result->items.begin(), result->items.end(),
+                           [&](const imported_item &i) { return i.line == line; });
+    };
     if (result->lenient)
         for (int line : p.case_sensitive)
-            result->notes.push_back({line, "letter case matters in the bank, but this exam compares fill-in "
-                                           "answers without it, as other questions ask", false});
+            if (imported(line))
+                result->notes.push_back({line, "letter case matters in the bank, but this exam compares fill-in "
+                                               "answers without it, as other questions ask", false});
     return true;
 }

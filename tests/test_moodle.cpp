@@ -244,3 +244,26 @@ TEST(ImportMoodle, TooManyCategoriesAreRefused)
                          "use fewer categories"), std::string::npos) << r.err;
     EXPECT_FALSE(g_file_test((dir / "exam").c_str(), G_FILE_TEST_EXISTS));
 }
+
+// Pictures of one name in different questions are different files unless
+// their bytes are the same; names that differ only in letter case too.
+TEST(ImportMoodle, PicturesOfOneNameKeepApart)
+{
+    TempDir dir;
+    auto with_picture = [](const std::string &name, const std::string &bytes) {
+        return "<question type=\"truefalse\"><questiontext><text><![CDATA[<img src=\"@@PLUGINFILE@@/" + name
+               + "\" alt=\"x\">]]></text><file name=\"" + name + "\" encoding=\"base64\">" + b64(bytes)
+               + "</file></questiontext>" + answer("100", "true") + answer("0", "false") + "</question>\n";
+    };
+    std::string bank = "<quiz>" + with_picture("a.png", PNG + "1") + with_picture("a.png", PNG + "2") +
+                       with_picture("a.png", PNG + "1") + with_picture("A.png", PNG + "3") + "</quiz>";
+    run({"import", "moodle", dir.write("bank.xml", bank), dir / "exam"});
+    const struct {
+        const char *file, *picture, *bytes;
+    } expected[] = {{"cat01", "a.png", "1"}, {"cat02", "a-2.png", "2"}, {"cat03", "a.png", "1"}, {"cat04", "A-3.png", "3"}};
+    for (const auto &e : expected) {
+        EXPECT_NE(run({"unpack", dir / ("exam/" + std::string(e.file))}).out.find(std::string("images/") + e.picture), std::string::npos)
+            << e.file;
+        EXPECT_EQ(read_file(dir / ("exam/images/" + std::string(e.picture))), PNG + e.bytes) << e.picture;
+    }
+}

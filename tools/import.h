@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct import_result {
     bool lenient = false;      // fill-in answers compared without letter case
     bool shuffle = false;      // choices shown in a random order
     std::map<std::string, std::string> picture_names;   // bytes -> name in the images folder
+    std::set<std::string> picture_files;   // those names, in lower case
+    std::map<std::string, int> picture_suffix;   // the next number to try after a name taken
 };
 
 // The parsers take valid UTF-8 text without a byte-order mark.

@@ -191,12 +191,23 @@ std::string add_picture(import_result *result, const std::string &wanted, const 
     if (stem.empty() || stem[0] == '.')
         stem = "image" + stem;
     std::string name = stem + ext;
+    // Names differing only in letter case would meet on some file systems.
     auto taken = [&](const std::string &n) {
-        return std::any_of(result->images.begin(), result->images.end(),
-                           [&](const imported_image &i) { return g_ascii_strcasecmp(i.name.c_str(), n.c_str()) == 0; });
+        gchar *lower = g_ascii_strdown(n.c_str(), -1);
+        bool is = result->picture_files.count(lower) > 0;
+        g_free(lower);
+        return is;
     };
-    for (int n = 2; taken(name); n++)
-        name = stem + "-" + std::to_string(n) + ext;
+    // Counting on from where the last picture of this name stopped keeps
+    // many pictures of one name from trying every number again.
+    int &n = result->picture_suffix[stem + ext];
+    if (n < 2)
+        n = 2;
+    while (taken(name))
+        name = stem + "-" + std::to_string(n++) + ext;
+    gchar *lower = g_ascii_strdown(name.c_str(), -1);
+    result->picture_files.insert(lower);
+    g_free(lower);
     result->images.push_back({name, bytes});
     result->picture_names[bytes] = name;
     return name;

@@ -82,15 +82,33 @@ bool decode_files(xml_element &e, std::string *why)
     return true;
 }
 
-const xml_element *find_file(const xml_element &e, const std::string &name)
-{
-    if (e.name == "file" && e.attribute("name") == name)
-        return &e;
-    for (const xml_element &c : e.children)
-        if (const xml_element *f = find_file(c, name))
-            return f;
-    return nullptr;
-}
+// The embedded files of one question by the element that holds them and
+// by name, found in one walk: looking each picture up stays linear
+// however many pictures and files a question holds.
+struct file_index {
+    std::map<std::pair<const xml_element *, std::string>, const xml_element *> by_holder;
+    std::map<std::string, const xml_element *> by_name;   // the first of each name
+
+    void add(const xml_element &e)
+    {
+        for (const xml_element &c : e.children) {
+            if (c.name == "file") {
+                by_holder.emplace(std::make_pair(&e, c.attribute("name")), &c);
+                by_name.emplace(c.attribute("name"), &c);
+            }
+            add(c);
+        }
+    }
+
+    const xml_element *find(const xml_element &holder, const std::string &name) const
+    {
+        auto own = by_holder.find({&holder, name});
+        if (own != by_holder.end())
+            return own->second;
+        auto any = by_name.find(name);
+        return any == by_name.end() ? nullptr : any->second;
+    }
+};
 
 bool true_value(const std::string &s)
 {
@@ -151,6 +169,7 @@ const skip_reason SKIPPED[] = {
 struct moodle_parser {
     import_result *result = nullptr;
     const xml_element *question = nullptr;
+    file_index files;   // the question's
     std::string category;
     std::vector<import_note> changes;
     int images = 0;
@@ -167,9 +186,7 @@ struct moodle_parser {
         gchar *unescaped = g_uri_unescape_string(src.c_str() + strlen(PLUGINFILE), nullptr);
         std::string name = unescaped ? unescaped : "";
         g_free(unescaped);
-        const xml_element *file = find_file(holder, name);
-        if (!file)
-            file = find_file(*question, name);
+        const xml_element *file = files.find(holder, name);
         if (!file) {
             change("the image '" + name + "' is not embedded in the bank: its description stands in");
             return false;
@@ -306,6 +323,8 @@ struct moodle_parser {
     void parse(const xml_element &q)
     {
         question = &q;
+        files = file_index();
+        files.add(q);
         changes.clear();
         images = 0;
         std::string type = q.attribute("type");

@@ -224,6 +224,7 @@ TEST(ImportMoodle, HostileBanksAreRefusedAndNothingWritten)
     std::string why;
     EXPECT_FALSE(xml_read("<quiz>" + std::string(XML_MAX_TEXT + 1, 'x') + "</quiz>", &root, &why));
     EXPECT_NE(why.find("text over 16 MiB"), std::string::npos) << why;
+    EXPECT_TRUE(xml_read("<quiz><a/>" + std::string(XML_MAX_TEXT + 1, ' ') + "<b/></quiz>", &root, &why)) << why;
     EXPECT_TRUE(xml_read(repeat("<a>", XML_MAX_DEPTH) + repeat("</a>", XML_MAX_DEPTH), &root, &why)) << why;
     EXPECT_FALSE(xml_read(repeat("<a>", XML_MAX_DEPTH + 1) + repeat("</a>", XML_MAX_DEPTH + 1), &root, &why));
     ASSERT_TRUE(xml_read("<quiz a=\"&lt;&#65;\"><t>x<![CDATA[<b>]]]]>y</t></quiz>", &root, &why)) << why;

@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "bank/glib_ptr.h"
@@ -74,7 +75,12 @@ void on_text(GMarkupParseContext *, const gchar *text, gsize len, gpointer data,
     builder *b = static_cast<builder *>(data);
     if (b->open.empty())
         return;
-    std::string &t = b->open.back()->text;
+    // Blanks between elements (the indentation of a large bank) are kept
+    // only where no element stands yet: they count for nothing there.
+    xml_element *e = b->open.back();
+    if (!e->children.empty() && std::all_of(text, text + len, [](char c) { return g_ascii_isspace(c); }))
+        return;
+    std::string &t = e->text;
     if (t.size() + len > XML_MAX_TEXT)
         return b->fail(error, "an element's text over 16 MiB");
     t.append(text, len);

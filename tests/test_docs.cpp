@@ -139,7 +139,7 @@ TEST(Guide, ManPageSynopsisHasTheOptionsOfHelp)
         man.erase(at, 1);
     size_t synopsis_end = man.find(".SH DESCRIPTION");
 
-    for (const char *command : {"pack", "unpack", "show", "check", "import", "report"}) {
+    for (const char *command : {"pack", "unpack", "show", "check", "import", "export", "report"}) {
         std::string head = std::string("  trialix-pack ") + command + " ";
         size_t from = help.find(head);
         ASSERT_NE(from, std::string::npos) << command;

@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
 
 #include "bank/buffer.h"
+#include "bank/error.h"
+#include "bank/exhibit.h"
 #include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/question.h"
@@ -18,6 +21,9 @@
 #include "tools/pack.h"
 
 namespace {
+
+// Most a source may hold: a bank with its pictures embedded.
+constexpr size_t MAX_IMPORT_SOURCE = 64u * 1024 * 1024;
 
 // The question file name for group i of n: prefix and a number with at
 // least two digits, all of the same width so that they sort in order.
@@ -101,8 +107,9 @@ int parse_options(int argc, char **argv, FILE *err, import_options *o)
     };
     if (!command_args(argc, argv, err, &o->prefix, &o->config, option, &args))
         return PACK_USAGE;
-    if (args.size() != 3 || (strcmp(args[0], "gift") != 0 && strcmp(args[0], "aiken") != 0))
-        return pack_usage(err, "import takes gift or aiken, SOURCE and EXAMDIR");
+    if (args.size() != 3 || (strcmp(args[0], "gift") != 0 && strcmp(args[0], "aiken") != 0 &&
+                             strcmp(args[0], "moodle") != 0))
+        return pack_usage(err, "import takes gift, aiken or moodle, SOURCE and EXAMDIR");
     o->kind = args[0];
     o->source = args[1];
     o->examdir = args[2];
@@ -114,14 +121,14 @@ int parse_options(int argc, char **argv, FILE *err, import_options *o)
 // The source as UTF-8 text without a byte-order mark; false after saying why not.
 bool read_source(const char *path, FILE *err, std::string *text)
 {
-    gchar *data = nullptr;
-    gsize size = 0;
     gerror_ptr gerror;
-    if (!g_file_get_contents(path, &data, &size, out_error(gerror))) {
-        fprintf(err, "trialix-pack: %s: %s\n", path, gerror->message);
+    if (!read_regular_file(path, text, MAX_IMPORT_SOURCE, out_error(gerror))) {
+        fprintf(err, "trialix-pack: %s: %s\n", path,
+                gerror && gerror->code == TRIALIX_ERROR_TOO_LARGE ? "larger than 64 MiB; nothing was imported"
+                : gerror && *gerror->message                     ? gerror->message
+                                                                  : "can't be read");
         return false;
     }
-    text->assign(gchar_ptr(data).get(), size);
     const char *bad = nullptr;
     if (!g_utf8_validate(text->data(), (gssize)text->size(), &bad)) {
         long line = 1 + std::count(text->c_str(), bad, '\n');
@@ -134,6 +141,11 @@ bool read_source(const char *path, FILE *err, std::string *text)
     return true;
 }
 
+const char *format_name(const char *kind)
+{
+    return strcmp(kind, "gift") == 0 ? "GIFT" : strcmp(kind, "moodle") == 0 ? "Moodle XML" : "Aiken";
+}
+
 bool dir_is_empty(const char *path)
 {
     gdir_ptr d(g_dir_open(path, 0, nullptr));
@@ -141,8 +153,8 @@ bool dir_is_empty(const char *path)
 }
 
 // Writes the exam; on failure takes back what it wrote and says why.
-bool write_exam(const import_options &o, const std::vector<import_group> &groups, const std::string &config,
-                const std::string &source, FILE *err)
+bool write_exam(const import_options &o, const import_result &r, const std::vector<import_group> &groups,
+                const std::string &config, const std::string &source, FILE *err)
 {
     bool made = !g_file_test(o.examdir, G_FILE_TEST_EXISTS);
     if (made && g_mkdir_with_parents(o.examdir, 0755) != 0) {
@@ -158,7 +170,7 @@ bool write_exam(const import_options &o, const std::vector<import_group> &groups
     else
         why = (path ? *path : o.config) + ": can't be written";
     for (size_t i = 0; ok && i < groups.size(); i++) {
-        std::string text = group_text(groups[i], source, strcmp(o.kind, "gift") == 0 ? "GIFT" : "Aiken");
+        std::string text = group_text(groups[i], source, format_name(o.kind));
         path = join_path(o.examdir, file_name(o.prefix, i, groups.size()).c_str(), nullptr);
         gerror_ptr failure;
         ok = path && text2file(text.data(), text.size(), path->c_str(), out_error(failure));
@@ -168,11 +180,28 @@ bool write_exam(const import_options &o, const std::vector<import_group> &groups
             why = (path ? *path : std::string(o.examdir)) + ": " +
                   (path ? std::string(failure->message) : "path too long");
     }
+    std::optional<std::string> images = join_path(o.examdir, "images", nullptr);
+    bool made_images = ok && !r.images.empty();
+    if (made_images && (!images || g_mkdir(images->c_str(), 0755) != 0)) {
+        ok = made_images = false;
+        why = (images ? *images : std::string(o.examdir)) + ": can't create the directory";
+    }
+    for (size_t i = 0; ok && i < r.images.size(); i++) {
+        path = join_path(images->c_str(), r.images[i].name.c_str(), nullptr);
+        const std::string &bytes = r.images[i].bytes;
+        ok = path && g_file_set_contents(path->c_str(), bytes.data(), (gssize)bytes.size(), nullptr);
+        if (ok)
+            written.push_back(*path);
+        else
+            why = (path ? *path : r.images[i].name) + ": can't be written";
+    }
     if (ok)
         return true;
     fprintf(err, "trialix-pack: %s\n", why.c_str());
     for (const std::string &p : written)
         g_unlink(p.c_str());
+    if (made_images)
+        g_rmdir(images->c_str());
     if (made)
         g_rmdir(o.examdir);
     return false;
@@ -204,12 +233,25 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
     if (!read_source(o.source, err, &text))
         return PACK_USAGE;
 
-    bool gift = strcmp(o.kind, "gift") == 0;
+    bool gift = strcmp(o.kind, "gift") == 0, moodle = strcmp(o.kind, "moodle") == 0;
     import_result r;
+    std::string refused;
     if (gift)
-        import_gift(text, &r);
-    else
+        import_gift(text, &r, gchar_ptr(g_path_get_dirname(o.source)).get());
+    else if (moodle && !import_moodle(text, &r, &refused)) {
+        fprintf(err, "trialix-pack: %s: %s; nothing was imported\n", o.source, refused.c_str());
+        return PACK_USAGE;
+    } else if (!moodle)
         import_aiken(text, &r);
+    // Pictures only of questions that were skipped stay out of the exam.
+    std::set<std::string> shown;
+    for (const imported_item &item : r.items)
+        for (const std::string *t : {&item.text, &item.explanation})
+            for (const exhibit_ref &ref : exhibit_refs(t->c_str()))
+                shown.insert(ref.src);
+    r.images.erase(std::remove_if(r.images.begin(), r.images.end(),
+                                  [&](const imported_image &i) { return !shown.count("images/" + i.name); }),
+                   r.images.end());
     std::stable_sort(r.notes.begin(), r.notes.end(),
                      [](const import_note &a, const import_note &b) { return a.line < b.line; });
     size_t skipped = 0;
@@ -227,7 +269,9 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
         fprintf(err, "trialix-pack: %s: would make %s question files (one per %s), but a run takes at most %d; %s\n",
                 o.source, std::to_string(groups.size()).c_str(), r.categories ? "category" : "question", MAX_RUN_ITEMS,
                 r.categories ? "use fewer categories"
-                             : gift ? "group the questions with $CATEGORY lines" : "split the source");
+                : gift       ? "group the questions with $CATEGORY lines"
+                : moodle     ? "put the questions into categories"
+                             : "split the source");
         return PACK_USAGE;
     }
 
@@ -237,27 +281,35 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
     std::string config = "title=" + (o.title ? title_markup(o.title) : title_markup(stem)) + "\n";
     config += "timeout=" + std::to_string(o.timeout ? o.timeout : 2 * (int)groups.size()) + "\n";
     config += "percentage=" + std::to_string(o.percentage) + "\n";
+    if (r.shuffle)
+        config += "shuffle=yes\n";
     if (r.lenient)
         config += "compare=lenient\n";
-    config += "[message]\n";
-    config += "Imported from <i>" + escape_markup(source) + "</i>, " + (gift ? "a GIFT" : "an Aiken")
-              + " question bank.\n";
+    config += "[message]\nImported from <i>" + escape_markup(source) + "</i>, " + (strcmp(o.kind, "aiken") == 0 ? "an " : "a ")
+              + format_name(o.kind) + " question bank.\n";
     if (r.categories)
         config += "Each run draws one question from each of its " + plural(groups.size(), "category", "categories")
                   + " (" + plural(r.items.size(), "question", "questions") + " in all).\n";
     else
         config += "Each run asks all " + plural(r.items.size(), "question", "questions") + " in a random order.\n";
-    if (!write_exam(o, groups, config, source, err))
+    if (!write_exam(o, r, groups, config, source, err))
         return PACK_USAGE;
 
     fprintf(out, "%s: %s imported into %s (%s)", o.source, plural(r.items.size(), "question", "questions").c_str(),
             o.examdir, plural(groups.size(), "question file", "question files").c_str());
+    if (!r.images.empty())
+        fprintf(out, ", %s", plural(r.images.size(), "image", "images").c_str());
     if (skipped)
         fprintf(out, "; %s skipped", std::to_string(skipped).c_str());
+    const char *by_type = "; not imported, by type: ";
+    for (const auto &k : r.skipped_kinds) {
+        fprintf(out, "%s%s %d", by_type, k.first.c_str(), k.second);
+        by_type = ", ";
+    }
     fputc('\n', out);
     if (r.lenient)
         fprintf(out, "%s: typed answers are compared without letter case, as %s compares them "
-                     "(compare=lenient)\n", o.source, gift ? "GIFT" : "Aiken");
+                     "(compare=lenient)\n", o.source, format_name(o.kind));
     bool clean = check_exam_dir(out, o.examdir, o.prefix, o.config);
     return skipped || !clean ? PACK_PROBLEM : PACK_OK;
 }

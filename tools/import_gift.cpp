@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "bank/buffer.h"
 #include "bank/question.h"
 #include "tools/import.h"
 #include "tools/import_markup.h"
@@ -74,10 +75,10 @@ struct gift_answer {
 };
 
 // Text in the question's format unless it names its own.
-std::string markup_of(std::string s, text_format format, int *images)
+std::string markup_of(std::string s, text_format format, int *images, const image_hook *hook = nullptr)
 {
     take_format(&s, &format);
-    return to_markup(s, format, images);
+    return to_markup(s, format, images, hook);
 }
 
 // A weight "%50%" at the start of an answer; false when malformed.
@@ -121,6 +122,7 @@ struct question_parser {
     std::vector<import_note> changes;
     text_format format = text_format::moodle;
     int images = 0;
+    const image_hook *hook = nullptr;   // pictures kept as exhibits
 
     void skip(const std::string &why) { result->notes.push_back({line, why, true}); }
     void change(const std::string &what) { changes.push_back({line, what, false}); }
@@ -149,8 +151,8 @@ struct question_parser {
         std::string right = hash == npos ? "" : rest.s.substr(hash + 1);
         item.kind = item_kind::single;
         item.answers = {truth ? "+True" : "-True", truth ? "-False" : "+False"};
-        std::string on_true = markup_of(truth ? right : wrong, format, &images);
-        std::string on_false = markup_of(truth ? wrong : right, format, &images);
+        std::string on_true = markup_of(truth ? right : wrong, format, &images, hook);
+        std::string on_false = markup_of(truth ? wrong : right, format, &images, hook);
         std::vector<std::string> paragraphs = {general};
         if (!on_true.empty())
             paragraphs.push_back(feedback_line("True", on_true));
@@ -182,7 +184,7 @@ struct question_parser {
             size_t hash = a.find("#", pos);
             answer.label = a.s.substr(pos, hash == npos ? npos : hash - pos);
             if (hash != npos)
-                answer.feedback = markup_of(a.s.substr(hash + 1), format, &images);
+                answer.feedback = markup_of(a.s.substr(hash + 1), format, &images, hook);
             answers->push_back(answer);
         }
         return true;
@@ -270,13 +272,13 @@ struct question_parser {
             return skip("'{' inside the answers (write \\{ for a literal brace)");
         std::string text = g.s.substr(pos, open - pos);
         take_format(&text, &format);
-        item.text = to_markup(text, format, &images);
+        item.text = to_markup(text, format, &images, hook);
 
         gift_text body = g.sub(open + 1, close);
         std::string general;
         size_t hashes = body.find("####");
         if (hashes != npos) {
-            general = markup_of(body.s.substr(hashes + 4), format, &images);
+            general = markup_of(body.s.substr(hashes + 4), format, &images, hook);
             body = body.sub(0, hashes);
         }
         size_t first = body.skip_blanks(0);
@@ -315,13 +317,29 @@ struct question_parser {
 
 } // namespace
 
-void import_gift(const std::string &text, import_result *result)
+void import_gift(const std::string &text, import_result *result, const char *source_dir)
 {
+    image_hook hook = [&](const std::string &src, const std::string &alt, std::string *markup) {
+        std::string name = src.compare(0, 7, "images/") == 0 ? src.substr(7) : "";
+        if (!source_dir || name.empty() || name.find_first_of("/\\") != std::string::npos ||
+            name.find("..") != std::string::npos)
+            return false;
+        gchar *path = g_build_filename(source_dir, "images", name.c_str(), nullptr);
+        std::string bytes;
+        bool read = read_regular_file(path, &bytes, MAX_QUESTION_TEXT, nullptr);
+        g_free(path);
+        std::string kept = read ? add_picture(result, name, bytes) : "";
+        if (kept.empty())
+            return false;
+        *markup = exhibit_markup(kept, alt.empty() ? name : alt);
+        return true;
+    };
     std::string category, block;
     int block_line = 0, lineno = 0;
     auto flush = [&] {
         if (!block.empty()) {
             question_parser p{result, block_line, {}, {}};
+            p.hook = &hook;
             p.item.line = block_line;
             p.item.category = category;
             p.parse(block);

@@ -148,7 +148,10 @@ size_t end_tag(const std::string &s, const std::string &name, size_t from)
 
 class html_converter {
 public:
-    html_converter(bool newline_breaks, int *images) : newline_breaks_(newline_breaks), images_(images) {}
+    html_converter(bool newline_breaks, int *images, const image_hook *hook = nullptr)
+        : newline_breaks_(newline_breaks), images_(images), hook_(hook)
+    {
+    }
 
     std::string run(const std::string &s)
     {
@@ -160,7 +163,8 @@ public:
             if (c == '<' && tag_at(s, i, &next)) {
                 i = next;
             } else if (c == '&' && decode_entity(s, i, &u, &next)) {
-                if (u < 0x80 && markup_blank((char)u))
+                // A blank written by its number is meant as it stands.
+                if (u < 0x80 && markup_blank((char)u) && s[i + 1] != '#')
                     blank((char)u);
                 else
                     text_unichar(u);
@@ -182,6 +186,7 @@ public:
 private:
     bool newline_breaks_;
     int *images_;
+    const image_hook *hook_;
     std::string out_;
     std::vector<std::pair<std::string, const char *>> open_;   // element, Pango tag
     bool started_ = false;   // some text has been written
@@ -335,15 +340,22 @@ private:
         if (name == "br") {
             line_break();
         } else if (name == "img") {
-            std::string alt = trim(attribute(attrs, "alt"));
-            text_string(alt.empty() ? "[image]" : "[image: ");
-            if (!alt.empty()) {
-                std::string converted = html_converter(false, nullptr).run(alt);
-                std::string plain;
-                if (markup_plain_text(converted.c_str(), &plain, nullptr))
-                    text_string(plain);
-                text_string("]");
+            std::string alt = trim(attribute(attrs, "alt")), plain;
+            if (!alt.empty() && !markup_plain_text(html_converter(false, nullptr).run(alt).c_str(), &plain, nullptr))
+                plain.clear();
+            std::string kept;
+            if (hook_ && *hook_) {
+                std::string src;
+                markup_plain_text(html_converter(false, nullptr).run(attribute(attrs, "src")).c_str(), &src, nullptr);
+                if ((*hook_)(src, plain, &kept)) {
+                    pending();
+                    out_ += kept;
+                    started_ = true;
+                    trailing_ = 0;
+                    return;
+                }
             }
+            text_string(plain.empty() ? "[image]" : "[image: " + plain + "]");
             if (images_)
                 ++*images_;
         } else if (name == "script" || name == "style") {
@@ -385,7 +397,7 @@ private:
 
 } // namespace
 
-std::string html_to_markup(const std::string &s, bool newline_breaks, int *images)
+std::string html_to_markup(const std::string &s, bool newline_breaks, int *images, const image_hook *hook)
 {
-    return html_converter(newline_breaks, images).run(s);
+    return html_converter(newline_breaks, images, hook).run(s);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bank/exhibit.h"
 #include "bank/item_text.h"
 #include "bank/question.h"
 #include "bank/text.h"
@@ -47,7 +48,8 @@ std::string answer_line(item_kind kind, const std::string &answer)
 // The item's text in a question file, from its head line to its explanation.
 std::string item_text(const imported_item &item, const std::string &origin)
 {
-    std::string s = std::string(1, kind_info(item.kind).letter) + "1 " + origin + "\n" + item.text + "\n---\n";
+    std::string s = std::string(1, kind_info(item.kind).letter) + std::to_string(item.points)
+                    + (item.keep_order ? " keep-order " : " ") + origin + "\n" + item.text + "\n---\n";
     for (const std::string &a : item.answers)
         s += answer_line(item.kind, a) + "\n";
     s += "---\n";
@@ -78,8 +80,14 @@ std::string why_not_an_item(const imported_item &item)
             return std::string(fill_in ? "accepted answer" : "choice") + " over "
                    + std::to_string(ANSWER_SIZE - 1) + " bytes";
     }
-    // The item as the reader will see it: the checks of `check`.
-    std::string text = "+++\n" + item_text(item, "") + "+++\n";
+    // The item as the reader will see it: the checks of `check`, on the
+    // text without its exhibits (their pictures are checked with the exam).
+    imported_item bare = item;
+    bare.text = exhibit_strip(item.text.c_str());
+    bare.explanation = exhibit_strip(item.explanation.c_str());
+    if (markup_to_line(bare.text).empty() && !exhibit_refs(item.text.c_str()).empty())
+        bare.text = "?";
+    std::string text = "+++\n" + item_text(bare, "") + "+++\n";
     item_index index = index_items(text.data(), text.size());
     if (index.count() != 1)
         return "the item would not stand alone in a question file";
@@ -160,4 +168,59 @@ std::string group_text(const import_group &g, const std::string &source, const c
         text += item_text(*item, one_line(origin, 250)) + "+++\n";
     }
     return text;
+}
+
+std::string add_picture(import_result *result, const std::string &wanted, const std::string &bytes)
+{
+    bool png = bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0, jpeg = bytes.compare(0, 3, "\xFF\xD8\xFF") == 0;
+    if (!png && !jpeg)
+        return "";
+    auto known = result->picture_names.find(bytes);
+    if (known != result->picture_names.end())
+        return known->second;
+    size_t dot = wanted.rfind('.');
+    std::string stem = wanted.substr(0, dot), ext = dot == std::string::npos ? "" : wanted.substr(dot);
+    for (char &c : ext)
+        c = g_ascii_tolower(c);
+    if (png ? ext != ".png" : ext != ".jpg" && ext != ".jpeg")
+        ext = png ? ".png" : ".jpg";
+    // Letters, digits, '-', '_' and inner dots: a name any file system takes.
+    for (char &c : stem)
+        if (!g_ascii_isalnum(c) && c != '-' && c != '_' && c != '.')
+            c = '_';
+    if (stem.empty() || stem[0] == '.')
+        stem = "image" + stem;
+    std::string name = stem + ext;
+    // Names differing only in letter case would meet on some file systems.
+    auto taken = [&](const std::string &n) {
+        gchar *lower = g_ascii_strdown(n.c_str(), -1);
+        bool is = result->picture_files.count(lower) > 0;
+        g_free(lower);
+        return is;
+    };
+    // Counting on from where the last picture of this name stopped keeps
+    // many pictures of one name from trying every number again.
+    int &n = result->picture_suffix[stem + ext];
+    if (n < 2)
+        n = 2;
+    while (taken(name))
+        name = stem + "-" + std::to_string(n++) + ext;
+    gchar *lower = g_ascii_strdown(name.c_str(), -1);
+    result->picture_files.insert(lower);
+    g_free(lower);
+    result->images.push_back({name, bytes});
+    result->picture_names[bytes] = name;
+    return name;
+}
+
+std::string exhibit_markup(const std::string &name, const std::string &alt)
+{
+    std::string out = "<img src=\"images/";
+    for (const std::string *s : {&name, &alt}) {
+        for (char c : *s)
+            out += c == '"' ? std::string("&quot;") : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;"
+                                                                                                     : std::string(1, c);
+        out += s == &name ? "\" alt=\"" : "\"/>";
+    }
+    return out;
 }

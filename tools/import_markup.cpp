@@ -17,7 +17,9 @@ size_t utf8_length(const std::string &s, size_t i)
     return (size_t)(g_utf8_next_char(s.c_str() + i) - (s.c_str() + i));
 }
 
-// Control characters other than line breaks and tabs have no place in a label.
+// Control characters other than line breaks, tabs and carriage returns
+// (which question files written with CR LF line ends hold) have no place
+// in a label.
 void append_escaped(std::string &out, const char *p, size_t n)
 {
     char c = *p;
@@ -27,7 +29,7 @@ void append_escaped(std::string &out, const char *p, size_t n)
         out += "&gt;";
     else if (c == '&')
         out += "&amp;";
-    else if (n > 1 || c == '\n' || c == '\t' || ((unsigned char)c >= 0x20 && c != 0x7f))
+    else if (n > 1 || c == '\n' || c == '\t' || c == '\r' || ((unsigned char)c >= 0x20 && c != 0x7f))
         out.append(p, n);
 }
 
@@ -74,7 +76,7 @@ bool take_format(std::string *s, text_format *format)
     return false;
 }
 
-std::string to_markup(const std::string &s, text_format format, int *images)
+std::string to_markup(const std::string &s, text_format format, int *images, const image_hook *hook)
 {
     switch (format) {
     case text_format::plain:
@@ -85,17 +87,22 @@ std::string to_markup(const std::string &s, text_format format, int *images)
     case text_format::moodle:
         break;
     }
-    return html_to_markup(s, format == text_format::moodle, images);
+    return html_to_markup(s, format == text_format::moodle, images, hook);
 }
 
 std::string markup_to_line(const std::string &markup)
 {
+    // The markup reader reads a bare carriage return as a line break.
+    std::string spelled;
+    for (char c : markup)
+        spelled += c == '\r' ? std::string("&#13;") : std::string(1, c);
     std::string text = markup;
-    markup_plain_text(markup.c_str(), &text, nullptr);
+    markup_plain_text(spelled.c_str(), &text, nullptr);
     std::string out;
     bool blank = false;
     for (char c : text) {
-        if (markup_blank(c)) {
+        // A carriage return that comes through is one the text spelled out.
+        if (markup_blank(c) && c != '\r') {
             blank = true;
             continue;
         }

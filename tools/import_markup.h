@@ -4,9 +4,15 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 enum class text_format { moodle, html, plain, markdown };
+
+// Asked for each <img> with its src (entities decoded) and its alternative
+// text (plain): true with *markup set when the picture is kept as such
+// (an exhibit); false to write its description instead.
+using image_hook = std::function<bool(const std::string &src, const std::string &alt, std::string *markup)>;
 
 // Takes a leading "[moodle]", "[html]", "[plain]" or "[markdown]" (after
 // blanks) off s. True when there was one; *format is then set.
@@ -16,11 +22,14 @@ bool take_format(std::string *s, text_format *format);
 // small, big, tt and their HTML synonyms), block tags become line breaks,
 // other tags are dropped with their text kept, entities are decoded.
 // *images (if given) counts the images replaced by their description.
-std::string to_markup(const std::string &s, text_format format, int *images = nullptr);
+std::string to_markup(const std::string &s, text_format format, int *images = nullptr,
+                      const image_hook *hook = nullptr);
 
 // HTML as Pango markup (what to_markup does for text_format::html and,
-// with newline_breaks, for text_format::moodle).
-std::string html_to_markup(const std::string &s, bool newline_breaks, int *images);
+// with newline_breaks, for text_format::moodle). A blank written as a
+// character reference (&#32;) is kept as written, not folded.
+std::string html_to_markup(const std::string &s, bool newline_breaks, int *images,
+                           const image_hook *hook = nullptr);
 
 // Markdown as Pango markup (what to_markup does for text_format::markdown).
 std::string markdown_to_markup(const std::string &s, int *images);

@@ -17,6 +17,7 @@
 #include "bank/markup.h"
 #include "bank/question.h"
 #include "bank/tools.h"
+#include "tools/export.h"
 #include "tools/import.h"
 
 static const char USAGE[] =
@@ -27,14 +28,19 @@ static const char USAGE[] =
     "  trialix-pack check PATH... [--prefix P] [--config NAME]\n"
     "                                              check question files and exam directories\n"
     "                                              (defaults: prefix \"cat\", config \".xconfig\")\n"
-    "  trialix-pack import gift|aiken SOURCE EXAMDIR [--title TEXT] [--timeout MIN]\n"
+    "  trialix-pack import gift|aiken|moodle SOURCE EXAMDIR [--title TEXT] [--timeout MIN]\n"
     "                      [--percentage P] [--prefix P] [--config NAME]\n"
-    "                                              make an exam out of a GIFT or Aiken question bank\n"
+    "                                              make an exam out of a GIFT, Aiken or Moodle XML\n"
+    "                                              question bank\n"
+    "  trialix-pack export moodle|gift EXAMDIR OUT [--prefix P] [--config NAME]\n"
+    "                                              write every item of an exam as a Moodle XML or\n"
+    "                                              GIFT question bank\n"
     "  trialix-pack history [EXAM] [--json] [--db FILE]\n"
     "                                              print the results history of an exam, or of all\n"
     "  trialix-pack report EXAM [--csv] [--db FILE|URL]\n"
     "                                              item analysis of an exam's results history\n"
-    "Exit status: 0 all well, 1 a problem was found (import: a question was skipped),\n"
+    "Exit status: 0 all well, 1 a problem was found (import: a question was skipped;\n"
+    "export: an item was left out),\n"
     "2 bad usage (import: nothing could be imported).\n";
 
 namespace {
@@ -310,5 +316,7 @@ int pack_main(int argc, char **argv, FILE *out, FILE *err)
         return check_main(argc, argv, out, err);
     if (strcmp(cmd, "import") == 0)
         return import_main(argc, argv, out, err);
+    if (strcmp(cmd, "export") == 0)
+        return export_main(argc, argv, out, err);
     return t.usage(argc > 1 ? std::string("unknown command '") + cmd + "'" : std::string("no command given"));
 }

@@ -37,10 +37,11 @@ std::string answers(std::vector<std::string> a)
     return s;
 }
 
-std::string json(const char *type, int points, const std::string &text, const std::vector<std::string> &a,
-                 const std::string &explanation = "")
+std::string json(const char *type, int points, bool keep_order, const std::string &text,
+                 const std::vector<std::string> &a, const std::string &explanation = "")
 {
-    return std::string("{\"type\":\"") + type + "\",\"points\":" + std::to_string(points) + ",\"text\":\"" + text
+    return std::string("{\"type\":\"") + type + "\",\"points\":" + std::to_string(points)
+           + ",\"keep_order\":" + (keep_order ? "true" : "false") + ",\"text\":\"" + text
            + "\",\"answers\":[" + answers(a) + "],\"explanation\":\"" + explanation + "\"}";
 }
 
@@ -137,16 +138,16 @@ TEST(ImportMoodle, EveryQuestionTypeWithCategoriesAndPictures)
         int n;
         std::string json;
     } items[] = {
-        {"cat01", 1, json("S", 2, "Which <b>one</b> &amp; why?\\n\\n<img src=\\\"images/net_map.png\\\" "
+        {"cat01", 1, json("S", 2, true, "Which <b>one</b> &amp; why?\\n\\n<img src=\\\"images/net_map.png\\\" "
                                   "alt=\\\"A &quot;map&quot;\\\"/>", {"+Yes & no", "-No"},
                           "Because &lt;3.\\n<b>Yes &amp; no</b>: Right")},
-        {"cat01", 2, json("M", 1, "Primes?", {"+Two", "+Three", "-Four"})},
-        {"cat01", 3, json("S", 1, "Cold sun?", {"-True", "+False"})},
-        {"cat02", 1, json("F", 1, "Capital?", {"Paris", "a*b"})},
-        {"cat02", 2, json("F", 1, "Answer?", {"42"})},
-        {"cat02", 3, json("S", 3, "Half?", {"+a", "-b"})},
-        {"cat02", 4, json("F", 1, "Case?", {"eXact"})},
-        {"cat02", 5, json("S", 1, "<img src=\\\"images/p.jpeg\\\" alt=\\\"p.jpeg\\\"/>[image: Gone]Pictures?",
+        {"cat01", 2, json("M", 1, false, "Primes?", {"+Two", "+Three", "-Four"})},
+        {"cat01", 3, json("S", 1, true, "Cold sun?", {"-True", "+False"})},
+        {"cat02", 1, json("F", 1, false, "Capital?", {"Paris", "a*b"})},
+        {"cat02", 2, json("F", 1, false, "Answer?", {"42"})},
+        {"cat02", 3, json("S", 3, false, "Half?", {"+a", "-b"})},
+        {"cat02", 4, json("F", 1, false, "Case?", {"eXact"})},
+        {"cat02", 5, json("S", 1, false, "<img src=\\\"images/p.jpeg\\\" alt=\\\"p.jpeg\\\"/>[image: Gone]Pictures?",
                           {"+x", "-y"})},
     };
     for (const auto &i : items)

@@ -68,21 +68,6 @@ std::string unbroken(const char *slot)
     return s;
 }
 
-// The word "keep-order" after the kind and points on the item's head line.
-bool head_keeps_order(const char *text, size_t size, const item_index &index, int n)
-{
-    size_t start = index.after[(size_t)n - 1];
-    const char *end = (const char *)memchr(text + start, '\n', size - start);
-    std::string head(text + start, end ? (size_t)(end - text) - start : size - start);
-    gchar **words = g_strsplit_set(head.c_str(), " \t\r", -1);
-    std::vector<std::string> w;
-    for (gchar **p = words; *p; p++)
-        if (**p)
-            w.push_back(*p);
-    g_strfreev(words);
-    return w.size() > 1 && w[1] == "keep-order";
-}
-
 // The picture of an exhibit into exam->pictures; a note when it can't be had.
 void read_picture(const char *dir, const exhibit_ref &r, const std::string &file, int n, export_exam *exam)
 {
@@ -158,7 +143,7 @@ bool read_exam(const char *dir, const char *prefix, const char *config_name, exp
             export_item item;
             item.type = q->type;
             item.points = q->points;
-            item.keep_order = head_keeps_order(b->data, b->size, index, n);
+            item.keep_order = item_keeps_order(b->data, b->size, index, n);
             item.text = q->text;
             item.explanation = q->explanation;
             bool gap = false;

@@ -31,7 +31,10 @@ item_index index_items(const char *text, size_t size);
 // text, 1 <= n <= index.count(). Text over a field's width is cut on a
 // character boundary, answer lines past the seventh are ignored, a section
 // without its end line stops at the end of the text. When `problems` is
-// given, everything an author should fix is added to it.
+// given, everything an author should fix is added to it; with `exam_dir`
+// too, that includes what keeps the images the item references from being
+// shown (their files are looked for in that exam folder).
 void parse_item(const char *text, size_t size, const item_index &index, int n,
-                question *q, std::vector<item_problem> *problems = nullptr);
+                question *q, std::vector<item_problem> *problems = nullptr,
+                const char *exam_dir = nullptr);
 

@@ -390,7 +390,9 @@ bool exhibit_read(const char *path, std::string *bytes, exhibit_info *info, GErr
 {
     if (!read_regular_file(path, bytes, EXHIBIT_MAX_BYTES, error))
         return false;
-    return exhibit_header((const unsigned char *)bytes->data(), bytes->size(), info, error);
+    // A decoder may make a picture of a cut file without a word.
+    return exhibit_header((const unsigned char *)bytes->data(), bytes->size(), info, error) &&
+           exhibit_intact(*bytes, *info, error);
 }
 
 bool exhibit_intact(const std::string &bytes, const exhibit_info &info, GError **error)

@@ -70,12 +70,13 @@ std::optional<std::string> exhibit_path(const char *exam_dir, const std::string 
 bool exhibit_header(const unsigned char *data, size_t size, exhibit_info *info, GError **error);
 
 // The whole file at `path` (a result of exhibit_path), at most
-// EXHIBIT_MAX_BYTES, with its header read and within the limits; false
-// with *error set as the reading or exhibit_header sets it.
+// EXHIBIT_MAX_BYTES, with its header read and within the limits, and
+// intact; false with *error set as the reading, exhibit_header or
+// exhibit_intact sets it.
 bool exhibit_read(const char *path, std::string *bytes, exhibit_info *info, GError **error);
 
 // Whether an image's bytes hold their format's structure in full: a PNG's
 // chunks each with a right checksum, its data and its end; a JPEG's
-// segments up to its image data and its end marker. What a check finds
+// segments up to its image data and its end marker. What can be found
 // without decoding; false with *error set (TRIALIX_ERROR_DAMAGED).
 bool exhibit_intact(const std::string &bytes, const exhibit_info &info, GError **error);

@@ -106,8 +106,7 @@ void check_exhibit_file(const char *exam_dir, const std::string &src, Report rep
     std::optional<std::string> path = exhibit_path(exam_dir, src, out_error(why));
     std::string bytes;
     exhibit_info info;
-    if (path && exhibit_read(path->c_str(), &bytes, &info, out_error(why)) &&
-        exhibit_intact(bytes, info, out_error(why)))
+    if (path && exhibit_read(path->c_str(), &bytes, &info, out_error(why)))
         return;
     if (why->code == TRIALIX_ERROR_MISSING)
         report("no such file");

@@ -298,3 +298,42 @@ TEST(ExhibitCheck, AGoodExhibitPassesAndAMalformedOneIsMarkup)
 }
 
 } // namespace
+
+namespace {
+
+// A GIFT bank's images that sit beside it come along into the exam's
+// images folder; the others are replaced by their description as before.
+TEST(ExhibitImport, GiftImagesBesideTheBankAreKept)
+{
+    TempDir t;
+    t.write("bank/net.png", png_image(30, 20));
+    t.write("bank/pics/photo one.jpg", jpeg(64, 48));
+    t.write("bank/anim.gif", "GIF89a\x01\x00\x01\x00");
+    t.write("other/net.png", png_image(5, 5));
+    std::string bank = t.write("bank/q.gift",
+        "::Q1:: [html]Which device?<br><img src=\"net.png\" alt=\"A &amp; B\"> <img src=\"@@PLUGINFILE@@/pics/photo%20one.jpg\">"
+        "{=Router ~Hub ####<img src=\"net.png\" alt=\"again\">}\n\n"
+        "::Q2:: [html]Gone <img src=\"missing.png\" alt=\"lost\"> <img src=\"anim.gif\" alt=\"gif\"> "
+        "<img src=\"../other/net.png\" alt=\"up\"> <img src=\"http://example.org/x.png\" alt=\"web\">{=Yes ~No}\n");
+    std::string exam = t / "exam";
+    int status = -1;
+    std::string out = run_pack({"trialix-pack", "import", "gift", bank, exam}, &status);
+    EXPECT_EQ(read_file(exam + "/images/net.png"), png_image(30, 20));
+    EXPECT_EQ(read_file(exam + "/images/photo_one.jpg"), jpeg(64, 48));
+    EXPECT_FALSE(g_file_test((exam + "/images/anim.gif").c_str(), G_FILE_TEST_EXISTS));
+    std::string q1 = run_pack({"trialix-pack", "unpack", exam + "/cat01"});
+    EXPECT_NE(q1.find("<img src=\"images/net.png\" alt=\"A &amp; B\"/>"), std::string::npos) << q1;
+    EXPECT_NE(q1.find("<img src=\"images/photo_one.jpg\" alt=\"Image photo_one.jpg\"/>"), std::string::npos) << q1;
+    EXPECT_NE(q1.find("<img src=\"images/net.png\" alt=\"again\"/>"), std::string::npos) << q1;
+    std::string q2 = run_pack({"trialix-pack", "unpack", exam + "/cat02"});
+    for (const char *replaced : {"[image: lost]", "[image: gif]", "[image: up]", "[image: web]"})
+        EXPECT_NE(q2.find(replaced), std::string::npos) << q2;
+    // Only the second question is reported, and the check after the import
+    // finds every kept image in place.
+    EXPECT_EQ(out.find(":1: changed"), std::string::npos) << out;
+    EXPECT_NE(out.find(":3: changed: images not found beside the bank"), std::string::npos) << out;
+    EXPECT_EQ(out.find("image \""), std::string::npos) << out;
+    EXPECT_EQ(status, PACK_OK) << out;
+}
+
+} // namespace

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "bank/buffer.h"
+#include "bank/exhibit.h"
 #include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/question.h"
@@ -142,7 +143,7 @@ bool dir_is_empty(const char *path)
 
 // Writes the exam; on failure takes back what it wrote and says why.
 bool write_exam(const import_options &o, const std::vector<import_group> &groups, const std::string &config,
-                const std::string &source, FILE *err)
+                const std::string &source, const image_keeper &keeper, FILE *err)
 {
     bool made = !g_file_test(o.examdir, G_FILE_TEST_EXISTS);
     if (made && g_mkdir_with_parents(o.examdir, 0755) != 0) {
@@ -168,11 +169,30 @@ bool write_exam(const import_options &o, const std::vector<import_group> &groups
             why = (path ? *path : std::string(o.examdir)) + ": " +
                   (path ? std::string(failure->message) : "path too long");
     }
+    // The images the items reference, into the exam's images folder.
+    std::optional<std::string> images = join_path(o.examdir, EXHIBIT_FOLDER, nullptr);
+    bool images_made = false;
+    if (ok && !keeper.files.empty()) {
+        images_made = images && g_mkdir_with_parents(images->c_str(), 0755) == 0;
+        ok = images_made;
+        if (!ok)
+            why = (images ? *images : std::string(o.examdir)) + ": can't create the directory";
+    }
+    for (auto file = keeper.files.begin(); ok && file != keeper.files.end(); ++file) {
+        path = join_path(images->c_str(), file->first.c_str(), nullptr);
+        ok = path && g_file_set_contents(path->c_str(), file->second.data(), (gssize)file->second.size(), nullptr);
+        if (ok)
+            written.push_back(*path);
+        else
+            why = (path ? *path : *images) + ": can't be written";
+    }
     if (ok)
         return true;
     fprintf(err, "trialix-pack: %s\n", why.c_str());
     for (const std::string &p : written)
         g_unlink(p.c_str());
+    if (images_made)
+        g_rmdir(images->c_str());
     if (made)
         g_rmdir(o.examdir);
     return false;
@@ -206,6 +226,10 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
 
     bool gift = strcmp(o.kind, "gift") == 0;
     import_result r;
+    image_keeper keeper;
+    gchar_ptr bank_dir(g_path_get_dirname(o.source));
+    keeper.bank_dir = bank_dir.get();
+    r.keeper = &keeper;
     if (gift)
         import_gift(text, &r);
     else
@@ -244,7 +268,7 @@ int import_main(int argc, char **argv, FILE *out, FILE *err)
                   + " (" + plural(r.items.size(), "question", "questions") + " in all).\n";
     else
         config += "Each run asks all " + plural(r.items.size(), "question", "questions") + " in a random order.\n";
-    if (!write_exam(o, groups, config, source, err))
+    if (!write_exam(o, groups, config, source, keeper, err))
         return PACK_USAGE;
 
     fprintf(out, "%s: %s imported into %s (%s)", o.source, plural(r.items.size(), "question", "questions").c_str(),

@@ -26,7 +26,12 @@ struct import_note {
     bool skipped;   // false: imported, but not quite as the source meant
 };
 
+struct image_keeper;
+
 struct import_result {
+    // Where a GIFT bank's images are kept from, when they can be; none:
+    // each is replaced by its description.
+    image_keeper *keeper = nullptr;
     std::vector<imported_item> items;
     std::vector<import_note> notes;
     bool categories = false;   // the source groups its questions itself

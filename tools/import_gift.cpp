@@ -74,10 +74,10 @@ struct gift_answer {
 };
 
 // Text in the question's format unless it names its own.
-std::string markup_of(std::string s, text_format format, int *images)
+std::string markup_of(std::string s, text_format format, int *images, image_keeper *keeper = nullptr)
 {
     take_format(&s, &format);
-    return to_markup(s, format, images);
+    return to_markup(s, format, images, keeper);
 }
 
 // A weight "%50%" at the start of an answer; false when malformed.
@@ -156,7 +156,9 @@ struct question_parser {
         if (dropped)
             change("explanation over 2047 bytes: " + std::to_string(dropped) + " feedback text(s) left out");
         if (images)
-            change("images can't be shown: each is replaced by its description in brackets");
+            change(result->keeper ? "images not found beside the bank, or not PNG or JPEG images Trialix shows: "
+                                    "each is replaced by its description in brackets"
+                                  : "images can't be shown: each is replaced by its description in brackets");
         add_item(result, std::move(item), std::move(changes));
     }
 
@@ -296,13 +298,13 @@ struct question_parser {
             return skip("'{' inside the answers (write \\{ for a literal brace)");
         std::string text = g.s.substr(pos, open - pos);
         take_format(&text, &format);
-        item.text = to_markup(text, format, &images);
+        item.text = to_markup(text, format, &images, result->keeper);
 
         gift_text body = g.sub(open + 1, close);
         std::string general;
         size_t hashes = body.find("####");
         if (hashes != npos) {
-            general = markup_of(body.s.substr(hashes + 4), format, &images);
+            general = markup_of(body.s.substr(hashes + 4), format, &images, result->keeper);
             body = body.sub(0, hashes);
         }
         size_t first = body.skip_blanks(0);

@@ -148,7 +148,10 @@ size_t end_tag(const std::string &s, const std::string &name, size_t from)
 
 class html_converter {
 public:
-    html_converter(bool newline_breaks, int *images) : newline_breaks_(newline_breaks), images_(images) {}
+    html_converter(bool newline_breaks, int *images, image_keeper *keeper = nullptr)
+        : newline_breaks_(newline_breaks), images_(images), keeper_(keeper)
+    {
+    }
 
     std::string run(const std::string &s)
     {
@@ -182,6 +185,7 @@ public:
 private:
     bool newline_breaks_;
     int *images_;
+    image_keeper *keeper_;
     std::string out_;
     std::vector<std::pair<std::string, const char *>> open_;   // element, Pango tag
     bool started_ = false;   // some text has been written
@@ -334,6 +338,8 @@ private:
         std::string name = tag.name;
         if (name == "br") {
             line_break();
+        } else if (name == "img" && keeper_ && keep_image(attrs)) {
+            // Kept: the reference stands where the image stood.
         } else if (name == "img") {
             std::string alt = trim(attribute(attrs, "alt"));
             text_string(alt.empty() ? "[image]" : "[image: ");
@@ -372,6 +378,26 @@ private:
         }
     }
 
+    // An attribute's value as plain text, entities decoded.
+    static std::string plain_value(const std::string &attrs, const char *name)
+    {
+        std::string converted = html_converter(false, nullptr).run(attribute(attrs, name));
+        std::string plain;
+        return markup_plain_text(converted.c_str(), &plain, nullptr) ? trim(plain) : "";
+    }
+
+    bool keep_image(const std::string &attrs)
+    {
+        std::string ref = keeper_->reference(plain_value(attrs, "src"), plain_value(attrs, "alt"));
+        if (ref.empty())
+            return false;
+        pending();
+        out_ += ref;
+        started_ = true;
+        trailing_ = 0;
+        return true;
+    }
+
     void end_element(const html_tag &tag)
     {
         std::string name = tag.name;
@@ -385,7 +411,7 @@ private:
 
 } // namespace
 
-std::string html_to_markup(const std::string &s, bool newline_breaks, int *images)
+std::string html_to_markup(const std::string &s, bool newline_breaks, int *images, image_keeper *keeper)
 {
-    return html_converter(newline_breaks, images).run(s);
+    return html_converter(newline_breaks, images, keeper).run(s);
 }

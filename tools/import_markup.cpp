@@ -74,7 +74,7 @@ bool take_format(std::string *s, text_format *format)
     return false;
 }
 
-std::string to_markup(const std::string &s, text_format format, int *images)
+std::string to_markup(const std::string &s, text_format format, int *images, image_keeper *keeper)
 {
     switch (format) {
     case text_format::plain:
@@ -85,7 +85,7 @@ std::string to_markup(const std::string &s, text_format format, int *images)
     case text_format::moodle:
         break;
     }
-    return html_to_markup(s, format == text_format::moodle, images);
+    return html_to_markup(s, format == text_format::moodle, images, keeper);
 }
 
 std::string markup_to_line(const std::string &markup)

@@ -233,7 +233,7 @@ void exhibit_fit_box(int *width, int *height)
         if (area.width < 100 || area.height < 100)
             area = {0, 0, 640, 430};
     }
-    *width = std::max(16, area.width - 64);
+    *width = std::max(16, area.width - 80);
     *height = std::max(16, area.height * 2 / 5);
 }
 

@@ -16,7 +16,7 @@ typedef struct _GtkWidget GtkWidget;
 GtkWidget *with_exhibits(GtkWidget *text_widget, const char *text, const char *what);
 
 // The largest size an image is shown at on a page: the content area's
-// width less the page's frames, and two fifths of its height.
+// width less the page's frames and borders, and two fifths of its height.
 void exhibit_fit_box(int *width, int *height);
 
 // The run's observer: the images decoded for a run go when it ends.

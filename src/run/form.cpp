@@ -247,7 +247,11 @@ static std::string item_position(const question *q)
 
 std::string item_context(const question *q)
 {
-    return access_plain(exhibit_strip(q->text).c_str()) + "\n" + item_position(q);
+    // The images' words follow the text, as the images follow it on the page.
+    std::string said = access_plain(exhibit_strip(q->text).c_str());
+    for (const exhibit_ref &ref : exhibit_refs(q->text))
+        said += "\nImage: " + ref.alt;
+    return said + "\n" + item_position(q);
 }
 
 GtkWidget *item_bottom_line(const question *q, GtkWidget **instruction)

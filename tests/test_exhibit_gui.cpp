@@ -239,4 +239,28 @@ TEST_F(ExhibitTest, DecodedImagesAreKeptForTheRun)
     EXPECT_EQ(exhibit_decode_count(), before + 2);
 }
 
+// Large images past what is kept let the earlier ones go; each page
+// still shows its own.
+TEST_F(ExhibitTest, KeptImagesStayWithinTheirBudget)
+{
+    save("a.png", 600, 600);
+    save("b.png", 600, 600);
+    run_of({make_item('S', 1, {"+Yes", "-No"}, ("A\n" + ref("images/a.png", "a")).c_str()),
+            make_item('S', 1, {"+Yes", "-No"}, ("B\n" + ref("images/b.png", "b")).c_str())});
+    exhibit_keep_at_most(1500000);   // room for one of the two
+    int before = exhibit_decode_count();
+    createExamForm(QP);
+    pump();
+    click(" Next Item ");
+    click(" Previous Item ");
+    EXPECT_EQ(images(main_window, "a").size(), 1u);
+    EXPECT_EQ(exhibit_decode_count(), before + 3);
+    exhibit_keep_at_most(256u << 20);
+    click(" Next Item ");
+    click(" Previous Item ");
+    click(" Next Item ");
+    EXPECT_EQ(images(main_window, "b").size(), 1u);
+    EXPECT_EQ(exhibit_decode_count(), before + 4);
+}
+
 } // namespace

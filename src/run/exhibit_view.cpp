@@ -67,13 +67,43 @@ GdkPixbuf *decode(const std::string &bytes, const exhibit_info &info, GError **e
 }
 
 // The kept image for a reference, decoded on first sight.
+// What the full pictures kept may take together: a run of large images
+// keeps the last ones decoded, and decodes an earlier one again when it
+// comes back.
+size_t kept_bytes = 256u << 20;
+
+size_t pixbuf_bytes(const GdkPixbuf *p)
+{
+    return p ? (size_t)gdk_pixbuf_get_rowstride(p) * (size_t)gdk_pixbuf_get_height(p) : 0;
+}
+
+void keep_within_budget(const kept_image &current)
+{
+    size_t total = 0;
+    for (const auto &entry : kept)
+        total += pixbuf_bytes(entry.second.full);
+    for (auto &entry : kept) {
+        kept_image &other = entry.second;
+        if (total <= kept_bytes)
+            break;
+        if (&other == &current || !other.full)
+            continue;
+        total -= pixbuf_bytes(other.full);
+        g_object_unref(other.full);
+        other.full = nullptr;
+        if (other.fitted)
+            g_object_unref(other.fitted);
+        other.fitted = nullptr;
+    }
+}
+
 kept_image &image_for(const std::string &src, const char *what)
 {
     std::optional<std::string> exam = join_path(examdir, examname, nullptr);
     std::string dir = exam ? *exam : std::string();
     std::string key = dir + '\n' + src;
     auto found = kept.find(key);
-    if (found != kept.end())
+    if (found != kept.end() && (found->second.full || !found->second.problem.empty()))
         return found->second;
     kept_image &image = kept[key];
     gerror_ptr why;
@@ -86,6 +116,7 @@ kept_image &image_for(const std::string &src, const char *what)
         image.problem = why ? why->message : "not shown";
         fprintf(stderr, "The image %s of %s is not shown: %s\n", src.c_str(), what, image.problem.c_str());
     }
+    keep_within_budget(image);
     return image;
 }
 
@@ -256,6 +287,11 @@ void exhibit_on_run(run_event event, run_record *, void *)
 {
     if (event == RUN_ENDED)
         forget_images();
+}
+
+void exhibit_keep_at_most(size_t bytes)
+{
+    kept_bytes = bytes;
 }
 
 int exhibit_decode_count(void)

@@ -5,6 +5,8 @@
 // alternative text in a frame. Decoded images are kept until the run ends.
 #pragma once
 
+#include <cstddef>
+
 #include "run/owner.h"
 
 typedef struct _GtkWidget GtkWidget;
@@ -21,6 +23,11 @@ void exhibit_fit_box(int *width, int *height);
 
 // The run's observer: the images decoded for a run go when it ends.
 void exhibit_on_run(run_event event, run_record *run, void *data);
+
+// The most the full pictures kept for a run take together (256 MiB unless
+// told): past it the ones decoded before the newest are let go, and
+// decoded again when they come back.
+void exhibit_keep_at_most(size_t bytes);
 
 // How often an image has been decoded since the program started (the
 // benchmark and the tests see the cache work).

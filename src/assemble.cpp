@@ -7,6 +7,7 @@
 #include "grading/history_record.h"
 #include "grading/history_window.h"
 #include "grading/review.h"
+#include "run/exhibit_view.h"
 #include "run/form.h"
 #include "run/owner.h"
 #include "saved/load.h"
@@ -45,4 +46,5 @@ void trialix_assemble(void)
     // stop for the examinee (a history that can't be used says so).
     run_observe(recovery_on_run, nullptr);
     run_observe(history_on_run, nullptr);
+    run_observe(exhibit_on_run, nullptr);
 }

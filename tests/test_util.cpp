@@ -117,3 +117,83 @@ int runs_in(const std::string &path)
     sqlite3_close(sql);
     return n;
 }
+
+// ---- Images made here, so no picture file comes from outside ----
+
+namespace {
+
+void put32(std::string &s, unsigned long v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        s += (char)((v >> shift) & 0xFF);
+}
+
+unsigned long crc32(const std::string &s, size_t from)
+{
+    unsigned long c = 0xFFFFFFFFUL;
+    for (size_t i = from; i < s.size(); i++) {
+        c ^= (unsigned char)s[i];
+        for (int k = 0; k < 8; k++)
+            c = c & 1 ? 0xEDB88320UL ^ (c >> 1) : c >> 1;
+    }
+    return c ^ 0xFFFFFFFFUL;
+}
+
+void chunk(std::string &png, const char *type, const std::string &data)
+{
+    put32(png, data.size());
+    size_t from = png.size();
+    png += type;
+    png += data;
+    put32(png, crc32(png, from));
+}
+
+std::string ihdr(int width, int height)
+{
+    std::string h;
+    put32(h, (unsigned long)width);
+    put32(h, (unsigned long)height);
+    h += std::string("\x08\x02\x00\x00\x00", 5);   // 8 bits, RGB
+    return h;
+}
+
+} // namespace
+
+std::string png_header(int width, int height)
+{
+    std::string png("\x89PNG\r\n\x1A\n", 8);
+    chunk(png, "IHDR", ihdr(width, height));
+    return png;
+}
+
+std::string png_image(int width, int height)
+{
+    // Rows of a diagonal gradient, each after its filter byte 0, in
+    // uncompressed ("stored") deflate blocks.
+    std::string raw;
+    raw.reserve((size_t)(width * 3 + 1) * height);
+    for (int y = 0; y < height; y++) {
+        raw += '\0';
+        for (int x = 0; x < width; x++) {
+            raw += (char)((x * 255) / std::max(1, width - 1));
+            raw += (char)((y * 255) / std::max(1, height - 1));
+            raw += (char)0x80;
+        }
+    }
+    std::string z("\x78\x01", 2);
+    unsigned long a = 1, b = 0;
+    for (unsigned char c : raw)
+        a = (a + c) % 65521, b = (b + a) % 65521;
+    for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
+        size_t len = std::min<size_t>(65535, raw.size() - at);
+        z += (char)(at + len >= raw.size() ? 1 : 0);
+        z += (char)(len & 0xFF), z += (char)(len >> 8);
+        z += (char)(~len & 0xFF), z += (char)((~len >> 8) & 0xFF);
+        z.append(raw, at, len);
+    }
+    put32(z, (b << 16) | a);
+    std::string png = png_header(width, height);
+    chunk(png, "IDAT", z);
+    chunk(png, "IEND", "");
+    return png;
+}

@@ -68,6 +68,11 @@ bool set_file_age(const std::string &path, int ago);
 // `s` n times over.
 std::string repeat(const std::string &s, int n);
 
+// A PNG image of a gradient, width by height, that any decoder reads; and
+// a PNG's signature and header alone, which say its size and hold no picture.
+std::string png_image(int width, int height);
+std::string png_header(int width, int height);
+
 // A record of kind `type` worth `points`, with the given slots and text.
 question *make_item(char type, int points, const std::vector<std::string> &answers,
                     const char *text = "Question?", const char *explanation = "");

@@ -63,9 +63,11 @@ struct checker {
             flag(path, 0, "no item: an item stands between two separator lines ('+++')");
         std::vector<item_problem> problems;
         question_list q(new_question());
+        // Images are looked for in the exam folder the file stands in.
+        gchar_ptr dir(g_path_get_dirname(path.c_str()));
         for (int n = 1; n <= count; n++) {
             memset(q.get(), 0, sizeof(question));
-            parse_item(b->data, b->size, index, n, q.get(), &problems, compare);
+            parse_item(b->data, b->size, index, n, q.get(), &problems, compare, dir.get());
         }
         std::stable_sort(problems.begin(), problems.end(),
                          [](const item_problem &a, const item_problem &b) { return a.line < b.line; });

@@ -50,8 +50,9 @@ struct import_result {
 };
 
 // The parsers take valid UTF-8 text without a byte-order mark.
-// GIFT's pictures: an <img> whose src is images/NAME, NAME a file of the
-// folder images beside the source (source_dir), becomes an exhibit.
+// GIFT's pictures: an <img> whose file sits beside the source (in
+// source_dir or a folder below it) and is a PNG or JPEG image within the
+// exhibits' limits becomes an exhibit.
 void import_gift(const std::string &text, import_result *result, const char *source_dir = nullptr);
 void import_aiken(const std::string &text, import_result *result);
 // Moodle XML; false, with *why, when the file is refused as a whole

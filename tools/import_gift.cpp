@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "bank/buffer.h"
+#include "bank/exhibit.h"
+#include "bank/glib_ptr.h"
 #include "bank/question.h"
 #include "tools/import.h"
 #include "tools/import_markup.h"
@@ -315,23 +317,47 @@ struct question_parser {
     }
 };
 
+// The path below the bank's folder that an image's `src` names, with '/'
+// between its parts, or "" for one that leaves it or is no file of the
+// bank's own (a web address, a data URI, an absolute path).
+std::string beside_the_bank(std::string src)
+{
+    // Moodle names the files of a question so.
+    const std::string moodle = "@@PLUGINFILE@@/";
+    if (src.compare(0, moodle.size(), moodle) == 0)
+        src.erase(0, moodle.size());
+    gchar_ptr unescaped(g_uri_unescape_string(src.c_str(), nullptr));
+    if (!unescaped)
+        return "";
+    src = unescaped.get();
+    if (src.empty() || src[0] == '/' || src.find_first_of(":\\") != npos)
+        return "";
+    gchar **parts = g_strsplit(src.c_str(), "/", -1);
+    bool ok = true;
+    for (gchar **p = parts; *p; p++)
+        ok = ok && **p && strcmp(*p, ".") != 0 && strcmp(*p, "..") != 0;
+    g_strfreev(parts);
+    return ok ? src : "";
+}
+
 } // namespace
 
 void import_gift(const std::string &text, import_result *result, const char *source_dir)
 {
     image_hook hook = [&](const std::string &src, const std::string &alt, std::string *markup) {
-        std::string name = src.compare(0, 7, "images/") == 0 ? src.substr(7) : "";
-        if (!source_dir || name.empty() || name.find_first_of("/\\") != std::string::npos ||
-            name.find("..") != std::string::npos)
+        std::string rel = source_dir ? beside_the_bank(src) : "";
+        if (rel.empty())
             return false;
-        gchar *path = g_build_filename(source_dir, "images", name.c_str(), nullptr);
+        std::string native = rel;
+        std::replace(native.begin(), native.end(), '/', G_DIR_SEPARATOR);
+        gchar_ptr path(g_build_filename(source_dir, native.c_str(), nullptr));
         std::string bytes;
-        bool read = read_regular_file(path, &bytes, MAX_QUESTION_TEXT, nullptr);
-        g_free(path);
-        std::string kept = read ? add_picture(result, name, bytes) : "";
+        exhibit_info info;
+        std::string name = rel.substr(rel.rfind('/') + 1);
+        std::string kept = exhibit_read(path.get(), &bytes, &info, nullptr) ? add_picture(result, name, bytes) : "";
         if (kept.empty())
             return false;
-        *markup = exhibit_markup(kept, alt.empty() ? name : alt);
+        *markup = exhibit_markup(kept, alt.empty() ? kept : alt);
         return true;
     };
     std::string category, block;

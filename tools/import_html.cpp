@@ -384,6 +384,7 @@ private:
         }
     }
 
+    // An attribute's value as plain text, entities decoded.
     void end_element(const html_tag &tag)
     {
         std::string name = tag.name;

@@ -215,12 +215,12 @@ std::string add_picture(import_result *result, const std::string &wanted, const 
 
 std::string exhibit_markup(const std::string &name, const std::string &alt)
 {
-    std::string out = "<img src=\"images/";
-    for (const std::string *s : {&name, &alt}) {
-        for (char c : *s)
+    auto escaped = [](const std::string &s) {
+        std::string out;
+        for (char c : s)
             out += c == '"' ? std::string("&quot;") : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;"
-                                                                                                     : std::string(1, c);
-        out += s == &name ? "\" alt=\"" : "\"/>";
-    }
-    return out;
+                                                                                             : std::string(1, c);
+        return out;
+    };
+    return "<img src=\"images/" + escaped(name) + "\" alt=\"" + escaped(alt) + "\"/>";
 }

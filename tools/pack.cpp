@@ -12,6 +12,7 @@
 
 #include "bank/buffer.h"
 #include "bank/error.h"
+#include "bank/exhibit.h"
 #include "bank/glib_ptr.h"
 #include "bank/item_text.h"
 #include "bank/markup.h"
@@ -87,6 +88,23 @@ void print_field(FILE *out, const char *label, const char *text)
     fprintf(out, "%s:\n%s\n", label, text);
 }
 
+// Each image a text references, and its size or why it can't be shown.
+void print_exhibits(FILE *out, const char *exam_dir, const char *text)
+{
+    for (const exhibit_ref &ref : exhibit_refs(text)) {
+        fprintf(out, "image: %s (alt: %s): ", ref.src.c_str(), ref.alt.c_str());
+        gerror_ptr why;
+        std::optional<std::string> file = exhibit_path(exam_dir, ref.src, out_error(why));
+        std::string bytes;
+        exhibit_info info;
+        if (file && exhibit_read(file->c_str(), &bytes, &info, out_error(why)))
+            fprintf(out, "%s %d\xC3\x97%d pixels\n", info.format == exhibit_format::png ? "PNG" : "JPEG",
+                    info.width, info.height);
+        else
+            fprintf(out, "not shown: %s\n", why->message);
+    }
+}
+
 int cmd_show(const tool &t, const char *path, const char *number, bool json)
 {
     char *end = nullptr;
@@ -120,6 +138,9 @@ int cmd_show(const tool &t, const char *path, const char *number, bool json)
     for (int i = 0; i < NUM_ANSWERS; i++)
         fprintf(t.out, "answer %d:%s%s\n", i + 1, q->answers[i][0] ? " " : "", q->answers[i]);
     print_field(t.out, "explanation", q->explanation);
+    gchar_ptr dir(g_path_get_dirname(path));
+    print_exhibits(t.out, dir.get(), q->text);
+    print_exhibits(t.out, dir.get(), q->explanation);
     return PACK_OK;
 }
 

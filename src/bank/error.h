@@ -34,6 +34,8 @@ enum trialix_error_code {
     TRIALIX_ERROR_BUSY,         // another program holds the file
     TRIALIX_ERROR_NEWER,        // written by a newer program
     TRIALIX_ERROR_DATABASE,     // the history's database failed otherwise
+    TRIALIX_ERROR_OUTSIDE,      // a path that leaves the folder it must stay in
+    TRIALIX_ERROR_DAMAGED,      // of its kind, but broken
 };
 
 // Sets *error, when error is given, to `message` in TRIALIX_ERROR.

@@ -2,8 +2,11 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "bank/error.h"
+#include "bank/exhibit.h"
 #include "bank/glib_ptr.h"
 #include "bank/markup.h"
 #include "bank/text.h"
@@ -95,9 +98,30 @@ struct item_lines {
     int slot[NUM_ANSWERS] = {0};   // 0: no line for this slot
 };
 
+// What keeps the image a reference names from being shown.
+template <typename Report>
+void check_exhibit_file(const char *exam_dir, const std::string &src, Report report)
+{
+    gerror_ptr why;
+    std::optional<std::string> path = exhibit_path(exam_dir, src, out_error(why));
+    std::string bytes;
+    exhibit_info info;
+    if (path && exhibit_read(path->c_str(), &bytes, &info, out_error(why)))
+        return;
+    if (why->code == TRIALIX_ERROR_MISSING)
+        report("no such file");
+    else if (why->code == TRIALIX_ERROR_FORMAT)
+        report("unsupported image: " + std::string(why->message) + " (by its content)");
+    else if (why->code == TRIALIX_ERROR_TOO_LARGE)
+        report(std::string("image over the limits: ") + why->message + " (at most 10 MiB, " +
+               std::to_string(EXHIBIT_MAX_SIDE) + " pixels a side, 40 megapixels)");
+    else
+        report(why->message);
+}
+
 // What is wrong with a parsed item beyond its layout: choices that can't
 // be graded as meant, and markup that the screens could not show.
-void check_item(const question &q, int n, const item_lines &lines, answer_compare compare,
+void check_item(const question &q, int n, const item_lines &lines, answer_compare compare, const char *exam_dir,
                 std::vector<item_problem> *problems)
 {
     auto report = [&](int line, std::string what) { problems->push_back({line, n, std::move(what)}); };
@@ -145,10 +169,22 @@ void check_item(const question &q, int n, const item_lines &lines, answer_compar
     }
     auto check_markup = [&](const char *text, int line, const std::string &what) {
         gerror_ptr why;
-        if (!markup_is_valid(text, out_error(why)))
+        std::string shown = exhibit_strip(text);
+        if (!markup_is_valid(shown.c_str(), out_error(why)))
             report(line, what + " is not valid markup: " + why->message);
-        else if (!markup_is_safe(text, MARKUP_MAX_PIXELS, out_error(why)))
+        else if (!markup_is_safe(shown.c_str(), MARKUP_MAX_PIXELS, out_error(why)))
             report(line, what + " is markup too large to show: " + why->message);
+        for (const exhibit_ref &ref : exhibit_refs(text)) {
+            int at = line + (int)std::count(text, text + ref.start, '\n');
+            std::string image = "image \"" + ref.src + "\": ";
+            if (!exhibit_has_alt(ref))
+                report(at, image + "no alternative text (alt=\"WHAT THE IMAGE SHOWS\")");
+            std::optional<std::string> problem = exhibit_src_problem(ref.src);
+            if (problem)
+                report(at, image + *problem);
+            else if (exam_dir)
+                check_exhibit_file(exam_dir, ref.src, [&](const std::string &w) { report(at, image + w); });
+        }
     };
     check_markup(q.text, lines.text, "question text");
     check_markup(q.explanation, lines.explanation, "explanation");
@@ -200,7 +236,7 @@ bool item_keeps_order(const char *text, size_t size, const item_index &index, in
 }
 
 void parse_item(const char *text, size_t size, const item_index &index, int n,
-                question *q, std::vector<item_problem> *problems, answer_compare compare)
+                question *q, std::vector<item_problem> *problems, answer_compare compare, const char *exam_dir)
 {
     if (n < 1 || n > index.count())
         return;
@@ -291,6 +327,6 @@ void parse_item(const char *text, size_t size, const item_index &index, int n,
     // A swallowed separator makes every later complaint about this item
     // a consequence of the missing end line.
     if (problems && !layout_broken)
-        check_item(*q, n, lines, compare, problems);
+        check_item(*q, n, lines, compare, exam_dir, problems);
 }
 

@@ -36,8 +36,10 @@ bool item_keeps_order(const char *text, size_t size, const item_index &index, in
 // character boundary, answer lines past the seventh are ignored, a section
 // without its end line stops at the end of the text. When `problems` is
 // given, everything an author should fix is added to it, typed answers
-// judged as `compare` (the exam's comparison) will compare them.
+// judged as `compare` (the exam's comparison) will compare them; with
+// `exam_dir` too, that includes what keeps the images the item references
+// from being shown (their files are looked for in that exam folder).
 void parse_item(const char *text, size_t size, const item_index &index, int n,
                 question *q, std::vector<item_problem> *problems = nullptr,
-                answer_compare compare = answer_compare::exact);
+                answer_compare compare = answer_compare::exact, const char *exam_dir = nullptr);
 

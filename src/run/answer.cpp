@@ -8,8 +8,10 @@
 #include "app/access.h"
 #include "app/globals.h"
 #include "app/trialix.h"
+#include "bank/exhibit.h"
 #include "bank/question.h"
 #include "run/owner.h"
+#include "run/exhibit_view.h"
 
 // White on the dark green and red of the review's marks: both well above
 // 4.5:1, where black on plain green was not.
@@ -75,9 +77,11 @@ void showAnswer(question *q)
     GtkWidget *explanation = gtk_label_new(nullptr);
     char text[64];
     g_snprintf(text, sizeof text, "the explanation of item %d", q->number);
-    set_label_markup_or_text(GTK_LABEL(explanation), q->explanation, text);
+    std::string shown = exhibit_strip(q->explanation);
+    set_label_markup_or_text(GTK_LABEL(explanation), shown.c_str(), text);
+    GtkWidget *explained = with_exhibits(explanation, q->explanation, text);
     g_snprintf(text, sizeof text, "Answer for Question %d", q->number);
-    GtkWidget *upper = framed(colour_panel(padded(explanation), "white"), text);
+    GtkWidget *upper = framed(colour_panel(padded(explained), "white"), text);
     gtk_frame_set_label_align(GTK_FRAME(upper), 0.99, 0.5);
 
     GtkWidget *result = gtk_label_new(nullptr);
@@ -90,7 +94,7 @@ void showAnswer(question *q)
 
     // The verdict and the explanation are labels no focus reaches: the
     // window is a dialog with them as its text, and its one button reads them.
-    std::string said = words(access_plain(result_markup(q->OK))) + "\n" + access_plain(q->explanation);
+    std::string said = words(access_plain(result_markup(q->OK))) + "\n" + access_plain(shown.c_str());
     access_dialog(window, said);
     GtkWidget *texts[] = {result, explanation};
     access_described_by(close, said, texts, G_N_ELEMENTS(texts));

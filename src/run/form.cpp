@@ -13,11 +13,13 @@
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/buffer.h"
+#include "bank/exhibit.h"
 #include "bank/glib_ptr.h"
 #include "bank/markup.h"
 #include "bank/question.h"
 #include "bank/tools.h"
 #include "run/callback.h"
+#include "run/exhibit_view.h"
 #include "run/owner.h"
 
 // ---- Start form ----
@@ -231,8 +233,9 @@ GtkWidget *item_question_panel(const question *q)
     GtkWidget *label = gtk_label_new(nullptr);
     char what[64];
     g_snprintf(what, sizeof what, "the question of item %d", q->number);
-    set_label_markup_or_text(GTK_LABEL(label), q->text, what);
-    return framed(colour_panel(label, "white"), nullptr, 0);
+    std::string shown = exhibit_strip(q->text);
+    set_label_markup_or_text(GTK_LABEL(label), shown.c_str(), what);
+    return framed(colour_panel(with_exhibits(label, q->text, what), "white"), nullptr, 0);
 }
 
 static std::string item_position(const question *q)
@@ -244,7 +247,11 @@ static std::string item_position(const question *q)
 
 std::string item_context(const question *q)
 {
-    return access_plain(q->text) + "\n" + item_position(q);
+    // The images' words follow the text, as the images follow it on the page.
+    std::string said = access_plain(exhibit_strip(q->text).c_str());
+    for (const exhibit_ref &ref : exhibit_refs(q->text))
+        said += "\nImage: " + ref.alt;
+    return said + "\n" + item_position(q);
 }
 
 GtkWidget *item_bottom_line(const question *q, GtkWidget **instruction)

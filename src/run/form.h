@@ -75,7 +75,8 @@ void showItemPage(question *q, const item_nav &nav);
 const char *item_instruction(char type);
 
 // What a screen reader says of the page of item q with its first focus:
-// the question's plain text and "Item %d of %d", one line each.
+// the question's plain text, "Image: " and the words of each image it
+// shows, and "Item %d of %d", one line each.
 std::string item_context(const question *q);
 
 // The question of q as markup on white, in a frame without label.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/config.h"
+#include "app/fit.h"
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/menu.h"
@@ -132,12 +133,21 @@ void window_close_later(GtkWidget *window)
     g_idle_add(destroy_retired, window);
 }
 
+// What stands in the content area for the screen's frame: the scroller
+// around it.
+static GtkWidget *holder_of(GtkWidget *page)
+{
+    GtkWidget *view = gtk_widget_get_parent(page);
+    GtkWidget *scroller = view ? gtk_widget_get_parent(view) : nullptr;
+    return scroller && GTK_IS_SCROLLED_WINDOW(scroller) ? scroller : page;
+}
+
 void screen_take_down(void)
 {
     forget_inside(&cb_answer, frame);
     forget_inside(&cb_timer, frame);
     if (frame)
-        retire(frame);
+        retire(holder_of(frame));
     if (bbox)
         retire(bbox);
     frame = nullptr;
@@ -181,9 +191,12 @@ void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox, GtkWidget *focus)
     screen_take_down();
     frame = new_frame;
     bbox = new_bbox;
-    gtk_box_pack_start(GTK_BOX(box2), frame, TRUE, TRUE, 10);
+    // A page taller than the screen scrolls; the button bar stays in view.
+    GtkWidget *holder = fit_scroller(frame);
+    gtk_box_pack_start(GTK_BOX(box2), holder, TRUE, TRUE, 10);
     gtk_box_pack_end(GTK_BOX(box2), bbox, FALSE, FALSE, 10);
     gtk_widget_show_all(box2);
+    fit_prepare(holder);
     // The toolkit's accessible side of a widget tells of its focus only once
     // it exists, and it is made on demand: a control that had none when it
     // took the focus (the new screen's first, or any reached by Tab) was

@@ -9,6 +9,7 @@
 
 #include "app/access.h"
 #include "app/dialogs.h"
+#include "app/fit.h"
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/trialix.h"
@@ -39,6 +40,8 @@ static GtkWidget *start_info_panel(const start_form_texts &t)
     GtkWidget *message = aligned_label(nullptr, GTK_JUSTIFY_LEFT, 0.1, 0.0);
     set_label_markup_or_text(GTK_LABEL(message), t.message, ("the message in " + source).c_str(),
                              MARKUP_MAX_MESSAGE_HEIGHT);
+    fit_label(title, true);
+    fit_label(message, true);
 
     GtkWidget *info = gtk_vbox_new(FALSE, 10);
     gtk_box_pack_start(GTK_BOX(info), title, TRUE, TRUE, 5);
@@ -232,6 +235,7 @@ GtkWidget *item_question_panel(const question *q)
     char what[64];
     g_snprintf(what, sizeof what, "the question of item %d", q->number);
     set_label_markup_or_text(GTK_LABEL(label), q->text, what);
+    fit_label(label);
     return framed(colour_panel(label, "white"), nullptr, 0);
 }
 
@@ -311,6 +315,8 @@ static GtkWidget *fill_choices(GtkWidget *box, question *q, bool single)
                                     GTK_RADIO_BUTTON(hidden), text)
                               : gtk_check_button_new_with_label(text);
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(b), q->selected[i] != 0);
+        // Broken at width 80 when read; wrapped further only where still too wide.
+        fit_label(gtk_bin_get_child(GTK_BIN(b)));
         // Whichever choice the focus lands on says what is asked.
         access_described_by(b, context);
         gtk_box_pack_start(GTK_BOX(box), b, FALSE, FALSE, 0);

@@ -86,11 +86,26 @@ static void room_around(GtkWidget *widget, int *width, int *height)
     }
 }
 
-// The largest size `widget` may ask for without its window passing the
+static const char AREA_KEY[] = "trialix-fit-area";
+
+// The work area as a scroller last read it: asking the X server at every
+// layout would cost a round trip each time. Read anew for every screen.
+static GdkRectangle work_area_of(GtkWidget *scroller, bool fresh = false)
+{
+    auto *kept = static_cast<GdkRectangle *>(g_object_get_data(G_OBJECT(scroller), AREA_KEY));
+    if (!kept || fresh) {
+        kept = g_new(GdkRectangle, 1);
+        *kept = fit_work_area(scroller);
+        g_object_set_data_full(G_OBJECT(scroller), AREA_KEY, kept, g_free);
+    }
+    return *kept;
+}
+
+// The largest size the scroller may ask for without its window passing the
 // work area.
 static void room_for(GtkWidget *widget, int *width, int *height)
 {
-    GdkRectangle area = fit_work_area(widget);
+    GdkRectangle area = work_area_of(widget);
     int deco_w, deco_h, rest_w, rest_h;
     decoration(gtk_widget_get_toplevel(widget), &deco_w, &deco_h);
     room_around(widget, &rest_w, &rest_h);
@@ -102,6 +117,8 @@ static void room_for(GtkWidget *widget, int *width, int *height)
 
 static const char FIT_KEY[] = "trialix-fit";          // 1 a fitting label, 2 up to the screen
 static const char CHROME_KEY[] = "trialix-fit-room";  // 1 + the room beside it
+static const char NATURAL_KEY[] = "trialix-fit-natural";  // 1 + its unwrapped width
+static const char LABELS_KEY[] = "trialix-fit-labels";    // on the content: its fitting labels
 
 // A narrower column than this reads worse than scrolling sideways.
 static const int NARROWEST = 60;
@@ -143,7 +160,8 @@ static int natural_width(GtkWidget *label)
 // when its longest line fits; else wrapped at that width.
 static void set_wrap(GtkWidget *label, int room)
 {
-    bool wrap = natural_width(label) > room;
+    int natural = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(label), NATURAL_KEY)) - 1;
+    bool wrap = natural > room;
     int want = wrap ? std::max(room, NARROWEST) : -1;
     int w, h;
     gtk_widget_get_size_request(label, &w, &h);
@@ -155,15 +173,36 @@ static void set_wrap(GtkWidget *label, int room)
     }
 }
 
-// The room beside `label` within `content`: what content asks beyond a
-// label of a width far larger than any screen.
+static int request_width(GtkWidget *w)
+{
+    GtkRequisition r;
+    gtk_widget_size_request(w, &r);
+    return r.width;
+}
+
+// The room beside `label` within `content`, with its lines unwrapped: a
+// vertical box, a frame or an event box adds its borders (and a frame its
+// edge), whatever else it holds; a horizontal box or a tick box whatever
+// else stands in its row. -1 for a container of another kind.
 static int room_beside(GtkWidget *label, GtkWidget *content)
 {
-    const int huge = 1 << 20;
-    gtk_widget_set_size_request(label, huge, 1);
-    GtkRequisition r;
-    gtk_widget_size_request(content, &r);
-    return std::max(0, r.width - huge);
+    int room = 0;
+    for (GtkWidget *child = label; child != content;) {
+        GtkWidget *p = gtk_widget_get_parent(child);
+        if (!p)
+            return -1;
+        int border = 2 * int(gtk_container_get_border_width(GTK_CONTAINER(p)));
+        if (GTK_IS_VBOX(p) || GTK_IS_EVENT_BOX(p))
+            room += border;
+        else if (GTK_IS_FRAME(p))
+            room += border + 2 * gtk_widget_get_style(p)->xthickness;
+        else if (GTK_IS_HBOX(p) || GTK_IS_BUTTON(p))
+            room += request_width(p) - request_width(child);
+        else
+            return -1;
+        child = p;
+    }
+    return std::max(0, room);
 }
 
 static GtkWidget *content_of(GtkWidget *scroller)
@@ -172,15 +211,23 @@ static GtkWidget *content_of(GtkWidget *scroller)
     return view ? gtk_bin_get_child(GTK_BIN(view)) : nullptr;
 }
 
+static void free_labels(gpointer labels)
+{
+    delete static_cast<std::vector<GtkWidget *> *>(labels);
+}
+
 // Wraps every fitting label of the scroller's content for a view `width`
 // pixels wide, or `widest`, the most the work area leaves it, for those
 // that widen the window up to the screen.
 static void wrap_for(GtkWidget *scroller, int width, int widest)
 {
     GtkWidget *content = content_of(scroller);
-    if (!content)
+    auto *labels = content ? static_cast<std::vector<GtkWidget *> *>(
+                                 g_object_get_data(G_OBJECT(content), LABELS_KEY))
+                           : nullptr;
+    if (!labels)
         return;
-    for (GtkWidget *label : fitting_labels(content)) {
+    for (GtkWidget *label : *labels) {
         int room = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(label), CHROME_KEY)) - 1;
         bool up_to_screen = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(label), FIT_KEY)) == 2;
         if (room >= 0)
@@ -203,36 +250,55 @@ void fit_prepare(GtkWidget *scroller)
     GtkWidget *content = content_of(scroller);
     if (!content)
         return;
-    std::vector<GtkWidget *> labels = fitting_labels(content);
-    if (labels.empty())
+    GdkRectangle area = work_area_of(scroller, true);
+    auto *labels = new std::vector<GtkWidget *>(fitting_labels(content));
+    g_object_set_data_full(G_OBJECT(content), LABELS_KEY, labels, free_labels);
+    if (labels->empty())
         return;
-    for (GtkWidget *label : labels) {
-        // Measured one at a time, the others as narrow as can be.
-        for (GtkWidget *other : labels)
-            gtk_widget_set_size_request(other, 1, -1);
-        int room = room_beside(label, content);
-        g_object_set_data(G_OBJECT(label), CHROME_KEY, GINT_TO_POINTER(room + 1));
-    }
-    for (GtkWidget *label : labels) {
-        gtk_widget_set_size_request(label, 1, -1);
-        gtk_label_set_line_wrap(GTK_LABEL(label), FALSE);
-    }
-    // What the window needs without these labels, and the width it has.
     GtkWidget *toplevel = gtk_widget_get_toplevel(scroller);
-    GtkRequisition needed;
-    gtk_widget_size_request(toplevel, &needed);
-    int width = needed.width;
-    if (main_window) {
-        int w, h;
-        gtk_window_get_size(GTK_WINDOW(main_window), &w, &h);
-        width = std::max(width, w);
-    }
-    GdkRectangle area = fit_work_area(scroller);
     int deco_w, deco_h, rest_w, rest_h;
     decoration(toplevel, &deco_w, &deco_h);
     room_around(scroller, &rest_w, &rest_h);
     int widest = area.width - deco_w - rest_w;
-    width = std::min(width, area.width - deco_w) - rest_w;
+    int width = 0;
+    if (main_window) {
+        int w, h;
+        gtk_window_get_size(GTK_WINDOW(main_window), &w, &h);
+        width = w;
+    }
+    // Each label's own width and the room beside it; when all fit the
+    // window as it is, that is all (the common case, and the quick one).
+    bool all_fit = true;
+    for (GtkWidget *label : *labels) {
+        gtk_label_set_line_wrap(GTK_LABEL(label), FALSE);
+        gtk_widget_set_size_request(label, -1, -1);
+        int natural = natural_width(label);
+        g_object_set_data(G_OBJECT(label), NATURAL_KEY, GINT_TO_POINTER(natural + 1));
+        int room = room_beside(label, content);
+        g_object_set_data(G_OBJECT(label), CHROME_KEY, GINT_TO_POINTER(room + 1));
+        bool up_to_screen = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(label), FIT_KEY)) == 2;
+        if (room < 0 || natural + room > (up_to_screen ? widest : std::min(width, widest)))
+            all_fit = false;
+    }
+    if (all_fit)
+        return;
+    // What the window needs without these labels sets the width it will have.
+    for (GtkWidget *label : *labels)
+        gtk_widget_set_size_request(label, 1, -1);
+    GtkRequisition needed;
+    gtk_widget_size_request(toplevel, &needed);
+    for (GtkWidget *label : *labels) {
+        if (GPOINTER_TO_INT(g_object_get_data(G_OBJECT(label), CHROME_KEY)) > 0)
+            continue;
+        // Measured as wide as no screen is, beside what else content holds.
+        const int huge = 1 << 20;
+        gtk_widget_set_size_request(label, huge, 1);
+        GtkRequisition r;
+        gtk_widget_size_request(content, &r);
+        gtk_widget_set_size_request(label, 1, -1);
+        g_object_set_data(G_OBJECT(label), CHROME_KEY, GINT_TO_POINTER(std::max(0, r.width - huge) + 1));
+    }
+    width = std::min(std::max(width, needed.width), area.width - deco_w) - rest_w;
     wrap_for(scroller, width, widest);
     // Taller than the room: the vertical scroll bar takes its share of the
     // width, which the window must not grow by.
@@ -315,7 +381,8 @@ GtkWidget *fit_scroller(GtkWidget *content)
     GtkAdjustment *v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
     GtkWidget *view = gtk_viewport_new(h, v);
     gtk_viewport_set_shadow_type(GTK_VIEWPORT(view), GTK_SHADOW_NONE);
-    gtk_container_add(GTK_CONTAINER(view), content);
+    if (content)
+        gtk_container_add(GTK_CONTAINER(view), content);
     gtk_container_add(GTK_CONTAINER(scroller), view);
     // Tab to a control out of view scrolls it in.
     gtk_container_set_focus_hadjustment(GTK_CONTAINER(view), h);
@@ -323,4 +390,12 @@ GtkWidget *fit_scroller(GtkWidget *content)
     g_signal_connect(scroller, "size-request", G_CALLBACK(on_scroller_request), nullptr);
     g_signal_connect_after(scroller, "size-allocate", G_CALLBACK(on_scroller_allocate), nullptr);
     return scroller;
+}
+
+void fit_scroller_show(GtkWidget *scroller, GtkWidget *content)
+{
+    GtkScrolledWindow *sw = GTK_SCROLLED_WINDOW(scroller);
+    for (GtkAdjustment *a : {gtk_scrolled_window_get_hadjustment(sw), gtk_scrolled_window_get_vadjustment(sw)})
+        gtk_adjustment_set_value(a, gtk_adjustment_get_lower(a));
+    gtk_container_add(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(scroller))), content);
 }

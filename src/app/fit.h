@@ -20,11 +20,15 @@ GdkRectangle fit_work_area(GtkWidget *widget);
 // than the window from the first).
 void fit_label(GtkWidget *label, bool up_to_screen = false);
 
-// `content` in a scrolled window without a frame of its own, which asks for
-// all the room `content` needs up to what the work area leaves beside the
-// rest of its window, and scrolls beyond that; keyboard focus scrolls what
-// it reaches into view. Its fitting labels wrap at the width it shows.
+// `content` (none for none yet) in a scrolled window without a frame of its
+// own, which asks for all the room `content` needs up to what the work area
+// leaves beside the rest of its window, and scrolls beyond that; keyboard
+// focus scrolls what it reaches into view. Its fitting labels wrap at the
+// width it shows.
 GtkWidget *fit_scroller(GtkWidget *content);
+
+// Puts `content` into the empty `scroller`, scrolled to its top left.
+void fit_scroller_show(GtkWidget *scroller, GtkWidget *content);
 
 // Sets the wrap of every fitting label in `scroller` (made by
 // fit_scroller, packed into its window and shown) for the width its window

@@ -122,7 +122,7 @@ static gboolean destroy_retired(gpointer widget)
 static void retire(GtkWidget *w)
 {
     g_object_ref(w);
-    gtk_container_remove(GTK_CONTAINER(box2), w);
+    gtk_container_remove(GTK_CONTAINER(gtk_widget_get_parent(w)), w);
     g_idle_add(destroy_retired, w);
 }
 
@@ -133,13 +133,22 @@ void window_close_later(GtkWidget *window)
     g_idle_add(destroy_retired, window);
 }
 
-// What stands in the content area for the screen's frame: the scroller
-// around it.
-static GtkWidget *holder_of(GtkWidget *page)
+// The scroller the screens' frames stand in. It stays in the content area
+// from one screen to the next (making one anew is much of a step's time),
+// and leaves it once the main loop is idle with no screen up.
+static GtkWidget *page_scroller = nullptr;
+static bool scroller_check_queued = false;
+
+static gboolean drop_unused_scroller(gpointer)
 {
-    GtkWidget *view = gtk_widget_get_parent(page);
-    GtkWidget *scroller = view ? gtk_widget_get_parent(view) : nullptr;
-    return scroller && GTK_IS_SCROLLED_WINDOW(scroller) ? scroller : page;
+    scroller_check_queued = false;
+    if (page_scroller && !frame) {
+        GtkWidget *s = page_scroller;
+        g_object_remove_weak_pointer(G_OBJECT(s), reinterpret_cast<gpointer *>(&page_scroller));
+        page_scroller = nullptr;
+        retire(s);
+    }
+    return FALSE;
 }
 
 void screen_take_down(void)
@@ -147,7 +156,11 @@ void screen_take_down(void)
     forget_inside(&cb_answer, frame);
     forget_inside(&cb_timer, frame);
     if (frame)
-        retire(holder_of(frame));
+        retire(frame);
+    if (page_scroller && !scroller_check_queued) {
+        scroller_check_queued = true;
+        g_idle_add(drop_unused_scroller, nullptr);
+    }
     if (bbox)
         retire(bbox);
     frame = nullptr;
@@ -192,11 +205,15 @@ void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox, GtkWidget *focus)
     frame = new_frame;
     bbox = new_bbox;
     // A page taller than the screen scrolls; the button bar stays in view.
-    GtkWidget *holder = fit_scroller(frame);
-    gtk_box_pack_start(GTK_BOX(box2), holder, TRUE, TRUE, 10);
+    if (!page_scroller) {
+        page_scroller = fit_scroller(nullptr);
+        g_object_add_weak_pointer(G_OBJECT(page_scroller), reinterpret_cast<gpointer *>(&page_scroller));
+        gtk_box_pack_start(GTK_BOX(box2), page_scroller, TRUE, TRUE, 10);
+    }
+    fit_scroller_show(page_scroller, frame);
     gtk_box_pack_end(GTK_BOX(box2), bbox, FALSE, FALSE, 10);
     gtk_widget_show_all(box2);
-    fit_prepare(holder);
+    fit_prepare(page_scroller);
     // The toolkit's accessible side of a widget tells of its focus only once
     // it exists, and it is made on demand: a control that had none when it
     // took the focus (the new screen's first, or any reached by Tab) was

@@ -347,8 +347,12 @@ TEST_F(LargeTextTest, EveryScreenKeepsItsControlsOnA1024x768Screen)
     start_exam(nullptr, (void *)"demo");
     settle();
     check_window(main_window, "start form");
+    // Its panel's lines wrap rather than push the options out sideways.
+    GtkAdjustment *across = gtk_scrolled_window_get_hadjustment(
+        GTK_SCROLLED_WINDOW(ancestor(frame, GTK_TYPE_SCROLLED_WINDOW)));
+    EXPECT_LE(gtk_adjustment_get_upper(across), gtk_adjustment_get_page_size(across) + 0.5);
     click(" Start Exam ");
-    for (int i = 1; find_button(bbox, " Next Item ") || i == 1; i++) {
+    for (int i = 1;; i++) {
         check_window(main_window, "item " + std::to_string(i) + ": " + line("Select"));
         if (i == 1)
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(find_button(frame, "Mark Item for Review")), TRUE);

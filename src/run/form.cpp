@@ -28,6 +28,9 @@ static GtkWidget *aligned_label(const char *text, GtkJustification justify, floa
     GtkWidget *label = gtk_label_new(text);
     gtk_label_set_justify(GTK_LABEL(label), justify);
     gtk_misc_set_alignment(GTK_MISC(label), x, y);
+    // Beside the options, the panel wraps its lines only where the form
+    // would be wider than the screen.
+    fit_label(label, true);
     return label;
 }
 
@@ -40,8 +43,6 @@ static GtkWidget *start_info_panel(const start_form_texts &t)
     GtkWidget *message = aligned_label(nullptr, GTK_JUSTIFY_LEFT, 0.1, 0.0);
     set_label_markup_or_text(GTK_LABEL(message), t.message, ("the message in " + source).c_str(),
                              MARKUP_MAX_MESSAGE_HEIGHT);
-    fit_label(title, true);
-    fit_label(message, true);
 
     GtkWidget *info = gtk_vbox_new(FALSE, 10);
     gtk_box_pack_start(GTK_BOX(info), title, TRUE, TRUE, 5);

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "app/globals.h"
@@ -146,11 +147,16 @@ static std::vector<GtkWidget *> fitting_labels(GtkWidget *root)
 // The label's width with no wrap at all, as it asks for it unwrapped.
 static int natural_width(GtkWidget *label)
 {
-    PangoLayout *layout = pango_layout_copy(gtk_label_get_layout(GTK_LABEL(label)));
-    pango_layout_set_width(layout, -1);
+    PangoLayout *layout = gtk_label_get_layout(GTK_LABEL(label));
     PangoRectangle logical;
-    pango_layout_get_extents(layout, nullptr, &logical);
-    g_object_unref(layout);
+    if (pango_layout_get_width(layout) == -1) {
+        pango_layout_get_extents(layout, nullptr, &logical);
+    } else {
+        layout = pango_layout_copy(layout);
+        pango_layout_set_width(layout, -1);
+        pango_layout_get_extents(layout, nullptr, &logical);
+        g_object_unref(layout);
+    }
     int xpad;
     gtk_misc_get_padding(GTK_MISC(label), &xpad, nullptr);
     return PANGO_PIXELS(logical.width) + 2 * xpad;
@@ -161,7 +167,7 @@ static int natural_width(GtkWidget *label)
 static void set_wrap(GtkWidget *label, int room)
 {
     int natural = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(label), NATURAL_KEY)) - 1;
-    bool wrap = natural > room;
+    bool wrap = room != INT_MAX && natural > room;
     int want = wrap ? std::max(room, NARROWEST) : -1;
     int w, h;
     gtk_widget_get_size_request(label, &w, &h);
@@ -270,8 +276,7 @@ void fit_prepare(GtkWidget *scroller)
     // window as it is, that is all (the common case, and the quick one).
     bool all_fit = true;
     for (GtkWidget *label : *labels) {
-        gtk_label_set_line_wrap(GTK_LABEL(label), FALSE);
-        gtk_widget_set_size_request(label, -1, -1);
+        set_wrap(label, INT_MAX);   // unwrapped, as asked for by itself
         int natural = natural_width(label);
         g_object_set_data(G_OBJECT(label), NATURAL_KEY, GINT_TO_POINTER(natural + 1));
         int room = room_beside(label, content);
@@ -362,7 +367,9 @@ static void on_scroller_allocate(GtkWidget *scroller, GtkAllocation *, gpointer)
                                            overflows(gtk_viewport_get_hadjustment(GTK_VIEWPORT(view))));
     GtkAllocation shown;
     gtk_widget_get_allocation(view, &shown);
-    if (!gtk_widget_get_mapped(gtk_widget_get_toplevel(scroller)) || shown.width <= 1)
+    GtkWidget *content = gtk_bin_get_child(GTK_BIN(view));
+    if (!gtk_widget_get_mapped(gtk_widget_get_toplevel(scroller)) || shown.width <= 1 || !content ||
+        !g_object_get_data(G_OBJECT(content), LABELS_KEY))
         return;
     int max_w, max_h;
     room_for(scroller, &max_w, &max_h);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/config.h"
+#include "app/fit.h"
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/menu.h"
@@ -121,7 +122,7 @@ static gboolean destroy_retired(gpointer widget)
 static void retire(GtkWidget *w)
 {
     g_object_ref(w);
-    gtk_container_remove(GTK_CONTAINER(box2), w);
+    gtk_container_remove(GTK_CONTAINER(gtk_widget_get_parent(w)), w);
     g_idle_add(destroy_retired, w);
 }
 
@@ -132,12 +133,34 @@ void window_close_later(GtkWidget *window)
     g_idle_add(destroy_retired, window);
 }
 
+// The scroller the screens' frames stand in. It stays in the content area
+// from one screen to the next (making one anew is much of a step's time),
+// and leaves it once the main loop is idle with no screen up.
+static GtkWidget *page_scroller = nullptr;
+static bool scroller_check_queued = false;
+
+static gboolean drop_unused_scroller(gpointer)
+{
+    scroller_check_queued = false;
+    if (page_scroller && !frame) {
+        GtkWidget *s = page_scroller;
+        g_object_remove_weak_pointer(G_OBJECT(s), reinterpret_cast<gpointer *>(&page_scroller));
+        page_scroller = nullptr;
+        retire(s);
+    }
+    return FALSE;
+}
+
 void screen_take_down(void)
 {
     forget_inside(&cb_answer, frame);
     forget_inside(&cb_timer, frame);
     if (frame)
         retire(frame);
+    if (page_scroller && !scroller_check_queued) {
+        scroller_check_queued = true;
+        g_idle_add(drop_unused_scroller, nullptr);
+    }
     if (bbox)
         retire(bbox);
     frame = nullptr;
@@ -181,9 +204,16 @@ void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox, GtkWidget *focus)
     screen_take_down();
     frame = new_frame;
     bbox = new_bbox;
-    gtk_box_pack_start(GTK_BOX(box2), frame, TRUE, TRUE, 10);
+    // A page taller than the screen scrolls; the button bar stays in view.
+    if (!page_scroller) {
+        page_scroller = fit_scroller(nullptr);
+        g_object_add_weak_pointer(G_OBJECT(page_scroller), reinterpret_cast<gpointer *>(&page_scroller));
+        gtk_box_pack_start(GTK_BOX(box2), page_scroller, TRUE, TRUE, 10);
+    }
+    fit_scroller_show(page_scroller, frame);
     gtk_box_pack_end(GTK_BOX(box2), bbox, FALSE, FALSE, 10);
     gtk_widget_show_all(box2);
+    fit_prepare(page_scroller);
     // The toolkit's accessible side of a widget tells of its focus only once
     // it exists, and it is made on demand: a control that had none when it
     // took the focus (the new screen's first, or any reached by Tab) was

@@ -29,8 +29,8 @@ void trialix_use_icon(void);
 // Handler of the Quit item: ends the main loop.
 void trialix_quit(GtkWidget *widget, void *data);
 
-// Takes the current screen down: removes `frame`, then `bbox` from `box2`
-// (each only if set) and forgets both, and `cb_answer` and `cb_timer` when
+// Takes the current screen down: removes `frame` (with the scroller it
+// stands in), then `bbox` from `box2` (each only if set) and forgets both, and `cb_answer` and `cb_timer` when
 // they were inside the old frame. The widgets are destroyed when the main
 // loop is next idle, so a button may take down its own screen.
 void screen_take_down(void);
@@ -41,9 +41,11 @@ void screen_take_down(void);
 // release) still uses after the handlers return.
 void window_close_later(GtkWidget *window);
 
-// Puts a new screen up: `frame` from the start of `box2` (expand, fill,
-// padding 10), `bbox` from the end (no expand, no fill, padding 10), shows
-// `box2` with all its children. Takes the old screen down first. Gives
+// Puts a new screen up: `frame`, in a scroller of its own (app/fit.h), from
+// the start of `box2` (expand, fill, padding 10), `bbox` from the end (no
+// expand, no fill, padding 10), shows `box2` with all its children. The
+// window grows for the screen as far as the work area lets it; a taller
+// screen scrolls above its button bar. Takes the old screen down first. Gives
 // `focus` the keyboard focus, or, when it is none or can't take it, the
 // leftmost usable button of the bar.
 void screen_put_up(GtkWidget *new_frame, GtkWidget *new_bbox, GtkWidget *focus = nullptr);

@@ -4,6 +4,7 @@
 
 #include "app/access.h"
 #include "app/dialogs.h"
+#include "app/fit.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
@@ -101,6 +102,7 @@ static GtkWidget *review_label(const char *text, bool markup, float x, float y)
     if (markup)
         gtk_label_set_markup(GTK_LABEL(label), text);
     gtk_misc_set_alignment(GTK_MISC(label), x, y);
+    fit_label(label, true);
     return label;
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/access.h"
 #include "app/dialogs.h"
+#include "app/fit.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/question.h"
@@ -179,6 +180,7 @@ static void graded_choices(GtkWidget *box, const question *r, bool single)
         bool is_right = r->answers[i][0] == '+';
         GtkWidget *text = gtk_label_new(r->answers[i] + 1);
         gtk_widget_modify_fg(text, GTK_STATE_NORMAL, is_right ? &right : &wrong);
+        fit_label(text);
         GtkWidget *panel = gtk_event_box_new();
         gtk_container_add(GTK_CONTAINER(panel), text);
         GtkWidget *tick = single ? gtk_radio_button_new_from_widget(GTK_RADIO_BUTTON(leader))

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/access.h"
+#include "app/fit.h"
 #include "app/globals.h"
 #include "app/trialix.h"
 #include "bank/exhibit.h"
@@ -79,6 +80,7 @@ void showAnswer(question *q)
     g_snprintf(text, sizeof text, "the explanation of item %d", q->number);
     std::string shown = exhibit_strip(q->explanation);
     set_label_markup_or_text(GTK_LABEL(explanation), shown.c_str(), text);
+    fit_label(explanation);
     GtkWidget *explained = with_exhibits(explanation, q->explanation, text);
     g_snprintf(text, sizeof text, "Answer for Question %d", q->number);
     GtkWidget *upper = framed(colour_panel(padded(explained), "white"), text);
@@ -99,13 +101,20 @@ void showAnswer(question *q)
     GtkWidget *texts[] = {result, explanation};
     access_described_by(close, said, texts, G_N_ELEMENTS(texts));
 
+    // The texts scroll when they are taller than the screen; the button
+    // stays in view below them.
+    GtkWidget *texts_box = gtk_vbox_new(FALSE, 10);
+    gtk_box_pack_start(GTK_BOX(texts_box), upper, TRUE, TRUE, 10);
+    gtk_box_pack_start(GTK_BOX(texts_box), lower, TRUE, TRUE, 10);
+    GtkWidget *scroller = fit_scroller(texts_box);
     GtkWidget *box = gtk_vbox_new(FALSE, 10);
     gtk_container_set_border_width(GTK_CONTAINER(box), 7);
-    gtk_box_pack_start(GTK_BOX(box), upper, TRUE, TRUE, 10);
-    gtk_box_pack_start(GTK_BOX(box), lower, TRUE, TRUE, 10);
+    gtk_box_pack_start(GTK_BOX(box), scroller, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(box), close, FALSE, FALSE, 10);
     gtk_container_add(GTK_CONTAINER(window), box);
-    gtk_widget_show_all(window);
+    gtk_widget_show_all(box);
+    fit_prepare(scroller);
+    gtk_widget_show(window);
 }
 
 void answer_quit(GtkWidget *, void *window)

@@ -9,6 +9,7 @@
 
 #include "app/access.h"
 #include "app/dialogs.h"
+#include "app/fit.h"
 #include "app/functions.h"
 #include "app/globals.h"
 #include "app/trialix.h"
@@ -29,6 +30,9 @@ static GtkWidget *aligned_label(const char *text, GtkJustification justify, floa
     GtkWidget *label = gtk_label_new(text);
     gtk_label_set_justify(GTK_LABEL(label), justify);
     gtk_misc_set_alignment(GTK_MISC(label), x, y);
+    // Beside the options, the panel wraps its lines only where the form
+    // would be wider than the screen.
+    fit_label(label, true);
     return label;
 }
 
@@ -235,6 +239,7 @@ GtkWidget *item_question_panel(const question *q)
     g_snprintf(what, sizeof what, "the question of item %d", q->number);
     std::string shown = exhibit_strip(q->text);
     set_label_markup_or_text(GTK_LABEL(label), shown.c_str(), what);
+    fit_label(label);
     return framed(colour_panel(with_exhibits(label, q->text, what), "white"), nullptr, 0);
 }
 
@@ -318,6 +323,8 @@ static GtkWidget *fill_choices(GtkWidget *box, question *q, bool single)
                                     GTK_RADIO_BUTTON(hidden), text)
                               : gtk_check_button_new_with_label(text);
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(b), q->selected[i] != 0);
+        // Broken at width 80 when read; wrapped further only where still too wide.
+        fit_label(gtk_bin_get_child(GTK_BIN(b)));
         // Whichever choice the focus lands on says what is asked.
         access_described_by(b, context);
         gtk_box_pack_start(GTK_BOX(box), b, FALSE, FALSE, 0);

@@ -30,8 +30,9 @@ static const char USAGE[] =
     "  trialix-pack import gift|aiken SOURCE EXAMDIR [--title TEXT] [--timeout MIN]\n"
     "                      [--percentage P] [--prefix P] [--config NAME]\n"
     "                                              make an exam out of a GIFT or Aiken question bank\n"
-    "  trialix-pack history [EXAM] [--json] [--db FILE]\n"
+    "  trialix-pack history [EXAM] [--json] [--db FILE|URL]\n"
     "                                              print the results history of an exam, or of all\n"
+    "  trialix-pack history init-db URL            prepare a PostgreSQL database for a class's results\n"
     "Exit status: 0 all well, 1 a problem was found (import: a question was skipped),\n"
     "2 bad usage (import: nothing could be imported).\n";
 

@@ -31,6 +31,8 @@ double percent_at(statement &s, int i)
 
 bool history_exams(history_db *db, std::vector<history_exam> *out, GError **error)
 {
+    if (db->pg)
+        return history_pg::exams(db, out, error);
     // The title of an exam's latest run: titles may change between runs.
     statement s(db->sql, "SELECT exam, (SELECT title FROM runs r2 WHERE r2.exam = runs.exam"
                          " ORDER BY taken DESC, id DESC LIMIT 1), MAX(taken), COUNT(*)"
@@ -46,24 +48,32 @@ bool history_exams(history_db *db, std::vector<history_exam> *out, GError **erro
 
 static bool read_items(history_db *db, history_run *run, GError **error)
 {
-    statement s(db->sql, "SELECT file, item, fingerprint, points, ok FROM items WHERE run = ?"
-                         " ORDER BY position");
+    // A history read as it stands may be older than its answers.
+    std::string sql = std::string("SELECT file, item, fingerprint, points, ok, ") +
+                      (db->version >= 3 ? "answer" : "''") +
+                      " FROM items WHERE run = ? ORDER BY position";
+    statement s(db->sql, sql.c_str());
     if (!s)
         return fail(db->sql, error);
     s.integer(1, run->id);
     int rc;
     while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
         run->items.push_back({s.column_text(0), count_at(s, 1), s.column_text(2), count_at(s, 3),
-                              s.column_int(4)});
+                              s.column_int(4), s.column_text(5)});
     return rc == SQLITE_DONE || fail(db->sql, error);
 }
 
 bool history_runs(history_db *db, const char *exam, bool with_items,
                   std::vector<history_run> *out, int limit, GError **error)
 {
-    statement s(db->sql, "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
-                         " item_count, total_points, reached_points, score, pass_mark, passed"
-                         " FROM runs WHERE exam = ? ORDER BY taken DESC, id DESC LIMIT ?");
+    if (db->pg)
+        return history_pg::runs(db, exam, with_items, out, limit, error);
+    std::string sql = std::string("SELECT id, exam, title, taken, examinee, training, timer, time_used,"
+                                  " item_count, total_points, reached_points, score, pass_mark,"
+                                  " passed, ") +
+                      (db->version >= 3 ? "uuid" : "''") +
+                      " FROM runs WHERE exam = ? ORDER BY taken DESC, id DESC LIMIT ?";
+    statement s(db->sql, sql.c_str());
     if (!s)
         return fail(db->sql, error);
     s.text(1, exam);
@@ -86,6 +96,7 @@ bool history_runs(history_db *db, const char *exam, bool with_items,
         r.score = percent_at(s, 11);
         r.pass_mark = (int)percent_at(s, 12);
         r.passed = s.column_int64(13) != 0;
+        r.uuid = s.column_text(14);
         out->push_back(std::move(r));
     }
     if (rc != SQLITE_DONE)
@@ -99,6 +110,8 @@ bool history_runs(history_db *db, const char *exam, bool with_items,
 
 bool history_count(history_db *db, const char *exam, int *runs, int *passed, GError **error)
 {
+    if (db->pg)
+        return history_pg::count(db, exam, runs, passed, error);
     statement s(db->sql, "SELECT COUNT(*), COUNT(CASE WHEN passed != 0 THEN 1 END) FROM runs"
                          " WHERE exam = ?");
     if (!s)
@@ -114,6 +127,8 @@ bool history_count(history_db *db, const char *exam, int *runs, int *passed, GEr
 bool history_weak_files(history_db *db, const char *exam, std::vector<history_file> *out,
                         GError **error)
 {
+    if (db->pg)
+        return history_pg::weak_files(db, exam, out, error);
     statement s(db->sql, "SELECT file, runs, drawn, correct FROM file_stats WHERE exam = ?"
                          " ORDER BY CAST(correct AS REAL) / drawn, drawn DESC, file");
     if (!s)
@@ -131,6 +146,8 @@ bool history_weak_files(history_db *db, const char *exam, std::vector<history_fi
 bool history_mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out,
                       GError **error)
 {
+    if (db->pg)
+        return history_pg::mistakes(db, exam, out, error);
     statement s(db->sql, "SELECT file, item, fingerprint, missed, drawn FROM item_stats"
                          " WHERE exam = ? AND missed > 0 ORDER BY missed DESC, drawn, file, item");
     if (!s)

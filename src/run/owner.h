@@ -7,6 +7,7 @@
 // observers; no handler calls them.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "bank/exam_list.h"
@@ -27,6 +28,8 @@ struct run_record {
     // The history's: where each item was drawn from, in list order; none
     // for a loaded or resumed run, whose items are looked for by text.
     std::vector<item_origin> origins;
+    // The run's id (a UUID), made as it begins: the history holds it once.
+    std::string uuid;
     // The recovery copy's: the copy left behind that this run was resumed
     // from, held until the run begins and goes on in it.
     recovery_slot resumed;

@@ -390,3 +390,47 @@ TEST_F(HistoryTest, AnExamNameThatIsNotUtf8IsShownValidAndItsItemsFound)
     EXPECT_EQ(line("Caf"), "Caf\xef\xbf\xbd demo");
     EXPECT_STREQ(examname, name);
 }
+
+// A class's server away: the run is kept, and the window opens all the
+// same and says in a line what waits to be sent and why; once sent, the
+// line is gone.
+TEST_F(HistoryTest, RunsWaitingForTheServerAreToldInTheWindow)
+{
+    results_database = "host=/nonexistent port=5432 dbname=trialix";
+    start_exam(nullptr, (void *)"demo");
+    click(" Start Exam ");
+    dialogs.plan(GTK_RESPONSE_YES).plan(GTK_RESPONSE_CLOSE);
+    stderr_of([&] { click(" Grade Exam "); });
+    click(" End Exam ");
+    EXPECT_EQ(kept_count(), 1);
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_NE(dialogs.seen[1].text.find("their results are kept aside"), std::string::npos);
+    auto waiting_line = [&]() -> std::string {
+        menu(menu_item());
+        EXPECT_EQ(history_windows().size(), 1u);
+        if (history_windows().empty())
+            return "(no window)";
+        GtkWidget *win = history_windows()[0];
+        std::string shown;
+        for (GtkWidget *l : find_all_of_type(win, GTK_TYPE_LABEL))
+            if (label_text(l).find("waiting") != std::string::npos ||
+                label_text(l).find("reached") != std::string::npos)
+                shown = gtk_widget_get_visible(l) ? label_text(l) : "(hidden) " + label_text(l);
+        gtk_widget_destroy(win);
+        pump();
+        return shown;
+    };
+    std::string line;
+    stderr_of([&] { line = waiting_line(); });
+    EXPECT_EQ(line.rfind("1 run is waiting to be sent to the results history. The results history "
+                         "can't be reached now: ", 0), 0u) << line;
+    EXPECT_EQ(dialogs.seen.size(), 2u) << "a server away is no fault to be told again";
+
+    // Back on a history it can reach: the next run sends the kept one first.
+    results_database.clear();
+    take_run("Bo", {{"Item A?", 1}, {"Item B?", 1}, {"Item C?", 1}});
+    EXPECT_EQ(kept_count(), 0);
+    EXPECT_EQ(recorded().size(), 2u);
+    EXPECT_EQ(waiting_line(), "");
+    EXPECT_EQ(history_waiting_line(3, ""), "3 runs are waiting to be sent to the results history.");
+}

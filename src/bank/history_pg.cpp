@@ -164,63 +164,110 @@ void close(history_db *db)
     delete db;
 }
 
+// An array literal of the strings, for a text[] parameter.
+std::string array_of(const std::vector<std::string> &values)
+{
+    std::string a = "{";
+    for (const std::string &v : values) {
+        a += a.size() > 1 ? ",\"" : "\"";
+        for (char c : v) {
+            if (c == '"' || c == '\\')
+                a += '\\';
+            a += c;
+        }
+        a += '"';
+    }
+    return a + "}";
+}
+
+const char RUN_SQL[] =
+    "INSERT INTO trialix.runs(uuid, exam, title, taken, examinee, training, timer, time_used,"
+    " item_count, total_points, reached_points, score, pass_mark, passed)"
+    " VALUES($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14)"
+    " ON CONFLICT (uuid) DO NOTHING RETURNING id";
+// The items of the run of that uuid, unless it has them (sent before).
+const char ITEMS_SQL[] =
+    "INSERT INTO trialix.items(run, position, file, item, fingerprint, points, ok, answer)"
+    " SELECT r.id, u.position, u.file, u.item, u.fingerprint, u.points, u.ok, u.answer"
+    " FROM trialix.runs r, unnest($2::text[], $3::int[], $4::text[], $5::int[], $6::int[],"
+    " $7::text[]) WITH ORDINALITY AS u(file, item, fingerprint, points, ok, answer, position)"
+    " WHERE r.uuid = $1 ON CONFLICT DO NOTHING";
+
 bool record(history_db *db, history_run *r, const std::function<void()> &before_commit,
             GError **error)
 {
+    PGconn *c = conn(db);
     char score[G_ASCII_DTOSTR_BUF_SIZE];
     g_ascii_dtostr(score, sizeof score, r->score);
     r->item_count = (int)r->items.size();
     auto yes = [](bool b) { return std::string(b ? "true" : "false"); };
-    if (!command(db, "BEGIN", error))
-        return false;
-    auto give_up = [&] {
-        command(db, "ROLLBACK", nullptr);
-        return false;
+    std::vector<std::string> files, numbers, fingerprints, points, oks, answers;
+    for (const history_item &it : r->items) {
+        files.push_back(utf8(it.file));
+        numbers.push_back(std::to_string(it.item));
+        fingerprints.push_back(utf8(it.fingerprint));
+        points.push_back(std::to_string(it.points));
+        oks.push_back(std::to_string(it.ok));
+        answers.push_back(utf8(it.answer));
+    }
+    std::vector<std::string> run_params = {
+        r->uuid, utf8(r->exam), utf8(r->title), std::to_string(r->taken), utf8(r->examinee),
+        yes(r->training), yes(r->timer), std::to_string(r->time_used), std::to_string(r->item_count),
+        std::to_string(r->total_points), std::to_string(r->reached_points), score,
+        std::to_string(r->pass_mark), yes(r->passed)};
+    std::vector<std::string> item_params = {r->uuid, array_of(files), array_of(numbers),
+                                            array_of(fingerprints), array_of(points), array_of(oks),
+                                            array_of(answers)};
+    struct step {
+        const char *sql;
+        const std::vector<std::string> *params;
     };
-    result id = run(db,
-                    "INSERT INTO trialix.runs(uuid, exam, title, taken, examinee, training, timer,"
-                    " time_used, item_count, total_points, reached_points, score, pass_mark, passed)"
-                    " VALUES($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14)"
-                    " ON CONFLICT (uuid) DO NOTHING RETURNING id",
-                    {r->uuid, utf8(r->exam), utf8(r->title), std::to_string(r->taken),
-                     utf8(r->examinee), yes(r->training), yes(r->timer),
-                     std::to_string(r->time_used), std::to_string(r->item_count),
-                     std::to_string(r->total_points), std::to_string(r->reached_points), score,
-                     std::to_string(r->pass_mark), yes(r->passed)},
-                    PGRES_TUPLES_OK, error);
-    if (!id)
-        return give_up();
-    if (PQntuples(id.get()) == 0) {   // sent before
-        give_up();
-        r->id = 0;
-        return true;
+    const std::vector<std::string> none;
+    // Sent at once and answered at once: one round trip to the server. The
+    // commit waits for before_commit when there is one.
+    std::vector<step> steps = {{"BEGIN", &none}, {RUN_SQL, &run_params}, {ITEMS_SQL, &item_params}};
+    if (!before_commit)
+        steps.push_back({"COMMIT", &none});
+    bool sent = PQenterPipelineMode(c) == 1;
+    for (const step &s : steps) {
+        std::vector<const char *> values;
+        for (const std::string &p : *s.params)
+            values.push_back(p.c_str());
+        sent = sent && PQsendQueryParams(c, s.sql, (int)values.size(), nullptr, values.data(),
+                                         nullptr, nullptr, 0) == 1;
     }
-    long long run_id = int_at(id.get(), 0, 0);
-    // Every item in one statement: one round trip however long the run.
-    if (!r->items.empty()) {
-        std::string sql = "INSERT INTO trialix.items(run, position, file, item, fingerprint,"
-                          " points, ok, answer) VALUES";
-        std::vector<std::string> params{std::to_string(run_id)};
-        for (size_t i = 0; i < r->items.size(); i++) {
-            const history_item &it = r->items[i];
-            size_t n = params.size();
-            sql += (i ? ",($1," : "($1,") + std::to_string(i + 1);
-            for (size_t k = 1; k <= 6; k++)
-                sql += ",$" + std::to_string(n + k);
-            sql += ")";
-            for (const std::string &v :
-                 {utf8(it.file), std::to_string(it.item), utf8(it.fingerprint),
-                  std::to_string(it.points), std::to_string(it.ok), utf8(it.answer)})
-                params.push_back(v);
+    if (!sent || PQpipelineSync(c) != 1) {
+        fail(c, nullptr, error);
+        return false;
+    }
+    std::string why;
+    long long id = 0;
+    for (size_t i = 0; i < steps.size(); i++) {
+        while (PGresult *got = PQgetResult(c)) {
+            result hold(got);
+            ExecStatusType status = PQresultStatus(got);
+            if (status == PGRES_FATAL_ERROR && why.empty())
+                why = first_line(PQresultErrorMessage(got));
+            if (i == 1 && status == PGRES_TUPLES_OK && PQntuples(got) == 1)
+                id = int_at(got, 0, 0);
         }
-        if (!run(db, sql.c_str(), params, PGRES_COMMAND_OK, error))
-            return give_up();
     }
-    if (before_commit)
+    result sync(PQgetResult(c));   // the end of the pipeline
+    bool idle = PQresultStatus(sync.get()) == PGRES_PIPELINE_SYNC && PQexitPipelineMode(c) == 1;
+    if (!idle && why.empty())
+        why = first_line(PQerrorMessage(c));
+    if (why.empty() && before_commit) {
         before_commit();
-    if (!command(db, "COMMIT", error))
-        return give_up();
-    r->id = run_id;
+        if (!command(db, "COMMIT", error))
+            return false;
+    }
+    if (!why.empty()) {
+        if (idle)
+            command(db, "ROLLBACK", nullptr);
+        trialix_set_error(error, TRIALIX_ERROR_DATABASE, why);
+        return false;
+    }
+    r->id = id;   // 0: sent before
     return true;
 }
 

@@ -54,6 +54,9 @@ struct history_run {
     // once however often it is sent. history_record makes one for a run
     // that has none.
     std::string uuid;
+    // On a server, the login that recorded it: who the examinee is on any
+    // machine (the database sets it; "" in a history file).
+    std::string login;
     // A run kept aside for later (history_keep) carries its name: recording
     // it a second time, after a crash between recording and forgetting it,
     // does nothing.

@@ -292,8 +292,8 @@ bool runs(history_db *db, const char *exam, bool with_items, std::vector<history
 {
     std::vector<std::string> params{utf8(exam)};
     std::string sql = "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
-                      " item_count, total_points, reached_points, score, pass_mark, passed, uuid"
-                      " FROM trialix.runs WHERE exam = $1 ORDER BY taken DESC, id DESC";
+                      " item_count, total_points, reached_points, score, pass_mark, passed, uuid,"
+                      " login FROM trialix.runs WHERE exam = $1 ORDER BY taken DESC, id DESC";
     if (limit > 0)
         sql += " LIMIT " + std::to_string(limit);
     result r = run(db, sql.c_str(), params, PGRES_TUPLES_OK, error);
@@ -320,6 +320,7 @@ bool runs(history_db *db, const char *exam, bool with_items, std::vector<history
         h.pass_mark = (int)percent_at(p, i, 12);
         h.passed = flag_at(p, i, 13);
         h.uuid = text_at(p, i, 14);
+        h.login = text_at(p, i, 15);
         by_id[h.id] = out->size();
         ids += (i ? "," : "") + std::to_string(h.id);
         out->push_back(std::move(h));

@@ -36,7 +36,7 @@ history_run sample_run(const std::string &exam, long long taken, int ok_a, int o
     r.score = 100.0 / 3 * r.reached_points;
     r.pass_mark = 60;
     r.passed = r.score >= 60;
-    r.items = {{"cat01", 2, "aa11", 1, ok_a, "Paris\nRome"},
+    r.items = {{"cat01", 2, "aa11", 1, ok_a, "Paris\nRome\n"},
                {"cat02", 1, "bb22", 2, ok_b, "typed ÿ"},
                {"", 0, "cc33", 1, 0, ""}};
     return r;
@@ -743,7 +743,7 @@ TEST(History, AnOlderHistoryOpensMigratedWithEveryRunKept)
             ids.insert(r.uuid);
         }
         EXPECT_EQ(ids.size(), 3u);
-        EXPECT_EQ(runs[0].items.at(0).answer, "Paris\nRome");
+        EXPECT_EQ(runs[0].items.at(0).answer, "Paris\nRome\n");
         EXPECT_TRUE(runs[2].taken == 1000 && runs[2].examinee == "Ann" && runs[2].time_used == 60 &&
                     runs[2].items.size() == 2 && runs[2].items[1].ok == -1 &&
                     runs[2].items[1].answer.empty());
@@ -807,10 +807,10 @@ TEST(History, TheAnswerGivenIsRecordedByTextNotPlace)
         std::vector<int> ticked;
         const char *entry, *recorded;
     } cases[] = {
-        {'S', {"+Blue", "-Red", "-Green"}, {1}, "", "Red"},
+        {'S', {"+Blue", "-Red", "-Green"}, {1}, "", "Red\n"},
         {'S', {"+Blue", "-Red"}, {}, "", ""},
-        {'M', {"-One", "+Two", "+Three", "-", "+Seven"}, {1, 2, 4}, "", "Two\nThree\nSeven"},
-        {'M', {"+", "-x"}, {0, 1}, "", "\nx"},
+        {'M', {"-One", "+Two", "+Three", "-", "+Seven"}, {1, 2, 4}, "", "Two\nThree\nSeven\n"},
+        {'M', {"+", "-x"}, {0, 1}, "", "\nx\n"},
         {'F', {"Paris", "paris"}, {}, "  Paris, France ", "  Paris, France "},
         {'F', {"Paris"}, {}, "", ""},
         {'Q', {"+Blue"}, {0}, "typed", ""},   // no kind: nothing to tell

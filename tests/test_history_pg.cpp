@@ -6,6 +6,7 @@
 #include <set>
 
 #include "bank/history.h"
+#include "bank/history_db.h"
 #include "pack_run.h"
 #include "pg_server.h"
 #include "test_util.h"
@@ -134,6 +135,25 @@ TEST_F(Postgres, BothBackendsGiveBackWhatWasRecorded)
     }
     std::string from_file = told(file, "same");
     EXPECT_EQ(told(pg, "same"), from_file);
+
+    // Run by run, oldest first, with their items, as long as asked for.
+    history_db *db = history_open_read(pg.c_str(), nullptr);
+    ASSERT_NE(db, nullptr);
+    for (size_t wanted : {4, 2}) {
+        std::vector<std::string> seen;
+        ASSERT_TRUE(history_pg::each_run(db, "same", [&](const history_run &r) {
+            seen.push_back(std::to_string(r.taken) + ":" + std::to_string(r.items.size()) + ":" +
+                           (r.items.empty() ? "" : r.items.back().answer) + ":" + r.login);
+            return seen.size() < wanted;
+        }, nullptr));
+        std::vector<std::string> all = {"1000:5:typed, \"quoted\":alice", "2000:7:Paris\nRome:alice",
+                                        "3000:3::alice", "4000:0::alice"};
+        EXPECT_EQ(seen, std::vector<std::string>(all.begin(), all.begin() + wanted));
+    }
+    // The connection is ready for the next query after a reading stopped early.
+    int all = 0, passed = 0;
+    EXPECT_TRUE(history_count(db, "same", &all, &passed, nullptr) && all == 4);
+    history_close(db);
     // The text holds what was recorded, not only the same on both.
     for (const char *part : {"run same|Networks <b>I</b>|3000|Zoë \"Z\" O'Neil|01|125|3|",
                              "  cat01|1|fp0|1|1|Paris\nRome\n", "  cat02|1|fp1|2|-1|typed, \"quoted\"\n",

@@ -20,8 +20,9 @@ namespace {
 // lock longer is not waited for: the run is kept and recorded later.
 constexpr int BUSY_TIMEOUT_MS = 250;
 
-// The first version's tables.
-const char SCHEMA_V1[] =
+// The tables as schema 1 made them; the steps below bring them up to
+// HISTORY_SCHEMA_VERSION, a new database as much as an old one.
+const char SCHEMA[] =
     "CREATE TABLE IF NOT EXISTS runs("
     " id INTEGER PRIMARY KEY,"
     " exam TEXT NOT NULL, title TEXT NOT NULL, taken INTEGER NOT NULL,"
@@ -58,19 +59,19 @@ const char SCHEMA_V3[] =
     "CREATE UNIQUE INDEX runs_by_uuid ON runs(uuid);"
     "ALTER TABLE items ADD COLUMN answer TEXT NOT NULL DEFAULT '';";
 
-// A history of any older version is brought up step by step, each step in
-// the transaction that stamps the new version: a new history takes them
-// all.
+// One step from schema `to` - 1 to schema `to`, in order, the last one's
+// `to` being HISTORY_SCHEMA_VERSION. Each runs in the transaction that
+// sets the new version, so a history is at one version or the next.
 struct schema_step {
-    int version;   // the version it brings the history to
+    int to;
     const char *sql;
 };
 const schema_step STEPS[] = {
-    {1, SCHEMA_V1},
     {2, ""},   // the item fingerprints' own step
     {3, SCHEMA_V3},
 };
-static_assert(G_N_ELEMENTS(STEPS) == HISTORY_SCHEMA_VERSION, "a step for every version");
+static_assert(sizeof STEPS / sizeof STEPS[0] == HISTORY_SCHEMA_VERSION - 1,
+              "a step for every schema after the first");
 
 // The names of the runs that were kept aside and then recorded. A table of
 // its own, so that a history without it is still of the same version and
@@ -167,10 +168,12 @@ bool prepare_schema(sqlite3 *sql, std::string *error, bool *was_busy)
             *error = newer_version(found);
         return give_up();
     }
+    if (found < 1 && !exec(sql, SCHEMA, error))
+        return give_up();
+    for (const schema_step &step : STEPS)
+        if (step.to > found && !exec(sql, step.sql, error))
+            return give_up();
     if (found < HISTORY_SCHEMA_VERSION) {
-        for (const schema_step &step : STEPS)
-            if (step.version > found && !exec(sql, step.sql, error))
-                return give_up();
         std::string set = "PRAGMA user_version = " + std::to_string(HISTORY_SCHEMA_VERSION);
         if (!exec(sql, set.c_str(), error))
             return give_up();

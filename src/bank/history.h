@@ -25,11 +25,11 @@ struct history_item {
     std::string fingerprint;   // item_fingerprint of the item's text
     int points = 0;
     int ok = 0;                // the grading result (OK_RIGHT, OK_WRONG, ...)
-    // The answer given: for an item answered by ticks, the texts of the
-    // ticked choices (without their '+'/'-' mark) in the item's order, one
-    // per line, as choices are shuffled from run to run; for a typed one,
-    // the text typed. "" when unanswered (and for runs recorded before
-    // answers were).
+    // The answer given. For a single or multiple choice the text of every
+    // ticked choice (without its '+'/'-' mark), each ended by a line feed:
+    // choices are told by their text, as their order changes from run to
+    // run. For a fill-in the text typed. "" when nothing was given (and in
+    // runs recorded before answers were).
     std::string answer;
 };
 

@@ -34,6 +34,10 @@ bool record(history_db *db, history_run *run, const std::function<void()> &befor
 bool exams(history_db *db, std::vector<history_exam> *out, GError **error);
 bool runs(history_db *db, const char *exam, bool with_items, std::vector<history_run> *out,
           int limit, GError **error);
+// Every run of `exam` with its items, oldest first, one at a time, until
+// `each` gives false.
+bool each_run(history_db *db, const char *exam, const std::function<bool(const history_run &)> &each,
+              GError **error);
 bool count(history_db *db, const char *exam, int *runs, int *passed, GError **error);
 bool weak_files(history_db *db, const char *exam, std::vector<history_file> *out, GError **error);
 bool mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out, GError **error);

@@ -81,7 +81,6 @@ std::string history_answer_of(const question *q)
     if (kind->answer == answer_form::typed)
         return std::string(q->entry, strnlen(q->entry, sizeof q->entry));
     std::string ticked;
-    bool first = true;
     for (int i = 0; i < NUM_ANSWERS; i++) {
         if (!q->selected[i])
             continue;
@@ -93,10 +92,8 @@ std::string history_answer_of(const question *q)
             choice++;
             n--;
         }
-        if (!first)
-            ticked += '\n';
-        first = false;
         ticked.append(choice, n);
+        ticked += '\n';
     }
     return ticked;
 }

@@ -99,6 +99,41 @@ bool flag_at(const PGresult *r, int row, int col)
     return PQgetvalue(r, row, col)[0] == 't';
 }
 
+// The columns of a run, in the order run_at reads them.
+const char RUN_COLUMNS[] =
+    "r.id, r.exam, r.title, r.taken, r.examinee, r.training, r.timer, r.time_used, r.item_count,"
+    " r.total_points, r.reached_points, r.score, r.pass_mark, r.passed, r.uuid, r.login";
+constexpr int RUN_COLUMN_COUNT = 16;
+
+history_run run_at(const PGresult *p, int i)
+{
+    history_run h;
+    h.id = int_at(p, i, 0);
+    h.exam = text_at(p, i, 1);
+    h.title = text_at(p, i, 2);
+    h.taken = int_at(p, i, 3);
+    h.examinee = text_at(p, i, 4);
+    h.training = flag_at(p, i, 5);
+    h.timer = flag_at(p, i, 6);
+    h.time_used = count_at(p, i, 7);
+    h.item_count = count_at(p, i, 8);
+    h.total_points = count_at(p, i, 9);
+    h.reached_points = std::min(count_at(p, i, 10), h.total_points);
+    h.score = percent_at(p, i, 11);
+    h.pass_mark = (int)percent_at(p, i, 12);
+    h.passed = flag_at(p, i, 13);
+    h.uuid = text_at(p, i, 14);
+    h.login = text_at(p, i, 15);
+    return h;
+}
+
+// An item's columns from `first` on: file, item, fingerprint, points, ok, answer.
+history_item item_at(const PGresult *p, int i, int first)
+{
+    return {text_at(p, i, first), count_at(p, i, first + 1), text_at(p, i, first + 2),
+            count_at(p, i, first + 3), (int)int_at(p, i, first + 4), text_at(p, i, first + 5)};
+}
+
 PGconn *connect(const char *conninfo, GError **error)
 {
     // Ours come first: what the connection string says overrides them.
@@ -291,9 +326,8 @@ bool runs(history_db *db, const char *exam, bool with_items, std::vector<history
           int limit, GError **error)
 {
     std::vector<std::string> params{utf8(exam)};
-    std::string sql = "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
-                      " item_count, total_points, reached_points, score, pass_mark, passed, uuid,"
-                      " login FROM trialix.runs WHERE exam = $1 ORDER BY taken DESC, id DESC";
+    std::string sql = std::string("SELECT ") + RUN_COLUMNS +
+                      " FROM trialix.runs r WHERE exam = $1 ORDER BY taken DESC, id DESC";
     if (limit > 0)
         sql += " LIMIT " + std::to_string(limit);
     result r = run(db, sql.c_str(), params, PGRES_TUPLES_OK, error);
@@ -303,24 +337,7 @@ bool runs(history_db *db, const char *exam, bool with_items, std::vector<history
     std::map<long long, size_t> by_id;
     std::string ids = "{";
     for (int i = 0; i < PQntuples(r.get()); i++) {
-        const PGresult *p = r.get();
-        history_run h;
-        h.id = int_at(p, i, 0);
-        h.exam = text_at(p, i, 1);
-        h.title = text_at(p, i, 2);
-        h.taken = int_at(p, i, 3);
-        h.examinee = text_at(p, i, 4);
-        h.training = flag_at(p, i, 5);
-        h.timer = flag_at(p, i, 6);
-        h.time_used = count_at(p, i, 7);
-        h.item_count = count_at(p, i, 8);
-        h.total_points = count_at(p, i, 9);
-        h.reached_points = std::min(count_at(p, i, 10), h.total_points);
-        h.score = percent_at(p, i, 11);
-        h.pass_mark = (int)percent_at(p, i, 12);
-        h.passed = flag_at(p, i, 13);
-        h.uuid = text_at(p, i, 14);
-        h.login = text_at(p, i, 15);
+        history_run h = run_at(r.get(), i);
         by_id[h.id] = out->size();
         ids += (i ? "," : "") + std::to_string(h.id);
         out->push_back(std::move(h));
@@ -339,10 +356,53 @@ bool runs(history_db *db, const char *exam, bool with_items, std::vector<history
         auto found = by_id.find(int_at(p, i, 0));
         if (found == by_id.end())
             continue;
-        (*out)[found->second].items.push_back({text_at(p, i, 1), count_at(p, i, 2),
-                                               text_at(p, i, 3), count_at(p, i, 4),
-                                               (int)int_at(p, i, 5), text_at(p, i, 6)});
+        (*out)[found->second].items.push_back(item_at(p, i, 1));
     }
+    return true;
+}
+
+bool each_run(history_db *db, const char *exam, const std::function<bool(const history_run &)> &each,
+              GError **error)
+{
+    PGconn *c = conn(db);
+    // One query, its rows taken as they come: a class's long history is
+    // never held whole, here or in libpq.
+    std::string sql = std::string("SELECT ") + RUN_COLUMNS +
+                      ", i.file, i.item, i.fingerprint, i.points, i.ok, i.answer"
+                      " FROM trialix.runs r LEFT JOIN trialix.items i ON i.run = r.id"
+                      " WHERE r.exam = $1 ORDER BY r.taken, r.id, i.position";
+    std::string name = utf8(exam);
+    const char *values[] = {name.c_str()};
+    if (PQsendQueryParams(c, sql.c_str(), 1, nullptr, values, nullptr, nullptr, 0) != 1 ||
+        PQsetSingleRowMode(c) != 1)
+        return fail(c, nullptr, error);
+    history_run run;
+    bool have = false, going = true;
+    std::string why;
+    // Every result is taken, also after `each` has had enough, so that the
+    // connection is ready for the next query.
+    while (PGresult *got = PQgetResult(c)) {
+        result hold(got);
+        ExecStatusType status = PQresultStatus(got);
+        if (status == PGRES_FATAL_ERROR && why.empty())
+            why = first_line(PQresultErrorMessage(got));
+        if (status != PGRES_SINGLE_TUPLE || !going)
+            continue;
+        if (!have || int_at(got, 0, 0) != run.id) {
+            if (have && !(going = each(run)))
+                continue;
+            run = run_at(got, 0);
+            have = true;
+        }
+        if (!PQgetisnull(got, 0, RUN_COLUMN_COUNT))
+            run.items.push_back(item_at(got, 0, RUN_COLUMN_COUNT));
+    }
+    if (!why.empty()) {
+        trialix_set_error(error, TRIALIX_ERROR_DATABASE, why);
+        return false;
+    }
+    if (have && going)
+        each(run);
     return true;
 }
 

@@ -39,6 +39,11 @@ bool runs(history_db *, const char *, bool, std::vector<history_run> *, int, GEr
 {
     return refuse(error);
 }
+bool each_run(history_db *, const char *, const std::function<bool(const history_run &)> &,
+              GError **error)
+{
+    return refuse(error);
+}
 bool count(history_db *, const char *, int *, int *, GError **error)
 {
     return refuse(error);

@@ -12,6 +12,9 @@
 #include "grading/history_record.h"
 #include "grading/history_window.h"
 #include "gui_util.h"
+#ifdef TRIALIX_POSTGRES_TESTS
+#include "pg_server.h"
+#endif
 #include "saved/load.h"
 #include "saved/store.h"
 
@@ -434,3 +437,43 @@ TEST_F(HistoryTest, RunsWaitingForTheServerAreToldInTheWindow)
     EXPECT_EQ(waiting_line(), "");
     EXPECT_EQ(history_waiting_line(3, ""), "3 runs are waiting to be sent to the results history.");
 }
+
+#ifdef TRIALIX_POSTGRES_TESTS
+// The class's server stopped while a run is on the screen: the run is
+// graded and kept, and once the server is back the next start sends it;
+// a second start finds nothing more to send. Its id is the one made when
+// the run began. (The CTest entry postgres_gui.)
+TEST_F(HistoryTest, PostgresServerStoppedDuringARunGetsTheRunOnce)
+{
+    pg_server server;
+    ASSERT_TRUE(server.ready) << server.problem;
+    ASSERT_TRUE(history_init_db(server.conninfo().c_str(), nullptr));
+    ASSERT_EQ(server.exec("CREATE ROLE ann LOGIN IN ROLE trialix_examinee"), "");
+    results_database = server.conninfo("ann");
+
+    start_exam(nullptr, (void *)"demo");
+    click(" Start Exam ");
+    std::string begun = run_current()->uuid;
+    ASSERT_TRUE(g_uuid_string_is_valid(begun.c_str()));
+    ASSERT_TRUE(server.stop()) << server.problem;
+    QP->selected[0] = 1;
+    dialogs.plan(GTK_RESPONSE_YES).plan(GTK_RESPONSE_CLOSE);
+    stderr_of([&] { click(" Grade Exam "); });
+    click(" End Exam ");
+    EXPECT_EQ(kept_count(), 1);
+    ASSERT_TRUE(server.start()) << server.problem;
+    for (int start = 0; start < 2; start++) {
+        history_record_waiting();
+        pump();
+        EXPECT_EQ(kept_count(), 0);
+        EXPECT_EQ(server.value("SELECT count(*) || ' ' || min(uuid::text) FROM trialix.runs"), "1 " + begun);
+    }
+    EXPECT_EQ(server.value("SELECT string_agg(answer, '|' ORDER BY position) FROM trialix.items"),
+              "Right\n||");
+    std::vector<history_run> runs;
+    history_db *db = history_open_read(results_database.c_str(), nullptr);
+    EXPECT_TRUE(db && history_runs(db, "demo", true, &runs, 0, nullptr) && runs.size() == 1);
+    history_close(db);
+    results_database.clear();
+}
+#endif

@@ -7,6 +7,7 @@
 
 #include "app/config.h"
 #include "app/globals.h"
+#include "bank/history.h"
 #include "test_util.h"
 
 TEST(Config, SettingsFiles)
@@ -72,5 +73,47 @@ TEST(Config, SettingsFiles)
     const char *build[] = {TRIALIX_BUILD_XDG, nullptr};
     EXPECT_TRUE(config_xdg_load(nullptr, build, nullptr));
     EXPECT_STREQ(examdir, TRIALIX_BUILD_EXAMS);
+    globals_reset();
+}
+
+// `database` names the results history's server: a service name alone, or
+// a connection string as it is; without it, the examinee's own file.
+TEST(Config, TheDatabaseSettingNamesAServer)
+{
+    struct {
+        const char *file, *database;
+    } cases[] = {
+        {"[Trialix]\nprefix=cat\n", ""},
+        {"[Trialix]\ndatabase=\n", ""},
+        {"[Trialix]\ndatabase=trialix\n", "service=trialix"},
+        {"[Trialix]\ndatabase=postgresql://db.school.example/trialix?sslmode=verify-full\n",
+         "postgresql://db.school.example/trialix?sslmode=verify-full"},
+        {"[Trialix]\ndatabase=host=/run/postgresql dbname=trialix\n", "host=/run/postgresql dbname=trialix"},
+    };
+    for (const auto &c : cases) {
+        TempDir dirs;
+        dirs.write("user/trialix/trialix.conf", c.file);
+        globals_reset();
+        results_database = "left over";
+        EXPECT_TRUE(config_xdg_load(dirs.path("user").c_str(), nullptr, nullptr));
+        EXPECT_EQ(results_database, c.database) << c.file;
+    }
+    struct {
+        const char *where;
+        bool server;
+    } places[] = {
+        {"/home/ann/.local/share/trialix/history.sqlite", false},
+        {"C:\\Users\\Ann\\history.sqlite", false},
+        {"history.sqlite", false},
+        {"/tmp/a=b/history.sqlite", false},
+        {"", false},
+        {"5=x", false},
+        {"postgresql://host/db", true},
+        {"postgres:///trialix", true},
+        {"service=trialix", true},
+        {"  host = /run/postgresql dbname=x", true},
+    };
+    for (const auto &p : places)
+        EXPECT_EQ(history_is_server(p.where), p.server) << p.where;
     globals_reset();
 }

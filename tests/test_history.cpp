@@ -37,7 +37,9 @@ history_run sample_run(const std::string &exam, long long taken, int ok_a, int o
     r.score = 100.0 / 3 * r.reached_points;
     r.pass_mark = 60;
     r.passed = r.score >= 60;
-    r.items = {{"cat01", 2, "aa11", 1, ok_a, {}}, {"cat02", 1, "bb22", 2, ok_b, {}}, {"", 0, "cc33", 1, 0, {}}};
+    r.items = {{"cat01", 2, "aa11", 1, ok_a, "Paris\nRome\n"},
+               {"cat02", 1, "bb22", 2, ok_b, "typed ÿ"},
+               {"", 0, "cc33", 1, 0, ""}};
     return r;
 }
 
@@ -146,7 +148,7 @@ TEST(History, WeakFilesRankByTheShareRightNotByWholeNumbers)
     r.items.clear();
     auto add = [&](const char *file, int right, int drawn) {
         for (int i = 1; i <= drawn; i++)
-            r.items.push_back({file, i, std::string(file) + std::to_string(i), 1, i <= right ? 1 : -1, {}});
+            r.items.push_back({file, i, std::string(file) + std::to_string(i), 1, i <= right ? 1 : -1, ""});
     };
     add("all", 2, 2);
     add("twofifths", 2, 5);
@@ -233,6 +235,9 @@ TEST(History, TwoProgramsRecordingAtOnceLoseNothing)
     for (int p = 0; p < PROGRAMS; p++) {
         pid_t pid = fork();
         if (pid == 0) {
+            // A forked child carries its parent's random state, and would
+            // make its parent's run ids; a program started anew seeds its own.
+            g_random_set_seed((guint32)getpid());
             int lost = 0;
             for (int i = 0; i < RUNS; i++) {
                 history_run r = sample_run("net1", 100 * p + i, 1, -1);
@@ -678,4 +683,149 @@ TEST(History, EveryToolCommandAnswersHelp)
         }
     // After "--" it is a name like any.
     EXPECT_EQ(run({"check", "--", "--help"}).status, PACK_PROBLEM);
+}
+
+// A history an older Trialix wrote (schema 1 or 2) is read as it stands,
+// and brought up to this version the first time it is opened to record:
+// every run kept, each given an id of its own, no answers made up.
+TEST(History, AnOlderHistoryOpensMigratedWithEveryRunKept)
+{
+    const char OLD_SCHEMA[] =
+        "CREATE TABLE runs(id INTEGER PRIMARY KEY, exam TEXT NOT NULL, title TEXT NOT NULL,"
+        " taken INTEGER NOT NULL, examinee TEXT NOT NULL, training INTEGER NOT NULL,"
+        " timer INTEGER NOT NULL, time_used INTEGER NOT NULL, item_count INTEGER NOT NULL,"
+        " total_points INTEGER NOT NULL, reached_points INTEGER NOT NULL, score REAL NOT NULL,"
+        " pass_mark INTEGER NOT NULL, passed INTEGER NOT NULL);"
+        "CREATE INDEX runs_by_exam ON runs(exam, taken);"
+        "CREATE TABLE items(run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+        " position INTEGER NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
+        " fingerprint TEXT NOT NULL, points INTEGER NOT NULL, ok INTEGER NOT NULL,"
+        " PRIMARY KEY(run, position)) WITHOUT ROWID;"
+        "CREATE TABLE file_stats(exam TEXT NOT NULL, file TEXT NOT NULL, runs INTEGER NOT NULL,"
+        " drawn INTEGER NOT NULL, correct INTEGER NOT NULL, PRIMARY KEY(exam, file)) WITHOUT ROWID;"
+        "CREATE TABLE item_stats(exam TEXT NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
+        " fingerprint TEXT NOT NULL, drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
+        " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;"
+        "INSERT INTO runs VALUES(1, 'net1', 'Net', 1000, 'Ann', 1, 0, 60, 2, 3, 1, 33.3, 60, 0);"
+        "INSERT INTO runs VALUES(2, 'net1', 'Net', 2000, 'Ann', 0, 1, 90, 2, 3, 3, 100, 60, 1);"
+        "INSERT INTO runs VALUES(3, 'git', 'Git', 1500, 'Bo', 1, 0, 10, 0, 0, 0, 0, 50, 0);"
+        "INSERT INTO items VALUES(1, 1, 'cat01', 1, 'aa', 1, 1), (1, 2, 'cat02', 1, 'bb', 2, -1),"
+        " (2, 1, 'cat01', 1, 'aa', 1, 1), (2, 2, 'cat02', 1, 'bb', 2, 1);"
+        "INSERT INTO file_stats VALUES('net1', 'cat01', 2, 2, 2), ('net1', 'cat02', 2, 2, 1);"
+        "INSERT INTO item_stats VALUES('net1', 'cat02', 1, 'bb', 2, 1);";
+    for (int version : {1, 2}) {
+        SCOPED_TRACE(version);
+        TempDir dir;
+        std::string path = dir / "history.sqlite";
+        sqlite3 *sql = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &sql), SQLITE_OK);
+        std::string make = std::string(OLD_SCHEMA) + "PRAGMA user_version = " + std::to_string(version);
+        ASSERT_EQ(sqlite3_exec(sql, make.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(sql);
+
+        // Read as it stands: nothing written.
+        std::string before = read_file(path), error;
+        history_db *reader = history_open_read(path.c_str(), error_text(&error));
+        ASSERT_NE(reader, nullptr) << error;
+        std::vector<history_run> runs;
+        EXPECT_TRUE(history_runs(reader, "net1", true, &runs, 0, error_text(&error))) << error;
+        history_close(reader, false);
+        ASSERT_EQ(runs.size(), 2u);
+        EXPECT_TRUE(runs[0].uuid.empty() && runs[0].items.at(1).answer.empty());
+        EXPECT_EQ(read_file(path), before);
+
+        history_db *db = open_at(path);
+        ASSERT_NE(db, nullptr);
+        history_run added = sample_run("net1", 3000, 1, 1);
+        EXPECT_TRUE(history_record(db, &added, nullptr, error_text(&error))) << error;
+        history_close(db);
+        EXPECT_EQ(runs_in(path), 4);
+        runs = runs_of(path, "net1");
+        ASSERT_EQ(runs.size(), 3u);
+        std::set<std::string> ids;
+        for (const history_run &r : runs) {
+            EXPECT_TRUE(g_uuid_string_is_valid(r.uuid.c_str())) << r.uuid;
+            ids.insert(r.uuid);
+        }
+        EXPECT_EQ(ids.size(), 3u);
+        EXPECT_EQ(runs[0].items.at(0).answer, "Paris\nRome\n");
+        EXPECT_TRUE(runs[2].taken == 1000 && runs[2].examinee == "Ann" && runs[2].time_used == 60 &&
+                    runs[2].items.size() == 2 && runs[2].items[1].ok == -1 &&
+                    runs[2].items[1].answer.empty());
+        // The sums go on from the old ones.
+        db = open_at(path);
+        std::vector<history_file> files;
+        EXPECT_TRUE(history_weak_files(db, "net1", &files, error_text(&error)));
+        history_close(db);
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_TRUE(files[0].file == "cat02" && files[0].drawn == 3 && files[0].right == 2);
+        sqlite3_open(path.c_str(), &sql);
+        sqlite3_stmt *v = nullptr;
+        sqlite3_prepare_v2(sql, "PRAGMA user_version", -1, &v, nullptr);
+        EXPECT_EQ(sqlite3_step(v), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(v, 0), HISTORY_SCHEMA_VERSION);
+        sqlite3_finalize(v);
+        sqlite3_close(sql);
+    }
+}
+
+// A run's answers and its id travel through the kept file unchanged, and
+// the id holds it once: recorded twice, kept and then sent, one row.
+TEST(History, ARunIsHeldOnceByItsIdWhicheverWayItComes)
+{
+    TempDir dir;
+    std::string path = dir / "history.sqlite", kept = dir / "pending", error;
+    history_run r = sample_run("net1", 1000, 1, -1);
+    r.items[1].answer = std::string("bytes \xff\x01 and\nlines", 17);
+    history_db *db = open_at(path);
+    ASSERT_TRUE(history_record(db, &r, nullptr, error_text(&error))) << error;
+    long long first = r.id;
+    EXPECT_TRUE(history_record(db, &r, nullptr, error_text(&error)) && r.id == 0) << error;
+    ASSERT_TRUE(history_keep(kept.c_str(), r, error_text(&error))) << error;
+    EXPECT_EQ(history_kept_count(kept.c_str()), 1);
+    EXPECT_EQ(history_record_kept(db, kept.c_str(), error_text(&error)), 0) << error;
+    history_close(db);
+    EXPECT_EQ(runs_in(path), 1);
+
+    history_run other = sample_run("net1", 2000, 1, -1);
+    other.items[0].answer = "Kept\nanswer";
+    ASSERT_TRUE(history_keep(kept.c_str(), other, error_text(&error)));
+    db = open_at(path);
+    EXPECT_EQ(history_record_kept(db, kept.c_str(), error_text(&error)), 0) << error;
+    history_close(db);
+    std::vector<history_run> runs = runs_of(path, "net1");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].id, first);
+    EXPECT_EQ(runs[1].uuid, r.uuid);
+    EXPECT_EQ(runs[1].items[1].answer, r.items[1].answer);
+    EXPECT_EQ(runs[0].items[0].answer, "Kept\nanswer");
+    EXPECT_TRUE(g_uuid_string_is_valid(runs[0].uuid.c_str()));
+}
+
+// The answer recorded for each kind of item: the ticked choices by their
+// text (without the author's mark), or the text typed.
+TEST(History, TheAnswerGivenIsRecordedByTextNotPlace)
+{
+    struct {
+        char type;
+        std::vector<std::string> answers;
+        std::vector<int> ticked;
+        const char *entry, *recorded;
+    } cases[] = {
+        {'S', {"+Blue", "-Red", "-Green"}, {1}, "", "Red\n"},
+        {'S', {"+Blue", "-Red"}, {}, "", ""},
+        {'M', {"-One", "+Two", "+Three", "-", "+Seven"}, {1, 2, 4}, "", "Two\nThree\nSeven\n"},
+        {'M', {"+", "-x"}, {0, 1}, "", "\nx\n"},
+        {'F', {"Paris", "paris"}, {}, "  Paris, France ", "  Paris, France "},
+        {'F', {"Paris"}, {}, "", ""},
+        {'Q', {"+Blue"}, {0}, "typed", ""},   // no kind: nothing to tell
+    };
+    for (const auto &c : cases) {
+        question_list q(make_item(c.type, 1, c.answers));
+        for (int i : c.ticked)
+            q->selected[i] = 1;
+        g_strlcpy(q->entry, c.entry, sizeof q->entry);
+        EXPECT_EQ(history_answer_of(q.get()), c.recorded) << c.type << " " << c.recorded;
+        EXPECT_EQ(history_items_of(q.get()).at(0).answer, c.recorded);
+    }
 }

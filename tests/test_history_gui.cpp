@@ -12,6 +12,9 @@
 #include "grading/history_record.h"
 #include "grading/history_window.h"
 #include "gui_util.h"
+#ifdef TRIALIX_POSTGRES_TESTS
+#include "pg_server.h"
+#endif
 #include "saved/load.h"
 #include "saved/store.h"
 
@@ -390,3 +393,87 @@ TEST_F(HistoryTest, AnExamNameThatIsNotUtf8IsShownValidAndItsItemsFound)
     EXPECT_EQ(line("Caf"), "Caf\xef\xbf\xbd demo");
     EXPECT_STREQ(examname, name);
 }
+
+// A class's server away: the run is kept, and the window opens all the
+// same and says in a line what waits to be sent and why; once sent, the
+// line is gone.
+TEST_F(HistoryTest, RunsWaitingForTheServerAreToldInTheWindow)
+{
+    results_database = "host=/nonexistent port=5432 dbname=trialix";
+    start_exam(nullptr, (void *)"demo");
+    click(" Start Exam ");
+    dialogs.plan(GTK_RESPONSE_YES).plan(GTK_RESPONSE_CLOSE);
+    stderr_of([&] { click(" Grade Exam "); });
+    click(" End Exam ");
+    EXPECT_EQ(kept_count(), 1);
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_NE(dialogs.seen[1].text.find("their results are kept aside"), std::string::npos);
+    auto waiting_line = [&]() -> std::string {
+        menu(menu_item());
+        EXPECT_EQ(history_windows().size(), 1u);
+        if (history_windows().empty())
+            return "(no window)";
+        GtkWidget *win = history_windows()[0];
+        std::string shown;
+        for (GtkWidget *l : find_all_of_type(win, GTK_TYPE_LABEL))
+            if (label_text(l).find("waiting") != std::string::npos ||
+                label_text(l).find("reached") != std::string::npos)
+                shown = gtk_widget_get_visible(l) ? label_text(l) : "(hidden) " + label_text(l);
+        gtk_widget_destroy(win);
+        pump();
+        return shown;
+    };
+    std::string line;
+    stderr_of([&] { line = waiting_line(); });
+    EXPECT_EQ(line.rfind("1 run is waiting to be sent to the results history. The results history "
+                         "can't be reached now: ", 0), 0u) << line;
+    EXPECT_EQ(dialogs.seen.size(), 2u) << "a server away is no fault to be told again";
+
+    // Back on a history it can reach: the next run sends the kept one first.
+    results_database.clear();
+    take_run("Bo", {{"Item A?", 1}, {"Item B?", 1}, {"Item C?", 1}});
+    EXPECT_EQ(kept_count(), 0);
+    EXPECT_EQ(recorded().size(), 2u);
+    EXPECT_EQ(waiting_line(), "");
+    EXPECT_EQ(history_waiting_line(3, ""), "3 runs are waiting to be sent to the results history.");
+}
+
+#ifdef TRIALIX_POSTGRES_TESTS
+// The class's server stopped while a run is on the screen: the run is
+// graded and kept, and once the server is back the next start sends it;
+// a second start finds nothing more to send. Its id is the one made when
+// the run began. (The CTest entry postgres_gui.)
+TEST_F(HistoryTest, PostgresServerStoppedDuringARunGetsTheRunOnce)
+{
+    pg_server server;
+    ASSERT_TRUE(server.ready) << server.problem;
+    ASSERT_TRUE(history_init_db(server.conninfo().c_str(), nullptr));
+    ASSERT_EQ(server.exec("CREATE ROLE ann LOGIN IN ROLE trialix_examinee"), "");
+    results_database = server.conninfo("ann");
+
+    start_exam(nullptr, (void *)"demo");
+    click(" Start Exam ");
+    std::string begun = run_current()->uuid;
+    ASSERT_TRUE(g_uuid_string_is_valid(begun.c_str()));
+    ASSERT_TRUE(server.stop()) << server.problem;
+    QP->selected[0] = 1;
+    dialogs.plan(GTK_RESPONSE_YES).plan(GTK_RESPONSE_CLOSE);
+    stderr_of([&] { click(" Grade Exam "); });
+    click(" End Exam ");
+    EXPECT_EQ(kept_count(), 1);
+    ASSERT_TRUE(server.start()) << server.problem;
+    for (int start = 0; start < 2; start++) {
+        history_record_waiting();
+        pump();
+        EXPECT_EQ(kept_count(), 0);
+        EXPECT_EQ(server.value("SELECT count(*) || ' ' || min(uuid::text) FROM trialix.runs"), "1 " + begun);
+    }
+    EXPECT_EQ(server.value("SELECT string_agg(answer, '|' ORDER BY position) FROM trialix.items"),
+              "Right\n||");
+    std::vector<history_run> runs;
+    history_db *db = history_open_read(results_database.c_str(), nullptr);
+    EXPECT_TRUE(db && history_runs(db, "demo", true, &runs, 0, nullptr) && runs.size() == 1);
+    history_close(db);
+    results_database.clear();
+}
+#endif

@@ -8,6 +8,7 @@
 
 #include "bank/glib_ptr.h"
 #include "bank/history.h"
+#include "bank/settings.h"
 #include "bank/text.h"
 #include "tools/pack.h"
 
@@ -95,10 +96,56 @@ bool names_exam(const char *wanted, const std::string &stored)
     return same;
 }
 
+namespace {
+
+// `history init-db URL`: the server's database made ready for a class.
+int init_db(int argc, char **argv, FILE *err)
+{
+    if (argc != 4)
+        return pack_usage(err, "init-db takes one URL (a libpq connection string)");
+    if (!history_is_server(argv[3]))
+        return pack_usage(err, std::string("'") + argv[3] +
+                                   "' is no database URL (postgresql://... or keyword=value)");
+    gerror_ptr error;
+    if (!history_init_db(argv[3], out_error(error))) {
+        fprintf(err, "trialix-pack: %s\n", error->message);
+        return PACK_PROBLEM;
+    }
+    return PACK_OK;
+}
+
+} // namespace
+
+history_db *open_history_to_read(const char *db_path, std::string *where, FILE *err)
+{
+    // The program's own history: the server its settings name, if any.
+    settings_values settings;
+    settings_find(g_get_user_config_dir(), g_get_system_config_dirs(), &settings);
+    std::string path = db_path                                       ? db_path
+                       : settings.database && !settings.database->empty() ? *settings.database
+                                                                     : history_default_path();
+    gchar *shown_path = g_filename_display_name(path.c_str());
+    *where = shown_path;
+    g_free(shown_path);
+    if (!history_is_server(path.c_str()) && !g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
+        fprintf(err, "trialix-pack: %s: no results history yet\n", where->c_str());
+        return nullptr;
+    }
+    // Reading opens the file read-only and refuses what isn't a history:
+    // nothing is ever written to it.
+    gerror_ptr error;
+    history_db *db = history_open_read(path.c_str(), out_error(error));
+    if (!db)
+        fprintf(err, "trialix-pack: %s: %s\n", where->c_str(), error->message);
+    return db;
+}
+
 int history_main(int argc, char **argv, FILE *out, FILE *err)
 {
     if (asks_help(argc, argv))
         return pack_help(out);
+    if (argc >= 3 && strcmp(argv[2], "init-db") == 0)
+        return init_db(argc, argv, err);
     const char *exam = nullptr, *db_path = nullptr;
     bool json = false;
     for (int i = 2; i < argc; i++) {
@@ -107,7 +154,7 @@ int history_main(int argc, char **argv, FILE *out, FILE *err)
             json = true;
         } else if (option_value(argc, argv, &i, "--db", &value)) {
             if (!value)
-                return pack_usage(err, "--db takes a FILE");
+                return pack_usage(err, "--db takes a FILE or a database URL");
             db_path = value;
         } else if (argv[i][0] == '-' && argv[i][1] == '-') {
             return pack_usage(err, std::string("unknown option '") + argv[i] + "'");
@@ -117,22 +164,11 @@ int history_main(int argc, char **argv, FILE *out, FILE *err)
             return pack_usage(err, "history takes at most one EXAM");
         }
     }
-    std::string path = db_path ? db_path : history_default_path();
-    gchar *shown_path = g_filename_display_name(path.c_str());
-    std::string where = shown_path;
-    g_free(shown_path);
-    if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
-        fprintf(err, "trialix-pack: %s: no results history yet\n", where.c_str());
+    std::string where;
+    history_db *db = open_history_to_read(db_path, &where, err);
+    if (!db)
         return PACK_PROBLEM;
-    }
-    // Reading opens the file read-only and refuses what isn't a history:
-    // nothing is ever written to it.
     gerror_ptr error;
-    history_db *db = history_open_read(path.c_str(), out_error(error));
-    if (!db) {
-        fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error->message);
-        return PACK_PROBLEM;
-    }
     std::vector<history_exam> exams;
     std::vector<exam_history> all;
     bool ok = history_exams(db, &exams, out_error(error));

@@ -41,20 +41,6 @@ const char *given_word(const item_figures &f)
     return f.choices ? "ticked" : "typed";
 }
 
-// A PostgreSQL connection (a URI, or key=value words that begin with a
-// keyword such as "host" or "service") rather than a file.
-bool names_server(const char *db)
-{
-    if (g_str_has_prefix(db, "postgresql://") || g_str_has_prefix(db, "postgres://"))
-        return true;
-    const char *p = db;
-    while (g_ascii_isalpha(*p) || *p == '_')
-        p++;
-    while (*p == ' ')
-        p++;
-    return p > db && *p == '=';
-}
-
 } // namespace
 
 void print_report_text(FILE *out, const std::string &exam, const std::string &title,
@@ -161,25 +147,11 @@ int report_main(int argc, char **argv, FILE *out, FILE *err)
     }
     if (!exam)
         return pack_usage(err, "report takes an EXAM");
-    if (db_path && names_server(db_path)) {
-        fprintf(err, "trialix-pack: %s: this trialix-pack was built without PostgreSQL; "
-                     "--db takes a results history file\n", db_path);
+    std::string where;
+    history_db *db = open_history_to_read(db_path, &where, err);
+    if (!db)
         return PACK_PROBLEM;
-    }
-    std::string path = db_path ? db_path : history_default_path();
-    gchar *shown_path = g_filename_display_name(path.c_str());
-    std::string where = shown_path;
-    g_free(shown_path);
-    if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
-        fprintf(err, "trialix-pack: %s: no results history yet\n", where.c_str());
-        return PACK_PROBLEM;
-    }
     gerror_ptr error;
-    history_db *db = history_open_read(path.c_str(), out_error(error));
-    if (!db) {
-        fprintf(err, "trialix-pack: %s: %s\n", where.c_str(), error->message);
-        return PACK_PROBLEM;
-    }
     std::vector<history_exam> exams;
     bool ok = history_exams(db, &exams, out_error(error));
     // A name as stored is taken before one that only shows the same.

@@ -97,6 +97,7 @@ bool config_xdg_load(const char *user_dir, const char *const *system_dirs,
         if (value)
             take_value(values.path.c_str(), s.name, value->c_str(), s.global, s.size);
     }
+    results_database = values.database.value_or("");
     if (documents_dir)
         take_value("documents folder", "savedir", documents_dir, savedir, sizeof savedir);
     return true;

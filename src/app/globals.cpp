@@ -25,6 +25,7 @@ char examdir[PATH_SIZE] = DEFAULT_EXAMDIR;
 char savedir[PATH_SIZE] = DEFAULT_SAVEDIR;
 char examconfig[EXAMCONFIG_SIZE] = DEFAULT_EXAMCONFIG;
 char prefix[PREFIX_SIZE] = DEFAULT_PREFIX;
+std::string results_database;
 
 int training = DEFAULT_TRAINING;
 int enableAnswer = DEFAULT_ENABLE_ANSWER;
@@ -66,6 +67,7 @@ void globals_reset(void)
     g_strlcpy(savedir, DEFAULT_SAVEDIR, sizeof savedir);
     g_strlcpy(examconfig, DEFAULT_EXAMCONFIG, sizeof examconfig);
     g_strlcpy(prefix, DEFAULT_PREFIX, sizeof prefix);
+    results_database.clear();
 
     training = DEFAULT_TRAINING;
     enableAnswer = DEFAULT_ENABLE_ANSWER;

@@ -4,6 +4,8 @@
 
 #include <glib.h>
 
+#include <string>
+
 #include "bank/tools.h"   // the sizes of the texts below
 #include "trialix_version.h"
 
@@ -15,6 +17,9 @@ extern char examdir[PATH_SIZE];
 extern char savedir[PATH_SIZE];
 extern char examconfig[EXAMCONFIG_SIZE];
 extern char prefix[PREFIX_SIZE];
+// The results history's server (a libpq connection string), or "" for the
+// history file of the examinee's own.
+extern std::string results_database;
 
 // Run options and exam data.
 extern int training;

@@ -48,6 +48,17 @@ const char SCHEMA[] =
     " drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
     " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;";
 
+// Each run's id, so that a run sent twice is held once, and the answer
+// given to each item. Runs recorded before get an id of their own (a
+// random version-4 UUID) and no answers.
+const char SCHEMA_V3[] =
+    "ALTER TABLE runs ADD COLUMN uuid TEXT;"
+    "UPDATE runs SET uuid = lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4'"
+    " || substr(hex(randomblob(2)), 2) || '-' || substr('89ab', 1 + (abs(random()) % 4), 1)"
+    " || substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)));"
+    "CREATE UNIQUE INDEX runs_by_uuid ON runs(uuid);"
+    "ALTER TABLE items ADD COLUMN answer TEXT NOT NULL DEFAULT '';";
+
 // One step from schema `to` - 1 to schema `to`, in order, the last one's
 // `to` being HISTORY_SCHEMA_VERSION. Each runs in the transaction that
 // sets the new version, so a history is at one version or the next.
@@ -62,6 +73,7 @@ const schema_step STEPS[] = {
     // so every old run stays matched to its items. The version keeps a
     // program that knows only that form from missing the new rows.
     {2, ""},
+    {3, SCHEMA_V3},
 };
 static_assert(sizeof STEPS / sizeof STEPS[0] == HISTORY_SCHEMA_VERSION - 1,
               "a step for every schema after the first");
@@ -339,13 +351,37 @@ history_db *open_reader(const char *path, std::string *error)
         history_close(db.release(), false);
         return refuse(why);
     }
+    db->version = version;
     return db.release();
 }
 
 } // namespace
 
+bool history_is_server(const char *where)
+{
+    if (g_str_has_prefix(where, "postgresql://") || g_str_has_prefix(where, "postgres://"))
+        return true;
+    // "keyword = value ...": a file's path doesn't begin with a word and '='.
+    const char *p = where;
+    while (*p == ' ')
+        p++;
+    const char *word = p;
+    while (g_ascii_isalnum(*p) || *p == '_')
+        p++;
+    while (*p == ' ')
+        p++;
+    return p > word && *p == '=' && !g_ascii_isdigit(*word);
+}
+
+std::string history_server_setting(const std::string &value)
+{
+    return history_is_server(value.c_str()) ? value : "service=" + value;
+}
+
 history_db *history_open(const char *path, GError **error)
 {
+    if (history_is_server(path))
+        return history_pg::open(path, error);
     std::string why;
     bool busy = false;
     history_db *db = open_writer(path, &why, &busy);
@@ -356,6 +392,8 @@ history_db *history_open(const char *path, GError **error)
 
 history_db *history_open_read(const char *path, GError **error)
 {
+    if (history_is_server(path))
+        return history_pg::open(path, error);
     std::string why;
     history_db *db = open_reader(path, &why);
     if (!db)
@@ -367,6 +405,10 @@ void history_close(history_db *db, bool fold)
 {
     if (!db)
         return;
+    if (db->pg) {
+        history_pg::close(db);
+        return;
+    }
     // A writer folds the log into the file as it closes, if it is the last
     // to have the file open; a reader can't, and leaves that to one that may.
     if (!fold && !db->read_only)
@@ -379,7 +421,8 @@ void history_close(history_db *db, bool fold)
 
 void history_fold(const char *path)
 {
-    fold_log(path);
+    if (!history_is_server(path))
+        fold_log(path);
 }
 
 namespace {
@@ -409,8 +452,8 @@ bool record_run(history_db *db, history_run *run, std::string *error,
         }
     }
     statement r(sql, "INSERT INTO runs(exam, title, taken, examinee, training, timer, time_used,"
-                     " item_count, total_points, reached_points, score, pass_mark, passed)"
-                     " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                     " item_count, total_points, reached_points, score, pass_mark, passed, uuid)"
+                     " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT(uuid) DO NOTHING");
     if (!r)
         return give_up();
     run->item_count = (int)run->items.size();
@@ -427,12 +470,18 @@ bool record_run(history_db *db, history_run *run, std::string *error,
     sqlite3_bind_double(r.s, 11, run->score);
     r.integer(12, run->pass_mark);
     r.integer(13, run->passed);
+    r.text(14, run->uuid);
     if (sqlite3_step(r.s) != SQLITE_DONE)
         return give_up();
+    if (sqlite3_changes(sql) == 0) {   // sent before
+        exec(sql, "ROLLBACK", nullptr);
+        run->id = 0;
+        return true;
+    }
     long long id = sqlite3_last_insert_rowid(sql);
 
-    statement it(sql, "INSERT INTO items(run, position, file, item, fingerprint, points, ok)"
-                      " VALUES(?,?,?,?,?,?,?)");
+    statement it(sql, "INSERT INTO items(run, position, file, item, fingerprint, points, ok, answer)"
+                      " VALUES(?,?,?,?,?,?,?,?)");
     if (!it)
         return give_up();
     for (size_t i = 0; i < run->items.size(); i++) {
@@ -444,6 +493,7 @@ bool record_run(history_db *db, history_run *run, std::string *error,
         it.text(5, item.fingerprint);
         it.integer(6, item.points);
         it.integer(7, item.ok);
+        it.text(8, item.answer);
         if (sqlite3_step(it.s) != SQLITE_DONE)
             return give_up();
         sqlite3_reset(it.s);
@@ -465,6 +515,13 @@ bool record_run(history_db *db, history_run *run, std::string *error,
 bool history_record(history_db *db, history_run *run, const std::function<void()> &before_commit,
                     GError **error)
 {
+    if (run->uuid.empty()) {
+        gchar *id = g_uuid_string_random();
+        run->uuid = id;
+        g_free(id);
+    }
+    if (db->pg)
+        return history_pg::record(db, run, before_commit, error);
     std::string why;
     bool busy = false;
     if (record_run(db, run, &why, before_commit, &busy))

@@ -1,7 +1,9 @@
-// The results history: every graded run, kept in an SQLite database, and
-// what it tells about an exam (its runs, its weakest question files, the
-// items most often got wrong). Everything comes in as parameters, so the
-// store serves the program, the authoring tool and the tests alike.
+// The results history: every graded run, and what it tells about an exam
+// (its runs, its weakest question files, the items most often got wrong).
+// It is kept in an SQLite file of the examinee's own (the default) or in a
+// PostgreSQL database a class shares; the functions below work alike on
+// both. Everything comes in as parameters, so the store serves the
+// program, the authoring tool and the tests alike.
 #pragma once
 
 #include <glib.h>
@@ -14,7 +16,7 @@
 
 struct question;
 
-enum { HISTORY_SCHEMA_VERSION = 2 };
+enum { HISTORY_SCHEMA_VERSION = 3 };
 
 // One item of a recorded run.
 struct history_item {
@@ -24,9 +26,10 @@ struct history_item {
     int points = 0;
     int ok = 0;                // the grading result (OK_RIGHT, OK_WRONG, ...)
     // The answer given. For a single or multiple choice the text of every
-    // ticked choice, each ended by a line feed: choices are told by their
-    // text, as their order changes from run to run. For a fill-in the text
-    // typed, which never ends in a line feed. "" when nothing was given.
+    // ticked choice (without its '+'/'-' mark), each ended by a line feed:
+    // choices are told by their text, as their order changes from run to
+    // run. For a fill-in the text typed. "" when nothing was given (and in
+    // runs recorded before answers were).
     std::string answer;
 };
 
@@ -47,7 +50,13 @@ struct history_run {
     bool passed = false;
     int item_count = 0;        // items of the run (also when `items` isn't read)
     std::vector<history_item> items;
-    std::string uuid;          // made when the run starts: one run, wherever it is sent
+    // The run's id, made when it began (a UUID): the history holds a run
+    // once however often it is sent. history_record makes one for a run
+    // that has none.
+    std::string uuid;
+    // On a server, the login that recorded it: who the examinee is on any
+    // machine (the database sets it; "" in a history file).
+    std::string login;
     // A run kept aside for later (history_keep) carries its name: recording
     // it a second time, after a crash between recording and forgetting it,
     // does nothing.
@@ -83,8 +92,19 @@ struct history_db;
 // <user data dir>/trialix/history.sqlite
 std::string history_default_path(void);
 
+// Whether `where` names a PostgreSQL database (a libpq connection string:
+// "postgresql://..." or "postgres://...", or "keyword=value ...") rather
+// than an SQLite file. Every function below that takes a path takes either.
+bool history_is_server(const char *where);
+// A connection string for the `database` setting: a service name (of
+// pg_service.conf) becomes "service=NAME"; a connection string stays.
+std::string history_server_setting(const std::string &value);
+
 // Opens the database at `path` for recording, making it and its folder
-// when missing. A file that isn't such a database, or that a newer program
+// when missing. A server's database is never made here (that is
+// `trialix-pack history init-db`): one that has no Trialix tables is
+// refused as TRIALIX_ERROR_FORMAT, one that can't be reached is
+// TRIALIX_ERROR_DATABASE. A file that isn't such a database, or that a newer program
 // wrote (a higher schema version), is refused and left as it is: none,
 // with *error set: TRIALIX_ERROR_BUSY when another program held it,
 // TRIALIX_ERROR_NEWER for a newer program's, TRIALIX_ERROR_FORMAT for a
@@ -105,7 +125,15 @@ void history_close(history_db *db, bool fold = true);
 // one and no one else has the file open. Costs two syncs of the disk.
 void history_fold(const char *path);
 
+// Prepares the server's database that `conninfo` names to hold a class's
+// histories: the tables and the roles of trialix-history.sql (applying it
+// again changes nothing). Needs the database owner's rights; false with
+// *error (TRIALIX_ERROR_DATABASE) when it can't.
+bool history_init_db(const char *conninfo, GError **error);
+
 // Records one run with its items in one transaction: all of it or nothing.
+// A run whose uuid the history holds already is not recorded again (true,
+// id 0).
 // Another program recording at the same moment is waited for briefly, then
 // given up (TRIALIX_ERROR_BUSY). `before_commit` (if given) runs inside
 // the transaction, just before it is committed. A run with a key that was
@@ -117,6 +145,8 @@ bool history_record(history_db *db, history_run *run, const std::function<void()
 
 // <user data dir>/trialix/pending: one file per run waiting to be recorded.
 std::string history_kept_dir(void);
+// How many runs are kept in `dir`, waiting to be recorded.
+int history_kept_count(const char *dir);
 // Keeps `run` (with its items) as a file of `dir`, made when missing.
 // False with *error (TRIALIX_ERROR_WRITE) when it can't.
 bool history_keep(const char *dir, const history_run &run, GError **error);
@@ -185,6 +215,9 @@ std::string item_fingerprint(const question *q);
 // The fingerprint histories of schema 1 hold: the answers in the order
 // given, which for those was the file's. Only for matching such rows.
 std::string item_fingerprint_file_order(const question *q);
+
+// The answer given to q, as history_item::answer holds it.
+std::string history_answer_of(const question *q);
 
 // A history_item for every record of the list that holds q (any record
 // of it), in list order: fingerprint, points and result, no file yet.

@@ -1,19 +1,47 @@
-// What the history's source files share: the connection and a few small
-// wrappers around SQLite's calls. Not for outside the history.
+// What the history's source files share: the connection, the server's
+// side of the store, and a few small wrappers around SQLite's calls. Not
+// for outside the history.
 #pragma once
 
 #include <glib.h>
 #include <sqlite3.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "bank/error.h"
+#include "bank/history.h"
 
+struct pg_conn;   // libpq's PGconn
+
+// One open history: an SQLite file (sql) or a server's database (pg).
 struct history_db {
     sqlite3 *sql = nullptr;
+    pg_conn *pg = nullptr;
     std::string path;
     bool read_only = false;
+    int version = HISTORY_SCHEMA_VERSION;   // of the file, which a reader doesn't bring up
 };
+
+// The same operations on a server's database (history_pg.cpp); each public
+// function of the history hands a server's history over to its namesake.
+namespace history_pg {
+history_db *open(const char *conninfo, GError **error);
+void close(history_db *db);
+bool record(history_db *db, history_run *run, const std::function<void()> &before_commit,
+            GError **error);
+bool exams(history_db *db, std::vector<history_exam> *out, GError **error);
+bool runs(history_db *db, const char *exam, bool with_items, std::vector<history_run> *out,
+          int limit, GError **error);
+// Every run of `exam` with its items, oldest first, one at a time, until
+// `each` gives false.
+bool each_run(history_db *db, const char *exam, const std::function<bool(const history_run &)> &each,
+              GError **error);
+bool count(history_db *db, const char *exam, int *runs, int *passed, GError **error);
+bool weak_files(history_db *db, const char *exam, std::vector<history_file> *out, GError **error);
+bool mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out, GError **error);
+} // namespace history_pg
 
 namespace history_sql {
 

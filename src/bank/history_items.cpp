@@ -14,6 +14,7 @@
 #include "bank/glib_ptr.h"
 #include "bank/exam_list.h"
 #include "bank/history.h"
+#include "bank/item_kind.h"
 #include "bank/item_text.h"
 #include "bank/question.h"
 #include "bank/tools.h"
@@ -99,11 +100,36 @@ file_items read_file_items(question_loader &loader, const char *dir, const std::
 
 } // namespace
 
+std::string history_answer_of(const question *q)
+{
+    const item_kind_info *kind = kind_of_letter(q->type);
+    if (!kind)
+        return "";
+    if (kind->answer == answer_form::typed)
+        return std::string(q->entry, strnlen(q->entry, sizeof q->entry));
+    std::string ticked;
+    for (int i = 0; i < NUM_ANSWERS; i++) {
+        if (!q->selected[i])
+            continue;
+        const char *choice = q->answers[i];
+        size_t n = strnlen(choice, ANSWER_SIZE);
+        // The first byte is the mark that tells a right choice, which the
+        // item page doesn't show either.
+        if (n) {
+            choice++;
+            n--;
+        }
+        ticked.append(choice, n);
+        ticked += '\n';
+    }
+    return ticked;
+}
+
 std::vector<history_item> history_items_of(question *q)
 {
     std::vector<history_item> items;
     for (question *r = list_head(q); r; r = r->next)
-        items.push_back({"", 0, item_fingerprint(r), r->points, r->OK, {}});
+        items.push_back({"", 0, item_fingerprint(r), r->points, r->OK, history_answer_of(r)});
     return items;
 }
 

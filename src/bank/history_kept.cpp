@@ -97,6 +97,10 @@ bool read_kept(const std::string &path, history_run *run)
     g_free(score);
     run->pass_mark = (int)r.number("run", "pass_mark");
     run->passed = r.number("run", "passed") != 0;
+    // Kept by a program that made no ids: it gets none here either, and
+    // one is made from its file's name.
+    if (g_key_file_has_key(kf, "run", "uuid", nullptr))
+        run->uuid = r.text("run", "uuid");
     long long n = r.number("run", "items");
     r.ok = r.ok && n >= 0 && n <= MAX_KEPT_ITEMS;
     for (long long i = 1; r.ok && i <= n; i++) {
@@ -107,10 +111,30 @@ bool read_kept(const std::string &path, history_run *run)
         item.fingerprint = r.text(group.c_str(), "fingerprint");
         item.points = (int)r.number(group.c_str(), "points");
         item.ok = (int)r.number(group.c_str(), "ok");
+        if (g_key_file_has_key(kf, group.c_str(), "answer", nullptr))
+            item.answer = r.text(group.c_str(), "answer");
         run->items.push_back(item);
     }
     g_key_file_free(kf);
-    return r.ok && !run->exam.empty();
+    return r.ok && !run->exam.empty() && (run->uuid.empty() || g_uuid_string_is_valid(run->uuid.c_str()));
+}
+
+// A UUID of the form of version 4 made from a kept file's name: the same
+// name gives the same id, so that a run kept without one is sent once too.
+std::string uuid_of_name(const std::string &name)
+{
+    gchar *sum = g_compute_checksum_for_string(G_CHECKSUM_SHA1, name.c_str(), -1);
+    std::string h = sum;
+    g_free(sum);
+    h[12] = '4';
+    h[16] = "89ab"[g_ascii_xdigit_value(h[16]) & 3];
+    return h.substr(0, 8) + "-" + h.substr(8, 4) + "-" + h.substr(12, 4) + "-" + h.substr(16, 4) +
+           "-" + h.substr(20, 12);
+}
+
+bool is_kept_name(const char *n)
+{
+    return g_str_has_prefix(n, PREFIX) && g_str_has_suffix(n, SUFFIX);
 }
 
 } // namespace
@@ -121,6 +145,17 @@ std::string history_kept_dir(void)
     std::string path = p;
     g_free(p);
     return path;
+}
+
+int history_kept_count(const char *dir)
+{
+    GDir *d = g_dir_open(dir, 0, nullptr);
+    int n = 0;
+    while (const char *name = d ? g_dir_read_name(d) : nullptr)
+        n += is_kept_name(name);
+    if (d)
+        g_dir_close(d);
+    return n;
 }
 
 bool history_keep(const char *dir, const history_run &run, GError **error)
@@ -149,6 +184,7 @@ bool history_keep(const char *dir, const history_run &run, GError **error)
     g_key_file_set_value(kf, "run", "score", g_ascii_dtostr(score, sizeof score, run.score));
     number("run", "pass_mark", run.pass_mark);
     number("run", "passed", run.passed);
+    text("run", "uuid", run.uuid);
     number("run", "items", (long long)run.items.size());
     for (size_t i = 0; i < run.items.size(); i++) {
         std::string group = "item " + std::to_string(i + 1);
@@ -158,6 +194,7 @@ bool history_keep(const char *dir, const history_run &run, GError **error)
         text(group.c_str(), "fingerprint", item.fingerprint);
         number(group.c_str(), "points", item.points);
         number(group.c_str(), "ok", item.ok);
+        text(group.c_str(), "answer", item.answer);
     }
     gsize size = 0;
     gchar *data = g_key_file_to_data(kf, &size, nullptr);
@@ -191,7 +228,7 @@ int history_record_kept(history_db *db, const char *dir, GError **error)
     }
     std::vector<std::string> names;
     while (const char *n = g_dir_read_name(d))
-        if (g_str_has_prefix(n, PREFIX) && g_str_has_suffix(n, SUFFIX))
+        if (is_kept_name(n))
             names.push_back(n);
     g_dir_close(d);
     std::sort(names.begin(), names.end());
@@ -203,6 +240,8 @@ int history_record_kept(history_db *db, const char *dir, GError **error)
         if (!read_kept(path, &run))
             continue;
         run.key = name.substr(0, name.size() - strlen(SUFFIX));
+        if (run.uuid.empty())
+            run.uuid = uuid_of_name(run.key);
         if (!history_record(db, &run, nullptr, error))
             break;
         // Recorded (now or before): only now may it go.
@@ -217,6 +256,12 @@ history_outcome history_record_or_keep(const char *path, const char *kept_dir, h
 {
     bool busy = false;
     gerror_ptr why;
+    // Made before the history is tried, so that a run kept aside carries it.
+    if (run->uuid.empty()) {
+        gchar *id = g_uuid_string_random();
+        run->uuid = id;
+        g_free(id);
+    }
     history_db *db = history_open(path, out_error(why));
     if (db) {
         // The runs kept before come first, in the order they were taken.

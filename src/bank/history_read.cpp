@@ -31,6 +31,8 @@ double percent_at(statement &s, int i)
 
 bool history_exams(history_db *db, std::vector<history_exam> *out, GError **error)
 {
+    if (db->pg)
+        return history_pg::exams(db, out, error);
     // The title of an exam's latest run: titles may change between runs.
     statement s(db->sql, "SELECT exam, (SELECT title FROM runs r2 WHERE r2.exam = runs.exam"
                          " ORDER BY taken DESC, id DESC LIMIT 1), MAX(taken), COUNT(*)"
@@ -46,11 +48,15 @@ bool history_exams(history_db *db, std::vector<history_exam> *out, GError **erro
 
 namespace {
 
-const char RUN_COLUMNS[] = "SELECT id, exam, title, taken, examinee, training, timer, time_used,"
-                          " item_count, total_points, reached_points, score, pass_mark, passed"
-                          " FROM runs WHERE exam = ?";
+// A history read as it stands may be older than its runs' ids and answers.
+std::string run_columns(const history_db *db)
+{
+    return std::string("SELECT id, exam, title, taken, examinee, training, timer, time_used,"
+                       " item_count, total_points, reached_points, score, pass_mark, passed, ") +
+           (db->version >= 3 ? "uuid" : "''") + " FROM runs WHERE exam = ?";
+}
 
-// A run from a row of RUN_COLUMNS.
+// A run from a row of run_columns.
 history_run run_at(statement &s)
 {
     history_run r;
@@ -68,6 +74,7 @@ history_run run_at(statement &s)
     r.score = percent_at(s, 11);
     r.pass_mark = (int)percent_at(s, 12);
     r.passed = s.column_int64(13) != 0;
+    r.uuid = s.column_text(14);
     return r;
 }
 
@@ -77,8 +84,9 @@ history_run run_at(statement &s)
 struct item_reader {
     statement s;
     explicit item_reader(history_db *db)
-        : s(db->sql, "SELECT file, item, fingerprint, points, ok FROM items WHERE run = ?"
-                     " ORDER BY position")
+        : s(db->sql, (std::string("SELECT file, item, fingerprint, points, ok, ") +
+                      (db->version >= 3 ? "answer" : "''") + " FROM items WHERE run = ? ORDER BY position")
+                         .c_str())
     {
     }
     static void text_at(statement &s, int i, std::string *to)
@@ -104,7 +112,7 @@ struct item_reader {
             text_at(s, 2, &it.fingerprint);
             it.points = count_at(s, 3);
             it.ok = s.column_int(4);
-            it.answer.clear();
+            text_at(s, 5, &it.answer);
         }
         items.resize(n);
         return rc == SQLITE_DONE || fail(db->sql, error);
@@ -116,7 +124,9 @@ struct item_reader {
 bool history_runs(history_db *db, const char *exam, bool with_items,
                   std::vector<history_run> *out, int limit, GError **error)
 {
-    statement s(db->sql, (std::string(RUN_COLUMNS) + " ORDER BY taken DESC, id DESC LIMIT ?").c_str());
+    if (db->pg)
+        return history_pg::runs(db, exam, with_items, out, limit, error);
+    statement s(db->sql, (run_columns(db) + " ORDER BY taken DESC, id DESC LIMIT ?").c_str());
     if (!s)
         return fail(db->sql, error);
     s.text(1, exam);
@@ -139,7 +149,9 @@ bool history_runs(history_db *db, const char *exam, bool with_items,
 bool history_each_run(history_db *db, const char *exam,
                       const std::function<bool(const history_run &)> &each, GError **error)
 {
-    statement s(db->sql, (std::string(RUN_COLUMNS) + " ORDER BY taken, id").c_str());
+    if (db->pg)
+        return history_pg::each_run(db, exam, each, error);
+    statement s(db->sql, (run_columns(db) + " ORDER BY taken, id").c_str());
     if (!s)
         return fail(db->sql, error);
     s.text(1, exam);
@@ -160,6 +172,8 @@ bool history_each_run(history_db *db, const char *exam,
 
 bool history_count(history_db *db, const char *exam, int *runs, int *passed, GError **error)
 {
+    if (db->pg)
+        return history_pg::count(db, exam, runs, passed, error);
     statement s(db->sql, "SELECT COUNT(*), COUNT(CASE WHEN passed != 0 THEN 1 END) FROM runs"
                          " WHERE exam = ?");
     if (!s)
@@ -175,6 +189,8 @@ bool history_count(history_db *db, const char *exam, int *runs, int *passed, GEr
 bool history_weak_files(history_db *db, const char *exam, std::vector<history_file> *out,
                         GError **error)
 {
+    if (db->pg)
+        return history_pg::weak_files(db, exam, out, error);
     statement s(db->sql, "SELECT file, runs, drawn, correct FROM file_stats WHERE exam = ?"
                          " ORDER BY CAST(correct AS REAL) / drawn, drawn DESC, file");
     if (!s)
@@ -192,6 +208,8 @@ bool history_weak_files(history_db *db, const char *exam, std::vector<history_fi
 bool history_mistakes(history_db *db, const char *exam, std::vector<history_mistake> *out,
                       GError **error)
 {
+    if (db->pg)
+        return history_pg::mistakes(db, exam, out, error);
     statement s(db->sql, "SELECT file, item, fingerprint, missed, drawn FROM item_stats"
                          " WHERE exam = ? AND missed > 0 ORDER BY missed DESC, drawn, file, item");
     if (!s)

@@ -7,6 +7,7 @@
 #include "bank/buffer.h"
 #include "bank/error.h"
 #include "bank/glib_ptr.h"
+#include "bank/history.h"
 
 static const char GROUP[] = "Trialix";
 
@@ -79,6 +80,9 @@ bool settings_find(const char *user_dir, const char *const *system_dirs, setting
             *out->examdir = home_expanded(*out->examdir);
         out->examconfig = read_value(keys.get(), path.get(), "examconfig", &out->problems);
         out->prefix = read_value(keys.get(), path.get(), "prefix", &out->problems);
+        out->database = read_value(keys.get(), path.get(), "database", &out->problems);
+        if (out->database && !out->database->empty())
+            *out->database = history_server_setting(*out->database);
         return true;
     }
     return false;

@@ -12,6 +12,9 @@ struct settings_values {
     std::optional<std::string> examdir;
     std::optional<std::string> examconfig;
     std::optional<std::string> prefix;
+    // The results history's server: `database` as a libpq connection
+    // string (a service name given alone becomes "service=NAME").
+    std::optional<std::string> database;
     // What was passed over on the way, one "PATH: why" each, in the order
     // met, for the caller to report: files that are there but can't be
     // used, values that can't be read.

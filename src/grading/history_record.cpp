@@ -8,6 +8,7 @@
 #include "app/dialogs.h"
 #include "app/functions.h"
 #include "app/globals.h"
+#include "bank/error.h"
 #include "bank/exam_list.h"
 #include "bank/glib_ptr.h"
 #include "bank/history.h"
@@ -41,7 +42,7 @@ void tell_once(const std::string &path, const std::string &why, bool always = fa
 
 gboolean fold_when_idle(gpointer)
 {
-    history_fold(history_default_path().c_str());
+    history_fold(history_where().c_str());
     return FALSE;
 }
 
@@ -49,12 +50,8 @@ gboolean fold_when_idle(gpointer)
 // examinee's is at stake yet.
 gboolean record_waiting(gpointer)
 {
-    std::string kept = history_kept_dir(), path = history_default_path();
-    GDir *dir = g_dir_open(kept.c_str(), 0, nullptr);
-    bool any = dir && g_dir_read_name(dir);
-    if (dir)
-        g_dir_close(dir);
-    if (!any)
+    std::string kept = history_kept_dir(), path = history_where();
+    if (history_kept_count(kept.c_str()) == 0)
         return FALSE;
     gerror_ptr error;
     history_db *db = history_open(path.c_str(), out_error(error));
@@ -68,14 +65,28 @@ gboolean record_waiting(gpointer)
 
 } // namespace
 
-history_db *history_read_or_tell(bool *missing)
+std::string history_where(void)
 {
-    std::string path = history_default_path();
-    *missing = !g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
+    return results_database.empty() ? history_default_path() : results_database;
+}
+
+history_db *history_read_or_tell(bool *missing, std::string *unreachable)
+{
+    std::string path = history_where();
+    bool server = history_is_server(path.c_str());
+    *missing = !server && !g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
     if (*missing)
         return nullptr;
     gerror_ptr error;
     history_db *db = history_open_read(path.c_str(), out_error(error));
+    // A server away is no fault of the history's: the runs wait for it.
+    if (!db && server && g_error_matches(error.get(), TRIALIX_ERROR, TRIALIX_ERROR_DATABASE)) {
+        fprintf(stderr, "%s: results history not reached: %s\n", path.c_str(), error->message);
+        *missing = true;
+        if (unreachable)
+            *unreachable = error->message;
+        return nullptr;
+    }
     if (!db)
         tell_once(path, error->message, true, KEPT_ASIDE);
     return db;
@@ -88,11 +99,11 @@ void history_record_waiting(void)
 
 void history_done(void)
 {
-    history_fold(history_default_path().c_str());
+    history_fold(history_where().c_str());
 }
 
 void history_note_graded(question *head, const std::vector<item_origin> &origins, float score,
-                         bool passed)
+                         bool passed, const std::string &uuid)
 {
     // A run has an exam; a list with none has no place in the history.
     if (!head || !examname[0])
@@ -112,6 +123,7 @@ void history_note_graded(question *head, const std::vector<item_origin> &origins
     run.score = score;
     run.pass_mark = percentage;
     run.passed = passed;
+    run.uuid = uuid;
     run.items = history_items_of(head);
     bool all_known = origins.size() == run.items.size();
     for (size_t i = 0; all_known && i < origins.size(); i++) {
@@ -127,7 +139,7 @@ void history_note_graded(question *head, const std::vector<item_origin> &origins
     // never lost; only a history that can't be used is worth a dialog. The
     // log is folded into the file once the score report is up: that syncs
     // the disk twice, which the report needn't wait for.
-    std::string path = history_default_path(), error;
+    std::string path = history_where(), error;
     gerror_ptr why;
     history_outcome outcome =
         history_record_or_keep(path.c_str(), history_kept_dir().c_str(), &run, false, out_error(why));
@@ -156,7 +168,7 @@ void history_on_run(run_event event, run_record *run, void *)
     if (event != RUN_GRADED || !run->list)
         return;
     score_figures f = score_of(run->list, percentage);
-    history_note_graded(run->list, run->origins, f.score, f.passed);
+    history_note_graded(run->list, run->origins, f.score, f.passed, run->uuid);
 }
 
 void history_record_reset(void)

@@ -32,6 +32,7 @@ struct history_view {
     GtkListStore *runs = nullptr, *files = nullptr;
     GtkWidget *runs_view = nullptr;
     GtkWidget *practise = nullptr;
+    GtkWidget *waiting = nullptr;   // the line about runs not sent yet
     std::vector<history_exam> exams;
     std::string exam;                          // the exam shown
     std::vector<history_mistake> mistakes;     // its items missed, most often first
@@ -289,6 +290,11 @@ GtkWidget *build_window(history_view *v)
     v->runs_view = runs;
     gtk_box_pack_start(GTK_BOX(top), section("Runs", scrolled(runs), runs, &v->runs_heading), TRUE, TRUE, 0);
 
+    v->waiting = gtk_label_new(nullptr);
+    gtk_misc_set_alignment(GTK_MISC(v->waiting), 0, 0.5);
+    gtk_label_set_line_wrap(GTK_LABEL(v->waiting), TRUE);
+    gtk_box_pack_start(GTK_BOX(top), v->waiting, FALSE, FALSE, 0);
+
     GtkWidget *buttons = gtk_hbutton_box_new();
     gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
     gtk_box_set_spacing(GTK_BOX(buttons), 6);
@@ -308,6 +314,18 @@ GtkWidget *build_window(history_view *v)
 
 } // namespace
 
+std::string history_waiting_line(int waiting, const std::string &unreachable)
+{
+    std::string line;
+    if (waiting > 0)
+        line = (waiting == 1 ? "1 run is" : std::to_string(waiting) + " runs are") +
+               " waiting to be sent to the results history.";
+    if (!unreachable.empty())
+        line += std::string(line.empty() ? "" : " ") + "The results history can't be reached now: " +
+                unreachable;
+    return line;
+}
+
 void cb_history(GtkWidget *, void *)
 {
     if (open_window) {
@@ -315,7 +333,8 @@ void cb_history(GtkWidget *, void *)
         return;
     }
     bool missing = false;
-    history_db *db = history_read_or_tell(&missing);
+    std::string unreachable;
+    history_db *db = history_read_or_tell(&missing, &unreachable);
     if (!db && !missing)
         return;
     auto *v = new history_view;
@@ -342,5 +361,10 @@ void cb_history(GtkWidget *, void *)
     else
         gtk_combo_box_set_active(GTK_COMBO_BOX(v->chooser), 0);
     gtk_widget_show_all(v->window);
+    std::string waiting = history_waiting_line(history_kept_count(history_kept_dir().c_str()),
+                                               unreachable);
+    gtk_label_set_text(GTK_LABEL(v->waiting), waiting.c_str());
+    if (waiting.empty())
+        gtk_widget_hide(v->waiting);
     gtk_widget_grab_focus(close);
 }

@@ -13,6 +13,10 @@ typedef struct _cairo cairo_t;
 // "activate" of the Exam menu's "  Results _History": opens the window
 // (or raises it when open).
 void cb_history(GtkWidget *widget, void *data);
+// The window's line about runs kept aside and not yet sent (`waiting` of
+// them), and why the history can't be reached when it can't; "" when
+// there is nothing to say.
+std::string history_waiting_line(int waiting, const std::string &unreachable);
 
 // What the chart shows: the runs oldest first, and the pass mark of the
 // newest run.

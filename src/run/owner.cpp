@@ -89,6 +89,9 @@ void run_start(question *list, bool timed, const std::vector<item_origin> &origi
     if (QP && !current.begun) {
         current.begun = true;
         current.origins = origins;
+        gchar *id = g_uuid_string_random();
+        current.uuid = id;
+        g_free(id);
         tell(RUN_BEGUN);
     }
     if (timed && QP)

@@ -7,6 +7,7 @@
 // observers; no handler calls them.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "bank/exam_list.h"
@@ -32,6 +33,8 @@ struct run_record {
     // when the list is held (a resumed run included); exactly when it
     // can't be read.
     answer_compare compare = answer_compare::exact;
+    // The run's id (a UUID), made as it begins: the history holds it once.
+    std::string uuid;
     // The recovery copy's: the copy left behind that this run was resumed
     // from, held until the run begins and goes on in it.
     recovery_slot resumed;

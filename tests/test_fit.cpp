@@ -101,6 +101,13 @@ void check_window(GtkWidget *window, const std::string &what)
 {
     SCOPED_TRACE(what);
     ASSERT_NE(window, nullptr);
+    // A screen that resized the window is laid out once the X server has
+    // answered the resize: round trips to it, not waiting on time.
+    auto unplaced = [](GtkWidget *w) { return GTK_IS_BUTTON(w) && gtk_widget_get_mapped(w) && w->allocation.x < 0; };
+    for (int round = 0; round < 50 && find(window, unplaced); round++) {
+        gdk_display_sync(gtk_widget_get_display(window));
+        pump();
+    }
     Rect screen = screen_rect();
     EXPECT_TRUE(inside(on_screen(window), screen)) << str(on_screen(window));
     std::vector<GtkWidget *> controls = find_all(window, [](GtkWidget *w) {

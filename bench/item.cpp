@@ -19,7 +19,7 @@
 #include "bench/gbench.h"
 #include "bench/gui.h"
 #include "bench/report.h"
-#include "run/form.h"
+#include "run/item_page.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "grading/history_window.h"
 #include "grading/review.h"
 #include "run/form.h"
+#include "run/item_page.h"
 #include "run/owner.h"
 #include "saved/load.h"
 #include "saved/recovery.h"

@@ -19,6 +19,7 @@
 #include "app/trialix.h"
 #include "bank/question.h"
 #include "run/form.h"
+#include "run/item_page.h"
 #include "test_util.h"
 
 namespace gui {

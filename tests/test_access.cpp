@@ -13,6 +13,7 @@
 #include "grading/review2.h"
 #include "run/answer.h"
 #include "run/form.h"
+#include "run/item_page.h"
 
 using namespace a11y;
 using namespace gui;

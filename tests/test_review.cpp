@@ -9,7 +9,7 @@
 #include "bank/question.h"
 #include "grading/grade.h"
 #include "grading/review.h"
-#include "run/form.h"
+#include "run/item_page.h"
 
 using namespace gui;
 using Texts = std::vector<std::string>;

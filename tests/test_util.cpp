@@ -117,3 +117,24 @@ int runs_in(const std::string &path)
     sqlite3_close(sql);
     return n;
 }
+
+std::vector<std::string> names_in(const std::string &dir, const std::string &end)
+{
+    std::vector<std::string> names;
+    if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
+        while (const char *n = g_dir_read_name(d))
+            if (g_str_has_suffix(n, end.c_str()))
+                names.push_back(n);
+        g_dir_close(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> paths_in(const std::string &dir, const std::string &end)
+{
+    std::vector<std::string> paths;
+    for (const std::string &n : names_in(dir, end))
+        paths.push_back(dir + G_DIR_SEPARATOR_S + n);
+    return paths;
+}

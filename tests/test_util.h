@@ -75,3 +75,8 @@ question *make_item(char type, int points, const std::vector<std::string> &answe
 // The runs a results history file holds by itself, as
 // `sqlite3 FILE 'select count(*) from runs'` counts them; -1 when it can't.
 int runs_in(const std::string &path);
+
+// The names in folder `dir` that end in `end`, sorted; none when it can't
+// be read. paths_in gives each as a path in `dir`.
+std::vector<std::string> names_in(const std::string &dir, const std::string &end = "");
+std::vector<std::string> paths_in(const std::string &dir, const std::string &end = "");

@@ -142,7 +142,7 @@ TEST_F(RecoveryProcess, KilledRunIsResumedWithEveryAnswerMarkNameAndTheTimeLeft)
     ASSERT_FALSE(copy.empty()) << "no recovery copy with every answer";
     int left_at_kill = seconds_after(label_with(app.dump(), "Time Remaining:"), "Time Remaining: ");
     ASSERT_GT(left_at_kill, 0);
-    app.kill9();
+    app.stop(SIGKILL);
 
     app.start();
     Screen q = app.wait_for("the question", [](const Screen &s) {

@@ -118,6 +118,19 @@ int runs_in(const std::string &path)
     return n;
 }
 
+gchar **environment_in(const TempDir &root, const std::vector<std::pair<const char *, std::string>> &set)
+{
+    gchar **env = g_get_environ();
+    const std::pair<const char *, const char *> folders[] = {
+        {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_CONFIG_DIRS", "etc"},
+        {"XDG_STATE_HOME", "state"}, {"XDG_DATA_HOME", "data"}};
+    for (const auto &f : folders)
+        env = g_environ_setenv(env, f.first, (root / f.second).c_str(), TRUE);
+    for (const auto &s : set)
+        env = g_environ_setenv(env, s.first, s.second.c_str(), TRUE);
+    return env;
+}
+
 std::vector<std::string> names_in(const std::string &dir, const std::string &end)
 {
     std::vector<std::string> names;

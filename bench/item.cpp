@@ -26,6 +26,7 @@
 #include "run/exhibit_view.h"
 #include "run/form.h"
 #include "run/owner.h"
+#include "run/item_page.h"
 
 namespace {
 

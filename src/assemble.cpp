@@ -9,6 +9,7 @@
 #include "grading/review.h"
 #include "run/exhibit_view.h"
 #include "run/form.h"
+#include "run/item_page.h"
 #include "run/owner.h"
 #include "saved/load.h"
 #include "saved/recovery.h"

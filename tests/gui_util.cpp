@@ -1,6 +1,10 @@
 #include "gui_util.h"
 
+#include <glib/gstdio.h>
+
 #include "assemble.h"
+#include "bank/history.h"
+#include "grading/history_record.h"
 #include "run/owner.h"
 #include "saved/recovery.h"
 
@@ -182,6 +186,22 @@ void GuiTest::TearDown()
     EXPECT_EQ(dialogs.pending(), 0u) << "a planned dialog never came";
     globals_reset();
     run_forget();
+}
+
+void RunTest::fresh_history()
+{
+    history_record_reset();
+    for (const char *end : {"", "-wal", "-shm"})
+        g_remove((history_default_path() + end).c_str());
+}
+
+void RunTest::write_three_item_exam()
+{
+    exams.write("demo/.xconfig", "title=History <b>demo</b>\ntimeout=30\npercentage=50\n"
+                                 "[message]\nThree items.\n");
+    for (const char *name : {"A", "B", "C"})
+        write_question_file(exams / (std::string("demo/cat0") + name),
+                            std::string("+++\nS1\nItem ") + name + "?\n---\n+Right\n-Wrong\n---\n\n+++\n");
 }
 
 question *RunTest::run_of(const std::vector<question *> &items)

@@ -19,6 +19,7 @@
 #include "app/trialix.h"
 #include "bank/question.h"
 #include "run/form.h"
+#include "run/item_page.h"
 #include "test_util.h"
 
 namespace gui {
@@ -127,6 +128,13 @@ protected:
         if (list)
             destroy_list(list);
     }
+
+    // A results history of the test's own: no file (nor its log), and
+    // nothing of an earlier test's left in the recorder.
+    static void fresh_history();
+    // The exam "demo" in `exams`: "Item A?" to "Item C?", single-choice
+    // items (+Right -Wrong) each in its own question file.
+    void write_three_item_exam();
 
     // Links the records in order into QP and sets num_questions.
     question *run_of(const std::vector<question *> &items);

@@ -77,17 +77,7 @@ public:
 
     void start()
     {
-        gchar **env = g_get_environ();
-        auto set = [&](const char *name, const std::string &value) {
-            env = g_environ_setenv(env, name, value.c_str(), TRUE);
-        };
-        set("HOME", root_ / "home");
-        set("XDG_CONFIG_HOME", root_ / "config");
-        set("XDG_CONFIG_DIRS", root_ / "etc");
-        set("XDG_STATE_HOME", root_ / "state");
-        set("XDG_DATA_HOME", root_ / "data");   // its results history
-        set("GTK_MODULES", DRIVER_MODULE);
-        set("TRIALIX_DRIVER", root_ / "driver");
+        gchar **env = environment_in(root_, {{"GTK_MODULES", DRIVER_MODULE}, {"TRIALIX_DRIVER", root_ / "driver"}});
         char *argv[] = {const_cast<char *>(TRIALIX_PROGRAM), nullptr};
         GError *error = nullptr;
         bool ok = g_spawn_async(nullptr, argv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr,
@@ -97,19 +87,12 @@ public:
         wait_for("the main window", [](const Screen &s) { return find(s, "window", "Trialix 1.0"); });
     }
 
-    void kill9()
+    // Ends it with `signal` (SIGKILL: as a crash would) and reaps it.
+    void stop(int signal = SIGTERM)
     {
         if (pid_ <= 0)
             return;
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = 0;
-    }
-    void stop()
-    {
-        if (pid_ <= 0)
-            return;
-        kill(pid_, SIGTERM);
+        kill(pid_, signal);
         waitpid(pid_, nullptr, 0);
         pid_ = 0;
     }

@@ -213,17 +213,7 @@ bool ScreenReader::start(std::string *why)
 
 gchar **ScreenReader::environment(const TempDir &root) const
 {
-    gchar **env = g_get_environ();
-    auto set = [&](const char *name, const std::string &value) {
-        env = g_environ_setenv(env, name, value.c_str(), TRUE);
-    };
-    set("HOME", root / "home");
-    set("XDG_CONFIG_HOME", root / "config");
-    set("XDG_CONFIG_DIRS", root / "etc");
-    set("XDG_STATE_HOME", root / "state");
-    set("XDG_DATA_HOME", root / "data");
-    set("GTK_MODULES", "gail:atk-bridge");
-    set("GNOME_ACCESSIBILITY", "1");
+    gchar **env = environment_in(root, {{"GTK_MODULES", "gail:atk-bridge"}, {"GNOME_ACCESSIBILITY", "1"}});
     env = g_environ_unsetenv(env, "NO_AT_BRIDGE");
     return env;
 }

@@ -13,6 +13,7 @@
 #include "grading/review2.h"
 #include "run/answer.h"
 #include "run/form.h"
+#include "run/item_page.h"
 
 using namespace a11y;
 using namespace gui;
@@ -101,9 +102,7 @@ TEST_F(AccessTest, ScreenReplacingButtonsWorkThroughTheAccessibilityLayer)
 // through the accessibility layer without a warning.
 TEST_F(AccessTest, TheHistoryWindowIsReadAndItsButtonsPressedThroughTheAccessibilityLayer)
 {
-    for (const char *end : {"", "-wal", "-shm"})
-        g_remove((history_default_path() + end).c_str());
-    history_record_reset();
+    fresh_history();
     write_small_exam(exams);
     start_exam(nullptr, (void *)"demo");
     press(" Start Exam ");

@@ -51,6 +51,26 @@ history_db *open_at(const std::string &path)
     return db;
 }
 
+bool exists(const std::string &path)
+{
+    return g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
+}
+
+result history_cli(std::vector<std::string> args)
+{
+    return run(args, history_main);
+}
+
+// Records each run in a history opened for it alone.
+void record_runs(const std::string &path, std::vector<history_run> runs)
+{
+    history_db *db = open_at(path);
+    std::string error;
+    for (history_run &r : runs)
+        EXPECT_TRUE(db && history_record(db, &r, nullptr, error_text(&error))) << error;
+    history_close(db);
+}
+
 std::vector<history_run> runs_of(const std::string &path, const char *exam)
 {
     history_db *db = open_at(path);
@@ -170,12 +190,8 @@ TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
 {
     TempDir dir;
     std::string path = dir / "history.sqlite";
-    history_db *db = open_at(path);
-    history_run first = sample_run("net1", 1000, 1, 1);
+    record_runs(path, {sample_run("net1", 1000, 1, 1)});
     std::string error;
-    ASSERT_TRUE(history_record(db, &first, nullptr, error_text(&error)));
-    history_close(db);
-
     int status = in_child([&] {
         history_db *child = open_at(path);
         history_run doomed = sample_run("net1", 3000, -1, -1);
@@ -187,7 +203,7 @@ TEST(History, AKilledRecordingLeavesTheEarlierRunsWhole)
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].items.size(), 3u);
     // Nothing of the killed run is left, not even its items.
-    db = open_at(path);
+    history_db *db = open_at(path);
     std::vector<history_file> files;
     ASSERT_TRUE(history_weak_files(db, "net1", &files, error_text(&error)));
     EXPECT_EQ(files.at(0).drawn, 1);
@@ -351,18 +367,13 @@ TEST(History, ThePackToolPrintsTheTableAndTheWeakFiles)
 {
     TempDir dir;
     std::string path = dir / "history.sqlite";
-    auto history = [](std::vector<std::string> args) { return run(args, history_main); };
-    result none = history({"history", "--db", path});
+    result none = history_cli({"history", "--db", path});
     EXPECT_EQ(none.status, PACK_PROBLEM);
-    EXPECT_FALSE(g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) << "reading made a database";
+    EXPECT_FALSE(exists(path)) << "reading made a database";
 
-    history_db *db = open_at(path);
-    history_run a = sample_run("net1", 86400, -1, 1), b = sample_run("git", 90000, 1, 1);
-    for (history_run *r : {&a, &b})
-        ASSERT_TRUE(history_record(db, r, nullptr, nullptr));
-    history_close(db);
+    record_runs(path, {sample_run("net1", 86400, -1, 1), sample_run("git", 90000, 1, 1)});
 
-    result json = history({"history", "net1", "--json", "--db", path});
+    result json = history_cli({"history", "net1", "--json", "--db", path});
     ASSERT_EQ(json.status, PACK_OK) << json.err;
     EXPECT_EQ(json.out,
               R"([{"exam":"net1","title":"Sample <i>exam</i>","runs":[{"date":"1970-01-02T00:00:00Z",)"
@@ -372,42 +383,17 @@ TEST(History, ThePackToolPrintsTheTableAndTheWeakFiles)
               R"({"file":"cat02","runs":1,"drawn":1,"right":1}]}])" "\n");
 
     // Without an exam: every exam, the last one taken first.
-    result all = history({"history", "--db=" + path});
+    result all = history_cli({"history", "--db=" + path});
     ASSERT_EQ(all.status, PACK_OK);
     EXPECT_LT(all.out.find("Exam git:"), all.out.find("Exam net1:"));
     EXPECT_TRUE(has_line(all.out, "  cat01                    1  0 of 1")) << all.out;
     EXPECT_NE(all.out.find(" 66.7%  Passed   2:05\n"), std::string::npos) << all.out;
 
-    EXPECT_EQ(history({"history", "nosuch", "--db", path}).status, PACK_PROBLEM);
+    EXPECT_EQ(history_cli({"history", "nosuch", "--db", path}).status, PACK_PROBLEM);
     for (std::vector<std::string> bad : {std::vector<std::string>{"history", "a", "b"},
                                          {"history", "--db"}, {"history", "--csv"}})
-        EXPECT_EQ(history(bad).status, PACK_USAGE) << bad.back();
+        EXPECT_EQ(history_cli(bad).status, PACK_USAGE) << bad.back();
 }
-
-namespace {
-
-bool exists(const std::string &path)
-{
-    return g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
-}
-
-int files_in(const std::string &dir)
-{
-    int n = 0;
-    if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
-        while (g_dir_read_name(d))
-            n++;
-        g_dir_close(d);
-    }
-    return n;
-}
-
-result history_cli(std::vector<std::string> args)
-{
-    return run(args, history_main);
-}
-
-} // namespace
 
 // The file the guide names holds every run once its programs are done
 // with it: no log is left beside it, and a copy of the file alone has them.
@@ -516,13 +502,13 @@ TEST(History, ALockedHistoryIsReadAtOnceAndItsRunKeptAndRecordedOnce)
     EXPECT_TRUE(g_error_matches(busy.get(), TRIALIX_ERROR, TRIALIX_ERROR_BUSY)) << (busy ? busy->message : "");
     std::string error;
     EXPECT_LT(g_get_monotonic_time() - start, G_USEC_PER_SEC) << "waited for the other program";
-    EXPECT_EQ(files_in(kept), 1);
+    EXPECT_EQ((int)names_in(kept).size(), 1);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 
     history_run third = sample_run("net1", 3000, 1, -1);
     ASSERT_EQ(history_record_or_keep(path.c_str(), kept.c_str(), &third, true, error_text(&error)), HISTORY_RECORDED) << error;
-    EXPECT_EQ(files_in(kept), 0);
+    EXPECT_EQ((int)names_in(kept).size(), 0);
     runs = runs_of(path, "net1");
     ASSERT_EQ(runs.size(), 3u);
     EXPECT_EQ(runs[1].taken, 2000);
@@ -532,18 +518,14 @@ TEST(History, ALockedHistoryIsReadAtOnceAndItsRunKeptAndRecordedOnce)
     // Recorded, but the program ended before the kept file went: the next
     // time it is only removed.
     ASSERT_TRUE(history_keep(kept.c_str(), sample_run("net1", 4000, 1, 1), error_text(&error))) << error;
-    std::string name;
-    if (GDir *d = g_dir_open(kept.c_str(), 0, nullptr)) {
-        name = g_dir_read_name(d);
-        g_dir_close(d);
-    }
+    std::string name = names_in(kept).at(0);
     std::string bytes = read_file(kept + "/" + name);
     history_db *db = open_at(path);
     EXPECT_EQ(history_record_kept(db, kept.c_str(), error_text(&error)), 0) << error;
     write_file(kept + "/" + name, bytes);
     EXPECT_EQ(history_record_kept(db, kept.c_str(), error_text(&error)), 0) << error;
     history_close(db);
-    EXPECT_EQ(files_in(kept), 0);
+    EXPECT_EQ((int)names_in(kept).size(), 0);
     EXPECT_EQ(runs_of(path, "net1").size(), 4u);
 }
 
@@ -553,12 +535,8 @@ TEST(History, StoredNumbersComeBackWithinTheirRanges)
 {
     TempDir dir;
     std::string path = dir / "history.sqlite";
-    history_db *db = open_at(path);
-    for (long long taken : {1000, 2000, 3000}) {
-        history_run r = sample_run("net1", taken, 1, 1);
-        ASSERT_TRUE(history_record(db, &r, nullptr, nullptr));
-    }
-    history_close(db);
+    record_runs(path, {sample_run("net1", 1000, 1, 1), sample_run("net1", 2000, 1, 1),
+                       sample_run("net1", 3000, 1, 1)});
     sqlite3 *sql = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &sql), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(sql,
@@ -611,10 +589,7 @@ TEST(History, AHistoryThatCanOnlyBeReadIsRead)
 {
     TempDir dir;
     std::string path = dir / "history.sqlite";
-    history_db *db = open_at(path);
-    history_run r = sample_run("net1", 1000, 1, 1);
-    ASSERT_TRUE(history_record(db, &r, nullptr, nullptr));
-    history_close(db);
+    record_runs(path, {sample_run("net1", 1000, 1, 1)});
     ASSERT_EQ(g_chmod(dir.path().c_str(), 0555), 0);
     ASSERT_EQ(g_chmod(path.c_str(), 0444), 0);
     std::string before = read_file(path);
@@ -651,10 +626,7 @@ TEST(History, AnExamNameThatIsNotUtf8IsShownAndFound)
 {
     TempDir dir;
     std::string path = dir / "history.sqlite";
-    history_db *db = open_at(path);
-    history_run r = sample_run("caf\xe9", 1000, 1, 1);
-    ASSERT_TRUE(history_record(db, &r, nullptr, nullptr));
-    history_close(db);
+    record_runs(path, {sample_run("caf\xe9", 1000, 1, 1)});
 
     result json = history_cli({"history", "--json", "--db", path});
     ASSERT_EQ(json.status, PACK_OK);

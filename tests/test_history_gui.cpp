@@ -27,15 +27,9 @@ protected:
     void SetUp() override
     {
         RunTest::SetUp();
-        history_record_reset();
-        for (const char *end : {"", "-wal", "-shm"})
-            g_remove((history_default_path() + end).c_str());
+        fresh_history();
         forget_kept();
-        exams.write("demo/.xconfig", "title=History <b>demo</b>\ntimeout=30\npercentage=50\n"
-                                     "[message]\nThree items.\n");
-        for (const char *name : {"A", "B", "C"})
-            write_question_file(exams / (std::string("demo/cat0") + name),
-                                std::string("+++\nS1\nItem ") + name + "?\n---\n+Right\n-Wrong\n---\n\n+++\n");
+        write_three_item_exam();
     }
     void TearDown() override
     {
@@ -74,23 +68,10 @@ protected:
     // Runs kept aside by an earlier test are none of this one's.
     static void forget_kept()
     {
-        std::string dir = history_kept_dir();
-        if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
-            while (const char *n = g_dir_read_name(d))
-                g_remove((dir + G_DIR_SEPARATOR_S + n).c_str());
-            g_dir_close(d);
-        }
+        for (const std::string &kept : paths_in(history_kept_dir()))
+            g_remove(kept.c_str());
     }
-    static int kept_count()
-    {
-        int n = 0;
-        if (GDir *d = g_dir_open(history_kept_dir().c_str(), 0, nullptr)) {
-            while (g_dir_read_name(d))
-                n++;
-            g_dir_close(d);
-        }
-        return n;
-    }
+    static int kept_count() { return (int)names_in(history_kept_dir()).size(); }
     static std::vector<history_run> recorded(const char *exam = "demo")
     {
         std::vector<history_run> runs;

@@ -52,16 +52,7 @@ protected:
 
     int runs_in_file() { return runs_in(history); }
 
-    int kept_runs()
-    {
-        int n = 0;
-        if (GDir *d = g_dir_open(kept.c_str(), 0, nullptr)) {
-            while (g_dir_read_name(d))
-                n++;
-            g_dir_close(d);
-        }
-        return n;
-    }
+    int kept_runs() { return (int)names_in(kept).size(); }
 
     bool log_beside() { return g_file_test((history + "-wal").c_str(), G_FILE_TEST_EXISTS); }
 

@@ -31,13 +31,8 @@ protected:
     void SetUp() override
     {
         RunTest::SetUp();
-        history_record_reset();
-        for (const char *end : {"", "-wal", "-shm"})
-            g_remove((history_default_path() + end).c_str());
-        exams.write("demo/.xconfig", "title=Life\ntimeout=30\npercentage=50\n[message]\nThree.\n");
-        for (const char *name : {"A", "B", "C"})
-            write_question_file(exams / (std::string("demo/cat0") + name),
-                                std::string("+++\nM1\nItem ") + name + "?\n---\n+Right\n-Wrong\n---\n\n+++\n");
+        fresh_history();
+        write_three_item_exam();
         g_strlcpy(examname, "demo", sizeof examname);
         run_observe(count, &events);
     }

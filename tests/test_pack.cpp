@@ -65,63 +65,49 @@ TEST(Pack, UsageErrors)
 // check over an exam directory, with another prefix and configuration file
 // name: the configuration's summary and problems, then every question
 // file's items and problems, each problem with the line it stands on.
-// Valid markup that would blow the window up is reported where it stands.
+// Valid markup that would blow the window up is reported where it stands:
+// too large by itself, only as a whole (a size given with a font
+// description, spacing along a long line, line height over many lines),
+// or only in the title's or the message's share of the start form.
 TEST(Check, MarkupTooLargeToShow)
 {
-    TempDir dir;
-    std::string c = dir / "exam.cfg", f = dir / "q01";
-    write_file(c, "title=<span size=\"30000000\">T</span>\ntimeout=5\npercentage=50\n"
-                  "[message]\n<span letter_spacing=\"99999999\">m</span>\n");
-    write_question_file(f, "+++\nS\n<span font_desc=\"Serif 80000\">Q</span>\n---\n+a\n-b\n---\n"
-                           "<big><big><big>fine</big></big></big>\n+++\n");
-    result r = run({"check", "--prefix", "q", dir.path(), "--config=exam.cfg"});
-    EXPECT_EQ(r.status, PACK_PROBLEM);
-    for (const std::string &line : {c + ":1: title is markup too large to show: ",
-                                    c + ":5: message is markup too large to show: ",
-                                    f + ":3: item 1: question text is markup too large to show: "})
-        EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
-    EXPECT_EQ(r.out.find("explanation"), std::string::npos) << r.out;
-}
-
-// Markup too large only as a whole (a size given with a font description,
-// spacing along a long line, line height over many lines) is reported the
-// same way.
-TEST(Check, MarkupTooLargeAsAWhole)
-{
-    TempDir dir;
-    std::string c = dir / "exam.cfg", f = dir / "q01";
-    std::string lines, ws;
-    for (int i = 0; i < 16; ++i)
-        lines += "W\n";
-    ws.assign(1900, 'W');
-    write_file(c, "title=<span size=\"2147483647\" font=\"Sans 10\">W</span>\ntimeout=5\npercentage=50\n"
-                  "[message]\n<span size=\"204800\" line_height=\"10\">" + lines + "</span>\n");
-    write_question_file(f, "+++\nS\n<span size=\"204800\" letter_spacing=\"204800\">" + ws + "</span>\n"
-                           "---\n+a\n-b\n---\n<span font_size=\"2147483647\" font_desc=\"Sans 10\">W</span>\n+++\n");
-    result r = run({"check", "--prefix", "q", dir.path(), "--config=exam.cfg"});
-    EXPECT_EQ(r.status, PACK_PROBLEM);
-    for (const std::string &line : {c + ":1: title is markup too large to show: font size of ",
-                                    c + ":5: message is markup too large to show: laid out it could take ",
-                                    f + ":3: item 1: question text is markup too large to show: laid out ",
-                                    f + ":8: item 1: explanation is markup too large to show: font size of "})
-        EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
-}
-
-// The start form shows the title above the message, and check measures each
-// against its share of the height as the program does.
-TEST(Check, TitleAndMessageShareTheHeight)
-{
-    TempDir dir;
-    std::string c = dir / "exam.cfg";
     const std::string tall = "<span line_height=\"409600\">W&#10;W&#10;W&#10;W&#10;W</span>";
-    write_file(c, "title=" + tall + "\ntimeout=5\npercentage=50\n[message]\n" + tall + "\n");
-    write_question_file(dir / "q01", "+++\nS\n" + tall + "\n---\n+a\n-b\n---\nWhy.\n+++\n");
-    result r = run({"check", "--prefix", "q", dir.path(), "--config=exam.cfg"});
-    EXPECT_EQ(r.status, PACK_PROBLEM);
-    for (const std::string &line : {c + ":1: title is markup too large to show: laid out ",
-                                    c + ":5: message is markup too large to show: laid out "})
-        EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
-    EXPECT_EQ(r.out.find("question text"), std::string::npos) << r.out;
+    const struct {
+        std::string title, message, question, explanation;
+        std::vector<std::string> problems;   // lines of the config (c) or question file (f)
+        const char *absent;
+    } cases[] = {
+        {"<span size=\"30000000\">T</span>", "<span letter_spacing=\"99999999\">m</span>",
+         "<span font_desc=\"Serif 80000\">Q</span>", "<big><big><big>fine</big></big></big>",
+         {"c:1: title is markup too large to show: ", "c:5: message is markup too large to show: ",
+          "f:3: item 1: question text is markup too large to show: "},
+         "explanation"},
+        {"<span size=\"2147483647\" font=\"Sans 10\">W</span>",
+         "<span size=\"204800\" line_height=\"10\">" + repeat("W\n", 16) + "</span>",
+         "<span size=\"204800\" letter_spacing=\"204800\">" + repeat("W", 1900) + "</span>",
+         "<span font_size=\"2147483647\" font_desc=\"Sans 10\">W</span>",
+         {"c:1: title is markup too large to show: font size of ",
+          "c:5: message is markup too large to show: laid out it could take ",
+          "f:3: item 1: question text is markup too large to show: laid out ",
+          "f:8: item 1: explanation is markup too large to show: font size of "},
+         "(none)"},
+        {tall, tall, tall, "Why.",
+         {"c:1: title is markup too large to show: laid out ", "c:5: message is markup too large to show: laid out "},
+         "question text"},
+    };
+    for (const auto &k : cases) {
+        TempDir dir;
+        std::string c = dir / "exam.cfg", f = dir / "q01";
+        write_file(c, "title=" + k.title + "\ntimeout=5\npercentage=50\n[message]\n" + k.message + "\n");
+        write_question_file(f, "+++\nS\n" + k.question + "\n---\n+a\n-b\n---\n" + k.explanation + "\n+++\n");
+        result r = run({"check", "--prefix", "q", dir.path(), "--config=exam.cfg"});
+        EXPECT_EQ(r.status, PACK_PROBLEM);
+        for (const std::string &problem : k.problems) {
+            std::string line = (problem[0] == 'c' ? c : f) + problem.substr(1);
+            EXPECT_TRUE(has_line(r.out, line)) << line << "\n" << r.out;
+        }
+        EXPECT_EQ(r.out.find(k.absent), std::string::npos) << r.out;
+    }
 }
 
 TEST(Check, ProblemsNameTheirLine)

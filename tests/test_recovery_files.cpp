@@ -32,18 +32,6 @@ namespace {
     return path;
 }
 
-std::vector<std::string> names_in(const std::string &dir)
-{
-    std::vector<std::string> names;
-    if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
-        while (const char *n = g_dir_read_name(d))
-            names.push_back(n);
-        g_dir_close(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 } // namespace
 
 TEST(RecoveryFiles, HeldSlotsAreNeverOfferedAndGoneOnesAreNewestFirst)

@@ -82,17 +82,6 @@ static std::vector<std::string> three_left(question **list)
     return copies;
 }
 
-static std::vector<std::string> files_in(const std::string &dir)
-{
-    std::vector<std::string> out;
-    if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
-        while (const char *n = g_dir_read_name(d))
-            out.push_back(dir + "/" + n);
-        g_dir_close(d);
-    }
-    return out;
-}
-
 TEST_F(RecoveryTest, SeveralCopiesAreAskedAboutOnceNewestFirstAndTheChosenOneIsResumed)
 {
     std::vector<std::string> copies = three_left(&QP);
@@ -140,11 +129,11 @@ TEST_F(RecoveryTest, SeveralCopiesAreAskedAboutOnceNewestFirstAndTheChosenOneIsR
     // Bo's run waits on its resume form; the two others are saved exams, told in one notice.
     EXPECT_STREQ(username, "Bo Day");
     EXPECT_EQ(bar(), (std::vector<std::string>{" Start Exam ", " Cancel "}));
-    EXPECT_EQ(files_in(saves.path()).size(), 2u);
+    EXPECT_EQ(paths_in(saves.path()).size(), 2u);
     EXPECT_TRUE(g_str_has_prefix(dialogs.seen[1].text.c_str(),
                                  "2 exams left running were kept as saved exams:\n"))
         << dialogs.seen[1].text;
-    for (const std::string &f : files_in(saves.path()))
+    for (const std::string &f : paths_in(saves.path()))
         EXPECT_NE(dialogs.seen[1].text.find(f + "\n"), std::string::npos) << dialogs.seen[1].text;
     EXPECT_EQ(start(), copies[1]);
     EXPECT_FALSE(g_file_test(copies[0].c_str(), G_FILE_TEST_EXISTS));
@@ -162,7 +151,7 @@ TEST_F(RecoveryTest, SeveralCopiesCanAllBeKeptAsSavedExamsAtOnce)
     EXPECT_TRUE(g_str_has_prefix(dialogs.seen[1].text.c_str(),
                                  "3 exams left running were kept as saved exams:\n"));
     EXPECT_EQ(dialogs.seen[1].type, GTK_MESSAGE_INFO);
-    EXPECT_EQ(files_in(saves.path()).size(), 3u);
+    EXPECT_EQ(paths_in(saves.path()).size(), 3u);
     EXPECT_EQ(QP, nullptr);
     EXPECT_TRUE(recovery_find_left(recovery_dir()).empty());
 }
@@ -181,7 +170,7 @@ TEST_F(RecoveryTest, NoWithoutADocumentsFolderKeepsTheRunWhereSaveProposesAndSay
     recovery_offer_left();
     EXPECT_EQ(g_chdir(was), 0);
     g_free(was);
-    std::vector<std::string> kept = files_in(launch.path());
+    std::vector<std::string> kept = paths_in(launch.path());
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_TRUE(g_str_has_prefix(kept[0].c_str(), (launch / "demo_Kim_Park_").c_str())) << kept[0];
     ASSERT_EQ(dialogs.seen.size(), 2u);
@@ -204,7 +193,7 @@ TEST_F(RecoveryTest, ACopyInAFolderThatCantBeWrittenIsOfferedAndResumedWithoutWr
     std::vector<std::string> up = {g_getenv("TRIALIX_TEST_XDG"), state, state + "/trialix"};
     for (const std::string &d : up)
         ASSERT_EQ(chmod(d.c_str(), 0755), 0) << d;
-    std::vector<std::string> own = files_in(folder);
+    std::vector<std::string> own = paths_in(folder);
     own.push_back(folder);
     for (const std::string &f : own)
         ASSERT_EQ(!root || lchown(f.c_str(), 65534, 65534) == 0, true) << f;

@@ -36,19 +36,6 @@ protected:
         recovery = root.mkdir("state/trialix/recovery");
     }
 
-    // The files of a folder whose names end in `end`.
-    std::vector<std::string> files(const std::string &dir, const std::string &end = "")
-    {
-        std::vector<std::string> out;
-        if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
-            while (const char *n = g_dir_read_name(d))
-                if (g_str_has_suffix(n, end.c_str()))
-                    out.push_back(dir + G_DIR_SEPARATOR_S + n);
-            g_dir_close(d);
-        }
-        return out;
-    }
-
     TempDir root;
     std::string recovery;
 };
@@ -145,7 +132,7 @@ TEST_F(RecoveryProcess, KilledRunIsResumedWithEveryAnswerMarkNameAndTheTimeLeft)
     std::string copy;
     gint64 end = g_get_monotonic_time() + WAIT_USEC;
     while (g_get_monotonic_time() < end) {
-        std::vector<std::string> copies = files(recovery, ".trx");
+        std::vector<std::string> copies = paths_in(recovery, ".trx");
         if (copies.size() == 1 && copy_holds(copies[0], done)) {
             copy = copies[0];
             break;
@@ -155,7 +142,7 @@ TEST_F(RecoveryProcess, KilledRunIsResumedWithEveryAnswerMarkNameAndTheTimeLeft)
     ASSERT_FALSE(copy.empty()) << "no recovery copy with every answer";
     int left_at_kill = seconds_after(label_with(app.dump(), "Time Remaining:"), "Time Remaining: ");
     ASSERT_GT(left_at_kill, 0);
-    app.kill9();
+    app.stop(SIGKILL);
 
     app.start();
     Screen q = app.wait_for("the question", [](const Screen &s) {
@@ -187,12 +174,12 @@ TEST_F(RecoveryProcess, KilledRunIsResumedWithEveryAnswerMarkNameAndTheTimeLeft)
             app.click("Next Item");
     }
     // The resumed run keeps the copy it came from, and grading removes it.
-    EXPECT_EQ(files(recovery, ".trx"), std::vector<std::string>{copy});
+    EXPECT_EQ(paths_in(recovery, ".trx"), std::vector<std::string>{copy});
     app.click("Grade Exam");
     app.click("Yes");
     app.wait_for("the score report", [](const Screen &s) { return find(s, "button", "End Exam"); });
-    EXPECT_TRUE(files(recovery, ".trx").empty());
-    EXPECT_TRUE(files(recovery, ".lock").empty());
+    EXPECT_TRUE(paths_in(recovery, ".trx").empty());
+    EXPECT_TRUE(paths_in(recovery, ".lock").empty());
 }
 
 TEST_F(RecoveryProcess, CopiesAnsweredNoOrDamagedAreKeptAsSavedExamsAndALiveOneIsLeftAlone)
@@ -238,12 +225,12 @@ TEST_F(RecoveryProcess, CopiesAnsweredNoOrDamagedAreKeptAsSavedExamsAndALiveOneI
         return find(s, "window", "Trialix 1.0") && label_with(s, "were kept as").empty();
     });
 
-    std::vector<std::string> saved = files(root / "Documents");
+    std::vector<std::string> saved = paths_in(root / "Documents");
     ASSERT_EQ(saved.size(), 2u);
     std::vector<std::string> contents = {read_file(saved[0]), read_file(saved[1])};
     EXPECT_NE(std::find(contents.begin(), contents.end(), good_bytes), contents.end());
     EXPECT_NE(std::find(contents.begin(), contents.end(), "not a saved exam"), contents.end());
-    EXPECT_EQ(files(recovery, ".trx"), std::vector<std::string>{live.copy});
+    EXPECT_EQ(paths_in(recovery, ".trx"), std::vector<std::string>{live.copy});
     EXPECT_EQ(read_file(live.copy), live_bytes);
     recovery_discard(&live);
 }
@@ -298,10 +285,10 @@ TEST_F(RecoveryProcess, ManyCopiesAreAskedAboutOnceAndWhatIsNoCopyNeverStallsThe
                !find(s, "button", "Close");
     });
     // Kept: the copies, and nothing else; no link was written through.
-    EXPECT_EQ(files(root / "Documents").size(), (size_t)copies + 1);
+    EXPECT_EQ(paths_in(root / "Documents").size(), (size_t)copies + 1);
     EXPECT_EQ(read_file(mine), mine_bytes);
-    EXPECT_TRUE(files(recovery, ".trx").empty());
-    EXPECT_EQ(files(recovery, ".not-a-copy").size(), 5u);
+    EXPECT_TRUE(paths_in(recovery, ".trx").empty());
+    EXPECT_EQ(paths_in(recovery, ".not-a-copy").size(), 5u);
     EXPECT_FALSE(g_file_test(leftover.c_str(), G_FILE_TEST_EXISTS));
     app.stop();
 

@@ -9,7 +9,7 @@
 #include "bank/question.h"
 #include "grading/grade.h"
 #include "grading/review.h"
-#include "run/form.h"
+#include "run/item_page.h"
 
 using namespace gui;
 using Texts = std::vector<std::string>;
@@ -343,9 +343,11 @@ TEST_F(TimerTest, TimeOutInsideTheNoItemNoticeLeavesTheReport)
 {
     run(1);
     reviewExam(QP);   // nothing is marked
-    // The tick comes inside the notice; the time-out, on top, is answered first.
+    // The tick comes inside the notice, ahead of the answerer however long
+    // the notice takes to show; the time-out, on top, is answered first.
     dialogs.plan(GTK_RESPONSE_CLOSE).plan(GTK_RESPONSE_CLOSE);
-    g_idle_add([](gpointer) -> gboolean { return count_seconds(QP) && FALSE; }, nullptr);
+    g_idle_add_full(G_PRIORITY_HIGH, [](gpointer) -> gboolean { return count_seconds(QP) && FALSE; },
+                    nullptr, nullptr);
     click(" Review ");
     EXPECT_TRUE(report());
     EXPECT_EQ(dialogs.seen.at(0).text, EXAM_TIMEOUT);

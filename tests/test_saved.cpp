@@ -317,10 +317,8 @@ TEST_F(SavedFile, FailedWriteLeavesTheOldFileAndNoLitter)
     EXPECT_EQ(records, 0);
     EXPECT_EQ(read_file(old), "an older save");
 #endif
-    GDir *d = g_dir_open(dir.path().c_str(), 0, nullptr);
-    while (const gchar *name = g_dir_read_name(d))
+    for (const std::string &name : names_in(dir.path()))
         EXPECT_NE(name[0], '.') << "a temporary file is left: " << name;
-    g_dir_close(d);
     destroy_list(list);
 }
 

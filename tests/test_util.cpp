@@ -197,3 +197,37 @@ std::string png_image(int width, int height)
     chunk(png, "IEND", "");
     return png;
 }
+
+gchar **environment_in(const TempDir &root, const std::vector<std::pair<const char *, std::string>> &set)
+{
+    gchar **env = g_get_environ();
+    const std::pair<const char *, const char *> folders[] = {
+        {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_CONFIG_DIRS", "etc"},
+        {"XDG_STATE_HOME", "state"}, {"XDG_DATA_HOME", "data"}};
+    for (const auto &f : folders)
+        env = g_environ_setenv(env, f.first, (root / f.second).c_str(), TRUE);
+    for (const auto &s : set)
+        env = g_environ_setenv(env, s.first, s.second.c_str(), TRUE);
+    return env;
+}
+
+std::vector<std::string> names_in(const std::string &dir, const std::string &end)
+{
+    std::vector<std::string> names;
+    if (GDir *d = g_dir_open(dir.c_str(), 0, nullptr)) {
+        while (const char *n = g_dir_read_name(d))
+            if (g_str_has_suffix(n, end.c_str()))
+                names.push_back(n);
+        g_dir_close(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> paths_in(const std::string &dir, const std::string &end)
+{
+    std::vector<std::string> paths;
+    for (const std::string &n : names_in(dir, end))
+        paths.push_back(dir + G_DIR_SEPARATOR_S + n);
+    return paths;
+}

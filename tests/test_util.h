@@ -5,6 +5,7 @@
 #include <glib.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bank/error.h"
@@ -80,3 +81,13 @@ question *make_item(char type, int points, const std::vector<std::string> &answe
 // The runs a results history file holds by itself, as
 // `sqlite3 FILE 'select count(*) from runs'` counts them; -1 when it can't.
 int runs_in(const std::string &path);
+
+// The environment of a program run with folders of its own under `root`:
+// home, settings (its own and the system's), state and data, each a
+// subfolder named so; `set` adds or replaces more. g_strfreev it.
+gchar **environment_in(const TempDir &root, const std::vector<std::pair<const char *, std::string>> &set = {});
+
+// The names in folder `dir` that end in `end`, sorted; none when it can't
+// be read. paths_in gives each as a path in `dir`.
+std::vector<std::string> names_in(const std::string &dir, const std::string &end = "");
+std::vector<std::string> paths_in(const std::string &dir, const std::string &end = "");

@@ -28,6 +28,9 @@
 #ifndef O_NONBLOCK
 #define O_NONBLOCK 0
 #endif
+#ifndef O_NOFOLLOW
+#define O_NOFOLLOW 0
+#endif
 
 void free_membuf(membuf *b)
 {
@@ -46,7 +49,7 @@ int fileexists(const char *path)
     return 1;
 }
 
-FILE *open_regular_file(const char *path, GError **error)
+FILE *open_regular_file(const char *path, GError **error, bool follow_link)
 {
     auto fail = [&](int e) -> FILE * {
         trialix_set_error(error, e == ENOENT ? TRIALIX_ERROR_MISSING : TRIALIX_ERROR_OPEN,
@@ -55,9 +58,14 @@ FILE *open_regular_file(const char *path, GError **error)
     };
     if (!path)
         return fail(ENOENT);
-    int fd = g_open(path, O_RDONLY | O_BINARY | O_NONBLOCK, 0);
+    int fd = g_open(path, O_RDONLY | O_BINARY | O_NONBLOCK | (follow_link ? 0 : O_NOFOLLOW), 0);
     if (fd < 0) {
         int e = errno;
+        // O_NOFOLLOW refuses a link with ELOOP, which says nothing to a reader.
+        if (e == ELOOP && !follow_link) {
+            trialix_set_error(error, TRIALIX_ERROR_NOT_REGULAR, "a link, not a file");
+            return nullptr;
+        }
 #ifdef _WIN32
         // Windows won't open a directory at all; it is still no file.
         if (g_file_test(path, G_FILE_TEST_IS_DIR)) {

@@ -43,8 +43,9 @@ int fileexists(const char *path);
 // (a directory, a FIFO, a device) is refused without blocking: opening a
 // FIFO that has no writer would wait forever. On failure returns none with
 // *error set (TRIALIX_ERROR_MISSING, _OPEN or _NOT_REGULAR; the message is
-// why alone, without the path).
-FILE *open_regular_file(const char *path, GError **error);
+// why alone, without the path). Unless follow_link, a symbolic link is
+// refused too (TRIALIX_ERROR_NOT_REGULAR) rather than followed.
+FILE *open_regular_file(const char *path, GError **error, bool follow_link = true);
 // The whole content of a regular file, refused as open_regular_file does,
 // and (TRIALIX_ERROR_TOO_LARGE) when it holds more than max_size bytes.
 bool read_regular_file(const char *path, std::string *contents, size_t max_size,

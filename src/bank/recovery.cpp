@@ -18,6 +18,7 @@
 #include <unistd.h>
 #endif
 
+#include "bank/buffer.h"
 #include "bank/error.h"
 #include "bank/glib_ptr.h"
 
@@ -294,36 +295,12 @@ std::vector<recovery_slot> recovery_find_left(const std::string &dir,
 
 FILE *recovery_open_copy(const std::string &path, GError **error)
 {
-    int fd = g_open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_BINARY, 0);
-    if (fd < 0) {
-        // O_NOFOLLOW refuses a link with ELOOP, which says nothing to a reader.
-        int e = errno;
-        if (e == ELOOP)
-            trialix_set_error(error, TRIALIX_ERROR_NOT_REGULAR, "a link, not a file");
-        else
-            trialix_set_error(error, e == ENOENT ? TRIALIX_ERROR_MISSING : TRIALIX_ERROR_OPEN,
-                              g_strerror(e));
-        return nullptr;
-    }
+    FILE *f = open_regular_file(path.c_str(), error, false);
     GStatBuf st;
-    if (fd_stat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        g_close(fd, nullptr);
-        trialix_set_error(error, TRIALIX_ERROR_NOT_REGULAR, "not a regular file");
-        return nullptr;
-    }
-    if ((long long)st.st_size > RECOVERY_MAX_COPY) {
-        g_close(fd, nullptr);
+    if (f && fd_stat(fileno(f), &st) == 0 && (long long)st.st_size > RECOVERY_MAX_COPY) {
+        fclose(f);
         trialix_set_error(error, TRIALIX_ERROR_TOO_LARGE, "larger than a run can leave");
         return nullptr;
-    }
-#ifndef _WIN32
-    // A regular file never makes a read wait: plain blocking stdio.
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-#endif
-    FILE *f = fdopen(fd, "rb");
-    if (!f) {
-        trialix_set_error(error, TRIALIX_ERROR_OPEN, g_strerror(errno));
-        g_close(fd, nullptr);
     }
     return f;
 }

@@ -10,7 +10,7 @@
 #include "bank/question.h"
 #include "grading/grade.h"
 #include "run/callback.h"
-#include "run/form.h"
+#include "run/item_page.h"
 #include "run/owner.h"
 
 // Whether the walk visits r under the review option chosen.

@@ -13,7 +13,7 @@
 #include "bank/question.h"
 #include "grading/grade.h"
 #include "run/callback.h"
-#include "run/form.h"
+#include "run/item_page.h"
 
 static bool visited(const question *r)
 {

@@ -17,7 +17,7 @@
 #include "bank/question.h"
 #include "bank/tools.h"
 #include "run/answer.h"
-#include "run/form.h"
+#include "run/item_page.h"
 #include "run/owner.h"
 
 // ---- Bindings ----

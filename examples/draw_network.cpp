@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstdio>
 
+// M_PI is not standard C++: MinGW's strict mode has none.
+static const double PI = 3.14159265358979323846;
+
 namespace {
 
 void label(cairo_t *cr, double x, double y, const char *text, double size, bool bold = false)
@@ -27,10 +30,10 @@ void device(cairo_t *cr, double x, double y, double w, double h, double r, doubl
 {
     double radius = 10;
     cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - radius, y + radius, radius, -M_PI / 2, 0);
-    cairo_arc(cr, x + w - radius, y + h - radius, radius, 0, M_PI / 2);
-    cairo_arc(cr, x + radius, y + h - radius, radius, M_PI / 2, M_PI);
-    cairo_arc(cr, x + radius, y + radius, radius, M_PI, 3 * M_PI / 2);
+    cairo_arc(cr, x + w - radius, y + radius, radius, -PI / 2, 0);
+    cairo_arc(cr, x + w - radius, y + h - radius, radius, 0, PI / 2);
+    cairo_arc(cr, x + radius, y + h - radius, radius, PI / 2, PI);
+    cairo_arc(cr, x + radius, y + radius, radius, PI, 3 * PI / 2);
     cairo_close_path(cr);
     cairo_set_source_rgb(cr, r, g, b);
     cairo_fill_preserve(cr);
@@ -88,7 +91,7 @@ int main(int argc, char **argv)
     const double puffs[][3] = {{760, 200, 48}, {810, 170, 40}, {815, 228, 38}, {730, 165, 34}, {735, 238, 32}};
     for (const auto &p : puffs) {
         cairo_new_sub_path(cr);
-        cairo_arc(cr, p[0], p[1], p[2], 0, 2 * M_PI);
+        cairo_arc(cr, p[0], p[1], p[2], 0, 2 * PI);
     }
     cairo_fill(cr);
     cairo_set_source_rgb(cr, 0.15, 0.15, 0.2);

@@ -8,6 +8,10 @@
 
 #include "app/globals.h"
 
+#ifdef G_OS_WIN32
+#include <windows.h>
+#endif
+
 // ---- The room a window may take ----
 
 GdkRectangle fit_work_area(GtkWidget *widget)
@@ -17,6 +21,16 @@ GdkRectangle fit_work_area(GtkWidget *widget)
     int monitor = window ? gdk_screen_get_monitor_at_window(screen, window) : 0;
     GdkRectangle area;
     gdk_screen_get_monitor_geometry(screen, monitor, &area);
+#ifdef G_OS_WIN32
+    // What the taskbar leaves of the primary monitor.
+    RECT r;
+    GdkRectangle work, both;
+    if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0)) {
+        work = {int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
+        if (work.width > 0 && work.height > 0 && gdk_rectangle_intersect(&area, &work, &both))
+            area = both;
+    }
+#else
     // The desktop's panels: what a window manager leaves to windows, which
     // it announces on the root window (none without one).
     GdkAtom type;
@@ -33,6 +47,7 @@ GdkRectangle fit_work_area(GtkWidget *widget)
             area = both;
     }
     g_free(data);
+#endif
     return area;
 }
 

@@ -662,22 +662,7 @@ TEST(History, EveryToolCommandAnswersHelp)
 // every run kept, each given an id of its own, no answers made up.
 TEST(History, AnOlderHistoryOpensMigratedWithEveryRunKept)
 {
-    const char OLD_SCHEMA[] =
-        "CREATE TABLE runs(id INTEGER PRIMARY KEY, exam TEXT NOT NULL, title TEXT NOT NULL,"
-        " taken INTEGER NOT NULL, examinee TEXT NOT NULL, training INTEGER NOT NULL,"
-        " timer INTEGER NOT NULL, time_used INTEGER NOT NULL, item_count INTEGER NOT NULL,"
-        " total_points INTEGER NOT NULL, reached_points INTEGER NOT NULL, score REAL NOT NULL,"
-        " pass_mark INTEGER NOT NULL, passed INTEGER NOT NULL);"
-        "CREATE INDEX runs_by_exam ON runs(exam, taken);"
-        "CREATE TABLE items(run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
-        " position INTEGER NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
-        " fingerprint TEXT NOT NULL, points INTEGER NOT NULL, ok INTEGER NOT NULL,"
-        " PRIMARY KEY(run, position)) WITHOUT ROWID;"
-        "CREATE TABLE file_stats(exam TEXT NOT NULL, file TEXT NOT NULL, runs INTEGER NOT NULL,"
-        " drawn INTEGER NOT NULL, correct INTEGER NOT NULL, PRIMARY KEY(exam, file)) WITHOUT ROWID;"
-        "CREATE TABLE item_stats(exam TEXT NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
-        " fingerprint TEXT NOT NULL, drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
-        " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;"
+    const std::string OLD_SCHEMA = std::string(HISTORY_SCHEMA_1) +
         "INSERT INTO runs VALUES(1, 'net1', 'Net', 1000, 'Ann', 1, 0, 60, 2, 3, 1, 33.3, 60, 0);"
         "INSERT INTO runs VALUES(2, 'net1', 'Net', 2000, 'Ann', 0, 1, 90, 2, 3, 3, 100, 60, 1);"
         "INSERT INTO runs VALUES(3, 'git', 'Git', 1500, 'Bo', 1, 0, 10, 0, 0, 0, 0, 50, 0);"
@@ -691,7 +676,7 @@ TEST(History, AnOlderHistoryOpensMigratedWithEveryRunKept)
         std::string path = dir / "history.sqlite";
         sqlite3 *sql = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &sql), SQLITE_OK);
-        std::string make = std::string(OLD_SCHEMA) + "PRAGMA user_version = " + std::to_string(version);
+        std::string make = OLD_SCHEMA + "PRAGMA user_version = " + std::to_string(version);
         ASSERT_EQ(sqlite3_exec(sql, make.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(sql);
 

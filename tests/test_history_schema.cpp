@@ -15,22 +15,7 @@ namespace {
 // The tables and the fingerprint as the first version of the history
 // wrote them, kept here on their own so that a change to the program's
 // can't hide a history it no longer reads.
-const char SCHEMA_1[] =
-    "CREATE TABLE runs(id INTEGER PRIMARY KEY, exam TEXT NOT NULL, title TEXT NOT NULL,"
-    " taken INTEGER NOT NULL, examinee TEXT NOT NULL, training INTEGER NOT NULL,"
-    " timer INTEGER NOT NULL, time_used INTEGER NOT NULL, item_count INTEGER NOT NULL,"
-    " total_points INTEGER NOT NULL, reached_points INTEGER NOT NULL, score REAL NOT NULL,"
-    " pass_mark INTEGER NOT NULL, passed INTEGER NOT NULL);"
-    "CREATE INDEX runs_by_exam ON runs(exam, taken);"
-    "CREATE TABLE items(run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
-    " position INTEGER NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
-    " fingerprint TEXT NOT NULL, points INTEGER NOT NULL, ok INTEGER NOT NULL,"
-    " PRIMARY KEY(run, position)) WITHOUT ROWID;"
-    "CREATE TABLE file_stats(exam TEXT NOT NULL, file TEXT NOT NULL, runs INTEGER NOT NULL,"
-    " drawn INTEGER NOT NULL, correct INTEGER NOT NULL, PRIMARY KEY(exam, file)) WITHOUT ROWID;"
-    "CREATE TABLE item_stats(exam TEXT NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
-    " fingerprint TEXT NOT NULL, drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
-    " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;"
+const std::string SCHEMA_1 = std::string(HISTORY_SCHEMA_1) +
     "CREATE TABLE kept_runs(key TEXT PRIMARY KEY) WITHOUT ROWID;"
     "PRAGMA user_version = 1;";
 
@@ -92,7 +77,7 @@ TEST(HistorySchema, AnOldHistoryKeepsItsRunsAndPracticeFindsTheirItems)
     sqlite3 *sql = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &sql), SQLITE_OK);
     std::string rows =
-        std::string(SCHEMA_1) +
+        SCHEMA_1 +
         "INSERT INTO runs VALUES(1, 'geo', 'Geo', 1000, 'Ann', 1, 0, 60, 2, 3, 2, 66.7, 50, 1);"
         "INSERT INTO runs VALUES(2, 'geo', 'Geo', 2000, 'Ann', 1, 0, 60, 2, 3, 0, 0, 50, 0);"
         "INSERT INTO items VALUES(1, 1, 'cat01', 1, '" + old_capital + "', 1, -1);"

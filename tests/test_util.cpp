@@ -231,3 +231,23 @@ std::vector<std::string> paths_in(const std::string &dir, const std::string &end
         paths.push_back(dir + G_DIR_SEPARATOR_S + n);
     return paths;
 }
+
+// The first history's tables, as the first version of Trialix made them:
+// kept here, apart from the program's, so that a change to those can't
+// hide a history the program no longer reads.
+const char HISTORY_SCHEMA_1[] =
+    "CREATE TABLE runs(id INTEGER PRIMARY KEY, exam TEXT NOT NULL, title TEXT NOT NULL,"
+    " taken INTEGER NOT NULL, examinee TEXT NOT NULL, training INTEGER NOT NULL,"
+    " timer INTEGER NOT NULL, time_used INTEGER NOT NULL, item_count INTEGER NOT NULL,"
+    " total_points INTEGER NOT NULL, reached_points INTEGER NOT NULL, score REAL NOT NULL,"
+    " pass_mark INTEGER NOT NULL, passed INTEGER NOT NULL);"
+    "CREATE INDEX runs_by_exam ON runs(exam, taken);"
+    "CREATE TABLE items(run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " position INTEGER NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
+    " fingerprint TEXT NOT NULL, points INTEGER NOT NULL, ok INTEGER NOT NULL,"
+    " PRIMARY KEY(run, position)) WITHOUT ROWID;"
+    "CREATE TABLE file_stats(exam TEXT NOT NULL, file TEXT NOT NULL, runs INTEGER NOT NULL,"
+    " drawn INTEGER NOT NULL, correct INTEGER NOT NULL, PRIMARY KEY(exam, file)) WITHOUT ROWID;"
+    "CREATE TABLE item_stats(exam TEXT NOT NULL, file TEXT NOT NULL, item INTEGER NOT NULL,"
+    " fingerprint TEXT NOT NULL, drawn INTEGER NOT NULL, missed INTEGER NOT NULL,"
+    " PRIMARY KEY(exam, file, item, fingerprint)) WITHOUT ROWID;";

@@ -91,3 +91,6 @@ gchar **environment_in(const TempDir &root, const std::vector<std::pair<const ch
 // be read. paths_in gives each as a path in `dir`.
 std::vector<std::string> names_in(const std::string &dir, const std::string &end = "");
 std::vector<std::string> paths_in(const std::string &dir, const std::string &end = "");
+
+// The tables of the first results history (schema 1), without its version.
+extern const char HISTORY_SCHEMA_1[];
